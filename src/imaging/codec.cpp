@@ -1,0 +1,1 @@
+#include "imaging/codec.h"
