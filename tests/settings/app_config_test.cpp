@@ -52,6 +52,9 @@ TEST(AppConfig, OnlyJpegQualityIsClamped)
     EXPECT_EQ(c.previewMode, 7);
     store.writeInt(kSettingsSection, "JPEGRatio", -3);
     EXPECT_EQ(readAppConfig(store).jpegQuality, 0);
+    // A mode beyond int must not wrap round to a valid one.
+    store.writeInt(kSettingsSection, "Preview", (1LL << 32) + 1);
+    EXPECT_GT(readAppConfig(store).previewMode, 3);
 }
 
 TEST(AppConfig, WrittenValuesReadBackEqual)
