@@ -4,20 +4,6 @@
 
 namespace qv {
 
-SourcePixelPlanes sourcePixelPlanes(uint16_t blue, uint16_t green, uint16_t red)
-{
-    const float b = blue;
-    const float g = green;
-    const float r = red;
-    const float u = ((0.436f * b - 0.28886f * g) - 0.14713f * r) / 0.872f;
-    const float v = (0.615f * r - (0.10001f * b + 0.51499f * g)) / 1.23f;
-    const float y = (0.299f * r + 0.114f * b) + 0.587f * g;
-    // Over 0..65535 inputs U and V stay within +-32767.5 and Y within
-    // 65535.x, so truncation alone keeps them in their 16-bit ranges.
-    return {static_cast<uint16_t>(static_cast<int>(y)), static_cast<int16_t>(static_cast<int>(u)),
-            static_cast<int16_t>(static_cast<int>(v))};
-}
-
 bool computeSourcePlanes(const Bitmap& working, uint16_t* luminance, int16_t* chroma, const std::atomic<bool>& abort,
                          std::atomic<int>& percent)
 {
