@@ -182,8 +182,10 @@ bool filterColumns(const ResampleJob<Sample>& job, int channel, Range columns)
             sumColumns(plane, width, job.down, y, column, count, sums);
             const float weightSum = job.down.weightSum(y);
             Sample* out = rowOf(job.target, y) + 3 * column + channel;
-            for (int b = 0; b < count; ++b)
-                out[3 * b] = static_cast<Sample>(static_cast<int>(clampSample(sums[b] / weightSum, job.maxValue) + 0.5f));
+            for (int b = 0; b < count; ++b) {
+                const float value = clampSample(sums[b] / weightSum, job.maxValue);
+                out[3 * b] = static_cast<Sample>(static_cast<int>(value + 0.5f));
+            }
         }
         if (job.aborted())
             return false;

@@ -39,10 +39,12 @@ struct ResampleControl {
 // Floats of the work buffer the caller supplies: target width x source height x 3.
 std::size_t resampleWorkFloats(int targetWidth, int sourceHeight);
 
-// Shrinks `source` to the size of `target` with a separable filter: a
+// Shrinks `source` to the size of `target` with a separable filter (kernel
+// stretched by source / target size, centres at j * source / target): a
 // horizontal pass into the work buffer, clamped to the sample range, then a
-// vertical pass into the target, clamped and truncated. The target may not be
-// larger than the source in either direction.
+// vertical pass into the target, clamped and rounded to the nearest integer.
+// Channel by channel, in single precision. The target may not be larger than
+// the source in either direction.
 int resampleImage(PixelRows<const uint16_t> source, PixelRows<uint16_t> target, float* work, ResampleKernel kernel,
                   const ResampleControl& control);
 int resampleImage(PixelRows<const uint8_t> source, PixelRows<uint8_t> target, float* work, ResampleKernel kernel,
