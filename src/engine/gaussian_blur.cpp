@@ -43,60 +43,46 @@ T* atLeast(std::vector<T>& buffer, std::size_t size)
 // below that bound (GaussianKernel::fits32Bits), so wrapping in between
 // does not change it.
 
-// Value at x of a line from its running sums, windows clipped to the line
-// and divided by the weight they use (at least the centre tap).
+// Running sums of a line, padded by `pad` on both sides so that a window
+// reaching past an end reads the sum of the part inside the line:
+// sums[j] = in[0] + ... + in[clamp(j, 0, length) - 1], j = -pad .. length + pad.
 template <class Acc>
-uint16_t clippedAt(const Acc* sums, int x, int length, const GaussianKernel& kernel)
+Acc* paddedLineSums(const uint16_t* in, int length, int pad, BlurScratch& scratch)
 {
-    Acc acc = 0;
-    Acc used = 0;
-    for (const KernelBox& box : kernel.boxes) {
-        const int first = std::max(x - box.radius, 0);
-        const int end = std::min(x + box.radius + 1, length);
-        const Acc delta = static_cast<Acc>(box.delta);
-        acc += delta * (sums[end] - sums[first]);
-        used += delta * static_cast<Acc>(end - first);
+    Acc* sums = atLeast(sumsOf<Acc>(scratch), static_cast<std::size_t>(length) + 2 * pad + 1) + pad;
+    std::fill(sums - pad, sums + 1, Acc(0));
+    Acc running = 0;
+    for (int x = 0; x < length; ++x) {
+        running += in[x];
+        sums[x + 1] = running;
     }
-    return static_cast<uint16_t>(acc / used);
-}
-
-// Positions whose whole window lies inside the line: divided by S.
-template <class Acc>
-void interior(const Acc* sums, uint16_t* out, int begin, int end, const GaussianKernel& kernel)
-{
-    const Acc divisor = static_cast<Acc>(kernel.sum);
-    for (int x = begin; x < end; ++x) {
-        Acc acc = 0;
-        for (const KernelBox& box : kernel.boxes)
-            acc += static_cast<Acc>(box.delta) * (sums[x + box.radius + 1] - sums[x - box.radius]);
-        out[x] = static_cast<uint16_t>(acc / divisor);
-    }
+    std::fill(sums + length + 1, sums + length + pad + 1, running);
+    return sums;
 }
 
 template <class Acc>
 void blurLineWith(const uint16_t* in, uint16_t* out, int length, const GaussianKernel& kernel, BlurScratch& scratch,
                   bool vectorised)
 {
-    Acc* sums = atLeast(sumsOf<Acc>(scratch), static_cast<std::size_t>(length) + 1);
-    Acc running = 0;
-    sums[0] = 0;
-    for (int x = 0; x < length; ++x) {
-        running += in[x];
-        sums[x + 1] = running;
-    }
-
-    const int begin = std::min(kernel.reach(), length);
-    const int end = std::max(length - kernel.reach(), begin);
-    for (int x = 0; x < begin; ++x)
-        out[x] = clippedAt(sums, x, length, kernel);
-    int x = begin;
+    const int reach = kernel.reach();
+    const Acc* sums = paddedLineSums<Acc>(in, length, reach, scratch);
+    int x = 0;
     if constexpr (std::is_same_v<Acc, uint32_t>) {
         if (vectorised)
-            x = blur_lanes::blurRowInteriorAvx2(sums, out, begin, end, kernel);
+            x = blur_lanes::blurRowAvx2(sums, out, length, kernel);
     }
-    interior(sums, out, x, end, kernel);
-    for (int x = end; x < length; ++x)
-        out[x] = clippedAt(sums, x, length, kernel);
+    for (; x < length; ++x) {
+        const bool inside = x >= reach && x < length - reach;
+        Acc acc = 0;
+        Acc used = 0;
+        for (const KernelBox& box : kernel.boxes) {
+            const Acc delta = static_cast<Acc>(box.delta);
+            acc += delta * (sums[x + box.radius + 1] - sums[x - box.radius]);
+            if (!inside)
+                used += delta * static_cast<Acc>(std::min(x + box.radius + 1, length) - std::max(x - box.radius, 0));
+        }
+        out[x] = static_cast<uint16_t>(acc / (inside ? static_cast<Acc>(kernel.sum) : used));
+    }
 }
 
 template <class Acc>
@@ -131,7 +117,8 @@ void blurColumnsWith(const uint16_t* in, std::size_t inStride, uint16_t* out, st
 // blocks of `length` rows; false when the memory is not there.
 bool prepareScratch(BlurScratch& scratch, int length, bool columnBlocks, const GaussianKernel& kernel)
 {
-    const std::size_t size = (static_cast<std::size_t>(length) + 1) * (columnBlocks ? kColumnBlock : 1);
+    const std::size_t size = columnBlocks ? (static_cast<std::size_t>(length) + 1) * kColumnBlock
+                                          : static_cast<std::size_t>(length) + 2 * kernel.reach() + 1;
     try {
         if (kernel.fits32Bits())
             atLeast(scratch.sums32, size);

@@ -27,10 +27,10 @@ inline Acc rowWindows(int y, int height, const GaussianKernel& kernel, int* boun
     return used;
 }
 
-// Interior of a row from its running sums (sums[i] = in[0] + ... + in[i-1]),
-// positions begin.. in groups of 16 while they fit below end; answers the
-// first position not done. Needs kernel.fits32Bits().
-int blurRowInteriorAvx2(const uint32_t* sums, uint16_t* out, int begin, int end, const GaussianKernel& kernel);
+// A row from its padded running sums (sums[j] for j = -reach .. length +
+// reach, see paddedLineSums), positions 0.. in groups of 16 while they fit;
+// answers the first position not done. Needs kernel.fits32Bits().
+int blurRowAvx2(const uint32_t* sums, uint16_t* out, int length, const GaussianKernel& kernel);
 
 // A full block of kColumnBlock columns. `sums` holds (height + 1) *
 // kColumnBlock values, `bounds` two per box. Needs kernel.fits32Bits().

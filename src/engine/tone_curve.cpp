@@ -1,12 +1,13 @@
 #include "engine/tone_curve.h"
 
-#include <cmath>
 #include <optional>
 
 #include "engine/gaussian_blur.h"
 #include "engine/processing_context.h"
+#include "engine/simd.h"
 #include "engine/stage_runner.h"
 #include "engine/status_codes.h"
+#include "engine/tone_curve_lanes.h"
 #include "engine/weight_tables.h"
 
 namespace qv {
@@ -57,15 +58,9 @@ bool planesReady(const PipelineState& state, std::size_t pixels)
 void mapToneCurveRow(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
                      const float* exponents, int contrast)
 {
-    const double curveShare = 100 - contrast;
-    for (int x = 0; x < width; ++x) {
-        const int neighbourhood = static_cast<int>(65535.0 - blurred[x]);
-        const double gamma = exponents[2 * neighbourhood];
-        const float v = static_cast<float>(luma[x]) / 65535.0f;
-        const double p = std::pow(static_cast<double>(v), gamma);
-        const int curved = static_cast<int>(p * 65535.0 * curveShare);
-        out[x] = static_cast<uint16_t>((curved + luma[x] * contrast) / 100);
-    }
+    int x = avx2Enabled() ? tone_lanes::mapRowAvx2(luma, blurred, out, width, exponents, contrast) : 0;
+    for (; x < width; ++x)
+        out[x] = tone_lanes::mapPixel(luma[x], blurred[x], exponents, contrast);
 }
 
 bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out,

@@ -91,6 +91,40 @@ TEST(ToneCurveMapping, MixesTheAdaptiveCurveWithTheInput)
     }
 }
 
+// Every luma value against neighbourhoods across the range, and a random
+// sample of pairs, at three contrasts.
+TEST(ToneCurveMapping, VectorisedLoopGivesThePlainValues)
+{
+    PipelineState state;
+    ASSERT_TRUE(state.allocatePlanes(1, 1));
+    ASSERT_TRUE(fillWeightTables(state));
+    Plane luma(65536 * 33);
+    Plane blurred(luma.size());
+    for (std::size_t j = 0; j < luma.size(); ++j) {
+        luma[j] = static_cast<uint16_t>(j);
+        blurred[j] = static_cast<uint16_t>(std::min<std::size_t>(j / 65536 * 2048, 65535));
+    }
+    const Plane randomLuma = test::randomPlane(1 << 20, 11);
+    const Plane randomBlur = test::randomPlane(1 << 20, 12);
+    luma.insert(luma.end(), randomLuma.begin(), randomLuma.end());
+    blurred.insert(blurred.end(), randomBlur.begin(), randomBlur.end());
+
+    const int width = static_cast<int>(luma.size());
+    for (int contrast : {0, 37, 99}) {
+        Plane plain(luma.size());
+        Plane vectorised(luma.size());
+        {
+            test::SimdSwitch path(false);
+            mapToneCurveRow(luma.data(), blurred.data(), plain.data(), width, state.firstWeightTable(), contrast);
+        }
+        mapToneCurveRow(luma.data(), blurred.data(), vectorised.data(), width, state.firstWeightTable(), contrast);
+        ASSERT_EQ(vectorised, plain) << "contrast " << contrast;
+        // Row lengths that leave a remainder for the plain loop.
+        mapToneCurveRow(luma.data(), blurred.data(), vectorised.data(), 7, state.firstWeightTable(), contrast);
+        EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 7, vectorised.begin()));
+    }
+}
+
 TEST(ToneCurveStage, FirstRunBlursThenMapsWhateverTheWorkers)
 {
     for (auto [width, height] : {std::pair{37, 23}, std::pair{101, 67}, std::pair{5, 130}}) {
