@@ -18,8 +18,8 @@ struct PassSetup {
     BlurScratch scratch;
 
     explicit PassSetup(benchmark::State& st)
-        : width(int(st.range(0))), height(int(st.range(1))), in(bench::syntheticLuma(width, height)),
-          out(in.size()), kernel(*makeGaussianKernel(float(st.range(2))))
+        : width(int(st.range(0))), height(int(st.range(1))), in(bench::syntheticLuma(width, height)), out(in.size()),
+          kernel(*makeGaussianKernel(float(st.range(2))))
     {
         setSimdEnabled(st.range(3) != 0);
         st.SetLabel(std::to_string(kernel.size()) + " taps, " + std::to_string(kernel.boxes.size()) + " boxes");
@@ -32,8 +32,8 @@ void BM_HorizontalPass(benchmark::State& st)
     PassSetup s(st);
     for (auto _ : st) {
         for (int y = 0; y < s.height; ++y)
-            blurLine(s.in.data() + std::size_t(y) * s.width, s.out.data() + std::size_t(y) * s.width, s.width,
-                     s.kernel, s.scratch);
+            blurLine(s.in.data() + std::size_t(y) * s.width, s.out.data() + std::size_t(y) * s.width, s.width, s.kernel,
+                     s.scratch);
         benchmark::DoNotOptimize(s.out.data());
     }
     st.SetItemsProcessed(st.iterations() * s.in.size());

@@ -107,7 +107,8 @@ void blurColumnsWith(const uint16_t* in, std::size_t inStride, uint16_t* out, st
         for (int c = 0; c < columns; ++c) {
             Acc acc = 0;
             for (int b = 0; b < boxCount; ++b)
-                acc += static_cast<Acc>(kernel.boxes[b].delta) * (sums[bounds[2 * b + 1] + c] - sums[bounds[2 * b] + c]);
+                acc +=
+                    static_cast<Acc>(kernel.boxes[b].delta) * (sums[bounds[2 * b + 1] + c] - sums[bounds[2 * b] + c]);
             row[c] = static_cast<uint16_t>(acc / used);
         }
     }
@@ -222,8 +223,7 @@ bool blurItemColumns(WorkItem& item, const uint16_t* in, uint16_t* out, const Ga
     });
 }
 
-bool separableBlur(WorkItem& item, const uint16_t* in, uint16_t* scratch, uint16_t* out,
-                   const GaussianKernel& kernel)
+bool separableBlur(WorkItem& item, const uint16_t* in, uint16_t* scratch, uint16_t* out, const GaussianKernel& kernel)
 {
     return blurBandRows(item, in, scratch, kernel) && item.passDone() && blurItemColumns(item, scratch, out, kernel) &&
            item.passDone();

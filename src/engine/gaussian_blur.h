@@ -20,7 +20,7 @@ struct KernelBox {
 // A symmetric integer kernel with an odd number of taps.
 struct GaussianKernel {
     std::vector<uint32_t> weights;  // n taps; weights[half()] is the centre
-    uint64_t sum = 0;               // S, the sum of all taps
+    uint64_t sum = 0;  // S, the sum of all taps
     // The same kernel as a sum of centred boxes, one per step between
     // neighbouring weights. The passes work from running sums with it, so
     // their cost grows with the number of distinct weights, not with n.
@@ -39,7 +39,9 @@ struct GaussianKernel {
 // s2 = 2 sigma^2, peak = exp(h^2 / s2), centre floor(peak + 0.5), and
 // tap h +- i = floor(exp(-i^2 / s2) * peak + 0.5). The outer taps come out
 // as 1. Empty for a sigma that is not positive and finite, or so small or
-// large that the weights would not be sensible integers.
+// large that the weights would not be sensible integers. Stages pass an
+// integer spread as a float (exact), the sharpening its
+// SharpnessRadius / 10.0f.
 std::optional<GaussianKernel> makeGaussianKernel(float sigma);
 
 // A kernel from given taps; empty unless they are an odd, symmetric list
@@ -95,7 +97,6 @@ bool blurItemColumns(WorkItem& item, const uint16_t* in, uint16_t* out, const Ga
 // The whole blur in a worker: horizontal pass in -> scratch, barrier,
 // vertical pass scratch -> out, barrier. W + H progress units over all
 // workers. False once the stage stops.
-bool separableBlur(WorkItem& item, const uint16_t* in, uint16_t* scratch, uint16_t* out,
-                   const GaussianKernel& kernel);
+bool separableBlur(WorkItem& item, const uint16_t* in, uint16_t* scratch, uint16_t* out, const GaussianKernel& kernel);
 
 }  // namespace qv

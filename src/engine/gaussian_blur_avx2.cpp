@@ -57,8 +57,8 @@ __attribute__((target("avx2"))) inline __m256i clippedWeights(int x, int length,
     for (const KernelBox& box : kernel.boxes) {
         const __m256i end =
             _mm256_min_epi32(_mm256_add_epi32(positions, _mm256_set1_epi32(box.radius + 1)), _mm256_set1_epi32(length));
-        const __m256i first = _mm256_max_epi32(_mm256_sub_epi32(positions, _mm256_set1_epi32(box.radius)),
-                                               _mm256_setzero_si256());
+        const __m256i first =
+            _mm256_max_epi32(_mm256_sub_epi32(positions, _mm256_set1_epi32(box.radius)), _mm256_setzero_si256());
         const __m256i delta = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(box.delta)));
         used = _mm256_add_epi32(used, _mm256_mullo_epi32(_mm256_sub_epi32(end, first), delta));
     }
@@ -117,8 +117,7 @@ __attribute__((target("avx2"))) void blurColumnBlockAvx2(const uint16_t* in, std
         __m256i low = _mm256_setzero_si256();
         __m256i high = _mm256_setzero_si256();
         for (int b = 0; b < boxCount; ++b) {
-            const __m256i delta =
-                _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(kernel.boxes[b].delta)));
+            const __m256i delta = _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(kernel.boxes[b].delta)));
             const uint32_t* windowFirst = sums + bounds[2 * b];
             const uint32_t* windowEnd = sums + bounds[2 * b + 1];
             low = weighted(low, windowEnd, windowFirst, delta);

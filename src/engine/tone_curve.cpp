@@ -55,16 +55,15 @@ bool planesReady(const PipelineState& state, std::size_t pixels)
 
 }  // namespace
 
-void mapToneCurveRow(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
-                     const float* exponents, int contrast)
+void mapToneCurveRow(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width, const float* exponents,
+                     int contrast)
 {
     int x = avx2Enabled() ? tone_lanes::mapRowAvx2(luma, blurred, out, width, exponents, contrast) : 0;
     for (; x < width; ++x)
         out[x] = tone_lanes::mapPixel(luma[x], blurred[x], exponents, contrast);
 }
 
-bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out,
-                       bool firstRun)
+bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out, bool firstRun)
 {
     const int width = state.width;
     const int height = state.height;

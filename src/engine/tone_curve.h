@@ -18,15 +18,14 @@ struct ProcessingContext;
 // first run (the input changed since the last successful run); otherwise a
 // run is the per-pixel mapping alone. False on abort, on a `Contrast`
 // above 100, or when the state's planes and table are missing.
-bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out,
-                       bool firstRun);
+bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out, bool firstRun);
 
 // The per-pixel mapping of one row: for each x, with i = 65535 - B,
 // gamma = exponents[2 i], p = (V / 65535)^gamma (the quotient in single,
 // the power in double precision),
 //   out = (trunc(p * 65535 * (100 - contrast)) + V * contrast) / 100.
 // `exponents` is the first weight table; contrast 0..100.
-void mapToneCurveRow(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
-                     const float* exponents, int contrast);
+void mapToneCurveRow(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width, const float* exponents,
+                     int contrast);
 
 }  // namespace qv

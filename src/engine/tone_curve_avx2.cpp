@@ -32,9 +32,9 @@ const double* lumaLogs()
     return logs.values;
 }
 
-__attribute__((target("avx2"))) inline __m256d c(double value) { return _mm256_set1_pd(value); }
+__attribute__((target("avx2"))) inline __m256d broadcast(double value) { return _mm256_set1_pd(value); }
 
-// a * b + sum, rounded twice like the plain expression.
+// a * b + sum (two roundings; the build never fuses them).
 __attribute__((target("avx2"))) inline __m256d mulAdd(__m256d a, __m256d b, __m256d sum)
 {
     return _mm256_add_pd(_mm256_mul_pd(a, b), sum);
@@ -49,19 +49,21 @@ __attribute__((target("avx2"))) inline __m256d expNonPositive(__m256d z)
 {
     constexpr double kLn2High = 6.93147180369123816490e-01;  // low 21 bits zero: n * kLn2High is exact
     constexpr double kLn2Low = 1.90821492927058770002e-10;
-    z = _mm256_max_pd(z, c(-700.0));
-    const __m256d n = _mm256_round_pd(_mm256_mul_pd(z, c(1.4426950408889634)), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    __m256d r = _mm256_sub_pd(z, _mm256_mul_pd(n, c(kLn2High)));
-    r = _mm256_sub_pd(r, _mm256_mul_pd(n, c(kLn2Low)));
+    z = _mm256_max_pd(z, broadcast(-700.0));
+    const __m256d n =
+        _mm256_round_pd(_mm256_mul_pd(z, broadcast(1.4426950408889634)), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+    __m256d r = _mm256_sub_pd(z, _mm256_mul_pd(n, broadcast(kLn2High)));
+    r = _mm256_sub_pd(r, _mm256_mul_pd(n, broadcast(kLn2Low)));
 
     const __m256d r2 = _mm256_mul_pd(r, r);
     const __m256d r4 = _mm256_mul_pd(r2, r2);
     const __m256d r8 = _mm256_mul_pd(r4, r4);
-    const __m256d terms0to3 = mulAdd(mulAdd(c(1.0 / 6), r, c(1.0 / 2)), r2, mulAdd(c(1.0), r, c(1.0)));
-    const __m256d terms4to7 =
-        mulAdd(mulAdd(c(1.0 / 5040), r, c(1.0 / 720)), r2, mulAdd(c(1.0 / 120), r, c(1.0 / 24)));
-    const __m256d terms8to11 =
-        mulAdd(mulAdd(c(1.0 / 39916800), r, c(1.0 / 3628800)), r2, mulAdd(c(1.0 / 362880), r, c(1.0 / 40320)));
+    const __m256d terms0to3 =
+        mulAdd(mulAdd(broadcast(1.0 / 6), r, broadcast(1.0 / 2)), r2, mulAdd(broadcast(1.0), r, broadcast(1.0)));
+    const __m256d terms4to7 = mulAdd(mulAdd(broadcast(1.0 / 5040), r, broadcast(1.0 / 720)), r2,
+                                     mulAdd(broadcast(1.0 / 120), r, broadcast(1.0 / 24)));
+    const __m256d terms8to11 = mulAdd(mulAdd(broadcast(1.0 / 39916800), r, broadcast(1.0 / 3628800)), r2,
+                                      mulAdd(broadcast(1.0 / 362880), r, broadcast(1.0 / 40320)));
     const __m256d series = mulAdd(terms8to11, r8, mulAdd(terms4to7, r4, terms0to3));
 
     const __m256i exponent = _mm256_add_epi64(_mm256_cvtepi32_epi64(_mm256_cvtpd_epi32(n)), _mm256_set1_epi64x(1023));
@@ -70,8 +72,8 @@ __attribute__((target("avx2"))) inline __m256d expNonPositive(__m256d z)
 
 }  // namespace
 
-__attribute__((target("avx2"))) int mapRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out,
-                                               int width, const float* exponents, int contrast)
+__attribute__((target("avx2"))) int mapRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
+                                               const float* exponents, int contrast)
 {
     const double* logs = lumaLogs();
     const __m256d curveShare = _mm256_set1_pd(static_cast<double>(100 - contrast));
@@ -98,7 +100,8 @@ __attribute__((target("avx2"))) int mapRowAvx2(const uint16_t* luma, const uint1
         const __m256d below = _mm256_floor_pd(_mm256_sub_pd(curved, _mm256_set1_pd(kMargin)));
         const __m256d above = _mm256_floor_pd(_mm256_add_pd(curved, _mm256_set1_pd(kMargin)));
         const int nearInteger = _mm256_movemask_pd(_mm256_cmp_pd(below, above, _CMP_NEQ_UQ));
-        const int exact = _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(_mm_cmpeq_epi32(v, black), _mm_cmpeq_epi32(v, white))));
+        const int exact =
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(_mm_cmpeq_epi32(v, black), _mm_cmpeq_epi32(v, white))));
         if (const int redo = nearInteger & ~exact) {
             for (int lane = 0; lane < 4; ++lane)
                 if (redo & (1 << lane))
