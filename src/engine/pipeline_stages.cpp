@@ -1,4 +1,6 @@
 #include "engine/pipeline_driver.h"
+#include "engine/region_detection.h"
+#include "engine/tone_curve.h"
 
 namespace qv {
 
@@ -6,6 +8,8 @@ const PipelineStages& pipelineStages()
 {
     static const PipelineStages stages = [] {
         PipelineStages s;
+        s.toneCurve = runToneCurveStage;
+        s.region = runRegionStage;
         return s;
     }();
     return stages;
