@@ -1,5 +1,7 @@
 #include "engine/pipeline_driver.h"
 #include "engine/region_detection.h"
+#include "engine/sharpening.h"
+#include "engine/softening.h"
 #include "engine/tone_curve.h"
 
 namespace qv {
@@ -10,6 +12,8 @@ const PipelineStages& pipelineStages()
         PipelineStages s;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
+        s.soften = runSofteningStage;
+        s.sharpen = runSharpeningStage;
         return s;
     }();
     return stages;
