@@ -115,10 +115,8 @@ DecodeResult decodeRaw(const DecodeJob& job, SourcePair& pair)
 
     std::unique_ptr<LibRaw, LibRawDeleter> raw(
         new (std::nothrow) LibRaw(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK));
-    if (!raw) {
-        job.setError(std::strerror(ENOMEM));
-        return kDecodeFailed;
-    }
+    if (!raw)
+        return job.fail(pair, std::strerror(ENOMEM));
     raw->set_progress_handler(cancelOnAbort, const_cast<std::atomic<bool>*>(&job.abort));
     raw->recycle();
 

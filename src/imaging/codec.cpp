@@ -100,8 +100,6 @@ struct DecodedImage::Impl {
 
 DecodedImage::DecodedImage() : impl_(std::make_unique<Impl>()) {}
 DecodedImage::~DecodedImage() = default;
-DecodedImage::DecodedImage(DecodedImage&&) noexcept = default;
-DecodedImage& DecodedImage::operator=(DecodedImage&&) noexcept = default;
 
 Answer DecodedImage::load(const std::string& path)
 {

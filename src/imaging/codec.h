@@ -37,8 +37,8 @@ class DecodedImage {
 public:
     DecodedImage();
     ~DecodedImage();
-    DecodedImage(DecodedImage&&) noexcept;
-    DecodedImage& operator=(DecodedImage&&) noexcept;
+    DecodedImage(const DecodedImage&) = delete;
+    DecodedImage& operator=(const DecodedImage&) = delete;
 
     // Decodes the file at path, replacing any picture held before.
     Answer load(const std::string& path);
