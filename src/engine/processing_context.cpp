@@ -46,6 +46,7 @@ void PipelineState::reset()
     rayCount = 0;
     flags = {};
     result = false;
+    loaded = false;
 }
 
 }  // namespace qv

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/plane_memory.h"
+#include "engine/shared_text.h"
 #include "imaging/bitmap.h"
 #include "settings/app_config.h"
 #include "settings/tone_settings.h"
@@ -79,6 +81,7 @@ struct PipelineState {
 
     StageFlags flags;
     bool result = false;
+    bool loaded = false;  // set by the load thread when the working image is ready
     std::atomic<bool> abort{false};
 
     std::size_t pixelCount() const { return static_cast<std::size_t>(width) * height; }
@@ -121,6 +124,11 @@ struct ProcessingContext {
     ToneSettings current;
     ToneSettings storedDefaults;
     AppConfig config;
+
+    // The files the load thread opens: one image, or the exposures of a merge.
+    std::vector<std::string> fileList;
+    // The path being loaded or saved, shown while the thread runs.
+    SharedText statusText;
 
     // Written by the load and save threads, read after they end.
     std::string errorText;

@@ -40,13 +40,14 @@ void copyHighBytes(const Bitmap& source48, Bitmap& target24)
 
 void widenTo16(const Bitmap& source24, Bitmap& target48)
 {
-    const int n = source24.width() * 3;
-    for (int y = 0; y < source24.height(); ++y) {
-        const uint8_t* in = source24.row(y);
-        uint16_t* out = target48.row16(y);
-        for (int i = 0; i < n; ++i)
-            out[i] = static_cast<uint16_t>(in[i] << 8);
-    }
+    for (int y = 0; y < source24.height(); ++y)
+        widenRow(source24.row(y), target48.row16(y), source24.width() * 3);
+}
+
+void widenRow(const uint8_t* in, uint16_t* out, int samples)
+{
+    for (int i = 0; i < samples; ++i)
+        out[i] = static_cast<uint16_t>(in[i] << 8);
 }
 
 }  // namespace qv

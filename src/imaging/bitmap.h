@@ -75,5 +75,7 @@ private:
 void copyHighBytes(const Bitmap& source48, Bitmap& target24);
 // Fills a 16-bit bitmap from an 8-bit one of the same size, each value shifted left by 8.
 void widenTo16(const Bitmap& source24, Bitmap& target48);
+// The same for one row of `samples` channel values.
+void widenRow(const uint8_t* in, uint16_t* out, int samples);
 
 }  // namespace qv

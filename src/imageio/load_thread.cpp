@@ -1,0 +1,101 @@
+#include "imageio/load_thread.h"
+
+#include <system_error>
+
+#include "engine/processing_context.h"
+#include "engine/status_codes.h"
+#include "imageio/decode_file.h"
+
+namespace qv {
+
+// Defined with the working-image preparation.
+bool prepareWorkingImage(ProcessingContext& ctx, PipelineState& state);
+
+namespace {
+
+bool decodeSingleFile(ProcessingContext& ctx, PipelineState& state)
+{
+    SourcePair pair;
+    if (!decodeFile(ctx.fileList.front(), ctx, state.abort, pair))
+        return false;
+    state.source = std::move(pair.image8);
+    state.working = std::move(pair.image16);
+    return true;
+}
+
+// Fills the state's source pair from the file list. Only a single file is
+// decoded here; a list of several exposures fails without text.
+bool decodeSources(ProcessingContext& ctx, PipelineState& state)
+{
+    if (ctx.fileList.size() == 1)
+        return decodeSingleFile(ctx, state);
+    return false;
+}
+
+}  // namespace
+
+int runLoadThread(ProcessingContext& ctx)
+{
+    PipelineState& state = *ctx.pipeline;
+    ctx.errorText.clear();
+    state.reset();
+    ctx.statusCode.store(StatusCode::Loading, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    ctx.statusText.clear();
+    ctx.valueScale = 65536;
+
+    if (!decodeSources(ctx, state)) {
+        state.reset();
+        return -1;
+    }
+    ctx.statusText.clear();
+    if (!prepareWorkingImage(ctx, state)) {
+        state.reset();
+        return -1;
+    }
+    state.loaded = true;
+    return 1;
+}
+
+bool LoadThread::start(ProcessingContext& ctx)
+{
+    stop();
+    if (!ctx.pipeline)
+        return false;
+    ctx_ = &ctx;
+    // Cleared here rather than on the new thread, so that a stop() right
+    // after this start can never be undone by the thread's own start-up.
+    ctx.pipeline->abort.store(false, std::memory_order_relaxed);
+    ctx.statusCode.store(StatusCode::Loading, std::memory_order_relaxed);
+    ended_.store(false, std::memory_order_relaxed);
+    try {
+        thread_ = std::thread([this, &ctx] {
+            exitCode_ = runLoadThread(ctx);
+            ended_.store(true, std::memory_order_release);
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+bool LoadThread::stop()
+{
+    if (!thread_.joinable())
+        return false;
+    ctx_->pipeline->abort.store(true, std::memory_order_relaxed);
+    thread_.join();
+    return true;
+}
+
+bool LoadThread::running() const { return thread_.joinable() && !ended_.load(std::memory_order_acquire); }
+
+std::optional<int> LoadThread::collect()
+{
+    if (!thread_.joinable() || !ended_.load(std::memory_order_acquire))
+        return std::nullopt;
+    thread_.join();
+    return exitCode_;
+}
+
+}  // namespace qv

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <thread>
+
+namespace qv {
+
+struct ProcessingContext;
+
+// The load thread's body: decodes the context's file list into the state that
+// ctx.pipeline points at and prepares the working image. Publishes status
+// code, percentage and status text while it runs. Returns 1 when the working
+// image is ready (the state's loaded flag is set), -1 when the load failed or
+// was aborted (the error text says why when there is anything to say).
+// The abort flag is left as it is: whoever starts the load clears it first.
+int runLoadThread(ProcessingContext& ctx);
+
+// Runs runLoadThread on a thread of its own, one load at a time.
+class LoadThread {
+public:
+    LoadThread() = default;
+    ~LoadThread() { stop(); }
+    LoadThread(const LoadThread&) = delete;
+    LoadThread& operator=(const LoadThread&) = delete;
+
+    // Stops a running load, then clears the abort flag, publishes the
+    // loading status and starts loading ctx.fileList into *ctx.pipeline.
+    // False when the thread cannot be started or there is no pipeline.
+    bool start(ProcessingContext& ctx);
+    // Sets the abort flag and waits for the thread to end. True when a
+    // thread existed.
+    bool stop();
+    // A thread exists and has not ended yet.
+    bool running() const;
+    // When the thread has ended: its exit code (1 or -1), and the thread is
+    // forgotten. Empty while it runs or when there is none.
+    std::optional<int> collect();
+
+private:
+    ProcessingContext* ctx_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> ended_{false};
+    int exitCode_ = -1;
+};
+
+}  // namespace qv

@@ -1,0 +1,163 @@
+#include "imageio/raw_decoder.h"
+
+#include <fcntl.h>
+#include <libraw/libraw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "engine/processing_context.h"
+
+namespace qv {
+
+namespace {
+
+// Called by LibRaw between its processing steps; a non-zero answer cancels.
+int cancelOnAbort(void* abortFlag, LibRaw_progress, int, int)
+{
+    return static_cast<const std::atomic<bool>*>(abortFlag)->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+// A failed library step: cancelled ends without text, memory with the
+// system's out-of-memory text, anything else with the load error.
+DecodeResult failure(const DecodeJob& job, int code)
+{
+    if (code == LIBRAW_CANCELLED_BY_CALLBACK)
+        return kDecodeFailed;
+    job.setError(code == LIBRAW_UNSUFFICIENT_MEMORY ? std::strerror(ENOMEM) : kLoadErrorText);
+    return kDecodeFailed;
+}
+
+// unpack and dcraw_process may still find that the file is not theirs.
+DecodeResult stepFailure(const DecodeJob& job, int code)
+{
+    return code == LIBRAW_FILE_UNSUPPORTED ? kNotThisFormat : failure(job, code);
+}
+
+void setProcessingParameters(libraw_output_params_t& params, const AppConfig& config)
+{
+    params.threshold = config.rawNoiseReduction ? 255.0f : 0.0f;  // wavelet denoising
+    params.use_camera_wb = config.rawAutoWhiteBalance ? 0 : 1;
+    params.highlight = config.lightRecovery ? 3 : 0;  // reconstruct, or clip
+    params.use_auto_wb = 1;  // applies when the file records no white balance
+    params.use_camera_matrix = 1;
+    params.output_color = 1;  // sRGB
+    params.output_bps = 16;
+    params.user_flip = -1;  // orientation as recorded
+    params.user_qual = 3;   // AHD demosaicing
+}
+
+// LibRaw answers an input/output error both when it cannot open the file and
+// when a file is too short to be identified at all (an empty file, a few
+// bytes of text). Only the first is a failure; the second is simply not a
+// RAW file.
+bool isReadableFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+struct LibRawDeleter {
+    void operator()(LibRaw* raw) const
+    {
+        raw->recycle();
+        delete raw;
+    }
+};
+
+struct MemImageDeleter {
+    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+};
+using MemImage = std::unique_ptr<libraw_processed_image_t, MemImageDeleter>;
+
+// The library's result is taken only as a 3-colour bitmap of 8 or 16 bits
+// whose data really holds every row it claims.
+bool usable(const libraw_processed_image_t& image)
+{
+    if (image.type != LIBRAW_IMAGE_BITMAP || image.colors != 3 || (image.bits != 8 && image.bits != 16))
+        return false;
+    if (image.width < kMinImageSide || image.height < kMinImageSide)
+        return false;
+    const uint64_t needed = uint64_t(image.width) * image.height * 3 * (image.bits / 8);
+    return image.data_size >= needed;
+}
+
+// Rows are packed red, green, blue; the bitmaps are blue, green, red.
+template <class Sample>
+bool convertRows(const DecodeJob& job, const libraw_processed_image_t& image, SourcePair& pair)
+{
+    const auto* samples = reinterpret_cast<const Sample*>(image.data);
+    const std::size_t rowSamples = std::size_t(image.width) * 3;
+    for (int y = 0; y < image.height; ++y) {
+        const Sample* row = samples + y * rowSamples;
+        for (int channel = 0; channel < 3; ++channel)
+            storeChannel(pair, y, channel, row + (2 - channel), 3);
+        if (job.aborted())
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+DecodeResult decodeRaw(const DecodeJob& job, SourcePair& pair)
+{
+    const ProgressRange& range = job.range;
+    job.publishPercent(range.start);
+
+    std::unique_ptr<LibRaw, LibRawDeleter> raw(
+        new (std::nothrow) LibRaw(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK));
+    if (!raw) {
+        job.setError(std::strerror(ENOMEM));
+        return kDecodeFailed;
+    }
+    raw->set_progress_handler(cancelOnAbort, const_cast<std::atomic<bool>*>(&job.abort));
+    raw->recycle();
+
+    int code = raw->open_file(job.path.c_str());
+    if (code == LIBRAW_FILE_UNSUPPORTED || (code == LIBRAW_IO_ERROR && isReadableFile(job.path)))
+        return kNotThisFormat;
+    if (code != LIBRAW_SUCCESS) {
+        job.setError(kLoadErrorText);
+        return kDecodeFailed;
+    }
+    if ((code = raw->unpack()) != LIBRAW_SUCCESS)
+        return stepFailure(job, code);
+
+    job.publishPercent(range.at(40, 100));
+    setProcessingParameters(raw->imgdata.params, job.context.config);
+    if ((code = raw->dcraw_process()) != LIBRAW_SUCCESS)
+        return stepFailure(job, code);
+
+    job.publishPercent(range.at(70, 100));
+    MemImage image(raw->dcraw_make_mem_image(&code));
+    if (!image)
+        return failure(job, code);
+    if (!usable(*image))
+        return kNotThisFormat;
+
+    job.publishPercent(range.at(85, 100));
+    if (!job.allocate(pair, image->width, image->height))
+        return kDecodeFailed;
+    const bool wide = image->bits == 16;
+    const bool converted = wide ? convertRows<uint16_t>(job, *image, pair) : convertRows<uint8_t>(job, *image, pair);
+    image.reset();
+    if (!converted) {
+        pair.release();
+        return kDecodeFailed;
+    }
+    const DecodeResult result = job.finish(pair, wide ? 48 : 24);
+    if (result == kDecoded)
+        job.publishPercent(range.end);
+    return result;
+}
+
+}  // namespace qv

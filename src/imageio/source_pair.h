@@ -1,0 +1,86 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "imaging/bitmap.h"
+#include "imaging/codec.h"
+
+namespace qv {
+
+struct ProcessingContext;
+
+// The texts a failed load leaves for the window.
+inline constexpr const char* kLoadErrorText = "Błąd wczytywania";
+inline constexpr const char* kUnknownFormatText = "Nieznany format obrazu";
+
+// Every decoder refuses pictures smaller than this in either direction.
+inline constexpr int kMinImageSide = 16;
+// Larger pictures are refused as out of memory before anything is allocated
+// (the pair alone takes 9 bytes per pixel, the pipeline several times more).
+inline constexpr long long kMaxSourcePixels = codec::kMaxDecodedPixels;
+
+// The two bitmaps of one decoded picture: 8-bit and 16-bit blue, green, red.
+// The 8-bit values are the high bytes of the 16-bit ones, or the 16-bit
+// values are the 8-bit ones shifted left by 8.
+struct SourcePair {
+    std::unique_ptr<Bitmap> image8;
+    std::unique_ptr<Bitmap> image16;
+
+    void release()
+    {
+        image8.reset();
+        image16.reset();
+    }
+};
+
+// The three answers of a decoder.
+enum DecodeResult : int {
+    kDecodeFailed = -1,   // taken but failed or aborted; the error text may be set
+    kNotThisFormat = 0,   // not this decoder's file; nothing created, no text
+    kDecoded = 1,         // both bitmaps hold the picture; size and depth published
+};
+
+// The share of the progress bar that one file fills.
+struct ProgressRange {
+    int start = 0;
+    int end = 100;
+
+    // start + (end - start) * done / total, in unsigned arithmetic with each
+    // division truncating, done / total taken as a whole percentage first.
+    int at(uint64_t done, uint64_t total) const
+    {
+        const uint64_t percent = done * 100 / total;
+        return start + static_cast<int>(percent * static_cast<unsigned>(end - start) / 100);
+    }
+};
+
+// What a decoder is given: the file, the context to publish progress, size,
+// depth and error text in, and the abort flag tested between rows.
+struct DecodeJob {
+    const std::string& path;
+    ProcessingContext& context;
+    const std::atomic<bool>& abort;
+    ProgressRange range;
+
+    bool aborted() const { return abort.load(std::memory_order_relaxed); }
+    void publishPercent(int percent) const;
+    void setError(std::string text) const;
+
+    // Creates both bitmaps; on failure (or a size beyond kMaxSourcePixels)
+    // leaves the out-of-memory text and nothing allocated.
+    bool allocate(SourcePair& pair, int width, int height) const;
+    // The last step of every decoder: an abort releases the pair and fails,
+    // otherwise size and bit depth (24 or 48) are published.
+    DecodeResult finish(SourcePair& pair, int bitDepth) const;
+};
+
+// Stores one channel of row y of both bitmaps from every `step`-th sample:
+// 16-bit samples give their value and its high byte, 8-bit samples their
+// value shifted left by 8 and the value itself. channel 0 is blue, 2 red.
+void storeChannel(SourcePair& pair, int y, int channel, const uint16_t* samples, int step);
+void storeChannel(SourcePair& pair, int y, int channel, const uint8_t* samples, int step);
+
+}  // namespace qv

@@ -1,0 +1,70 @@
+// The codec keeps the image plugins' complaints about damaged files off the
+// terminal and passes every other message on. Its own program, because the
+// codec installs its message filter once per process.
+#include <gtest/gtest.h>
+
+#include <QLoggingCategory>
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "imaging/codec.h"
+#include "support/scratch_dir.h"
+#include "support/test_data.h"
+
+namespace qv {
+namespace {
+
+std::vector<std::string> received;
+
+void recordMessage(QtMsgType, const QMessageLogContext& context, const QString& text)
+{
+    received.push_back(std::string(context.category ? context.category : "") + ": " + text.toStdString());
+}
+
+Q_LOGGING_CATEGORY(otherCategory, "qv.test.other")
+
+// Runs `work` with the standard error stream sent to a file and returns what
+// was written there.
+template <class Work>
+std::string capturedStderr(const std::string& file, Work work)
+{
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    FILE* sink = std::fopen(file.c_str(), "w");
+    ::dup2(::fileno(sink), 2);
+    work();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::fclose(sink);
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(CodecMessages, DamagedFilesLeaveNoTraceOnTheTerminal)
+{
+    qInstallMessageHandler(recordMessage);
+    test::ScratchDir dir;
+    const std::string printed = capturedStderr(dir.file("stderr.txt"), [] {
+        codec::DecodedImage image;
+        // A truncated JPEG draws a warning from the JPEG plugin, the TIFF
+        // files draw warnings and errors from libtiff under the TIFF plugin.
+        EXPECT_TRUE(image.load(test::testDataPath("bad_truncated.jpg")).ok());
+        EXPECT_FALSE(image.load(test::testDataPath("bad_truncated_16bit.tif")).ok());
+        EXPECT_TRUE(image.load(test::testDataPath("tiff8_d30_srgb_lzw.tif")).ok());
+        qCWarning(otherCategory) << "still delivered";
+    });
+    EXPECT_EQ(printed, "");
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], "qv.test.other: still delivered");
+}
+
+}  // namespace
+}  // namespace qv
