@@ -30,10 +30,8 @@ DecodeResult decodeWithCodec(const DecodeJob& job, SourcePair& pair)
         return kDecodeFailed;
     const bool drawn = image.drawInto(*pair.image8);
     image.release();
-    if (!drawn) {
-        pair.release();
-        return kDecodeFailed;
-    }
+    if (!drawn)
+        return job.fail(pair);
     for (int y = 0; y < pair.image8->height(); ++y) {
         widenRow(pair.image8->row(y), pair.image16->row16(y), pair.image8->width() * 3);
         if (job.aborted())

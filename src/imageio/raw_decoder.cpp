@@ -125,10 +125,8 @@ DecodeResult decodeRaw(const DecodeJob& job, SourcePair& pair)
     int code = raw->open_file(job.path.c_str());
     if (code == LIBRAW_FILE_UNSUPPORTED || (code == LIBRAW_IO_ERROR && isReadableFile(job.path)))
         return kNotThisFormat;
-    if (code != LIBRAW_SUCCESS) {
-        job.setError(kLoadErrorText);
-        return kDecodeFailed;
-    }
+    if (code != LIBRAW_SUCCESS)  // the progress callback already runs while the file is identified
+        return failure(job, code);
     if ((code = raw->unpack()) != LIBRAW_SUCCESS)
         return stepFailure(job, code);
 
@@ -150,10 +148,8 @@ DecodeResult decodeRaw(const DecodeJob& job, SourcePair& pair)
     const bool wide = image->bits == 16;
     const bool converted = wide ? convertRows<uint16_t>(job, *image, pair) : convertRows<uint8_t>(job, *image, pair);
     image.reset();
-    if (!converted) {
-        pair.release();
-        return kDecodeFailed;
-    }
+    if (!converted)
+        return job.fail(pair);
     const DecodeResult result = job.finish(pair, wide ? 48 : 24);
     if (result == kDecoded)
         job.publishPercent(range.end);

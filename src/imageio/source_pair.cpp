@@ -11,13 +11,13 @@ void DecodeJob::publishPercent(int percent) const { context.percent.store(percen
 
 void DecodeJob::setError(std::string text) const { context.errorText = std::move(text); }
 
-bool DecodeJob::allocate(SourcePair& pair, int width, int height) const
+bool DecodeJob::allocate(SourcePair& pair, int64_t width, int64_t height) const
 {
     pair.release();
-    if (static_cast<long long>(width) * height <= kMaxSourcePixels) {
-        pair.image8 = Bitmap::create(width, height, PixelFormat::Bgr24);
+    if (width <= kMaxSourcePixels && height <= kMaxSourcePixels && width * height <= kMaxSourcePixels) {
+        pair.image8 = Bitmap::create(static_cast<int>(width), static_cast<int>(height), PixelFormat::Bgr24);
         if (pair.image8)
-            pair.image16 = Bitmap::create(width, height, PixelFormat::Bgr48);
+            pair.image16 = Bitmap::create(static_cast<int>(width), static_cast<int>(height), PixelFormat::Bgr48);
         if (pair.image16)
             return true;
     }
@@ -26,12 +26,18 @@ bool DecodeJob::allocate(SourcePair& pair, int width, int height) const
     return false;
 }
 
+DecodeResult DecodeJob::fail(SourcePair& pair, std::string text) const
+{
+    pair.release();
+    if (!text.empty())
+        setError(std::move(text));
+    return kDecodeFailed;
+}
+
 DecodeResult DecodeJob::finish(SourcePair& pair, int bitDepth) const
 {
-    if (aborted()) {
-        pair.release();
-        return kDecodeFailed;
-    }
+    if (aborted())
+        return fail(pair);
     const int width = pair.image16->width();
     const int height = pair.image16->height();
     context.workingWidth.store(width, std::memory_order_relaxed);

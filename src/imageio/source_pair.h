@@ -69,9 +69,12 @@ struct DecodeJob {
     void publishPercent(int percent) const;
     void setError(std::string text) const;
 
-    // Creates both bitmaps; on failure (or a size beyond kMaxSourcePixels)
-    // leaves the out-of-memory text and nothing allocated.
-    bool allocate(SourcePair& pair, int width, int height) const;
+    // Creates both bitmaps for a size of at least one pixel; on failure (or a
+    // size beyond kMaxSourcePixels) leaves the out-of-memory text and nothing
+    // allocated. Takes the size as the file declares it, however large.
+    bool allocate(SourcePair& pair, int64_t width, int64_t height) const;
+    // Releases the pair, leaves `text` (when not empty) and answers failure.
+    DecodeResult fail(SourcePair& pair, std::string text = {}) const;
     // The last step of every decoder: an abort releases the pair and fails,
     // otherwise size and bit depth (24 or 48) are published.
     DecodeResult finish(SourcePair& pair, int bitDepth) const;

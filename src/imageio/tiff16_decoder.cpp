@@ -37,15 +37,15 @@ TiffFile openQuietly(const std::string& path)
 }
 
 // The layouts this reader takes: 16-bit grey or RGB, RGB either interleaved
-// or as three planes.
+// or as three planes, with the size the file declares.
 struct Layout {
-    int width = 0;
-    int height = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
     int samplesPerPixel = 0;  // 1 or 3
     bool separatePlanes = false;
 
     int planes() const { return separatePlanes ? 3 : 1; }
-    int samplesPerScanline() const { return separatePlanes ? width : width * samplesPerPixel; }
+    int64_t samplesPerScanline() const { return int64_t(width) * (separatePlanes ? 1 : samplesPerPixel); }
 };
 
 // Reads the tags that decide whether the file is ours. Samples per pixel and
@@ -70,14 +70,14 @@ bool readLayout(TIFF* tiff, Layout& layout)
     const bool planes = planarConfig == PLANARCONFIG_SEPARATE && samplesPerPixel == 3;
     if (!interleaved && !planes)
         return false;
-    if (width < kMinImageSide || height < kMinImageSide || width > INT32_MAX || height > INT32_MAX)
+    if (width < uint32_t(kMinImageSide) || height < uint32_t(kMinImageSide))
         return false;
-    layout = {static_cast<int>(width), static_cast<int>(height), samplesPerPixel, planes};
+    layout = {width, height, samplesPerPixel, planes};
     return true;
 }
 
-// Where the samples of one scanline go: for each bitmap channel (blue,
-// green, red) the offset of its first sample in the scanline.
+// Stores one scanline into row y: a plane fills one channel, a grey line all
+// three, an interleaved line (red, green, blue) the three in reverse order.
 void storeScanline(SourcePair& pair, const Layout& layout, int y, int plane, const uint16_t* line)
 {
     if (layout.separatePlanes) {
@@ -102,40 +102,33 @@ DecodeResult decodeTiff16(const DecodeJob& job, SourcePair& pair)
     if (!readLayout(tiff.get(), layout))
         return kNotThisFormat;
 
-    // Scanlines are read into a buffer of exactly one row's samples; a file
-    // whose rows the library sizes otherwise (tiles, odd encodings) is refused
-    // rather than read past either end.
-    const tmsize_t lineBytes = TIFFScanlineSize(tiff.get());
-    if (TIFFIsTiled(tiff.get()) || lineBytes != tmsize_t(layout.samplesPerScanline()) * 2) {
-        job.setError(kLoadErrorText);
-        return kDecodeFailed;
-    }
-    std::unique_ptr<uint16_t[]> line(new (std::nothrow) uint16_t[layout.samplesPerScanline()]);
-    if (!line) {
-        job.setError(std::strerror(ENOMEM));
-        return kDecodeFailed;
-    }
     if (!job.allocate(pair, layout.width, layout.height))
         return kDecodeFailed;
 
-    // Each plane is read top to bottom before the next: libtiff decodes
-    // compressed strips forward only, so alternating planes row by row would
-    // make it restart a strip for every row.
-    const uint64_t totalRows = uint64_t(layout.planes()) * layout.height;
+    // Scanlines are read into a buffer of exactly one row's samples; a file
+    // whose rows the library sizes otherwise (tiles, odd encodings) is refused
+    // rather than read past either end.
+    const int64_t lineSamples = layout.samplesPerScanline();
+    if (TIFFIsTiled(tiff.get()) || TIFFScanlineSize64(tiff.get()) != uint64_t(lineSamples) * 2)
+        return job.fail(pair, kLoadErrorText);
+    std::unique_ptr<uint16_t[]> line(new (std::nothrow) uint16_t[lineSamples]);
+    if (!line)
+        return job.fail(pair, std::strerror(ENOMEM));
+
+    // Each plane is read top to bottom before the next: libtiff decodes a
+    // compressed strip of several rows forward only and refuses to go back
+    // into it, so the rows of the three planes cannot be read alternately.
+    const int height = pair.image16->height();
+    const uint64_t totalRows = uint64_t(layout.planes()) * height;
     uint64_t rowsDone = 0;
     for (int plane = 0; plane < layout.planes(); ++plane) {
-        for (int y = 0; y < layout.height; ++y, ++rowsDone) {
+        for (int y = 0; y < height; ++y, ++rowsDone) {
             job.publishPercent(job.range.at(rowsDone, totalRows));
-            if (TIFFReadScanline(tiff.get(), line.get(), static_cast<uint32_t>(y), static_cast<uint16_t>(plane)) < 0) {
-                pair.release();
-                job.setError(kLoadErrorText);
-                return kDecodeFailed;
-            }
+            if (TIFFReadScanline(tiff.get(), line.get(), static_cast<uint32_t>(y), static_cast<uint16_t>(plane)) < 0)
+                return job.fail(pair, kLoadErrorText);
             storeScanline(pair, layout, y, plane, line.get());
-            if (job.aborted()) {
-                pair.release();
-                return kDecodeFailed;
-            }
+            if (job.aborted())
+                return job.fail(pair);
         }
     }
     return job.finish(pair, 48);

@@ -24,8 +24,8 @@ using SampleAt = std::function<uint16_t(int x, int y, int c)>;
 // Writes a TIFF with libtiff; false on any library error.
 bool writeTiff(const std::string& path, const TiffLayout& layout, const SampleAt& sample);
 
-// Writes only the header and directory of a 16-bit RGB TIFF that declares the
-// given size but holds no pixel data.
+// Writes only the header and directory of a 16-bit RGB TIFF (one strip) that
+// declares the given size but holds no pixel data.
 bool writeTiffHeaderOnly(const std::string& path, uint32_t width, uint32_t height);
 
 }  // namespace qv::test

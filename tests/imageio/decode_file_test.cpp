@@ -1,0 +1,307 @@
+#include "imageio/decode_file.h"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/processing_context.h"
+#include "support/pair_checks.h"
+#include "support/scratch_dir.h"
+#include "support/test_data.h"
+#include "support/tiff_writer.h"
+
+namespace qv {
+namespace {
+
+using test::testDataPath;
+
+// One decode with a fresh context.
+struct Load {
+    ProcessingContext ctx;
+    std::atomic<bool> abort{false};
+    SourcePair pair;
+    bool ok = false;
+
+    explicit Load(const std::string& path, ProgressRange range = {}, bool aborted = false)
+    {
+        abort = aborted;
+        ok = decodeFile(path, ctx, abort, pair, range);
+    }
+};
+
+// A picture with distinct red, green and blue everywhere.
+uint16_t colourSample(int x, int y, int c) { return static_cast<uint16_t>(x * 977 + y * 131 + c * 20011); }
+uint16_t greySample(int x, int y, int) { return static_cast<uint16_t>(x * 1013 + y * 37); }
+
+TEST(FileExtension, IsTheLowerCasedTextAfterTheLastDot)
+{
+    EXPECT_EQ(fileExtension("/photos/IMG_0001.JPG"), "jpg");
+    EXPECT_EQ(fileExtension("a.b.JPEG"), "jpeg");
+    EXPECT_EQ(fileExtension("/photos/noextension"), "");
+    EXPECT_EQ(fileExtension("name."), "");
+    EXPECT_EQ(fileExtension("/shots.d/raw"), "d/raw");
+}
+
+TEST(DecodeDispatch, JpgOrJpegInAnyCaseGoesToTheCodecOnly)
+{
+    // A 16-bit TIFF named .JPG is decoded by the codec (8 bits per channel);
+    // under its own name the TIFF reader keeps all 16.
+    test::ScratchDir dir;
+    for (const char* name : {"photo.JPG", "photo.Jpeg"}) {
+        ASSERT_TRUE(test::copyFile(testDataPath("tiff16_d30_linear_rgb.tif"), dir.file(name)));
+        Load load(dir.file(name));
+        ASSERT_TRUE(load.ok) << name;
+        EXPECT_EQ(load.ctx.bitDepth, 24) << name;
+        EXPECT_TRUE(test::pairIsConsistent(load.pair, 24));
+    }
+    ASSERT_TRUE(test::copyFile(testDataPath("tiff16_d30_linear_rgb.tif"), dir.file("photo.TIF")));
+    EXPECT_EQ(Load(dir.file("photo.TIF")).ctx.bitDepth, 48);
+
+    // A RAW file named .jpg never reaches the RAW decoder.
+    ASSERT_TRUE(test::copyFile(testDataPath("raw_canon_eos_d30.crw"), dir.file("raw.jpg")));
+    Load raw(dir.file("raw.jpg"));
+    EXPECT_FALSE(raw.ok);
+    EXPECT_EQ(raw.ctx.errorText, kUnknownFormatText);
+}
+
+TEST(DecodeDispatch, APathWithoutDotIsOfferedToEveryDecoderInTurn)
+{
+    test::ScratchDir dir;
+    const struct {
+        const char* source;
+        int bitDepth;
+    } cases[] = {
+        {"tiff16_d30_linear_gray.tif", 48},
+        {"raw_kodak_dc50.kdc", 48},
+        {"photo_landscape_moraine_lake.jpg", 24},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file(std::string("noext") + std::to_string(c.bitDepth) + c.source[0]);
+        ASSERT_TRUE(test::copyFile(testDataPath(c.source), path));
+        Load load(path);
+        ASSERT_TRUE(load.ok) << c.source;
+        EXPECT_EQ(load.ctx.bitDepth, c.bitDepth) << c.source;
+    }
+}
+
+TEST(DecodeDispatch, EightBitFilesEndAtTheCodecWithDepth24)
+{
+    for (const char* name : {"tiff8_d30_srgb_lzw.tif", "png16_room_backlit_windows.png", "bmp24_moraine_lake_640x480.bmp"}) {
+        Load load(testDataPath(name));
+        ASSERT_TRUE(load.ok) << name;
+        EXPECT_EQ(load.ctx.bitDepth, 24) << name;
+        EXPECT_TRUE(test::pairIsConsistent(load.pair, 24)) << name;
+        EXPECT_EQ(load.ctx.decodedWidth, load.pair.image8->width());
+        EXPECT_EQ(load.ctx.workingHeight.load(), load.pair.image8->height());
+    }
+    Load tiff(testDataPath("tiff8_d30_srgb_lzw.tif"));
+    EXPECT_EQ(tiff.pair.image16->width(), 1000);
+    EXPECT_EQ(tiff.pair.image16->height(), 665);
+}
+
+TEST(DecodeDispatch, EightBitValuesAreShiftedLeftBy8)
+{
+    test::ScratchDir dir;
+    QImage image(16, 16, QImage::Format_RGB888);
+    image.fill(QColor(255, 128, 1));
+    image.setPixelColor(3, 5, QColor(0, 0, 0));
+    ASSERT_TRUE(image.save(QString::fromStdString(dir.file("levels.png"))));
+    Load load(dir.file("levels.png"));
+    ASSERT_TRUE(load.ok);
+    const uint16_t* row = load.pair.image16->row16(0);
+    EXPECT_EQ(row[0], 1 << 8);   // blue
+    EXPECT_EQ(row[1], 128 << 8); // green
+    EXPECT_EQ(row[2], 65280);    // red 255, not 65535
+    EXPECT_EQ(load.pair.image16->row16(5)[9], 0);
+}
+
+TEST(Tiff16, GreyInterleavedAndPlanarFilesOfOnePictureGiveTheSamePixels)
+{
+    Load interleaved(testDataPath("tiff16_d30_linear_rgb.tif"));
+    Load planar(testDataPath("tiff16_d30_linear_rgb_planar.tif"));
+    Load grey(testDataPath("tiff16_d30_linear_gray.tif"));
+    for (Load* load : {&interleaved, &planar, &grey}) {
+        ASSERT_TRUE(load->ok);
+        EXPECT_EQ(load->ctx.bitDepth, 48);
+        EXPECT_TRUE(test::pairIsConsistent(load->pair, 48));
+    }
+    EXPECT_TRUE(test::samePixels(*interleaved.pair.image16, *planar.pair.image16));
+    const uint16_t* g = grey.pair.image16->row16(300);
+    EXPECT_EQ(g[3 * 500], g[3 * 500 + 1]);
+    EXPECT_EQ(g[3 * 500], g[3 * 500 + 2]);
+
+    // Made here: the same grey picture as one sample, as RGB and as planes.
+    test::ScratchDir dir;
+    test::TiffLayout layout{.width = 41, .height = 23, .samples = 1};
+    ASSERT_TRUE(test::writeTiff(dir.file("grey.tif"), layout, greySample));
+    layout.samples = 3;
+    ASSERT_TRUE(test::writeTiff(dir.file("rgb.tif"), layout, greySample));
+    layout.separatePlanes = true;
+    ASSERT_TRUE(test::writeTiff(dir.file("planes.tif"), layout, greySample));
+    Load a(dir.file("grey.tif")), b(dir.file("rgb.tif")), c(dir.file("planes.tif"));
+    ASSERT_TRUE(a.ok && b.ok && c.ok);
+    EXPECT_TRUE(test::samePixels(*a.pair.image16, *b.pair.image16));
+    EXPECT_TRUE(test::samePixels(*a.pair.image16, *c.pair.image16));
+    EXPECT_TRUE(test::samePixels(*a.pair.image8, *c.pair.image8));
+}
+
+TEST(Tiff16, ChannelsLandInBlueGreenRedOrderWhateverTheStripLayout)
+{
+    test::ScratchDir dir;
+    const test::TiffLayout layouts[] = {
+        {.width = 37, .height = 29},
+        {.width = 37, .height = 29, .compression = 8, .rowsPerStrip = 7},
+        {.width = 37, .height = 29, .separatePlanes = true},
+        // Compressed strips of several rows: the planes must be read in row order.
+        {.width = 37, .height = 29, .separatePlanes = true, .compression = 8, .rowsPerStrip = 7},
+        {.width = 37, .height = 29, .separatePlanes = true, .compression = 5, .rowsPerStrip = 29},
+    };
+    for (const test::TiffLayout& layout : layouts) {
+        const std::string path = dir.file("colour.tif");
+        ASSERT_TRUE(test::writeTiff(path, layout, colourSample));
+        Load load(path);
+        ASSERT_TRUE(load.ok) << layout.compression << " " << layout.rowsPerStrip;
+        EXPECT_TRUE(test::pairIsConsistent(load.pair, 48));
+        bool allMatch = true;
+        for (int y = 0; y < 29; ++y)
+            for (int x = 0; x < 37; ++x)
+                for (int channel = 0; channel < 3; ++channel)
+                    allMatch &= load.pair.image16->row16(y)[3 * x + channel] == colourSample(x, y, 2 - channel);
+        EXPECT_TRUE(allMatch) << "planes " << layout.separatePlanes << " compression " << layout.compression
+                              << " rows per strip " << layout.rowsPerStrip;
+    }
+}
+
+TEST(Tiff16, DamagedOrUnreadableFilesFailWithTheLoadErrorText)
+{
+    test::ScratchDir dir;
+    // Tiles cannot be read as scanlines.
+    ASSERT_TRUE(test::writeTiff(dir.file("tiled.tif"), {.width = 64, .height = 48, .tileSide = 16}, colourSample));
+    // A compressed file whose middle strips are overwritten.
+    ASSERT_TRUE(test::writeTiff(dir.file("damaged.tif"),
+                                {.width = 300, .height = 200, .compression = 8, .rowsPerStrip = 16}, colourSample));
+    {
+        std::fstream file(dir.file("damaged.tif"), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(std::filesystem::file_size(dir.file("damaged.tif")) / 3));
+        file.write(std::string(2000, '\x5a').data(), 2000);
+    }
+    for (const std::string& path : {dir.file("tiled.tif"), dir.file("damaged.tif"), testDataPath("bad_truncated_16bit.tif")}) {
+        Load load(path);
+        EXPECT_FALSE(load.ok) << path;
+        EXPECT_EQ(load.ctx.errorText, kLoadErrorText) << path;
+        EXPECT_FALSE(load.pair.image8 || load.pair.image16) << path;
+    }
+}
+
+TEST(Tiff16, DeclaredSizesBeyondMemoryFailAsOutOfMemory)
+{
+    test::ScratchDir dir;
+    ASSERT_TRUE(test::writeTiffHeaderOnly(dir.file("huge.tif"), 100000, 100000));
+    ASSERT_TRUE(test::writeTiffHeaderOnly(dir.file("wide.tif"), 4000000000u, 16));
+    for (const std::string& path : {dir.file("huge.tif"), dir.file("wide.tif")}) {
+        Load load(path);
+        EXPECT_FALSE(load.ok) << path;
+        EXPECT_EQ(load.ctx.errorText, std::strerror(ENOMEM)) << path;
+    }
+}
+
+TEST(DecodeDispatch, ImagesBelow16PixelsFailWithoutText)
+{
+    test::ScratchDir dir;
+    ASSERT_TRUE(test::writeTiff(dir.file("narrow.tif"), {.width = 15, .height = 40}, colourSample));
+    ASSERT_TRUE(test::writeTiff(dir.file("smallest.tif"), {.width = 16, .height = 16}, colourSample));
+    for (const std::string& path : {testDataPath("edge_tiny_15x200.png"), dir.file("narrow.tif")}) {
+        Load load(path);
+        EXPECT_FALSE(load.ok) << path;
+        EXPECT_EQ(load.ctx.errorText, "") << path;
+    }
+    Load smallest(dir.file("smallest.tif"));
+    EXPECT_TRUE(smallest.ok);
+    EXPECT_EQ(smallest.ctx.bitDepth, 48);
+}
+
+TEST(DecodeDispatch, FilesNoDecoderTakesEndWithUnknownFormatAndPercentZero)
+{
+    test::ScratchDir dir;
+    ASSERT_TRUE(test::writeTextFile(dir.file("notes"), "Plain words, no picture.\n"));
+    for (const std::string& path : {testDataPath("bad_text_renamed.png"), testDataPath("bad_empty.jpg"), dir.file("notes")}) {
+        Load load(path, {20, 60});
+        EXPECT_FALSE(load.ok) << path;
+        EXPECT_EQ(load.ctx.errorText, kUnknownFormatText) << path;
+        EXPECT_EQ(load.ctx.percent.load(), 0) << path;
+    }
+}
+
+TEST(DecodeDispatch, BrokenTestFilesFailCleanlyWithTheirTexts)
+{
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"bad_empty.jpg", kUnknownFormatText},
+        {"bad_text_renamed.png", kUnknownFormatText},
+        {"bad_huge_100000x100000.tif", std::strerror(ENOMEM)},
+        {"bad_truncated_16bit.tif", kLoadErrorText},
+    };
+    for (const auto& c : cases) {
+        Load load(testDataPath(c.name));
+        EXPECT_FALSE(load.ok) << c.name;
+        EXPECT_EQ(load.ctx.errorText, c.text) << c.name;
+        EXPECT_FALSE(load.pair.image8 || load.pair.image16) << c.name;
+    }
+    // The codec decodes what there is of a truncated JPEG, as viewers do.
+    Load truncated(testDataPath("bad_truncated.jpg"));
+    EXPECT_TRUE(truncated.ok);
+    EXPECT_EQ(truncated.ctx.decodedWidth, 1920);
+    EXPECT_EQ(truncated.ctx.decodedHeight, 1440);
+}
+
+TEST(DecodeDispatch, MissingFilesGiveTheSystemsTextAtTheCodecAndTheLoadErrorAtLibRaw)
+{
+    test::ScratchDir dir;
+    Load jpeg(dir.file("missing.jpg"));
+    EXPECT_FALSE(jpeg.ok);
+    EXPECT_EQ(jpeg.ctx.errorText, std::strerror(ENOENT));
+    Load png(dir.file("missing.png"));
+    EXPECT_FALSE(png.ok);
+    EXPECT_EQ(png.ctx.errorText, kLoadErrorText);
+}
+
+TEST(DecodeDispatch, PhotosAreTurnedAsTheirOrientationSays)
+{
+    Load load(testDataPath("photo_orientation6_backlit_person.jpg"));
+    ASSERT_TRUE(load.ok);
+    EXPECT_EQ(load.ctx.decodedWidth, 1200);
+    EXPECT_EQ(load.ctx.decodedHeight, 1800);
+    EXPECT_EQ(load.pair.image16->width(), 1200);
+}
+
+TEST(DecodeDispatch, ProgressStaysInsideTheFilesRangeAndTheStatusShowsThePath)
+{
+    const std::string tiff = testDataPath("tiff16_d30_linear_rgb_planar.tif");
+    Load reader(tiff, {20, 60});
+    ASSERT_TRUE(reader.ok);
+    EXPECT_EQ(reader.ctx.percent.load(), 20 + 99 * 40 / 100);  // the last row's share
+    EXPECT_EQ(reader.ctx.statusText.get(), tiff);
+    Load codec(testDataPath("bmp24_moraine_lake_640x480.bmp"), {20, 60});
+    EXPECT_EQ(codec.ctx.percent.load(), 60);
+}
+
+TEST(DecodeDispatch, AnAbortEndsEveryDecoderWithoutText)
+{
+    for (const char* name : {"tiff16_d30_linear_gray.tif", "photo_landscape_moraine_lake.jpg", "raw_kodak_dc50.kdc"}) {
+        Load load(testDataPath(name), {}, true);
+        EXPECT_FALSE(load.ok) << name;
+        EXPECT_EQ(load.ctx.errorText, "") << name;
+        EXPECT_FALSE(load.pair.image8 || load.pair.image16) << name;
+    }
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,135 @@
+#include "imageio/raw_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "engine/processing_context.h"
+#include "support/pair_checks.h"
+#include "support/scratch_dir.h"
+#include "support/test_data.h"
+
+namespace qv {
+namespace {
+
+using test::testDataPath;
+
+struct RawLoad {
+    ProcessingContext ctx;
+    std::atomic<bool> abort{false};
+    SourcePair pair;
+
+    DecodeResult decode(const std::string& path, ProgressRange range = {})
+    {
+        return decodeRaw(DecodeJob{path, ctx, abort, range}, pair);
+    }
+};
+
+double meanSample(const Bitmap& b)
+{
+    double sum = 0;
+    for (int y = 0; y < b.height(); ++y)
+        for (int i = 0; i < b.width() * 3; ++i)
+            sum += b.row16(y)[i];
+    return sum / (double(b.width()) * b.height() * 3);
+}
+
+TEST(RawDecoder, DecodesTheCameraFilesAt16Bits)
+{
+    const struct {
+        const char* name;
+        int width, height;
+    } cases[] = {
+        {"raw_canon_eos_d30.crw", 2176, 1448},
+        {"raw_kodak_dc50.kdc", 768, 512},
+        {"raw_nikon_d500_darkframe_lossy.dng", 600, 400},
+    };
+    for (const auto& c : cases) {
+        RawLoad load;
+        ASSERT_EQ(load.decode(testDataPath(c.name), {10, 50}), kDecoded) << c.name << ": " << load.ctx.errorText;
+        EXPECT_EQ(load.ctx.bitDepth, 48) << c.name;
+        EXPECT_EQ(load.ctx.decodedWidth, c.width) << c.name;
+        EXPECT_EQ(load.ctx.decodedHeight, c.height) << c.name;
+        EXPECT_EQ(load.ctx.percent.load(), 50) << c.name;
+        EXPECT_TRUE(test::pairIsConsistent(load.pair, 48)) << c.name;
+        const double mean = meanSample(*load.pair.image16);
+        if (std::string(c.name).ends_with(".dng"))
+            EXPECT_LT(mean, 256) << "a dark frame stays dark";
+        else
+            EXPECT_GT(mean, 4096) << c.name;
+    }
+}
+
+TEST(RawDecoder, LeavesFilesThatAreNotRawToTheNextDecoder)
+{
+    test::ScratchDir dir;
+    ASSERT_TRUE(test::writeTextFile(dir.file("short.txt"), "not a picture"));
+    ASSERT_TRUE(test::writeTextFile(dir.file("empty"), ""));
+    for (const std::string& path : {testDataPath("photo_landscape_moraine_lake.jpg"), testDataPath("tiff8_d30_srgb_lzw.tif"),
+                                    testDataPath("bad_text_renamed.png"), dir.file("short.txt"), dir.file("empty")}) {
+        RawLoad load;
+        EXPECT_EQ(load.decode(path), kNotThisFormat) << path;
+        EXPECT_EQ(load.ctx.errorText, "") << path;
+        EXPECT_FALSE(load.pair.image8 || load.pair.image16) << path;
+    }
+}
+
+TEST(RawDecoder, FilesItCannotOpenOrReadFailWithTheLoadError)
+{
+    test::ScratchDir dir;
+    // The KDC file cut short: LibRaw knows the camera but the data is missing.
+    ASSERT_TRUE(test::copyFile(testDataPath("raw_kodak_dc50.kdc"), dir.file("cut.kdc")));
+    std::filesystem::resize_file(dir.file("cut.kdc"), 50000);
+    for (const std::string& path : {dir.file("missing.crw"), dir.path(), dir.file("cut.kdc")}) {
+        RawLoad load;
+        EXPECT_EQ(load.decode(path), kDecodeFailed) << path;
+        EXPECT_EQ(load.ctx.errorText, kLoadErrorText) << path;
+        EXPECT_FALSE(load.pair.image8 || load.pair.image16) << path;
+    }
+}
+
+TEST(RawDecoder, EachRawOptionReachesTheLibrary)
+{
+    const std::string kdc = testDataPath("raw_kodak_dc50.kdc");
+    auto decodeWith = [&](void (*set)(AppConfig&)) {
+        RawLoad load;
+        load.ctx.config.rawNoiseReduction = false;
+        load.ctx.config.rawAutoWhiteBalance = false;
+        load.ctx.config.lightRecovery = false;
+        set(load.ctx.config);
+        EXPECT_EQ(load.decode(kdc), kDecoded);
+        return std::move(load.pair.image16);
+    };
+    const auto base = decodeWith([](AppConfig&) {});
+    EXPECT_TRUE(test::samePixels(*base, *decodeWith([](AppConfig&) {})));
+    EXPECT_FALSE(test::samePixels(*base, *decodeWith([](AppConfig& c) { c.rawNoiseReduction = true; })));
+    EXPECT_FALSE(test::samePixels(*base, *decodeWith([](AppConfig& c) { c.rawAutoWhiteBalance = true; })));
+    EXPECT_FALSE(test::samePixels(*base, *decodeWith([](AppConfig& c) { c.lightRecovery = true; })));
+}
+
+TEST(RawDecoder, AnAbortEndsTheDecodeWithoutText)
+{
+    RawLoad before;
+    before.abort = true;
+    EXPECT_EQ(before.decode(testDataPath("raw_kodak_dc50.kdc")), kDecodeFailed);
+    EXPECT_EQ(before.ctx.errorText, "");
+
+    // Aborted inside LibRaw's processing, once the file is unpacked.
+    RawLoad during;
+    std::atomic<bool> returned{false};
+    std::thread aborter([&] {
+        while (during.ctx.percent.load() < 40 && !returned)
+            std::this_thread::yield();
+        during.abort = true;
+    });
+    const DecodeResult result = during.decode(testDataPath("raw_canon_eos_d30.crw"));
+    returned = true;
+    aborter.join();
+    EXPECT_EQ(result, kDecodeFailed);
+    EXPECT_EQ(during.ctx.errorText, "");
+    EXPECT_FALSE(during.pair.image8 || during.pair.image16);
+}
+
+}  // namespace
+}  // namespace qv
