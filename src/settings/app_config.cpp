@@ -1,6 +1,7 @@
 #include "settings/app_config.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "settings/key_value_store.h"
 
@@ -21,7 +22,10 @@ AppConfig readAppConfig(const KeyValueStore& store)
     AppConfig c;
     c.autoStart = readFlag(store, "AutoStart", true);
     c.jpegQuality = static_cast<int>(std::clamp<long long>(store.readInt(kSettingsSection, "JPEGRatio").value_or(90), 0, 100));
-    c.previewMode = static_cast<int>(store.readInt(kSettingsSection, "Preview").value_or(0));
+    // An unknown mode is kept as it is, but within int so that it stays unknown.
+    c.previewMode = static_cast<int>(std::clamp<long long>(store.readInt(kSettingsSection, "Preview").value_or(0),
+                                                           std::numeric_limits<int>::min(),
+                                                           std::numeric_limits<int>::max()));
     c.rawNoiseReduction = readFlag(store, "RAW_NR", true);
     c.rawAutoWhiteBalance = readFlag(store, "RAW_AutoWB", false);
     c.lightRecovery = readFlag(store, "LightRecovery", false);
