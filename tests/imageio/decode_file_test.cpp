@@ -12,7 +12,8 @@
 
 #include "engine/processing_context.h"
 #include "support/pair_checks.h"
-#include "support/scratch_dir.h"
+#include "support/temp_dir.h"
+#include "support/test_files.h"
 #include "support/test_data.h"
 #include "support/tiff_writer.h"
 
@@ -52,7 +53,7 @@ TEST(DecodeDispatch, JpgOrJpegInAnyCaseGoesToTheCodecOnly)
 {
     // A 16-bit TIFF named .JPG is decoded by the codec (8 bits per channel);
     // under its own name the TIFF reader keeps all 16.
-    test::ScratchDir dir;
+    test::TempDir dir;
     for (const char* name : {"photo.JPG", "photo.Jpeg"}) {
         ASSERT_TRUE(test::copyFile(testDataPath("tiff16_d30_linear_rgb.tif"), dir.file(name)));
         Load load(dir.file(name));
@@ -72,7 +73,7 @@ TEST(DecodeDispatch, JpgOrJpegInAnyCaseGoesToTheCodecOnly)
 
 TEST(DecodeDispatch, APathWithoutDotIsOfferedToEveryDecoderInTurn)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     const struct {
         const char* source;
         int bitDepth;
@@ -107,7 +108,7 @@ TEST(DecodeDispatch, EightBitFilesEndAtTheCodecWithDepth24)
 
 TEST(DecodeDispatch, EightBitValuesAreShiftedLeftBy8)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     QImage image(16, 16, QImage::Format_RGB888);
     image.fill(QColor(255, 128, 1));
     image.setPixelColor(3, 5, QColor(0, 0, 0));
@@ -137,7 +138,7 @@ TEST(Tiff16, GreyInterleavedAndPlanarFilesOfOnePictureGiveTheSamePixels)
     EXPECT_EQ(g[3 * 500], g[3 * 500 + 2]);
 
     // Made here: the same grey picture as one sample, as RGB and as planes.
-    test::ScratchDir dir;
+    test::TempDir dir;
     test::TiffLayout layout{.width = 41, .height = 23, .samples = 1};
     ASSERT_TRUE(test::writeTiff(dir.file("grey.tif"), layout, greySample));
     layout.samples = 3;
@@ -153,7 +154,7 @@ TEST(Tiff16, GreyInterleavedAndPlanarFilesOfOnePictureGiveTheSamePixels)
 
 TEST(Tiff16, ChannelsLandInBlueGreenRedOrderWhateverTheStripLayout)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     const test::TiffLayout layouts[] = {
         {.width = 37, .height = 29},
         {.width = 37, .height = 29, .compression = 8, .rowsPerStrip = 7},
@@ -180,7 +181,7 @@ TEST(Tiff16, ChannelsLandInBlueGreenRedOrderWhateverTheStripLayout)
 
 TEST(Tiff16, DamagedOrUnreadableFilesFailWithTheLoadErrorText)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     // Tiles cannot be read as scanlines.
     ASSERT_TRUE(test::writeTiff(dir.file("tiled.tif"), {.width = 64, .height = 48, .tileSide = 16}, colourSample));
     // A compressed file whose middle strips are overwritten.
@@ -201,7 +202,7 @@ TEST(Tiff16, DamagedOrUnreadableFilesFailWithTheLoadErrorText)
 
 TEST(Tiff16, DeclaredSizesBeyondMemoryFailAsOutOfMemory)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     ASSERT_TRUE(test::writeTiffHeaderOnly(dir.file("huge.tif"), 100000, 100000));
     ASSERT_TRUE(test::writeTiffHeaderOnly(dir.file("wide.tif"), 4000000000u, 16));
     for (const std::string& path : {dir.file("huge.tif"), dir.file("wide.tif")}) {
@@ -213,7 +214,7 @@ TEST(Tiff16, DeclaredSizesBeyondMemoryFailAsOutOfMemory)
 
 TEST(DecodeDispatch, ImagesBelow16PixelsFailWithoutText)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     ASSERT_TRUE(test::writeTiff(dir.file("narrow.tif"), {.width = 15, .height = 40}, colourSample));
     ASSERT_TRUE(test::writeTiff(dir.file("smallest.tif"), {.width = 16, .height = 16}, colourSample));
     for (const std::string& path : {testDataPath("edge_tiny_15x200.png"), dir.file("narrow.tif")}) {
@@ -228,7 +229,7 @@ TEST(DecodeDispatch, ImagesBelow16PixelsFailWithoutText)
 
 TEST(DecodeDispatch, FilesNoDecoderTakesEndWithUnknownFormatAndPercentZero)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     ASSERT_TRUE(test::writeTextFile(dir.file("notes"), "Plain words, no picture.\n"));
     for (const std::string& path : {testDataPath("bad_text_renamed.png"), testDataPath("bad_empty.jpg"), dir.file("notes")}) {
         Load load(path, {20, 60});
@@ -264,7 +265,7 @@ TEST(DecodeDispatch, BrokenTestFilesFailCleanlyWithTheirTexts)
 
 TEST(DecodeDispatch, MissingFilesGiveTheSystemsTextAtTheCodecAndTheLoadErrorAtLibRaw)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     Load jpeg(dir.file("missing.jpg"));
     EXPECT_FALSE(jpeg.ok);
     EXPECT_EQ(jpeg.ctx.errorText, std::strerror(ENOENT));

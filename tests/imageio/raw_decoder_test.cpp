@@ -7,7 +7,8 @@
 
 #include "engine/processing_context.h"
 #include "support/pair_checks.h"
-#include "support/scratch_dir.h"
+#include "support/temp_dir.h"
+#include "support/test_files.h"
 #include "support/test_data.h"
 
 namespace qv {
@@ -63,7 +64,7 @@ TEST(RawDecoder, DecodesTheCameraFilesAt16Bits)
 
 TEST(RawDecoder, LeavesFilesThatAreNotRawToTheNextDecoder)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     ASSERT_TRUE(test::writeTextFile(dir.file("short.txt"), "not a picture"));
     ASSERT_TRUE(test::writeTextFile(dir.file("empty"), ""));
     for (const std::string& path : {testDataPath("photo_landscape_moraine_lake.jpg"), testDataPath("tiff8_d30_srgb_lzw.tif"),
@@ -77,11 +78,11 @@ TEST(RawDecoder, LeavesFilesThatAreNotRawToTheNextDecoder)
 
 TEST(RawDecoder, FilesItCannotOpenOrReadFailWithTheLoadError)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     // The KDC file cut short: LibRaw knows the camera but the data is missing.
     ASSERT_TRUE(test::copyFile(testDataPath("raw_kodak_dc50.kdc"), dir.file("cut.kdc")));
     std::filesystem::resize_file(dir.file("cut.kdc"), 50000);
-    for (const std::string& path : {dir.file("missing.crw"), dir.path(), dir.file("cut.kdc")}) {
+    for (const std::string& path : {dir.file("missing.crw"), dir.path().string(), dir.file("cut.kdc")}) {
         RawLoad load;
         EXPECT_EQ(load.decode(path), kDecodeFailed) << path;
         EXPECT_EQ(load.ctx.errorText, kLoadErrorText) << path;

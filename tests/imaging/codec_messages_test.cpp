@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "imaging/codec.h"
-#include "support/scratch_dir.h"
+#include "support/temp_dir.h"
 #include "support/test_data.h"
 
 namespace qv {
@@ -51,7 +51,7 @@ std::string capturedStderr(const std::string& file, Work work)
 TEST(CodecMessages, DamagedFilesLeaveNoTraceOnTheTerminal)
 {
     qInstallMessageHandler(recordMessage);
-    test::ScratchDir dir;
+    test::TempDir dir;
     const std::string printed = capturedStderr(dir.file("stderr.txt"), [] {
         codec::DecodedImage image;
         // A truncated JPEG draws a warning from the JPEG plugin, the TIFF

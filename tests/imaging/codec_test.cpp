@@ -10,7 +10,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/scratch_dir.h"
+#include "support/temp_dir.h"
+#include "support/test_files.h"
 #include "support/test_data.h"
 
 namespace qv {
@@ -45,7 +46,7 @@ std::string fileBytes(const std::string& path)
 
 TEST(CodecDecode, AnswersTellUnknownFilesFromSystemErrorsAndOtherFailures)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     codec::DecodedImage image;
 
     EXPECT_EQ(image.load(testDataPath("bad_text_renamed.png")).status, Status::UnknownFormat);
@@ -54,7 +55,7 @@ TEST(CodecDecode, AnswersTellUnknownFilesFromSystemErrorsAndOtherFailures)
     codec::Answer missing = image.load(dir.file("missing.jpg"));
     EXPECT_EQ(missing.status, Status::SystemError);
     EXPECT_EQ(missing.message, std::strerror(ENOENT));
-    codec::Answer directory = image.load(dir.path());
+    codec::Answer directory = image.load(dir.path().string());
     EXPECT_EQ(directory.status, Status::SystemError);
     EXPECT_EQ(directory.message, std::strerror(EISDIR));
 
@@ -79,7 +80,7 @@ TEST(CodecDecode, PhotosAboveTheToolkitsDefaultLimitDecode)
 {
     // 8200 x 8200 decodes to 269 MB of 32-bit pixels, more than the
     // toolkit's default allocation limit of 256 MB.
-    test::ScratchDir dir;
+    test::TempDir dir;
     QImage big(8200, 8200, QImage::Format_RGB32);
     big.fill(QColor(10, 20, 30));
     ASSERT_TRUE(big.save(QString::fromStdString(dir.file("big.png"))));
@@ -92,7 +93,7 @@ TEST(CodecDecode, PhotosAboveTheToolkitsDefaultLimitDecode)
 // Every decoded pixel format arrives as 8-bit blue, green, red.
 TEST(CodecDecode, DrawConvertsEveryPixelFormatToBgr24)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     const QString path = QString::fromStdString(dir.file("probe.png"));
     struct Case {
         QImage image;
@@ -155,7 +156,7 @@ TEST(CodecEncode, OffersTheFourMimeTypes)
 
 TEST(CodecEncode, TiffKeepsEveryPixel)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     auto original = decodeToBitmap(testDataPath("bmp24_moraine_lake_640x480.bmp"));
     ASSERT_TRUE(original);
     ASSERT_TRUE(codec::encode(*original, dir.file("out.tif"), {codec::FileType::Tiff, 0, "title"}).ok());
@@ -168,7 +169,7 @@ TEST(CodecEncode, TiffKeepsEveryPixel)
 
 TEST(CodecEncode, JpegFollowsTheQualityAndCarriesTheTitle)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     auto original = decodeToBitmap(testDataPath("bmp24_moraine_lake_640x480.bmp"));
     ASSERT_TRUE(original);
     const std::string title = "https://quorvelin.example/";
@@ -190,7 +191,7 @@ TEST(CodecEncode, JpegFollowsTheQualityAndCarriesTheTitle)
 
 TEST(CodecEncode, UnwritablePathGivesTheSystemsText)
 {
-    test::ScratchDir dir;
+    test::TempDir dir;
     auto image = Bitmap::create(32, 32, PixelFormat::Bgr24);
     const codec::Answer answer = codec::encode(*image, dir.file("no/such/dir.jpg"), {});
     EXPECT_EQ(answer.status, Status::SystemError);

@@ -1,25 +1,10 @@
-#include "support/scratch_dir.h"
+#include "support/test_files.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 namespace qv::test {
-
-ScratchDir::ScratchDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()))
-        path_ = pattern;
-}
-
-ScratchDir::~ScratchDir()
-{
-    std::error_code ignored;
-    if (!path_.empty())
-        std::filesystem::remove_all(path_, ignored);
-}
 
 bool copyFile(const std::string& from, const std::string& to)
 {

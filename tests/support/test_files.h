@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace qv::test {
+
+// Copies a file, replacing the target; false when it cannot be read or written.
+bool copyFile(const std::string& from, const std::string& to);
+// Writes text into a new file.
+bool writeTextFile(const std::string& path, const std::string& text);
+
+}  // namespace qv::test
