@@ -113,18 +113,17 @@ bool saveTiff16(ProcessingContext& ctx, PipelineState& state, const SaveOptions&
                                     static_cast<std::ptrdiff_t>(output.width()) * 6};
     std::unique_ptr<uint16_t[]> scaled;
     if (scale) {
-        const PixelRows<uint16_t> target{nullptr, options.width, options.height,
-                                         static_cast<std::ptrdiff_t>(options.width) * 6};
-        scaled.reset(new (std::nothrow) uint16_t[static_cast<std::size_t>(target.width) * target.height * 3]);
+        scaled.reset(new (std::nothrow) uint16_t[static_cast<std::size_t>(options.width) * options.height * 3]);
         if (!scaled)
             return failOutOfMemory(ctx);
-        const int result = shrink(image, {scaled.get(), target.width, target.height, target.stride}, state.abort,
-                                  ctx.workerCount);
+        const PixelRows<uint16_t> target{scaled.get(), options.width, options.height,
+                                         static_cast<std::ptrdiff_t>(options.width) * 6};
+        const int result = shrink(image, target, state.abort, ctx.workerCount);
         if (result == ResampleResult::OutOfMemory)
             return failOutOfMemory(ctx);
         if (result != ResampleResult::Done)
             return fail(ctx);
-        image = {scaled.get(), target.width, target.height, target.stride};
+        image = {target.pixels, target.width, target.height, target.stride};
     }
 
     ReplacementFile file(options.path);
