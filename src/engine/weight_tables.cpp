@@ -6,23 +6,24 @@ namespace qv {
 
 namespace {
 
-void fillTable(float* table, int entries, float a, float b, float factor)
+void fillTable(float* table, int entries, float slope)
 {
+    const float a = static_cast<float>(kWeightTableScale - 1);
+    const float b = a / 2.0f;
     for (int i = 0; i < entries; ++i)
-        table[i] = static_cast<float>((static_cast<double>(a) / (static_cast<double>(b) + i) - 1.0) *
-                                          static_cast<double>(factor) +
-                                      1.0);
+        table[i] = static_cast<float>((double(a) / (double(b) + i) - 1.0) * double(slope) + 1.0);
 }
 
 }  // namespace
 
-void fillWeightTables(PipelineState& state)
+bool fillWeightTables(PipelineState& state)
 {
-    constexpr int n = 65536;
-    const float a = static_cast<float>(n - 1);
-    const float b = a / 2;
-    fillTable(state.firstWeightTable(), 2 * n, a, b, 1.1f);
-    fillTable(state.secondWeightTable(), n, a, b, 2.4f);
+    if (state.firstWeights.bytes() < 2 * kWeightTableScale * sizeof(float) ||
+        state.secondWeights.bytes() < kWeightTableScale * sizeof(float))
+        return false;
+    fillTable(state.firstWeightTable(), 2 * kWeightTableScale, 1.1f);
+    fillTable(state.secondWeightTable(), kWeightTableScale, 2.4f);
+    return true;
 }
 
 }  // namespace qv

@@ -87,9 +87,8 @@ bool allocateBuffers(ProcessingContext& ctx, PipelineState& state, ImageSize siz
 bool derivePlanes(ProcessingContext& ctx, PipelineState& state)
 {
     BitmapLock lock(*state.working);
-    if (!lock.owns())
+    if (!lock.owns() || !fillWeightTables(state))
         return false;
-    fillWeightTables(state);
     return computeSourcePlanes(*state.working, state.luminancePlane(), state.sourceChromaPlane(), state.abort,
                                ctx.percent);
 }
