@@ -36,6 +36,8 @@ bool decodeSources(ProcessingContext& ctx, PipelineState& state)
 
 int runLoadThread(ProcessingContext& ctx)
 {
+    if (!ctx.pipeline)
+        return -1;
     PipelineState& state = *ctx.pipeline;
     ctx.errorText.clear();
     state.reset();
