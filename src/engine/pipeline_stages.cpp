@@ -1,4 +1,8 @@
 #include "engine/pipeline_driver.h"
+#include "engine/region_detection.h"
+#include "engine/sharpening.h"
+#include "engine/softening.h"
+#include "engine/tone_curve.h"
 
 namespace qv {
 
@@ -6,6 +10,10 @@ const PipelineStages& pipelineStages()
 {
     static const PipelineStages stages = [] {
         PipelineStages s;
+        s.toneCurve = runToneCurveStage;
+        s.region = runRegionStage;
+        s.soften = runSofteningStage;
+        s.sharpen = runSharpeningStage;
         return s;
     }();
     return stages;

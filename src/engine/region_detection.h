@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+struct PipelineState;
+struct ProcessingContext;
+
+// The spread of the area blur for a W x H image:
+// max(W, H) * DetectSH / 200, at least 1.
+int regionSigma(int width, int height, int detectSH);
+
+// Blurs the source luminance `in` into the region plane `out` with a wide
+// Gaussian (regionSigma), which tells the merging how bright each pixel's
+// surrounding area is. False on abort, on a `DetectSH` above 5, or when
+// the state's planes are missing.
+bool runRegionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);
+
+}  // namespace qv

@@ -1,0 +1,179 @@
+#include "engine/softening.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "engine/gaussian_blur.h"
+#include "engine/processing_context.h"
+#include "engine/stage_runner.h"
+#include "engine/status_codes.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kMaxSoftness = 150;
+
+struct SoftenItem : WorkItem {
+    const uint16_t* in = nullptr;
+    uint16_t* out = nullptr;
+    uint16_t* contrast = nullptr;    // local contrast map (scratch)
+    uint16_t* horizontal = nullptr;  // horizontal pass of its blur (scratch)
+    uint32_t* columnSums = nullptr;  // this worker's row of column sums, sharing the scratch above
+    uint16_t* softMap = nullptr;     // the blurred contrast map, kept between runs
+    const float* exponents = nullptr;
+    const GaussianKernel* kernel = nullptr;  // null: blend only
+    int radius = 0;
+    int softness = 0;
+};
+
+// Local contrast of each pixel of the band: its deviation from the mean of
+// the (2r + 1)^2 window around it, clipped to the image, scaled by a
+// quarter of the window and centred on the middle of the value range.
+// Running column sums and a sliding window keep the cost independent of r.
+bool contrastRows(SoftenItem& item)
+{
+    const int w = item.width;
+    const int h = item.height;
+    const int r = item.radius;
+    const std::size_t stride = static_cast<std::size_t>(w);
+    uint32_t* sums = item.columnSums;
+    std::fill(sums, sums + w, 0u);
+    for (int y = std::max(item.firstRow - r, 0); y <= std::min(item.firstRow + r, h - 1); ++y) {
+        const uint16_t* row = item.in + y * stride;
+        for (int x = 0; x < w; ++x)
+            sums[x] += row[x];
+    }
+    const int half = item.valueScale / 2;
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        const int64_t rows = std::min(y + r, h - 1) - std::max(y - r, 0) + 1;
+        uint64_t windowSum = 0;
+        const int firstColumns = std::min(r, w - 1) + 1;
+        for (int x = 0; x < firstColumns; ++x)
+            windowSum += sums[x];
+        int64_t n = firstColumns * rows;
+        const uint16_t* row = item.in + y * stride;
+        uint16_t* contrast = item.contrast + y * stride;
+        for (int x = 0; x < w; ++x) {
+            // Windows of fewer than five pixels (images under 3 pixels on a
+            // side) would divide by zero.
+            const int64_t divisor = std::max<int64_t>((n - 1) / 4, 1);
+            const int64_t q = (n * row[x] - static_cast<int64_t>(windowSum)) / divisor + half;
+            contrast[x] = static_cast<uint16_t>(std::clamp<int64_t>(q, 0, 65535));
+            if (x - r >= 0) {
+                windowSum -= sums[x - r];
+                n -= rows;
+            }
+            if (x + r + 1 < w) {
+                windowSum += sums[x + r + 1];
+                n += rows;
+            }
+        }
+        if (y + 1 < item.endRow) {
+            if (y - r >= 0) {
+                const uint16_t* leaving = item.in + (y - r) * stride;
+                for (int x = 0; x < w; ++x)
+                    sums[x] -= leaving[x];
+            }
+            if (y + r + 1 < h) {
+                const uint16_t* entering = item.in + (y + r + 1) * stride;
+                for (int x = 0; x < w; ++x)
+                    sums[x] += entering[x];
+            }
+        }
+        if (!item.tick())
+            return false;
+    }
+    return true;
+}
+
+// out = (trunc((L / 65535)^g * 65535 * Softness) + L * (150 - Softness)) / 150,
+// g from the second weight table at the soft contrast value.
+void blendRow(const SoftenItem& item, int y)
+{
+    const std::size_t offset = static_cast<std::size_t>(y) * item.width;
+    const uint16_t* in = item.in + offset;
+    const uint16_t* map = item.softMap + offset;
+    uint16_t* out = item.out + offset;
+    const float softness = static_cast<float>(item.softness);
+    const int keep = kMaxSoftness - item.softness;
+    for (int x = 0; x < item.width; ++x) {
+        const float v = std::pow(static_cast<float>(in[x]) / 65535.0f, item.exponents[map[x]]);
+        const int64_t curved = static_cast<int64_t>(v * 65535.0f * softness);
+        out[x] = static_cast<uint16_t>((curved + int64_t(in[x]) * keep) / kMaxSoftness);
+    }
+}
+
+bool blendRows(SoftenItem& item, bool counted)
+{
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        blendRow(item, y);
+        if (!item.tick(counted ? 2 : 0))
+            return false;
+    }
+    return true;
+}
+
+bool softenWorker(SoftenItem& item)
+{
+    if (!item.kernel)
+        return blendRows(item, true);
+    return contrastRows(item) && item.passDone() &&
+           blurBandRows(item, item.contrast, item.horizontal, *item.kernel) && item.passDone() &&
+           blurItemColumns(item, item.horizontal, item.softMap, *item.kernel) && item.passDone() &&
+           blendRows(item, false);
+}
+
+}  // namespace
+
+int softeningBoxRadius(int width, int height)
+{
+    return std::max(static_cast<int>(int64_t(std::max(width, height)) * 7 / 100), 2);
+}
+
+int softeningSigma(int width, int height)
+{
+    return std::max(static_cast<int>(int64_t(std::max(width, height)) * 2 / 100), 2);
+}
+
+bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out, bool firstRun)
+{
+    const int width = state.width;
+    const int height = state.height;
+    const std::size_t pixels = state.pixelCount();
+    const int softness = ctx.current.Softness;
+    if (!in || !out || width <= 0 || height <= 0 || softness > kMaxSoftness || state.pairs.bytes() < 8 * pixels ||
+        !state.secondWeightTable())
+        return false;
+    std::optional<GaussianKernel> kernel;
+    if (firstRun) {
+        kernel = makeGaussianKernel(static_cast<float>(softeningSigma(width, height)));
+        if (!kernel)
+            return false;
+    }
+
+    auto items = makeWorkItems<SoftenItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
+    // Scratch in the pair accumulator: the contrast map in its first quarter,
+    // the horizontal pass in the second (where the column sums live before
+    // it), the cached soft map in the last.
+    const std::size_t sumsOffset = (2 * pixels + 3) & ~std::size_t(3);
+    for (SoftenItem& item : items) {
+        item.in = in;
+        item.out = out;
+        item.contrast = state.pairs.as<uint16_t>();
+        item.horizontal = state.pairs.as<uint16_t>() + pixels;
+        item.columnSums = state.pairs.as<uint32_t>(sumsOffset) + std::size_t(width) * item.index;
+        item.softMap = state.pairsLastQuarter();
+        item.exponents = state.secondWeightTable();
+        item.kernel = kernel ? &*kernel : nullptr;
+        item.radius = softeningBoxRadius(width, height);
+        item.softness = softness;
+    }
+    StageSpec spec;
+    spec.statusCode = StatusCode::Softening;
+    spec.totalWork = int64_t(width) + 2 * int64_t(height);
+    return runStage(ctx, state.abort, items, spec, softenWorker);
+}
+
+}  // namespace qv

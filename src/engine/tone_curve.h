@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+struct PipelineState;
+struct ProcessingContext;
+
+// The locally adaptive tone curve: every luma value V is raised to an
+// exponent chosen by the brightness B of its blurred neighbourhood (from
+// the first weight table: bright surroundings darken, dark ones lighten),
+// and the result is mixed with V in the proportion (100 - Contrast) :
+// Contrast.
+//
+// `in` is the current luma, `out` the curve plane. The 7-tap blur of `in`
+// is kept in the second half of the curve plane and recomputed only on a
+// first run (the input changed since the last successful run); otherwise a
+// run is the per-pixel mapping alone. False on abort, on a `Contrast`
+// above 100, or when the state's planes and table are missing.
+bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out, bool firstRun);
+
+// The per-pixel mapping of one row: for each x, with i = 65535 - B,
+// gamma = exponents[2 i], p = (V / 65535)^gamma (the quotient in single,
+// the power in double precision),
+//   out = (trunc(p * 65535 * (100 - contrast)) + V * contrast) / 100.
+// `exponents` is the first weight table; contrast 0..100.
+void mapToneCurveRow(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width, const float* exponents,
+                     int contrast);
+
+}  // namespace qv

@@ -1,0 +1,28 @@
+#pragma once
+
+// Internal to the tone curve: the per-pixel mapping shared by its plain and
+// AVX2 loops.
+
+#include <cmath>
+#include <cstdint>
+
+namespace qv::tone_lanes {
+
+// One pixel: luma v, blurred neighbourhood b, exponents = the first weight
+// table, contrast 0..100.
+inline uint16_t mapPixel(uint16_t v, uint16_t b, const float* exponents, int contrast)
+{
+    const int neighbourhood = static_cast<int>(65535.0 - b);
+    const double gamma = exponents[2 * neighbourhood];
+    const float x = static_cast<float>(v) / 65535.0f;
+    const double p = std::pow(static_cast<double>(x), gamma);
+    const int curved = static_cast<int>(p * 65535.0 * static_cast<double>(100 - contrast));
+    return static_cast<uint16_t>((curved + v * contrast) / 100);
+}
+
+// Maps positions 0.. in groups of four while they fit below width; answers
+// the first position not done. Gives exactly mapPixel's values.
+int mapRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width, const float* exponents,
+               int contrast);
+
+}  // namespace qv::tone_lanes
