@@ -5,11 +5,9 @@
 #include "engine/processing_context.h"
 #include "engine/status_codes.h"
 #include "imageio/decode_file.h"
+#include "imageio/working_image.h"
 
 namespace qv {
-
-// Defined with the working-image preparation.
-bool prepareWorkingImage(ProcessingContext& ctx, PipelineState& state);
 
 namespace {
 
