@@ -5,11 +5,9 @@
 #include "engine/processing_context.h"
 #include "engine/status_codes.h"
 #include "imageio/decode_file.h"
+#include "imageio/working_image.h"
 
 namespace qv {
-
-// Defined with the working-image preparation.
-bool prepareWorkingImage(ProcessingContext& ctx, PipelineState& state);
 
 namespace {
 
@@ -36,6 +34,8 @@ bool decodeSources(ProcessingContext& ctx, PipelineState& state)
 
 int runLoadThread(ProcessingContext& ctx)
 {
+    if (!ctx.pipeline)
+        return -1;
     PipelineState& state = *ctx.pipeline;
     ctx.errorText.clear();
     state.reset();

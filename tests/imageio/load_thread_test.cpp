@@ -1,0 +1,146 @@
+#include "imageio/load_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "engine/processing_context.h"
+#include "engine/status_codes.h"
+#include "imageio/source_pair.h"
+#include "support/test_data.h"
+
+namespace qv {
+namespace {
+
+using test::testDataPath;
+
+struct Window {
+    ProcessingContext ctx;
+    PipelineState state;
+
+    explicit Window(std::vector<std::string> files, int previewMode = 0)
+    {
+        ctx.pipeline = &state;
+        ctx.fileList = std::move(files);
+        ctx.config.previewMode = previewMode;
+    }
+};
+
+// Polls the thread as the window's timer does, for at most a minute.
+std::optional<int> waitFor(LoadThread& thread)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    std::optional<int> exit;
+    while (!(exit = thread.collect()) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return exit;
+}
+
+TEST(LoadThread, OneFileBecomesAPreparedWorkingImage)
+{
+    Window w({testDataPath("tiff16_d30_linear_rgb_planar.tif")});
+    ASSERT_EQ(runLoadThread(w.ctx), 1) << w.ctx.errorText;
+    EXPECT_TRUE(w.state.loaded);
+    EXPECT_EQ(w.ctx.errorText, "");
+    EXPECT_EQ(w.ctx.statusText.get(), "");
+    EXPECT_EQ(w.ctx.valueScale, 65536);
+    EXPECT_EQ(w.ctx.bitDepth, 48);
+    EXPECT_EQ(w.ctx.decodedWidth, 1000);
+    EXPECT_EQ(w.ctx.decodedHeight, 665);
+    ASSERT_TRUE(w.state.source && w.state.working && w.state.output);
+    EXPECT_EQ(w.state.width, 1000);
+    EXPECT_EQ(w.state.height, 665);
+}
+
+TEST(LoadThread, ThePreviewModeShrinksTheDecodedImage)
+{
+    Window w({testDataPath("photo_indoor_lowlight_canon_a70.jpg")}, 1);
+    ASSERT_EQ(runLoadThread(w.ctx), 1) << w.ctx.errorText;
+    EXPECT_EQ(w.ctx.bitDepth, 24);
+    EXPECT_EQ(w.ctx.decodedWidth, 2048);
+    EXPECT_EQ(w.ctx.workingWidth.load(), 800);
+    EXPECT_EQ(w.ctx.workingHeight.load(), 600);
+    EXPECT_EQ(w.state.source->width(), 800);
+}
+
+TEST(LoadThread, AFailedLoadReleasesTheImageBeforeAndLeavesItsText)
+{
+    Window w({testDataPath("bmp24_moraine_lake_640x480.bmp")});
+    ASSERT_EQ(runLoadThread(w.ctx), 1);
+    w.ctx.fileList = {testDataPath("bad_text_renamed.png")};
+    EXPECT_EQ(runLoadThread(w.ctx), -1);
+    EXPECT_EQ(w.ctx.errorText, kUnknownFormatText);
+    EXPECT_FALSE(w.state.loaded);
+    EXPECT_FALSE(w.state.source || w.state.working || w.state.output);
+    EXPECT_EQ(w.state.width, 0);
+
+    w.ctx.fileList = {testDataPath("edge_tiny_15x200.png")};
+    EXPECT_EQ(runLoadThread(w.ctx), -1);
+    EXPECT_EQ(w.ctx.errorText, "") << "the text of the previous load is cleared";
+}
+
+TEST(LoadThread, AListOfSeveralFilesIsNotLoadedHere)
+{
+    Window w({testDataPath("bracket_arch_1_0.033s.jpg"), testDataPath("bracket_arch_2_0.25s.jpg")});
+    EXPECT_EQ(runLoadThread(w.ctx), -1);
+    EXPECT_FALSE(w.state.loaded);
+    EXPECT_FALSE(w.state.source || w.state.working);
+    Window none({});
+    EXPECT_EQ(runLoadThread(none.ctx), -1);
+}
+
+TEST(LoadThread, RunsOnItsOwnThreadAndReportsItsExitCode)
+{
+    Window w({testDataPath("raw_kodak_dc50.kdc")});
+    LoadThread thread;
+    ASSERT_TRUE(thread.start(w.ctx));
+    EXPECT_EQ(waitFor(thread), 1);
+    EXPECT_FALSE(thread.running());
+    EXPECT_TRUE(w.state.loaded);
+    EXPECT_EQ(w.ctx.bitDepth, 48);
+    EXPECT_EQ(w.state.source->width(), 768);
+
+    Window missing({testDataPath("no_such_file.jpg")});
+    ASSERT_TRUE(thread.start(missing.ctx));
+    EXPECT_EQ(waitFor(thread), -1);
+    EXPECT_EQ(missing.ctx.errorText, std::strerror(ENOENT));
+}
+
+TEST(LoadThread, AnAbortDuringTheDecodeEndsTheLoadWithoutText)
+{
+    Window w({testDataPath("raw_canon_eos_d30.crw")});
+    w.state.abort = true;  // left over from an earlier abort: start clears it
+    LoadThread thread;
+    ASSERT_TRUE(thread.start(w.ctx));
+    EXPECT_EQ(w.ctx.statusCode.load(), StatusCode::Loading);
+    while (w.ctx.percent.load() < 40 && thread.running())
+        std::this_thread::yield();
+    w.state.abort = true;  // as the window's abort button does
+    EXPECT_EQ(waitFor(thread), -1);
+    EXPECT_EQ(w.ctx.errorText, "");
+    EXPECT_FALSE(w.state.loaded);
+    EXPECT_FALSE(w.state.source || w.state.working);
+
+    // The next start loads normally again.
+    Window next({testDataPath("bmp24_moraine_lake_640x480.bmp")});
+    ASSERT_TRUE(thread.start(next.ctx));
+    EXPECT_EQ(waitFor(thread), 1);
+    EXPECT_FALSE(thread.stop()) << "no thread is left to stop";
+}
+
+TEST(LoadThread, StopAbortsAndWaits)
+{
+    Window w({testDataPath("raw_canon_eos_d30.crw")});
+    LoadThread thread;
+    ASSERT_TRUE(thread.start(w.ctx));
+    EXPECT_TRUE(thread.stop());
+    EXPECT_FALSE(thread.running());
+    EXPECT_FALSE(w.state.loaded);
+    EXPECT_EQ(w.ctx.errorText, "");
+}
+
+}  // namespace
+}  // namespace qv
