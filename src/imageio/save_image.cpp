@@ -1,0 +1,173 @@
+#include "imageio/save_image.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "engine/processing_context.h"
+#include "engine/status_codes.h"
+#include "imageio/resample.h"
+#include "imageio/tiff16_writer.h"
+#include "imaging/codec.h"
+#include "imaging/codec_encode.h"
+#include "settings/replacement_file.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kWriteErrorText = "Błąd zapisu";
+
+bool fail(ProcessingContext& ctx, std::string text = {})
+{
+    ctx.errorText = std::move(text);
+    return false;
+}
+
+bool failOutOfMemory(ProcessingContext& ctx) { return fail(ctx, std::strerror(ENOMEM)); }
+
+// A request the state can serve: an output bitmap with its 48-bit result
+// buffer behind it, a known file type, a JPEG quality in range and, when
+// scaling is asked for, a target of at least one pixel.
+bool acceptable(const PipelineState& state, const SaveOptions& options)
+{
+    const Bitmap* output = state.output.get();
+    if (!output || output->format() != PixelFormat::Bgr24 || output->width() <= 0 || output->height() <= 0)
+        return false;
+    const std::size_t resultBytes = static_cast<std::size_t>(output->width()) * output->height() * 6;
+    if (options.type == SaveFileType::Tiff16 && state.pairs.bytes() < resultBytes)
+        return false;
+    if (options.type != SaveFileType::Jpeg && options.type != SaveFileType::Tiff8 &&
+        options.type != SaveFileType::Tiff16)
+        return false;
+    if (options.type == SaveFileType::Jpeg && (options.jpegQuality < 0 || options.jpegQuality > 100))
+        return false;
+    return !options.resize || (options.width > 0 && options.height > 0);
+}
+
+// Scaling happens only to shrink both sides; any other request keeps the size.
+bool scalingAsked(const SaveOptions& options, const Bitmap& output)
+{
+    return options.resize && options.width < output.width() && options.height < output.height();
+}
+
+template <class Sample>
+PixelRows<Sample> rowsOf(Bitmap& bitmap)
+{
+    return {reinterpret_cast<Sample*>(bitmap.bits()), bitmap.width(), bitmap.height(), bitmap.stride()};
+}
+
+// Lanczos-3 reduction of `source` into `target` with one work buffer; the
+// resampler's own progress is not shown.
+template <class Sample>
+int shrink(PixelRows<const Sample> source, PixelRows<Sample> target, const std::atomic<bool>& abort, int workers)
+{
+    std::unique_ptr<float[]> work(new (std::nothrow) float[resampleWorkFloats(target.width, source.height)]);
+    if (!work)
+        return ResampleResult::OutOfMemory;
+    std::atomic<int> progress{0};
+    return resampleImage(source, target, work.get(), ResampleKernel::Lanczos3, {abort, progress, workers});
+}
+
+// JPEG and 8-bit TIFF through the codec service, from the output bitmap.
+// Encoding cannot be aborted, so the percentage shows 100 from the start.
+bool saveThroughCodec(ProcessingContext& ctx, Bitmap& output, const SaveOptions& options, bool scale)
+{
+    ctx.percent.store(100, std::memory_order_relaxed);
+    const codec::FileType type = options.type == SaveFileType::Jpeg ? codec::FileType::Jpeg : codec::FileType::Tiff;
+    if (!codec::hasEncoder(codec::mimeType(type)))
+        return fail(ctx);
+
+    std::unique_ptr<Bitmap> scaled;
+    if (scale) {
+        scaled = Bitmap::create(options.width, options.height, PixelFormat::Bgr24);
+        if (!scaled)
+            return failOutOfMemory(ctx);
+        const std::atomic<bool> neverAborted{false};
+        if (shrink(rowsOf<const uint8_t>(output), rowsOf<uint8_t>(*scaled), neverAborted, ctx.workerCount) !=
+            ResampleResult::Done)
+            return failOutOfMemory(ctx);
+    }
+
+    ReplacementFile file(options.path);
+    if (file.error() != 0)
+        return fail(ctx, std::strerror(file.error()));
+    const codec::Answer answer = codec::encodeToDescriptor(scaled ? *scaled : output, file.descriptor(),
+                                                           {type, options.jpegQuality, kSavedImageTitle});
+    // The codec's message is the system's text for system errors and
+    // out-of-memory, and empty for any other failure.
+    if (!answer.ok())
+        return fail(ctx, answer.message);
+    if (const int error = file.commit(); error != 0)
+        return fail(ctx, std::strerror(error));
+    return true;
+}
+
+// 16-bit TIFF from the 48-bit result buffer, row by row.
+bool saveTiff16(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
+{
+    const Bitmap& output = *state.output;
+    PixelRows<const uint16_t> image{state.resultBuffer(), output.width(), output.height(),
+                                    static_cast<std::ptrdiff_t>(output.width()) * 6};
+    std::unique_ptr<uint16_t[]> scaled;
+    if (scale) {
+        scaled.reset(new (std::nothrow) uint16_t[static_cast<std::size_t>(options.width) * options.height * 3]);
+        if (!scaled)
+            return failOutOfMemory(ctx);
+        const PixelRows<uint16_t> target{scaled.get(), options.width, options.height,
+                                         static_cast<std::ptrdiff_t>(options.width) * 6};
+        const int result = shrink(image, target, state.abort, ctx.workerCount);
+        if (result == ResampleResult::OutOfMemory)
+            return failOutOfMemory(ctx);
+        if (result != ResampleResult::Done)
+            return fail(ctx);
+        image = {target.pixels, target.width, target.height, target.stride};
+    }
+
+    ReplacementFile file(options.path);
+    if (file.error() != 0)
+        return fail(ctx);
+    switch (writeTiff16(file.temporaryPath(), image.pixels, image.width, image.height, state.abort, ctx.percent)) {
+    case Tiff16WriteResult::Written:
+        break;
+    case Tiff16WriteResult::WriteError:
+        return fail(ctx, kWriteErrorText);
+    case Tiff16WriteResult::CannotCreate:
+    case Tiff16WriteResult::Aborted:
+        return fail(ctx);
+    }
+    if (file.commit() != 0)
+        return fail(ctx, kWriteErrorText);
+    return true;
+}
+
+}  // namespace
+
+bool saveImage(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options)
+{
+    ctx.statusCode.store(StatusCode::Saving, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    ctx.statusText.set(options.path);
+    if (!acceptable(state, options))
+        return fail(ctx, std::strerror(EINVAL));
+
+    const bool scale = scalingAsked(options, *state.output);
+    if (options.type == SaveFileType::Tiff16)
+        return saveTiff16(ctx, state, options, scale);
+    return saveThroughCodec(ctx, *state.output, options, scale);
+}
+
+int runSaveThread(ProcessingContext& ctx, const SaveOptions& options)
+{
+    ctx.errorText.clear();
+    if (!ctx.pipeline) {
+        fail(ctx, std::strerror(EINVAL));
+        return 0;
+    }
+    ctx.pipeline->abort.store(false, std::memory_order_relaxed);
+    return saveImage(ctx, *ctx.pipeline, options) ? 1 : 0;
+}
+
+}  // namespace qv
