@@ -39,10 +39,10 @@ int64_t totalWork(int width, int height, int radius)
 
 // Memory of one worker, allocated before its first pass.
 struct DetailScratch {
-    std::vector<int32_t> trackers;  // one per diagonal line of the worker
-    std::vector<uint16_t> stripLuma; // kStripColumns columns of H pixels each
+    std::vector<int32_t> trackers;    // one per diagonal line of the worker
+    std::vector<uint16_t> stripLuma;  // kStripColumns columns of H pixels each
     std::vector<uint32_t> stripValues;
-    std::vector<uint32_t> stripPairs;
+    std::vector<uint32_t> linePairs;  // (sum, count) of one row or column
     SpreadScratch spread;
 
     bool allocate(int width, int height, int trackerCount, int radius)
@@ -52,7 +52,7 @@ struct DetailScratch {
             trackers.resize(trackerCount);
             stripLuma.resize(strip);
             stripValues.resize(strip);
-            stripPairs.resize(2 * strip);
+            linePairs.resize(2 * static_cast<std::size_t>(std::max(width, height)));
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -69,10 +69,32 @@ LineRun columnShare(int width, int parts, int part)
             std::min(width, groups * (part + 1) / parts * kStripColumns)};
 }
 
-// Spreads the columns of the worker vertically. With `blend`, the value
-// spread from a pixel is the mean of the last horizontal spreading averaged
-// with the envelope; otherwise the envelope itself.
-bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, bool blend, int units)
+// Rows ahead of a strip's current row that are fetched early: the rows are
+// a plane's width apart, too far apart for the hardware to guess.
+constexpr int kPrefetchRows = 8;
+
+template <class T>
+void prefetchSegment(const T* row, int n, bool forWriting)
+{
+    for (int i = 0; i < n; i += 64 / static_cast<int>(sizeof(T))) {
+        if (forWriting)
+            __builtin_prefetch(row + i, 1);
+        else
+            __builtin_prefetch(row + i, 0);
+    }
+    if (forWriting)
+        __builtin_prefetch(row + n - 1, 1);
+    else
+        __builtin_prefetch(row + n - 1, 0);
+}
+
+// The mean of a (sum, count) pair. Every pixel has a count of at least 1:
+// its own forward spread always reaches it.
+inline uint32_t meanOf(const uint32_t* pair) { return pair[0] / pair[1]; }
+
+// Vertical spreading over the columns of the worker: the envelope holds the
+// value spread from each pixel and receives the mean of the spreading.
+bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, int units)
 {
     const int w = item.width;
     const int h = item.height;
@@ -82,50 +104,54 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
         const int n = std::min(kStripColumns, columns.end - x0);
         for (int y = 0; y < h; ++y) {
             const std::size_t at = static_cast<std::size_t>(y) * w + x0;
+            if (y + kPrefetchRows < h) {
+                prefetchSegment(p.luminance + at + static_cast<std::size_t>(kPrefetchRows) * w, n, false);
+                prefetchSegment(p.envelope + at + static_cast<std::size_t>(kPrefetchRows) * w, n, false);
+            }
             for (int j = 0; j < n; ++j) {
-                const uint32_t e = p.envelope[at + j];
-                const uint32_t sum = p.pairs[2 * (at + j)];
-                const uint32_t count = p.pairs[2 * (at + j) + 1];
                 scratch.stripLuma[static_cast<std::size_t>(j) * h + y] = p.luminance[at + j];
-                scratch.stripValues[static_cast<std::size_t>(j) * h + y] =
-                    blend && count != 0 ? (sum / count + e) >> 1 : e;
+                scratch.stripValues[static_cast<std::size_t>(j) * h + y] = p.envelope[at + j];
             }
         }
         for (int j = 0; j < n; ++j) {
-            const std::size_t column = static_cast<std::size_t>(j) * h;
-            item.spread({scratch.stripLuma.data() + column, scratch.stripValues.data() + column, h}, reach,
-                        item.params.tolerance, scratch.spread, scratch.stripPairs.data() + 2 * column);
+            uint32_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
+            const uint32_t* pairs = scratch.linePairs.data();
+            item.spread({scratch.stripLuma.data() + static_cast<std::size_t>(j) * h, values, h}, reach,
+                        item.params.tolerance, scratch.spread, scratch.linePairs.data());
+            for (int y = 0; y < h; ++y)
+                values[y] = meanOf(pairs + 2 * y);
             if (!item.tick(units))
                 return false;
         }
         for (int y = 0; y < h; ++y) {
-            uint32_t* pairs = p.pairs + 2 * (static_cast<std::size_t>(y) * w + x0);
-            for (int j = 0; j < n; ++j) {
-                const std::size_t from = 2 * (static_cast<std::size_t>(j) * h + y);
-                pairs[2 * j] = scratch.stripPairs[from];
-                pairs[2 * j + 1] = scratch.stripPairs[from + 1];
-            }
+            const std::size_t at = static_cast<std::size_t>(y) * w + x0;
+            if (y + kPrefetchRows < h)
+                prefetchSegment(p.envelope + at + static_cast<std::size_t>(kPrefetchRows) * w, n, true);
+            for (int j = 0; j < n; ++j)
+                p.envelope[at + j] = scratch.stripValues[static_cast<std::size_t>(j) * h + y];
         }
     }
     return true;
 }
 
-// Spreads the rows of the band horizontally. The value spread from a pixel
-// is the mean of the preceding vertical spreading, kept in the envelope for
-// the next refinement round.
-bool spreadRows(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, int units)
+// Horizontal spreading over the rows of the band, from the means of the
+// vertical spreading in the envelope. The last round leaves its (sum, count)
+// pairs in the pair accumulator for the mapping; the others leave the value
+// the next vertical round spreads: the mean of this spreading averaged with
+// the vertical mean.
+bool spreadRows(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, int units, bool last)
 {
     const int w = item.width;
     const DetailPlanes& p = item.planes;
     for (int y = item.firstRow; y < item.endRow; ++y) {
         const std::size_t row = static_cast<std::size_t>(y) * w;
         uint32_t* envelope = p.envelope + row;
-        const uint32_t* pairs = p.pairs + 2 * row;
-        for (int x = 0; x < w; ++x) {
-            if (pairs[2 * x + 1] != 0)
-                envelope[x] = pairs[2 * x] / pairs[2 * x + 1];
+        uint32_t* pairs = last ? p.pairs + 2 * row : scratch.linePairs.data();
+        item.spread({p.luminance + row, envelope, w}, reach, item.params.tolerance, scratch.spread, pairs);
+        if (!last) {
+            for (int x = 0; x < w; ++x)
+                envelope[x] = (meanOf(pairs + 2 * x) + envelope[x]) >> 1;
         }
-        item.spread({p.luminance + row, envelope, w}, reach, item.params.tolerance, scratch.spread, p.pairs + 2 * row);
         if (!item.tick(units))
             return false;
     }
@@ -193,17 +219,22 @@ bool detailWorker(DetailWorkItem& item)
             return false;
     }
 
-    // Spreading average at the full radius, then refinement rounds at
-    // radii shrinking by thirds (30: 10, 3, 1, 1) while the mask allows.
-    if (!spreadColumns(item, scratch, {radius, radius + 1}, false, radius) || !item.passDone() ||
-        !spreadRows(item, scratch, {radius + 1, radius + 1}, radius))
-        return false;
-    for (int r = radius; (r & item.params.multiScale) != 0;) {
+    // Spreading average at the full radius, then refinement rounds at radii
+    // shrinking by thirds (30: 10, 3, 1, 1) while the mask allows.
+    SpreadReach columnReach{radius, radius + 1};
+    SpreadReach rowReach{radius + 1, radius + 1};
+    int units = radius;
+    for (int r = radius;;) {
+        const bool last = (r & item.params.multiScale) == 0;
+        if (!spreadColumns(item, scratch, columnReach, units) || !item.passDone() ||
+            !spreadRows(item, scratch, rowReach, units, last))
+            return false;
+        if (last)
+            break;
         r /= 3;
-        const int round = std::max(r, 1);
-        const SpreadReach reach{round + 1, round + 1};
-        if (!item.passDone() || !spreadColumns(item, scratch, reach, true, round) || !item.passDone() ||
-            !spreadRows(item, scratch, reach, round))
+        units = std::max(r, 1);
+        columnReach = rowReach = {units + 1, units + 1};
+        if (!item.passDone())
             return false;
     }
     return item.passDone() && mapDetails(item);

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <new>
 
+#include <emmintrin.h>
+
 namespace qv {
 
 namespace {
@@ -23,17 +25,43 @@ int32_t pulledLuma(int32_t luma, int32_t value, int32_t tolerance)
     return luma > value ? (3 * luma - 2 * tolerance) / 3 : (3 * luma + 2 * tolerance) / 3;
 }
 
-// Sparse range table: level j holds the luminance extent of the 2^j pixels
-// starting at each position, so any block of a power-of-two size is tested
-// against a band with one look-up.
-class RangeTable {
+// The last steps of a search test 16 pixels at once.
+constexpr int kScanPixels = 16;
+constexpr int kScanLevel = 4;
+// Guard pixels on both sides of the line's copy, so that a scan may reach
+// past either end.
+constexpr int kGuard = kScanPixels;
+
+// Bit i set when pixel i of the 16 from `pixels` lies outside [low, high]
+// (both within 0..65535): the unsigned saturating differences v - high and
+// low - v are both zero exactly for pixels inside.
+unsigned outsideMask(const uint16_t* pixels, uint16_t low, uint16_t high)
+{
+    const __m128i lo = _mm_set1_epi16(static_cast<short>(low));
+    const __m128i hi = _mm_set1_epi16(static_cast<short>(high));
+    auto inside = [&](const uint16_t* p) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        return _mm_cmpeq_epi16(_mm_or_si128(_mm_subs_epu16(v, hi), _mm_subs_epu16(lo, v)), _mm_setzero_si128());
+    };
+    const int in = _mm_movemask_epi8(_mm_packs_epi16(inside(pixels), inside(pixels + 8)));
+    return ~static_cast<unsigned>(in) & 0xFFFFu;
+}
+
+// The luminance of one line prepared for finding where spreads stop: a
+// padded copy and a sparse range table, whose level j holds the luminance
+// extent of the 2^j pixels starting at each position.
+class LineIndex {
 public:
-    RangeTable(LumaExtent* storage, const uint16_t* luma, int length, int top)
-        : data_(storage), stride_(length), top_(top)
+    LineIndex(SpreadScratch& scratch, const uint16_t* luma, int length, int longestRun)
+        : luma_(scratch.paddedLuma.data() + kGuard),
+          data_(scratch.extents.data()),
+          stride_(length),
+          top_(topLevel(length, longestRun))
     {
+        std::copy(luma, luma + length, scratch.paddedLuma.data() + kGuard);
         for (int i = 0; i < length; ++i)
             data_[i] = {luma[i], luma[i]};
-        for (int level = 1; level <= top; ++level) {
+        for (int level = 1; level <= top_; ++level) {
             const LumaExtent* below = data_ + static_cast<std::size_t>(level - 1) * stride_;
             LumaExtent* here = data_ + static_cast<std::size_t>(level) * stride_;
             const int half = 1 << (level - 1);
@@ -42,8 +70,45 @@ public:
         }
     }
 
-    int top() const { return top_; }
+    // The first pixel from `start` in direction `dir` (+1 or -1) and before
+    // `end` whose luminance lies outside [low, high], or `end` when there is
+    // none. Binary lifting from the largest block down to blocks of 16, each
+    // block taken when it fits before `end` and lies within the band, then one
+    // scan of the next 16 pixels. The top level covers every run a spread can
+    // make, and the fixed sequence of steps compiles to conditional moves
+    // rather than unpredictable branches.
+    int firstOutside(int start, int end, int dir, int32_t low, int32_t high) const
+    {
+        int pos = start;
+        for (int level = top_; level >= kScanLevel; --level) {
+            const int size = 1 << level;
+            const bool fits = dir * (end - pos) >= size;
+            // An unfitting block is probed at the line's start instead, which
+            // is always in the table, and then not taken.
+            const int probe = fits ? (dir > 0 ? pos : pos - size + 1) : 0;
+            const bool take = fits & within(level, probe, low, high);
+            pos += take ? dir * size : 0;
+        }
+        // Now the stop lies within 16 pixels of pos, or `end` does. The band
+        // always overlaps 0..65535 (low <= 65535, high >= 0).
+        const auto lo = static_cast<uint16_t>(std::max(low, 0));
+        const auto hi = static_cast<uint16_t>(std::min(high, 65535));
+        const int remaining = std::min(dir * (end - pos), kScanPixels);
+        if (dir > 0) {
+            // Pixel pos + i is bit i; `end` is marked when it is that near.
+            const unsigned mask = outsideMask(luma_ + pos, lo, hi) | (1u << remaining);
+            return pos + std::countr_zero(mask);
+        }
+        // Pixel pos - 15 + i is bit i + 1; `end` is marked when it is that near.
+        const unsigned mask = (outsideMask(luma_ + pos - (kScanPixels - 1), lo, hi) << 1) |
+                              (1u << (kScanPixels - remaining));
+        return pos - kScanPixels + (std::bit_width(mask) - 1);
+    }
 
+    // Luminance of pixel i, -kGuard <= i < length + kGuard.
+    uint16_t lumaAt(int i) const { return luma_[i]; }
+
+private:
     // True when every pixel of the 2^level pixels from `start` lies in [low, high].
     bool within(int level, int start, int32_t low, int32_t high) const
     {
@@ -51,46 +116,11 @@ public:
         return e.low >= low && e.high <= high;
     }
 
-private:
+    const uint16_t* luma_;
     LumaExtent* data_;
     std::size_t stride_;
     int top_;
 };
-
-// The first pixel from `start` in direction `dir` (+1 or -1) and before
-// `end` whose luminance lies outside [low, high], or `end` when there is none.
-// Tests the whole window first (two blocks), then gallops: blocks of growing
-// size while they fit, then of shrinking size to pin the stop down.
-int firstOutside(const RangeTable& table, int start, int end, int dir, int32_t low, int32_t high)
-{
-    const int span = dir * (end - start);
-    if (span <= 0)
-        return start;
-    // The block of 2^level pixels from pos on, in direction dir.
-    auto blockStart = [dir](int pos, int size) { return dir > 0 ? pos : pos - size + 1; };
-    {
-        const int level = floorLog2(span);
-        const int size = 1 << level;
-        if (table.within(level, blockStart(start, size), low, high) &&
-            table.within(level, blockStart(end - dir * size, size), low, high))
-            return end;
-    }
-    int pos = start;
-    auto fits = [&](int level) {
-        const int size = 1 << level;
-        return dir * (end - pos) >= size && table.within(level, blockStart(pos, size), low, high);
-    };
-    int level = 0;
-    while (fits(level)) {
-        pos += dir * (1 << level);
-        level = std::min(level + 1, table.top());
-    }
-    while (level-- > 0) {
-        if (fits(level))
-            pos += dir * (1 << level);
-    }
-    return pos;
-}
 
 }  // namespace
 
@@ -99,8 +129,8 @@ bool SpreadScratch::reserve(int length, int maxReach)
     const std::size_t levels = static_cast<std::size_t>(topLevel(length, maxReach)) + 1;
     try {
         extents.resize(levels * length);
-        sumSteps.assign(static_cast<std::size_t>(length) + 1, 0);
-        countSteps.assign(static_cast<std::size_t>(length) + 1, 0);
+        paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
+        steps.assign(static_cast<std::size_t>(length) + 3, 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -110,43 +140,41 @@ bool SpreadScratch::reserve(int length, int maxReach)
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
 {
     const int n = line.length;
-    const RangeTable table(scratch.extents.data(), line.luma, n, topLevel(n, std::max(reach.back, reach.forward)));
-    // Every value goes into the differences as +v at the start of its run and
-    // -v one past its end (unsigned: wrap-around cancels in the running sums).
-    uint32_t* sums = scratch.sumSteps.data();
-    uint32_t* counts = scratch.countSteps.data();
-    auto add = [&](int from, int to, uint32_t value) {
-        sums[from] += value;
-        sums[to] -= value;
-        counts[from] += 1;
-        counts[to] -= 1;
-    };
+    const LineIndex index(scratch, line.luma, n, std::max(reach.back, reach.forward));
+    // Each run of one value is recorded as two steps, +c at its start and -c
+    // one past its end, with c = 2^32 + value: the running total of the
+    // steps is then count * 2^32 + sum at every pixel, because no sum reaches
+    // 2^32. Indices -1 .. n+1 (a spread that meets no stop ends at -1 or n).
+    uint64_t* steps = scratch.steps.data() + 1;
+    auto contribution = [](int32_t value) { return (uint64_t{1} << 32) + static_cast<uint32_t>(value); };
     for (int x = 0; x < n; ++x) {
         const int32_t value = static_cast<int32_t>(line.values[x]);
         const int32_t low = value - tolerance;
         const int32_t high = value + tolerance;
         const int forwardEnd = x + std::min(reach.forward, n - x);
         const int backEnd = x - 1 - std::min(x, reach.back);
-        const int stopAfter = firstOutside(table, x, forwardEnd, 1, low, high);
-        const int stopBefore = firstOutside(table, x - 1, backEnd, -1, low, high);
-        // Both spreads together cover the pixels strictly between the stops.
-        add(stopBefore + 1, stopAfter, static_cast<uint32_t>(value));
-        if (stopAfter != forwardEnd)
-            add(stopAfter, stopAfter + 1, static_cast<uint32_t>(pulledLuma(line.luma[stopAfter], value, tolerance)));
-        if (stopBefore != backEnd)
-            add(stopBefore, stopBefore + 1,
-                static_cast<uint32_t>(pulledLuma(line.luma[stopBefore], value, tolerance)));
+        const int stopAfter = index.firstOutside(x, forwardEnd, 1, low, high);
+        const int stopBefore = index.firstOutside(x - 1, backEnd, -1, low, high);
+        // The value covers the pixels strictly between the stops; a stop
+        // that is not the end of its spread receives the pulled luminance.
+        const uint64_t run = contribution(value);
+        const uint64_t after =
+            stopAfter != forwardEnd ? contribution(pulledLuma(index.lumaAt(stopAfter), value, tolerance)) : 0;
+        const uint64_t before =
+            stopBefore != backEnd ? contribution(pulledLuma(index.lumaAt(stopBefore), value, tolerance)) : 0;
+        steps[stopBefore] += before;
+        steps[stopBefore + 1] += run - before;
+        steps[stopAfter] += after - run;
+        steps[stopAfter + 1] -= after;
     }
-    uint32_t sum = 0;
-    uint32_t count = 0;
+    uint64_t total = 0;
     for (int x = 0; x < n; ++x) {
-        sum += sums[x];
-        count += counts[x];
-        sums[x] = counts[x] = 0;
-        pairs[2 * x] = sum;
-        pairs[2 * x + 1] = count;
+        total += steps[x];
+        steps[x] = 0;
+        pairs[2 * x] = static_cast<uint32_t>(total);
+        pairs[2 * x + 1] = static_cast<uint32_t>(total >> 32);
     }
-    sums[n] = counts[n] = 0;
+    steps[-1] = steps[n] = steps[n + 1] = 0;
 }
 
 void spreadLineLiteral(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch&, uint32_t* pairs)

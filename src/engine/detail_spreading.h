@@ -31,9 +31,9 @@ struct LumaExtent {
 // Working memory of the fast spreading, sized once per worker and reused
 // from line to line.
 struct SpreadScratch {
+    std::vector<uint16_t> paddedLuma; // the line's luminance with guard pixels on both sides
     std::vector<LumaExtent> extents;  // range table, one level after the other
-    std::vector<uint32_t> sumSteps;   // differences of the sums, zero between lines
-    std::vector<uint32_t> countSteps; // differences of the counts, zero between lines
+    std::vector<uint64_t> steps;      // differences of (count, sum), zero between lines
 
     // Room for lines of up to `length` pixels and reaches up to `maxReach`;
     // false when the memory cannot be had.

@@ -67,12 +67,13 @@ struct Result {
 };
 
 Result extract(const Image& img, int details, int workers, LineSpreadFn spread = spreadLine,
-               std::atomic<bool>* abortFlag = nullptr)
+               std::atomic<bool>* abortFlag = nullptr, int multiScale = -1)
 {
     const std::size_t n = img.luma.size();
     ProcessingContext ctx;
     ctx.workerCount = workers;
     ctx.current.Details = uint16_t(details);
+    ctx.multiScale = multiScale;
     std::atomic<bool> noAbort{false};
     std::vector<uint32_t> envelope(n);
     Result r;
@@ -86,7 +87,7 @@ Result extract(const Image& img, int details, int workers, LineSpreadFn spread =
 
 // The stage written out step by step, single-threaded, walking every line
 // and every spread pixel by pixel.
-std::vector<uint16_t> literalDetails(const Image& img, int details)
+std::vector<uint16_t> literalDetails(const Image& img, int details, int multiScale = -1)
 {
     const int w = img.width, h = img.height, t = (32 - 3 * details) * 256;
     const int radius = std::max(std::max(w, h) * 3 / 100, 1);
@@ -162,7 +163,7 @@ std::vector<uint16_t> literalDetails(const Image& img, int details)
     };
     vertical(radius, radius + 1, false);
     horizontal(radius);
-    for (int r = radius; r != 0;) {
+    for (int r = radius; (r & multiScale) != 0;) {
         r /= 3;
         const int r1 = std::max(r, 1);
         vertical(r1 + 1, r1 + 1, true);
@@ -278,6 +279,17 @@ TEST(DetailExtraction, MatchesTheLiteralStageForAnyWorkerCount)
                 EXPECT_EQ(r.detail, expected) << w << "x" << h << " details " << details << " workers " << workers;
             }
         }
+    }
+}
+
+// The refinement rounds run while the radius shares a bit with the mask.
+TEST(DetailExtraction, MultiScaleMaskSelectsTheRounds)
+{
+    const Image img = texturedImage(200, 70, 5);  // radius 6: rounds at 2, then 1 while allowed
+    for (int mask : {0, 1, 2, 4, 6, -1}) {
+        const Result r = extract(img, 5, 3, spreadLine, nullptr, mask);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.detail, literalDetails(img, 5, mask)) << "mask " << mask;
     }
 }
 
