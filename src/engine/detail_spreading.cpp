@@ -59,6 +59,9 @@ public:
           top_(topLevel(length, longestRun))
     {
         std::copy(luma, luma + length, scratch.paddedLuma.data() + kGuard);
+        // Short reaches need the scan only.
+        if (top_ < kScanLevel)
+            return;
         for (int i = 0; i < length; ++i)
             data_[i] = {luma[i], luma[i]};
         for (int level = 1; level <= top_; ++level) {

@@ -47,9 +47,10 @@ struct SpreadScratch {
 // luminance pulled 2/3 of the tolerance towards the spread value.
 using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, SpreadScratch&, uint32_t* pairs);
 
-// Cost per pixel independent of the reach: each spread adds one value over a
-// run of pixels, recorded as two differences, and the end of the run is
-// found in a range table of the luminance in logarithmic steps.
+// The cost per pixel does not follow the reach: each spread adds one value
+// over a run of pixels, recorded as two differences, and the end of the run
+// is found with one 16-pixel scan plus one range-table probe per doubling of
+// the reach beyond 16 (three probes at a reach of 121).
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 
 // Walks every spread pixel by pixel. The reference for the fast spreading in
