@@ -69,53 +69,64 @@ LineRun columnShare(int width, int parts, int part)
             std::min(width, groups * (part + 1) / parts * kStripColumns)};
 }
 
-// Rows ahead of a strip's current row that are fetched early: the rows are
-// a plane's width apart, too far apart for the hardware to guess.
-constexpr int kPrefetchRows = 8;
+// Rows moved together between the planes and a strip: a few rows of one
+// column are written to the strip in a row, rather than one value to each
+// of the strip's columns in turn.
+constexpr int kBlockRows = 8;
 
-template <class T>
-void prefetchSegment(const T* row, int n, bool forWriting)
+// Copies columns x0 .. x0+n-1 of the luminance and the envelope into the
+// strip, column after column.
+void gatherStrip(const DetailPlanes& p, int w, int h, int x0, int n, DetailScratch& scratch)
 {
-    for (int i = 0; i < n; i += 64 / static_cast<int>(sizeof(T))) {
-        if (forWriting)
-            __builtin_prefetch(row + i, 1);
-        else
-            __builtin_prefetch(row + i, 0);
+    uint16_t* __restrict luma = scratch.stripLuma.data();
+    uint32_t* __restrict values = scratch.stripValues.data();
+    for (int y0 = 0; y0 < h; y0 += kBlockRows) {
+        const int rows = std::min(kBlockRows, h - y0);
+        for (int j = 0; j < n; ++j) {
+            const std::size_t from = static_cast<std::size_t>(y0) * w + x0 + j;
+            const std::size_t to = static_cast<std::size_t>(j) * h + y0;
+            for (int k = 0; k < rows; ++k) {
+                luma[to + k] = p.luminance[from + static_cast<std::size_t>(k) * w];
+                values[to + k] = p.envelope[from + static_cast<std::size_t>(k) * w];
+            }
+        }
     }
-    if (forWriting)
-        __builtin_prefetch(row + n - 1, 1);
-    else
-        __builtin_prefetch(row + n - 1, 0);
+}
+
+// Writes the strip's values back into columns x0 .. x0+n-1 of the envelope.
+void scatterStrip(const DetailPlanes& p, int w, int h, int x0, int n, const DetailScratch& scratch)
+{
+    const uint32_t* __restrict values = scratch.stripValues.data();
+    uint32_t* __restrict envelope = p.envelope;
+    for (int y0 = 0; y0 < h; y0 += kBlockRows) {
+        const int rows = std::min(kBlockRows, h - y0);
+        for (int j = 0; j < n; ++j) {
+            const std::size_t to = static_cast<std::size_t>(y0) * w + x0 + j;
+            const std::size_t from = static_cast<std::size_t>(j) * h + y0;
+            for (int k = 0; k < rows; ++k)
+                envelope[to + static_cast<std::size_t>(k) * w] = values[from + k];
+        }
+    }
 }
 
 // The mean of a (sum, count) pair. Every pixel has a count of at least 1:
 // its own forward spread always reaches it.
 inline uint32_t meanOf(const uint32_t* pair) { return pair[0] / pair[1]; }
 
-// Vertical spreading over the columns of the worker: the envelope holds the
-// value spread from each pixel and receives the mean of the spreading.
+// Vertical spreading over the columns of the worker, a strip at a time: the
+// envelope holds the value spread from each pixel and receives the mean of
+// the spreading.
 bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, int units)
 {
     const int w = item.width;
     const int h = item.height;
-    const DetailPlanes& p = item.planes;
     const LineRun columns = columnShare(w, item.count, item.index);
+    const uint32_t* pairs = scratch.linePairs.data();
     for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
         const int n = std::min(kStripColumns, columns.end - x0);
-        for (int y = 0; y < h; ++y) {
-            const std::size_t at = static_cast<std::size_t>(y) * w + x0;
-            if (y + kPrefetchRows < h) {
-                prefetchSegment(p.luminance + at + static_cast<std::size_t>(kPrefetchRows) * w, n, false);
-                prefetchSegment(p.envelope + at + static_cast<std::size_t>(kPrefetchRows) * w, n, false);
-            }
-            for (int j = 0; j < n; ++j) {
-                scratch.stripLuma[static_cast<std::size_t>(j) * h + y] = p.luminance[at + j];
-                scratch.stripValues[static_cast<std::size_t>(j) * h + y] = p.envelope[at + j];
-            }
-        }
+        gatherStrip(item.planes, w, h, x0, n, scratch);
         for (int j = 0; j < n; ++j) {
             uint32_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
-            const uint32_t* pairs = scratch.linePairs.data();
             item.spread({scratch.stripLuma.data() + static_cast<std::size_t>(j) * h, values, h}, reach,
                         item.params.tolerance, scratch.spread, scratch.linePairs.data());
             for (int y = 0; y < h; ++y)
@@ -123,13 +134,7 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
             if (!item.tick(units))
                 return false;
         }
-        for (int y = 0; y < h; ++y) {
-            const std::size_t at = static_cast<std::size_t>(y) * w + x0;
-            if (y + kPrefetchRows < h)
-                prefetchSegment(p.envelope + at + static_cast<std::size_t>(kPrefetchRows) * w, n, true);
-            for (int j = 0; j < n; ++j)
-                p.envelope[at + j] = scratch.stripValues[static_cast<std::size_t>(j) * h + y];
-        }
+        scatterStrip(item.planes, w, h, x0, n, scratch);
     }
     return true;
 }

@@ -18,12 +18,15 @@ int floorLog2(int v) { return std::bit_width(static_cast<unsigned>(v)) - 1; }
 int topLevel(int length, int longestRun) { return floorLog2(std::max(1, std::min(length, longestRun))); }
 
 // What a stopping pixel receives: its own luminance pulled 2/3 of the
-// tolerance towards the spread value, so it stays within the tolerance of
-// its luminance.
-int32_t pulledLuma(int32_t luma, int32_t value, int32_t tolerance)
-{
-    return luma > value ? (3 * luma - 2 * tolerance) / 3 : (3 * luma + 2 * tolerance) / 3;
-}
+// tolerance towards the spread value, rounded down: (3 L - 2T) / 3 above the
+// value, (3 L + 2T) / 3 below it (both numerators positive at a stop), that
+// is L - ceil(2T / 3) and L + floor(2T / 3).
+struct Pull {
+    int32_t down;
+    int32_t up;
+    explicit Pull(int32_t tolerance) : down((2 * tolerance + 2) / 3), up(2 * tolerance / 3) {}
+    int32_t operator()(int32_t luma, int32_t value) const { return luma > value ? luma - down : luma + up; }
+};
 
 // The last steps of a search test 16 pixels at once.
 constexpr int kScanPixels = 16;
@@ -47,6 +50,20 @@ unsigned outsideMask(const uint16_t* pixels, uint16_t low, uint16_t high)
     return ~static_cast<unsigned>(in) & 0xFFFFu;
 }
 
+// out[i] = max(a[i], b[i]) for i < count, eight at a time (unsigned: the
+// saturating difference a - b added back to b).
+void maxOfPairs(const uint16_t* a, const uint16_t* b, uint16_t* out, int count)
+{
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_adds_epu16(_mm_subs_epu16(va, vb), vb));
+    }
+    for (; i < count; ++i)
+        out[i] = std::max(a[i], b[i]);
+}
+
 // The luminance of one line prepared for finding where spreads stop: a
 // padded copy and a sparse range table, whose level j holds the luminance
 // extent of the 2^j pixels starting at each position.
@@ -62,14 +79,17 @@ public:
         // Short reaches need the scan only.
         if (top_ < kScanLevel)
             return;
-        for (int i = 0; i < length; ++i)
-            data_[i] = {luma[i], luma[i]};
+        for (int i = 0; i < length; ++i) {
+            data_[2 * i] = static_cast<uint16_t>(65535 - luma[i]);
+            data_[2 * i + 1] = luma[i];
+        }
+        // Both halves of an extent merge with max, so a level is one run of
+        // maxima over the level below.
         for (int level = 1; level <= top_; ++level) {
-            const LumaExtent* below = data_ + static_cast<std::size_t>(level - 1) * stride_;
-            LumaExtent* here = data_ + static_cast<std::size_t>(level) * stride_;
+            const uint16_t* below = data_ + 2 * static_cast<std::size_t>(level - 1) * stride_;
+            uint16_t* here = data_ + 2 * static_cast<std::size_t>(level) * stride_;
             const int half = 1 << (level - 1);
-            for (int i = 0; i + 2 * half <= length; ++i)
-                here[i] = {std::min(below[i].low, below[i + half].low), std::max(below[i].high, below[i + half].high)};
+            maxOfPairs(below, below + 2 * half, here, 2 * (length - 2 * half + 1));
         }
     }
 
@@ -115,12 +135,12 @@ private:
     // True when every pixel of the 2^level pixels from `start` lies in [low, high].
     bool within(int level, int start, int32_t low, int32_t high) const
     {
-        const LumaExtent& e = data_[static_cast<std::size_t>(level) * stride_ + start];
-        return e.low >= low && e.high <= high;
+        const uint16_t* e = data_ + 2 * (static_cast<std::size_t>(level) * stride_ + start);
+        return 65535 - e[0] >= low && e[1] <= high;
     }
 
     const uint16_t* luma_;
-    LumaExtent* data_;
+    uint16_t* data_;
     std::size_t stride_;
     int top_;
 };
@@ -131,7 +151,7 @@ bool SpreadScratch::reserve(int length, int maxReach)
 {
     const std::size_t levels = static_cast<std::size_t>(topLevel(length, maxReach)) + 1;
     try {
-        extents.resize(levels * length);
+        extents.resize(2 * levels * length);
         paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
         steps.assign(static_cast<std::size_t>(length) + 3, 0);
     } catch (const std::bad_alloc&) {
@@ -150,6 +170,7 @@ void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, Spread
     // 2^32. Indices -1 .. n+1 (a spread that meets no stop ends at -1 or n).
     uint64_t* steps = scratch.steps.data() + 1;
     auto contribution = [](int32_t value) { return (uint64_t{1} << 32) + static_cast<uint32_t>(value); };
+    const Pull pulled(tolerance);
     for (int x = 0; x < n; ++x) {
         const int32_t value = static_cast<int32_t>(line.values[x]);
         const int32_t low = value - tolerance;
@@ -162,9 +183,9 @@ void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, Spread
         // that is not the end of its spread receives the pulled luminance.
         const uint64_t run = contribution(value);
         const uint64_t after =
-            stopAfter != forwardEnd ? contribution(pulledLuma(index.lumaAt(stopAfter), value, tolerance)) : 0;
+            stopAfter != forwardEnd ? contribution(pulled(index.lumaAt(stopAfter), value)) : 0;
         const uint64_t before =
-            stopBefore != backEnd ? contribution(pulledLuma(index.lumaAt(stopBefore), value, tolerance)) : 0;
+            stopBefore != backEnd ? contribution(pulled(index.lumaAt(stopBefore), value)) : 0;
         steps[stopBefore] += before;
         steps[stopBefore + 1] += run - before;
         steps[stopAfter] += after - run;

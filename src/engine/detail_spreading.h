@@ -22,17 +22,13 @@ struct SpreadLine {
     int length;
 };
 
-// Luminance range of a block of pixels.
-struct LumaExtent {
-    uint16_t low;
-    uint16_t high;
-};
-
 // Working memory of the fast spreading, sized once per worker and reused
 // from line to line.
 struct SpreadScratch {
     std::vector<uint16_t> paddedLuma; // the line's luminance with guard pixels on both sides
-    std::vector<LumaExtent> extents;  // range table, one level after the other
+    // Range table, one level after the other: per block, 65535 - its lowest
+    // luminance and its highest luminance, so that two blocks merge with max.
+    std::vector<uint16_t> extents;
     std::vector<uint64_t> steps;      // differences of (count, sum), zero between lines
 
     // Room for lines of up to `length` pixels and reaches up to `maxReach`;
