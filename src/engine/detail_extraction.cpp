@@ -269,7 +269,7 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
     return runStage(ctx, abort, items, spec, detailWorker);
 }
 
-bool runDetailExtraction(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
+bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
     const std::size_t n = state.pixelCount();
     if (!in || !out || n == 0 || state.curve.bytes() < 4 * n || state.pairs.bytes() < 8 * n) {

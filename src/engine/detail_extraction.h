@@ -43,7 +43,7 @@ bool detailWorker(DetailWorkItem& item);
 
 // The stage as the pipeline calls it: luminance `in`, detail plane `out`,
 // scratch in the curve plane and the pair accumulator of the state.
-bool runDetailExtraction(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);
+bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);
 
 // The same on explicit planes, with the line spreading chosen by the caller
 // (tests and benchmarks compare the literal spreading with the fast one).

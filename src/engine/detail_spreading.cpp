@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <new>
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 namespace qv {
 
@@ -35,38 +37,64 @@ constexpr int kScanLevel = 4;
 // past either end.
 constexpr int kGuard = kScanPixels;
 
-// Bit i set when pixel i of the 16 from `pixels` lies outside [low, high]
-// (both within 0..65535): the unsigned saturating differences v - high and
-// low - v are both zero exactly for pixels inside.
-unsigned outsideMask(const uint16_t* pixels, uint16_t low, uint16_t high)
-{
-    const __m128i lo = _mm_set1_epi16(static_cast<short>(low));
-    const __m128i hi = _mm_set1_epi16(static_cast<short>(high));
-    auto inside = [&](const uint16_t* p) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        return _mm_cmpeq_epi16(_mm_or_si128(_mm_subs_epu16(v, hi), _mm_subs_epu16(lo, v)), _mm_setzero_si128());
-    };
-    const int in = _mm_movemask_epi8(_mm_packs_epi16(inside(pixels), inside(pixels + 8)));
-    return ~static_cast<unsigned>(in) & 0xFFFFu;
-}
-
-// out[i] = max(a[i], b[i]) for i < count, eight at a time (unsigned: the
-// saturating difference a - b added back to b).
-void maxOfPairs(const uint16_t* a, const uint16_t* b, uint16_t* out, int count)
-{
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_adds_epu16(_mm_subs_epu16(va, vb), vb));
+// The two loops that run on vectors where the processor has them, each
+// with a plain twin that gives the same bits.
+struct PlainLoops {
+    // Bit i set when pixel i of the 16 from `pixels` lies outside [low, high].
+    static unsigned outsideMask(const uint16_t* pixels, uint16_t low, uint16_t high)
+    {
+        unsigned mask = 0;
+        for (int i = 0; i < kScanPixels; ++i)
+            mask |= static_cast<unsigned>(pixels[i] < low || pixels[i] > high) << i;
+        return mask;
     }
-    for (; i < count; ++i)
-        out[i] = std::max(a[i], b[i]);
-}
+
+    // out[i] = max(a[i], b[i]) for i < count.
+    static void maxOfPairs(const uint16_t* a, const uint16_t* b, uint16_t* out, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            out[i] = std::max(a[i], b[i]);
+    }
+};
+
+#if defined(__SSE2__)
+// SSE2 is part of every x86-64 processor: no check at run time needed.
+struct VectorLoops {
+    // Unsigned saturating differences v - high and low - v are both zero
+    // exactly for pixels inside.
+    static unsigned outsideMask(const uint16_t* pixels, uint16_t low, uint16_t high)
+    {
+        const __m128i lo = _mm_set1_epi16(static_cast<short>(low));
+        const __m128i hi = _mm_set1_epi16(static_cast<short>(high));
+        auto inside = [&](const uint16_t* p) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            return _mm_cmpeq_epi16(_mm_or_si128(_mm_subs_epu16(v, hi), _mm_subs_epu16(lo, v)),
+                                   _mm_setzero_si128());
+        };
+        const int in = _mm_movemask_epi8(_mm_packs_epi16(inside(pixels), inside(pixels + 8)));
+        return ~static_cast<unsigned>(in) & 0xFFFFu;
+    }
+
+    // Unsigned maximum: the saturating difference a - b added back to b.
+    static void maxOfPairs(const uint16_t* a, const uint16_t* b, uint16_t* out, int count)
+    {
+        int i = 0;
+        for (; i + 8 <= count; i += 8) {
+            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_adds_epu16(_mm_subs_epu16(va, vb), vb));
+        }
+        PlainLoops::maxOfPairs(a + i, b + i, out + i, count - i);
+    }
+};
+#else
+using VectorLoops = PlainLoops;
+#endif
 
 // The luminance of one line prepared for finding where spreads stop: a
 // padded copy and a sparse range table, whose level j holds the luminance
 // extent of the 2^j pixels starting at each position.
+template <class Loops>
 class LineIndex {
 public:
     LineIndex(SpreadScratch& scratch, const uint16_t* luma, int length, int longestRun)
@@ -89,7 +117,7 @@ public:
             const uint16_t* below = data_ + 2 * static_cast<std::size_t>(level - 1) * stride_;
             uint16_t* here = data_ + 2 * static_cast<std::size_t>(level) * stride_;
             const int half = 1 << (level - 1);
-            maxOfPairs(below, below + 2 * half, here, 2 * (length - 2 * half + 1));
+            Loops::maxOfPairs(below, below + 2 * half, here, 2 * (length - 2 * half + 1));
         }
     }
 
@@ -119,11 +147,11 @@ public:
         const int remaining = std::min(dir * (end - pos), kScanPixels);
         if (dir > 0) {
             // Pixel pos + i is bit i; `end` is marked when it is that near.
-            const unsigned mask = outsideMask(luma_ + pos, lo, hi) | (1u << remaining);
+            const unsigned mask = Loops::outsideMask(luma_ + pos, lo, hi) | (1u << remaining);
             return pos + std::countr_zero(mask);
         }
         // Pixel pos - 15 + i is bit i + 1; `end` is marked when it is that near.
-        const unsigned mask = (outsideMask(luma_ + pos - (kScanPixels - 1), lo, hi) << 1) |
+        const unsigned mask = (Loops::outsideMask(luma_ + pos - (kScanPixels - 1), lo, hi) << 1) |
                               (1u << (kScanPixels - remaining));
         return pos - kScanPixels + (std::bit_width(mask) - 1);
     }
@@ -160,10 +188,13 @@ bool SpreadScratch::reserve(int length, int maxReach)
     return true;
 }
 
-void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
+namespace {
+
+template <class Loops>
+void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
 {
     const int n = line.length;
-    const LineIndex index(scratch, line.luma, n, std::max(reach.back, reach.forward));
+    const LineIndex<Loops> index(scratch, line.luma, n, std::max(reach.back, reach.forward));
     // Each run of one value is recorded as two steps, +c at its start and -c
     // one past its end, with c = 2^32 + value: the running total of the
     // steps is then count * 2^32 + sum at every pixel, because no sum reaches
@@ -199,6 +230,19 @@ void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, Spread
         pairs[2 * x + 1] = static_cast<uint32_t>(total >> 32);
     }
     steps[-1] = steps[n] = steps[n + 1] = 0;
+}
+
+}  // namespace
+
+void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
+{
+    spreadLineWith<VectorLoops>(line, reach, tolerance, scratch, pairs);
+}
+
+void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                     uint32_t* pairs)
+{
+    spreadLineWith<PlainLoops>(line, reach, tolerance, scratch, pairs);
 }
 
 void spreadLineLiteral(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch&, uint32_t* pairs)

@@ -49,6 +49,10 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // the reach beyond 16 (three probes at a reach of 121).
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 
+// The same without vector instructions; gives the same bits.
+void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                     uint32_t* pairs);
+
 // Walks every spread pixel by pixel. The reference for the fast spreading in
 // tests and benchmarks; needs no scratch.
 void spreadLineLiteral(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,

@@ -11,7 +11,7 @@ const PipelineStages& pipelineStages()
 {
     static const PipelineStages stages = [] {
         PipelineStages s;
-        s.detail = runDetailExtraction;
+        s.detail = runDetailExtractionStage;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
         s.soften = runSofteningStage;

@@ -216,10 +216,10 @@ TEST(DetailExtraction, RejectsBadInput)
     PipelineState state;
     ASSERT_TRUE(state.allocatePlanes(20, 10));
     state.height = 11;
-    EXPECT_FALSE(runDetailExtraction(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
+    EXPECT_FALSE(runDetailExtractionStage(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
     state.height = 10;
-    EXPECT_FALSE(runDetailExtraction(ctx, state, state.luminancePlane(), nullptr));
-    EXPECT_TRUE(runDetailExtraction(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
+    EXPECT_FALSE(runDetailExtractionStage(ctx, state, state.luminancePlane(), nullptr));
+    EXPECT_TRUE(runDetailExtractionStage(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
 }
 
 // A pixel equal to its local mean maps to mid-grey: T * 65535 / 2T truncated.
@@ -324,7 +324,8 @@ TEST(DetailExtraction, MatchesTheLiteralStageOnPhotos)
 }
 
 // Larger photos, where the radius is large and the runs long: the fast
-// spreading must leave exactly the sums and counts of the literal one.
+// spreading, with and without vector instructions, must leave exactly the
+// sums and counts of the literal one.
 TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
 {
     const Image images[] = {
@@ -334,10 +335,12 @@ TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
     for (const Image& img : images) {
         ASSERT_FALSE(img.luma.empty());
         const Result fast = extract(img, 5, 3, spreadLine);
+        const Result plain = extract(img, 5, 3, spreadLinePlain);
         const Result literal = extract(img, 5, 3, spreadLineLiteral);
-        ASSERT_TRUE(fast.ok && literal.ok);
+        ASSERT_TRUE(fast.ok && plain.ok && literal.ok);
         EXPECT_EQ(fast.pairs, literal.pairs);
         EXPECT_EQ(fast.detail, literal.detail);
+        EXPECT_EQ(plain.pairs, literal.pairs);
     }
 }
 
@@ -365,13 +368,15 @@ TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
                 for (SpreadReach reach : reaches) {
                     SpreadScratch scratch;
                     ASSERT_TRUE(scratch.reserve(length, std::max(reach.back, reach.forward)));
-                    std::vector<uint32_t> fast(2 * length), literal(2 * length);
+                    std::vector<uint32_t> fast(2 * length), plain(2 * length), literal(2 * length);
                     const SpreadLine line{luma.data(), values.data(), length};
                     spreadLine(line, reach, tolerance, scratch, fast.data());
                     spreadLine(line, reach, tolerance, scratch, fast.data());  // scratch is clean again
+                    spreadLinePlain(line, reach, tolerance, scratch, plain.data());
                     spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
                     ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance << " pattern "
                                              << pattern << " reach " << reach.back << "/" << reach.forward;
+                    ASSERT_EQ(plain, literal);
                 }
             }
 }
