@@ -1,3 +1,4 @@
+#include "engine/detail_extraction.h"
 #include "engine/pipeline_driver.h"
 #include "engine/region_detection.h"
 #include "engine/sharpening.h"
@@ -10,6 +11,7 @@ const PipelineStages& pipelineStages()
 {
     static const PipelineStages stages = [] {
         PipelineStages s;
+        s.detail = runDetailExtractionStage;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
         s.soften = runSofteningStage;

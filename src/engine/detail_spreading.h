@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace qv {
+
+// How far the values of a line are spread from each of its pixels: over at
+// most `back` pixels towards the line's start, beginning with the previous
+// pixel, and over at most `forward` pixels towards its end, beginning with
+// the pixel itself.
+struct SpreadReach {
+    int back;
+    int forward;
+};
+
+// One row or column: its luminance and the value spread from each pixel
+// (0..65535).
+struct SpreadLine {
+    const uint16_t* luma;
+    const uint32_t* values;
+    int length;
+};
+
+// Working memory of the fast spreading, sized once per worker and reused
+// from line to line.
+struct SpreadScratch {
+    std::vector<uint16_t> paddedLuma; // the line's luminance with guard pixels on both sides
+    // Range table, one level after the other: per block, 65535 - its lowest
+    // luminance and its highest luminance, so that two blocks merge with max.
+    std::vector<uint16_t> extents;
+    std::vector<uint64_t> steps;      // differences of (count, sum), zero between lines
+
+    // Room for lines of up to `length` pixels and reaches up to `maxReach`;
+    // false when the memory cannot be had.
+    bool reserve(int length, int maxReach);
+};
+
+// Spreads the value of every pixel of a line along it and stores, per pixel,
+// the pair (sum, count) of everything that reached it (pairs: 2 * length
+// values). A spread stops at the first pixel whose luminance lies more than
+// `tolerance` away from the value; that pixel still receives a value: its own
+// luminance pulled 2/3 of the tolerance towards the spread value.
+using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, SpreadScratch&, uint32_t* pairs);
+
+// The cost per pixel does not follow the reach: each spread adds one value
+// over a run of pixels, recorded as two differences, and the end of the run
+// is found with one 16-pixel scan plus one range-table probe per doubling of
+// the reach beyond 16 (three probes at a reach of 121).
+void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
+
+// The same without vector instructions; gives the same bits.
+void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                     uint32_t* pairs);
+
+// Walks every spread pixel by pixel. The reference for the fast spreading in
+// tests and benchmarks; needs no scratch.
+void spreadLineLiteral(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                       uint32_t* pairs);
+
+}  // namespace qv
