@@ -1,3 +1,6 @@
+#include "engine/final_output.h"
+#include "engine/light.h"
+#include "engine/merging.h"
 #include "engine/pipeline_driver.h"
 #include "engine/region_detection.h"
 #include "engine/sharpening.h"
@@ -12,8 +15,11 @@ const PipelineStages& pipelineStages()
         PipelineStages s;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
+        s.merge = runMerging;
         s.soften = runSofteningStage;
+        s.light = runLight;
         s.sharpen = runSharpeningStage;
+        s.finalOutput = renderOutput;
         return s;
     }();
     return stages;
