@@ -41,7 +41,9 @@ void convertOutputRowPlain(const OutputRow& row, const float* gammaTable, float 
 
 OutputRowConverter outputRowConverter()
 {
-    return convertOutputRowPlain;
+    static const OutputRowConverter best =
+        __builtin_cpu_supports("avx2") ? convertOutputRowAvx2 : convertOutputRowPlain;
+    return best;
 }
 
 }  // namespace qv

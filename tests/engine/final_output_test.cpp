@@ -95,7 +95,7 @@ TEST(FinalOutput, GammaMatchesThePowerFormulaForEveryLumaValue)
 
 TEST(FinalOutput, ConvertsChromaWithTheInverseTransform)
 {
-    OutputFixture f(31, 17);
+    OutputFixture f(311, 170);
     f.randomise(11);
     f.ctx.current.Saturation = 17;
     f.ctx.current.Gamma = 3;
