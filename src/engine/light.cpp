@@ -90,8 +90,7 @@ bool accumulateLevel(LightItem& it, int r)
                 n > 1 ? static_cast<int64_t>(static_cast<double>(n * source[x] - sum) / static_cast<double>(n - 1))
                       : 0;
             const uint16_t q = static_cast<uint16_t>(std::clamp<int64_t>(deviation + half, 0, 65535));
-            if (q > map[x])
-                map[x] = q;
+            map[x] = std::max(map[x], q);
             if (x - r >= 0) {
                 sum -= sums[x - r];
                 n -= rows;
