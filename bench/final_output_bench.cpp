@@ -1,23 +1,30 @@
+// The final output with the program's worker count, at the neutral and at
+// another gamma, and the row conversion alone on one thread, plain and AVX2.
+
 #include <benchmark/benchmark.h>
 
 #include "engine/final_output.h"
 #include "engine/output_gamma.h"
 #include "engine/output_row.h"
-#include "synthetic_image.h"
+#include "engine/simd.h"
+#include "late_stage_planes.h"
 
-namespace qv {
 namespace {
 
-// Args: width, height, Gamma.
-void BM_FinalOutput(benchmark::State& bm)
+using namespace qv;
+
+// Arguments: width, height, Gamma.
+void BM_FinalOutput(benchmark::State& st)
 {
-    auto state = bench::syntheticState(static_cast<int>(bm.range(0)), static_cast<int>(bm.range(1)));
-    ProcessingContext ctx;
-    ctx.current.Gamma = static_cast<uint16_t>(bm.range(2));
-    ctx.current.Saturation = 12;
-    for (auto _ : bm)
-        benchmark::DoNotOptimize(renderOutput(ctx, *state, state->mergedLuma(), state->mergedChroma(), *state->output));
-    bm.SetItemsProcessed(bm.iterations() * bm.range(0) * bm.range(1));
+    auto image = bench::lateStageImage(int(st.range(0)), int(st.range(1)));
+    PipelineState& state = image->state;
+    image->ctx.current.Gamma = uint16_t(st.range(2));
+    image->ctx.current.Saturation = 12;
+    for (auto _ : st)
+        if (!renderOutput(image->ctx, state, state.mergedLuma(), state.mergedChroma(), *state.output))
+            st.SkipWithError("stage failed");
+    st.SetItemsProcessed(st.iterations() * state.pixelCount());
+    st.SetLabel(std::to_string(image->ctx.workerCount) + " workers");
 }
 BENCHMARK(BM_FinalOutput)
     ->Args({1280, 853, 6})
@@ -26,29 +33,29 @@ BENCHMARK(BM_FinalOutput)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// One thread converting a whole 1280 x 853 image row by row. Arg: 0 plain, 1 AVX2.
-void BM_OutputRows(benchmark::State& bm)
+// Arguments: width, height, AVX2 (1) or plain (0).
+void BM_OutputRows(benchmark::State& st)
 {
-    auto state = bench::syntheticState(1280, 853);
-    const OutputRowConverter convert = bm.range(0) ? convertOutputRowAvx2 : convertOutputRowPlain;
-    if (bm.range(0) && !__builtin_cpu_supports("avx2")) {
-        bm.SkipWithError("no AVX2");
+    auto image = bench::lateStageImage(int(st.range(0)), int(st.range(1)));
+    PipelineState& state = image->state;
+    if (st.range(2) && !avx2Enabled()) {
+        st.SkipWithError("no AVX2");
         return;
     }
+    const OutputRowConverter convert = st.range(2) ? convertOutputRowAvx2 : convertOutputRowPlain;
     const float* gamma = outputGammaTable(3);
     ChannelHistograms counts;
-    for (auto _ : bm) {
-        for (int y = 0; y < 853; ++y) {
-            const std::size_t at = static_cast<std::size_t>(y) * 1280;
-            const OutputRow row{state->mergedLuma() + at, state->mergedChroma() + 2 * at,
-                                state->resultBuffer() + 3 * at, state->output->row(y), 1280};
+    for (auto _ : st) {
+        for (int y = 0; y < state.height; ++y) {
+            const std::size_t at = std::size_t(y) * state.width;
+            const OutputRow row{state.mergedLuma() + at, state.mergedChroma() + 2 * at, state.resultBuffer() + 3 * at,
+                                state.output->row(y), state.width};
             convert(row, gamma, 1.2f, counts);
         }
         benchmark::ClobberMemory();
     }
-    bm.SetItemsProcessed(bm.iterations() * 1280 * 853);
+    st.SetItemsProcessed(st.iterations() * state.pixelCount());
 }
-BENCHMARK(BM_OutputRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OutputRows)->Args({1280, 853, 0})->Args({1280, 853, 1})->Unit(benchmark::kMillisecond);
 
 }  // namespace
-}  // namespace qv

@@ -1,24 +1,31 @@
+// The light stage with the program's worker count: a first run (light map
+// and blend) and a `Lightness`-only run (blend alone).
+// Arguments: width, height, first run (1) or not (0).
+
 #include <benchmark/benchmark.h>
 
 #include "engine/light.h"
-#include "synthetic_image.h"
+#include "late_stage_planes.h"
 
-namespace qv {
 namespace {
 
-// Args: width, height, whether the light map is rebuilt.
-void BM_Light(benchmark::State& bm)
+using namespace qv;
+
+void BM_LightStage(benchmark::State& st)
 {
-    auto state = bench::syntheticState(static_cast<int>(bm.range(0)), static_cast<int>(bm.range(1)));
-    ProcessingContext ctx;
-    const bool prepare = bm.range(2) != 0;
-    if (!prepare)
-        runLight(ctx, *state, state->mergedLuma(), state->light.as<uint16_t>(), true);
-    for (auto _ : bm)
-        benchmark::DoNotOptimize(runLight(ctx, *state, state->mergedLuma(), state->light.as<uint16_t>(), prepare));
-    bm.SetItemsProcessed(bm.iterations() * bm.range(0) * bm.range(1));
+    auto image = bench::lateStageImage(int(st.range(0)), int(st.range(1)));
+    PipelineState& state = image->state;
+    const bool prepare = st.range(2) != 0;
+    uint16_t* out = state.light.as<uint16_t>();
+    if (!runLightStage(image->ctx, state, state.mergedLuma(), out, true))
+        st.SkipWithError("stage failed");
+    for (auto _ : st)
+        if (!runLightStage(image->ctx, state, state.mergedLuma(), out, prepare))
+            st.SkipWithError("stage failed");
+    st.SetItemsProcessed(st.iterations() * state.pixelCount());
+    st.SetLabel(std::to_string(image->ctx.workerCount) + " workers");
 }
-BENCHMARK(BM_Light)
+BENCHMARK(BM_LightStage)
     ->Args({1280, 853, 1})
     ->Args({1280, 853, 0})
     ->Args({4000, 3000, 1})
@@ -27,4 +34,3 @@ BENCHMARK(BM_Light)
     ->UseRealTime();
 
 }  // namespace
-}  // namespace qv

@@ -164,7 +164,7 @@ bool inputsValid(const PipelineState& state, const uint16_t* luma, const uint16_
 
 }  // namespace
 
-bool runLight(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, uint16_t* out, bool prepare)
+bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, uint16_t* out, bool prepare)
 {
     ctx.statusCode.store(StatusCode::Light, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);

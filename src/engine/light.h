@@ -25,6 +25,6 @@ inline uint16_t lightOverlay(uint32_t b, uint32_t m)
 // When `prepare` is set the light map (state.lightMap) is first rebuilt from
 // the luminance plane; otherwise the cached map is used. False on failure
 // or abort.
-bool runLight(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, uint16_t* out, bool prepare);
+bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, uint16_t* out, bool prepare);
 
 }  // namespace qv

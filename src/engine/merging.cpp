@@ -168,7 +168,7 @@ bool inputsValid(const PipelineState& state, const MergeInputs& in, int mode)
 
 }  // namespace
 
-bool runMerging(ProcessingContext& ctx, PipelineState& state, const MergeInputs& inputs)
+bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeInputs& inputs)
 {
     ctx.statusCode.store(StatusCode::Merging, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);

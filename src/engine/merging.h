@@ -33,6 +33,6 @@ int areaWeight(const MergeParams& params, int area);
 // Combines the processed luma with the source colour and blends the result
 // with the source by area brightness, into the merged luma and chroma planes
 // of the state. False on failure, abort or an unknown colour mode.
-bool runMerging(ProcessingContext& ctx, PipelineState& state, const MergeInputs& inputs);
+bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeInputs& inputs);
 
 }  // namespace qv

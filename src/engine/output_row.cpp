@@ -1,5 +1,7 @@
 #include "engine/output_row.h"
 
+#include "engine/simd.h"
+
 namespace qv {
 
 namespace {
@@ -41,9 +43,7 @@ void convertOutputRowPlain(const OutputRow& row, const float* gammaTable, float 
 
 OutputRowConverter outputRowConverter()
 {
-    static const OutputRowConverter best =
-        __builtin_cpu_supports("avx2") ? convertOutputRowAvx2 : convertOutputRowPlain;
-    return best;
+    return avx2Enabled() ? convertOutputRowAvx2 : convertOutputRowPlain;
 }
 
 }  // namespace qv

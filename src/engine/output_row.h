@@ -25,10 +25,10 @@ using OutputRowConverter = void (*)(const OutputRow& row, const float* gammaTabl
                                     ChannelHistograms& counts);
 
 void convertOutputRowPlain(const OutputRow& row, const float* gammaTable, float saturation, ChannelHistograms& counts);
-// The same results, eight pixels at a time; only on processors with AVX2.
+// The same results, eight pixels at a time; only when avx2Enabled().
 void convertOutputRowAvx2(const OutputRow& row, const float* gammaTable, float saturation, ChannelHistograms& counts);
 
-// The fastest converter this processor runs.
+// The AVX2 converter when enabled, else the plain one.
 OutputRowConverter outputRowConverter();
 
 }  // namespace qv

@@ -15,9 +15,9 @@ const PipelineStages& pipelineStages()
         PipelineStages s;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
-        s.merge = runMerging;
+        s.merge = runMergingStage;
         s.soften = runSofteningStage;
-        s.light = runLight;
+        s.light = runLightStage;
         s.sharpen = runSharpeningStage;
         s.finalOutput = renderOutput;
         return s;

@@ -9,6 +9,7 @@
 #include "engine/output_gamma.h"
 #include "engine/processing_context.h"
 #include "engine/status_codes.h"
+#include "support/reference_blur.h"
 
 namespace qv {
 namespace {
@@ -206,28 +207,33 @@ TEST(FinalOutput, HistogramsCountEveryPixelExactly)
     }
 }
 
-TEST(FinalOutput, ResultDoesNotDependOnTheWorkerCount)
+TEST(FinalOutput, ResultDoesNotDependOnWorkersOrTheVectorPath)
 {
     std::vector<uint8_t> firstBytes;
     std::vector<uint16_t> firstResult;
     Histograms firstHist;
-    for (int workers : {1, 3, 20}) {
+    const struct {
+        int workers;
+        bool simd;
+    } runs[] = {{1, true}, {3, true}, {20, true}, {3, false}};
+    for (const auto& run : runs) {
+        test::SimdSwitch simd(run.simd);
         OutputFixture f(45, 133);
         f.randomise(9);
-        f.ctx.workerCount = workers;
+        f.ctx.workerCount = run.workers;
         f.ctx.current.Gamma = 2;
         f.ctx.current.Saturation = 14;
         ASSERT_TRUE(f.run());
-        if (workers == 1) {
+        if (firstBytes.empty()) {
             firstBytes = f.bitmapBytes();
             firstResult = f.resultCopy();
             firstHist = f.state.histograms;
             continue;
         }
-        EXPECT_EQ(f.bitmapBytes(), firstBytes) << workers;
-        EXPECT_EQ(f.resultCopy(), firstResult) << workers;
-        EXPECT_EQ(f.state.histograms.red, firstHist.red) << workers;
-        EXPECT_EQ(f.state.histograms.combined, firstHist.combined) << workers;
+        EXPECT_EQ(f.bitmapBytes(), firstBytes) << run.workers << " " << run.simd;
+        EXPECT_EQ(f.resultCopy(), firstResult) << run.workers << " " << run.simd;
+        EXPECT_EQ(f.state.histograms.red, firstHist.red) << run.workers << " " << run.simd;
+        EXPECT_EQ(f.state.histograms.combined, firstHist.combined) << run.workers << " " << run.simd;
     }
 }
 

@@ -47,7 +47,7 @@ struct MergeFixture {
     {
         const MergeInputs in{state.luminancePlane(), area.data(), processed.data(), state.sourceChromaPlane(),
                              *state.working};
-        return runMerging(ctx, state, in);
+        return runMergingStage(ctx, state, in);
     }
     std::size_t n() const { return state.pixelCount(); }
     uint16_t luma(std::size_t i) { return state.mergedLuma()[i]; }

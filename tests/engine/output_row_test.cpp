@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/output_gamma.h"
+#include "engine/simd.h"
 
 namespace qv {
 namespace {
@@ -30,7 +31,7 @@ ConvertedRow convert(OutputRowConverter converter, const std::vector<uint16_t>& 
 // extreme values at every saturation and gamma.
 TEST(OutputRow, VectorPathMatchesThePlainPath)
 {
-    if (!__builtin_cpu_supports("avx2"))
+    if (!avx2Enabled())
         GTEST_SKIP() << "no AVX2 on this processor";
     std::mt19937 rng(17);
     std::uniform_int_distribution<int> u16(0, 65535);
