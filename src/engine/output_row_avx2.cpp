@@ -54,7 +54,6 @@ QV_AVX2 void convertOutputRowAvx2(const OutputRow& row, const float* gammaTable,
     const __m256i rgbTailFromB = laneShuffle(kRgbTailFromB);
     const __m256i bgrBytes = laneShuffle(kBgrBytes);
 
-    alignas(32) uint8_t high[32];
     int x = 0;
     for (; x + 8 <= row.width; x += 8) {
         const __m256i luma = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row.luma + x)));
@@ -71,8 +70,10 @@ QV_AVX2 void convertOutputRowAvx2(const OutputRow& row, const float* gammaTable,
         // Per lane: R G as 16-bit values, B twice.
         const __m256i rg = _mm256_packus_epi32(toChannels(r), toChannels(g));
         const __m256i bb = _mm256_packus_epi32(toChannels(b), toChannels(b));
-        const __m256i head = _mm256_or_si256(_mm256_shuffle_epi8(rg, rgbHeadFromRg), _mm256_shuffle_epi8(bb, rgbHeadFromB));
-        const __m256i tail = _mm256_or_si256(_mm256_shuffle_epi8(rg, rgbTailFromRg), _mm256_shuffle_epi8(bb, rgbTailFromB));
+        const __m256i head =
+            _mm256_or_si256(_mm256_shuffle_epi8(rg, rgbHeadFromRg), _mm256_shuffle_epi8(bb, rgbHeadFromB));
+        const __m256i tail =
+            _mm256_or_si256(_mm256_shuffle_epi8(rg, rgbTailFromRg), _mm256_shuffle_epi8(bb, rgbTailFromB));
         uint8_t* rgb = reinterpret_cast<uint8_t*>(row.rgb48 + 3 * x);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(rgb), _mm256_castsi256_si128(head));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(rgb + 16), _mm256_castsi256_si128(tail));
@@ -81,7 +82,6 @@ QV_AVX2 void convertOutputRowAvx2(const OutputRow& row, const float* gammaTable,
 
         // The high bytes: R0..R3 G0..G3 B0..B3 B0..B3 per lane.
         const __m256i bytes = _mm256_packus_epi16(_mm256_srli_epi16(rg, 8), _mm256_srli_epi16(bb, 8));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(high), bytes);
         const __m256i bgr = _mm256_shuffle_epi8(bytes, bgrBytes);
         uint8_t* out = row.bgr24 + 3 * x;
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bgr));
@@ -91,12 +91,13 @@ QV_AVX2 void convertOutputRowAvx2(const OutputRow& row, const float* gammaTable,
         const uint32_t highTail = static_cast<uint32_t>(_mm256_extract_epi32(bgr, 6));
         std::memcpy(out + 20, &highTail, 4);
 
-        for (int lane = 0; lane < 32; lane += 16)
-            for (int i = 0; i < 4; ++i) {
-                ++counts.red[high[lane + i]];
-                ++counts.green[high[lane + 4 + i]];
-                ++counts.blue[high[lane + 8 + i]];
-            }
+        // Counted from the bytes just stored: plain loads keep the vector
+        // units free, which byte extraction from the register would not.
+        for (int i = 0; i < 8; ++i) {
+            ++counts.blue[out[3 * i]];
+            ++counts.green[out[3 * i + 1]];
+            ++counts.red[out[3 * i + 2]];
+        }
     }
     counts.pixels += static_cast<uint32_t>(x);
     const OutputRow rest{row.luma + x, row.chroma + 2 * x, row.rgb48 + 3 * x, row.bgr24 + 3 * x, row.width - x};
