@@ -1,4 +1,7 @@
 #include "engine/detail_extraction.h"
+#include "engine/final_output.h"
+#include "engine/light.h"
+#include "engine/merging.h"
 #include "engine/pipeline_driver.h"
 #include "engine/region_detection.h"
 #include "engine/sharpening.h"
@@ -14,8 +17,11 @@ const PipelineStages& pipelineStages()
         s.detail = runDetailExtractionStage;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
+        s.merge = runMergingStage;
         s.soften = runSofteningStage;
+        s.light = runLightStage;
         s.sharpen = runSharpeningStage;
+        s.finalOutput = renderOutput;
         return s;
     }();
     return stages;

@@ -41,9 +41,11 @@ struct StageFlags {
     bool seenLight = false;
 };
 
-// Red, green, blue and combined histograms of the final output.
+// Red, green, blue and combined histograms of the final output, each with
+// the number of pixels it counted.
 struct Histograms {
     std::array<uint32_t, 256> red{}, green{}, blue{}, combined{};
+    uint32_t redCount = 0, greenCount = 0, blueCount = 0, combinedCount = 0;
 };
 
 // Everything the pipeline holds for one image: the bitmaps, the planes of

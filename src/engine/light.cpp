@@ -1,0 +1,198 @@
+#include "engine/light.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "engine/processing_context.h"
+#include "engine/stage_runner.h"
+#include "engine/status_codes.h"
+
+namespace qv {
+
+int lightFirstRadius(int width, int height)
+{
+    return std::max(18 * std::max(width, height) / 100, 2);
+}
+
+int lightProgressLevels(int firstRadius)
+{
+    int levels = 1;
+    for (int e = firstRadius; e > 2; e /= 2)
+        ++levels;
+    return levels;
+}
+
+namespace {
+
+struct LightItem : WorkItem {
+    const uint16_t* luminance = nullptr;  // the unprocessed source luminance
+    const uint16_t* luma = nullptr;       // the luma to light
+    uint16_t* map = nullptr;
+    uint16_t* out = nullptr;
+    uint32_t* columnSums = nullptr;       // one row of W, this worker's own
+    int firstRadius = 2;
+    int lightness = 0;
+    bool prepare = false;
+};
+
+void blendRow(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness)
+{
+    const uint32_t keep = 100 - lightness;
+    for (int x = 0; x < width; ++x) {
+        const uint32_t b = luma[x];
+        out[x] = static_cast<uint16_t>((b * keep + lightOverlay(b, map[x]) * lightness) / 100);
+    }
+}
+
+void addRow(uint32_t* sums, const uint16_t* row, int width)
+{
+    for (int x = 0; x < width; ++x)
+        sums[x] += row[x];
+}
+
+void subtractRow(uint32_t* sums, const uint16_t* row, int width)
+{
+    for (int x = 0; x < width; ++x)
+        sums[x] -= row[x];
+}
+
+// One radius of the light map over the item's band: each pixel's deviation
+// from the mean of the other pixels of its (2r+1)-square window, clipped to
+// the window at the image edges, centred on mid-grey; the map keeps the
+// largest value over all radii.
+bool accumulateLevel(LightItem& it, int r)
+{
+    const int w = it.width;
+    const int h = it.height;
+    const int half = it.valueScale / 2;
+    uint32_t* sums = it.columnSums;
+    std::fill(sums, sums + w, 0u);
+    for (int y = std::max(it.firstRow - r, 0); y <= std::min(it.firstRow + r, h - 1); ++y)
+        addRow(sums, it.luminance + static_cast<std::size_t>(y) * w, w);
+
+    for (int y = it.firstRow; y < it.endRow; ++y) {
+        const uint16_t* source = it.luminance + static_cast<std::size_t>(y) * w;
+        uint16_t* map = it.map + static_cast<std::size_t>(y) * w;
+        const int64_t rows = std::min(y + r, h - 1) - std::max(y - r, 0) + 1;
+        const int lastColumn = std::min(r, w - 1);
+        int64_t sum = 0;
+        for (int x = 0; x <= lastColumn; ++x)
+            sum += sums[x];
+        int64_t n = (lastColumn + 1) * rows;
+        for (int x = 0; x < w; ++x) {
+            // (n*v - sum)/(n - 1), truncated. Both operands are integers far
+            // below 2^53, so the double quotient never rounds across an
+            // integer and truncating it gives the exact integer quotient.
+            // A window of one pixel (a 1 x 1 image) has no neighbours to
+            // differ from and counts as flat.
+            const int64_t deviation =
+                n > 1 ? static_cast<int64_t>(static_cast<double>(n * source[x] - sum) / static_cast<double>(n - 1))
+                      : 0;
+            const uint16_t q = static_cast<uint16_t>(std::clamp<int64_t>(deviation + half, 0, 65535));
+            map[x] = std::max(map[x], q);
+            if (x - r >= 0) {
+                sum -= sums[x - r];
+                n -= rows;
+            }
+            if (x + r + 1 < w) {
+                sum += sums[x + r + 1];
+                n += rows;
+            }
+        }
+        if (y + 1 < it.endRow) {
+            if (y - r >= 0)
+                subtractRow(sums, it.luminance + static_cast<std::size_t>(y - r) * w, w);
+            if (y + r + 1 < h)
+                addRow(sums, it.luminance + static_cast<std::size_t>(y + r + 1) * w, w);
+        }
+        if (!it.tick())
+            return false;
+    }
+    return true;
+}
+
+bool prepareBand(LightItem& it)
+{
+    const std::size_t first = static_cast<std::size_t>(it.firstRow) * it.width;
+    const std::size_t end = static_cast<std::size_t>(it.endRow) * it.width;
+    std::fill(it.map + first, it.map + end, uint16_t{0});
+    int r = it.firstRadius;
+    do {
+        if (!accumulateLevel(it, r))
+            return false;
+        r /= 2;
+    } while (r > 2);
+    return true;
+}
+
+bool lightWorker(LightItem& it)
+{
+    if (it.prepare && !prepareBand(it))
+        return false;
+    // The blend that follows a preparation counts no progress of its own.
+    const int unitsPerRow = it.prepare ? 0 : 2;
+    for (int y = it.firstRow; y < it.endRow; ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * it.width;
+        blendRow(it.luma + at, it.map + at, it.out + at, it.width, it.lightness);
+        if (!it.tick(unitsPerRow))
+            return false;
+    }
+    return true;
+}
+
+// Byte offset of the first worker's column-sum row in the pair accumulator.
+std::size_t columnSumsOffset(std::size_t pixels)
+{
+    return (2 * pixels + 3) & ~std::size_t(3);
+}
+
+bool inputsValid(const PipelineState& state, const uint16_t* luma, const uint16_t* out, int lightness,
+                 int firstRadius, std::size_t bands)
+{
+    const std::size_t pixels = state.pixelCount();
+    if (state.width <= 0 || state.height <= 0 || !luma || !out || lightness > 100)
+        return false;
+    if (state.luminance.bytes() < 2 * pixels || state.lightMap.bytes() < 2 * pixels)
+        return false;
+    if (columnSumsOffset(pixels) + 4 * static_cast<std::size_t>(state.width) * bands > state.pairs.bytes())
+        return false;
+    // A column sum covers up to 2 r0 + 1 rows of 16-bit values in 32 bits.
+    const int64_t tallestWindow = std::min<int64_t>(2 * int64_t{firstRadius} + 1, state.height);
+    return tallestWindow * 65535 <= std::numeric_limits<uint32_t>::max();
+}
+
+}  // namespace
+
+bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, uint16_t* out, bool prepare)
+{
+    ctx.statusCode.store(StatusCode::Light, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    const int w = state.width;
+    const int h = state.height;
+    const int lightness = ctx.current.Lightness;
+    const int firstRadius = lightFirstRadius(w, h);
+    const std::vector<Band> bands = splitBands(h, ctx.workerCount);
+    if (!inputsValid(state, luma, out, lightness, firstRadius, bands.size()))
+        return false;
+
+    auto items = makeWorkItems<LightItem>(bands, w, h, ctx.valueScale);
+    const std::size_t sumsOffset = columnSumsOffset(state.pixelCount());
+    for (LightItem& item : items) {
+        item.luminance = state.luminancePlane();
+        item.luma = luma;
+        item.map = state.lightMap.as<uint16_t>();
+        item.out = out;
+        item.columnSums = state.pairs.as<uint32_t>(sumsOffset + 4 * static_cast<std::size_t>(w) * item.index);
+        item.firstRadius = firstRadius;
+        item.lightness = lightness;
+        item.prepare = prepare;
+    }
+    // Without a preparation each row counts two units against one level, so
+    // the figure would climb to 200 %; it is held at 100.
+    const int levels = prepare ? lightProgressLevels(firstRadius) : 1;
+    const StageSpec spec{StatusCode::Light, static_cast<int64_t>(h) * levels, true};
+    return runStage(ctx, state.abort, items, spec, lightWorker);
+}
+
+}  // namespace qv

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+struct PipelineState;
+struct ProcessingContext;
+
+// The largest window radius of the light map: 18 % of the longer side, at least 2.
+int lightFirstRadius(int width, int height);
+// The steps the progress bar counts for a light map of first radius r0
+// (one more than the radii actually used when r0 > 2).
+int lightProgressLevels(int firstRadius);
+
+// The overlay of a luma value b with a light map value m (both 0..65535):
+// multiply below mid-grey, screen above.
+inline uint16_t lightOverlay(uint32_t b, uint32_t m)
+{
+    const uint32_t v = b < 32768 ? (m * b) >> 15 : 65535 - (((65535 - m) * (65535 - b)) >> 15);
+    return static_cast<uint16_t>(v);
+}
+
+// Mixes the overlay of `luma` with the light map into `out` by `Lightness`.
+// When `prepare` is set the light map (state.lightMap) is first rebuilt from
+// the luminance plane; otherwise the cached map is used. False on failure
+// or abort.
+bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, uint16_t* out, bool prepare);
+
+}  // namespace qv
