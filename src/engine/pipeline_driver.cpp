@@ -45,8 +45,8 @@ bool runStages(ProcessingContext& ctx, PipelineState& st, const PipelineStages& 
 {
     StageFlags& f = st.flags;
     const ToneSettings& s = ctx.current;
-    uint32_t& mask = ctx.dirtyMask;
-    auto has = [&](uint32_t bit) { return (mask & bit) != 0; };
+    std::atomic<uint32_t>& mask = ctx.dirtyMask;
+    auto has = [&](uint32_t bit) { return (mask.load(std::memory_order_relaxed) & bit) != 0; };
 
     // Detail extraction.
     if (has(DirtyBits::Details) || !f.okEnvelope) {

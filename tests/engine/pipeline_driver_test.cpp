@@ -120,7 +120,7 @@ TEST_F(PipelineDriverTest, FirstRunExecutesEveryEnabledStage)
 {
     EXPECT_EQ(run(), "detail curve* region merge light* output");
     EXPECT_TRUE(result);
-    EXPECT_EQ(ctx.dirtyMask, 0u);
+    EXPECT_EQ(ctx.dirtyMask.load(), 0u);
     EXPECT_EQ(ctx.statusCode.load(), StatusCode::RunEnded);
 
     enableAll();
@@ -192,14 +192,14 @@ TEST_F(PipelineDriverTest, FailedRunResumesAtTheInterruptedStage)
     rec.failing = "soften*";
     EXPECT_EQ(run(DirtyBits::MergeOpacity), "merge colorNR soften*");
     EXPECT_FALSE(result);
-    EXPECT_EQ(ctx.dirtyMask, DirtyBits::Output);
+    EXPECT_EQ(ctx.dirtyMask.load(), DirtyBits::Output);
     EXPECT_EQ(run(), "soften* light* sharpen output");
     EXPECT_TRUE(result);
 
     // A failing first stage keeps its bit and everything after it.
     rec.failing = "detail";
     EXPECT_EQ(run(DirtyBits::Details | DirtyBits::Sharpen), "detail");
-    EXPECT_EQ(ctx.dirtyMask, DirtyBits::Details | DirtyBits::Sharpen | DirtyBits::Output);
+    EXPECT_EQ(ctx.dirtyMask.load(), DirtyBits::Details | DirtyBits::Sharpen | DirtyBits::Output);
     EXPECT_EQ(run(), "detail smooth curve* merge colorNR soften* light* sharpen output");
 }
 
@@ -209,7 +209,7 @@ TEST_F(PipelineDriverTest, OutputHeldByTheViewFailsTheRunButClearsItsBit)
     ASSERT_TRUE(state.output->tryLock());
     EXPECT_EQ(run(DirtyBits::Sharpen), "");
     EXPECT_FALSE(result);
-    EXPECT_EQ(ctx.dirtyMask, 0u);
+    EXPECT_EQ(ctx.dirtyMask.load(), 0u);
     state.output->unlock();
     EXPECT_EQ(run(), "output");
     EXPECT_TRUE(result);
@@ -245,19 +245,22 @@ TEST_F(PipelineDriverTest, ProcessingThreadStartsStopsAndReportsItsExitCode)
     EXPECT_TRUE(thread.stop());
     EXPECT_FALSE(thread.running());
     EXPECT_EQ(thread.collect(), std::nullopt);  // a stopped thread is forgotten
-    EXPECT_EQ(ctx.dirtyMask & DirtyBits::Details, DirtyBits::Details);
+    EXPECT_EQ(ctx.dirtyMask.load() & DirtyBits::Details, DirtyBits::Details);
 
     // Auto Start off: the bits are kept, nothing runs until a forced start.
     ctx.autoStart = false;
     EXPECT_FALSE(thread.start(ctx, DirtyBits::Light));
-    EXPECT_EQ(ctx.dirtyMask & DirtyBits::Light, DirtyBits::Light);
+    EXPECT_EQ(ctx.dirtyMask.load() & DirtyBits::Light, DirtyBits::Light);
     rec.stages.detail = [](ProcessingContext&, PipelineState&, const uint16_t*, uint16_t*) { return true; };
     ASSERT_TRUE(thread.start(ctx, 0, true));
+    // The window reads the mask (is the result stale?) while the run clears
+    // its bits; a run never sets one.
+    const uint32_t before = ctx.dirtyMask.load();
     while (thread.running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(ctx.dirtyMask.load() & ~before, 0u);
     EXPECT_EQ(thread.collect(), std::optional<int>(1));
     EXPECT_EQ(thread.collect(), std::nullopt);
-    EXPECT_EQ(ctx.dirtyMask, 0u);
+    EXPECT_EQ(ctx.dirtyMask.load(), 0u);
 }
 
 }  // namespace
