@@ -263,5 +263,19 @@ TEST_F(PipelineDriverTest, ProcessingThreadStartsStopsAndReportsItsExitCode)
     EXPECT_EQ(ctx.dirtyMask.load(), 0u);
 }
 
+TEST_F(PipelineDriverTest, EndedThreadIsStoppedWhateverTheContextPointsAtNow)
+{
+    ProcessingThread thread;
+    thread.setStages(&rec.stages);
+    ASSERT_TRUE(thread.start(ctx, 0));
+    while (thread.running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The image is closed before the ended run was collected.
+    ctx.pipeline = nullptr;
+    EXPECT_FALSE(thread.start(ctx, DirtyBits::Light));
+    EXPECT_EQ(thread.collect(), std::nullopt);
+    EXPECT_TRUE(state.abort.load());
+}
+
 }  // namespace
 }  // namespace qv
