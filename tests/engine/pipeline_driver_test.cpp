@@ -215,6 +215,22 @@ TEST_F(PipelineDriverTest, OutputHeldByTheViewFailsTheRunButClearsItsBit)
     EXPECT_TRUE(result);
 }
 
+TEST_F(PipelineDriverTest, AbortedRunStopsWaitingForTheOutput)
+{
+    run();
+    // The view holds the output, and the run is aborted meanwhile: the run
+    // must not sit out the retries (which here would take hours).
+    rec.stages.outputLockAttempts = 100;
+    rec.stages.outputLockDelay = std::chrono::hours(1);
+    ASSERT_TRUE(state.output->tryLock());
+    state.abort = true;
+    EXPECT_EQ(run(DirtyBits::Sharpen), "");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(ctx.dirtyMask.load(), 0u);
+    EXPECT_EQ(ctx.statusCode.load(), StatusCode::RunEnded);
+    state.output->unlock();
+}
+
 TEST_F(PipelineDriverTest, RunsNothingWithoutAnOutputBitmap)
 {
     state.output.reset();
