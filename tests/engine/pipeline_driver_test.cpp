@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,12 +69,14 @@ public:
     const uint16_t* mergeRegion = nullptr;
     const int16_t* outputChroma = nullptr;
     const uint16_t* lastInput = nullptr;
+    std::map<std::string, const uint16_t*> inputOf;  // the luma each stage (as recorded) was last handed
 
 private:
     bool record(const std::string& name, const uint16_t* in)
     {
         log.push_back(name);
         lastInput = in;
+        inputOf[name] = in;
         if (name == failing) {
             failing.clear();
             return false;
@@ -183,6 +186,29 @@ TEST_F(PipelineDriverTest, SwitchedOffStagesCountAsValidAndHandOnTheirInput)
     ctx.current.Lightness = 0;
     EXPECT_EQ(run(DirtyBits::Light), "output");
     EXPECT_EQ(rec.lastInput, state.mergedLuma());
+}
+
+TEST_F(PipelineDriverTest, SwitchingAStageOffRerunsTheStagesThatReadItsResult)
+{
+    enableAll();
+    run();
+    // Without softening, light reads the merged luma: a new input for it.
+    ctx.current.Softness = 0;
+    EXPECT_EQ(run(DirtyBits::Softness), "light* sharpen output");
+    EXPECT_EQ(rec.inputOf["light*"], state.mergedLuma());
+    EXPECT_EQ(rec.inputOf["sharpen"], state.light.as<uint16_t>());
+    ctx.current.Lightness = 0;
+    EXPECT_EQ(run(DirtyBits::Light), "sharpen output");
+    EXPECT_EQ(rec.inputOf["sharpen"], state.mergedLuma());
+    ctx.current.Sharpness = 0;
+    EXPECT_EQ(run(DirtyBits::Sharpen), "output");
+    EXPECT_EQ(rec.lastInput, state.mergedLuma());
+    ctx.current.Sharpness = 50;
+    EXPECT_EQ(run(DirtyBits::Sharpen), "sharpen output");
+    // Without smoothing the curve reads the detail plane and prepares anew.
+    ctx.current.Smoothing = 0;
+    EXPECT_EQ(run(DirtyBits::Smoothing), "curve* merge colorNR sharpen output");
+    EXPECT_EQ(rec.inputOf["curve*"], state.detail.as<uint16_t>());
 }
 
 TEST_F(PipelineDriverTest, FailedRunResumesAtTheInterruptedStage)
