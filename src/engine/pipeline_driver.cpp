@@ -29,13 +29,17 @@ bool runStageFn(const Stage& stage, Args&&... args)
     return stage && stage(std::forward<Args>(args)...);
 }
 
-bool lockOutput(Bitmap& output, const PipelineStages& stages)
+// Tries to lock the output bitmap, waiting between attempts. An aborted run
+// stops waiting: its final output would fail at once anyway, and the window
+// that aborted it waits for the thread to end.
+bool lockOutput(Bitmap& output, const PipelineStages& stages, const std::atomic<bool>& abort)
 {
     for (int attempt = 1; attempt <= stages.outputLockAttempts; ++attempt) {
         if (output.tryLock())
             return true;
-        if (attempt < stages.outputLockAttempts)
-            std::this_thread::sleep_for(stages.outputLockDelay);
+        if (attempt == stages.outputLockAttempts || abort.load(std::memory_order_relaxed))
+            break;
+        std::this_thread::sleep_for(stages.outputLockDelay);
     }
     return false;
 }
@@ -45,8 +49,8 @@ bool runStages(ProcessingContext& ctx, PipelineState& st, const PipelineStages& 
 {
     StageFlags& f = st.flags;
     const ToneSettings& s = ctx.current;
-    uint32_t& mask = ctx.dirtyMask;
-    auto has = [&](uint32_t bit) { return (mask & bit) != 0; };
+    std::atomic<uint32_t>& mask = ctx.dirtyMask;
+    auto has = [&](uint32_t bit) { return (mask.load(std::memory_order_relaxed) & bit) != 0; };
 
     // Detail extraction.
     if (has(DirtyBits::Details) || !f.okEnvelope) {
@@ -189,7 +193,7 @@ bool runStages(ProcessingContext& ctx, PipelineState& st, const PipelineStages& 
 
     // Final output, into the output bitmap that the view may be holding.
     bool result = false;
-    if (lockOutput(*st.output, stages)) {
+    if (lockOutput(*st.output, stages, st.abort)) {
         result = runStageFn(stages.finalOutput, ctx, st, luma, chroma, *st.output);
         st.output->unlock();
     }

@@ -114,7 +114,9 @@ struct PipelineState {
 // One per window: the settings of the run, the worker count, the progress
 // channel and the options. Fields shared with running threads are atomic.
 struct ProcessingContext {
-    uint32_t dirtyMask = 0;
+    // Set by the window while no run is going; cleared stage by stage by the
+    // driver, while the window may read it to tell whether the result is stale.
+    std::atomic<uint32_t> dirtyMask{0};
     int valueScale = 65536;
     int workerCount = defaultWorkerCount();
     PipelineState* pipeline = nullptr;

@@ -13,20 +13,21 @@ bool ProcessingThread::start(ProcessingContext& ctx, uint32_t bits, bool forced)
     if ((!ctx.autoStart && !forced) || !ctx.pipeline)
         return false;
     ctx.percent.store(0, std::memory_order_relaxed);
-    ctx_ = &ctx;
+    PipelineState& state = *ctx.pipeline;
     // Cleared here rather than on the new thread, so that a stop() right
     // after this start can never be undone by the thread's own start-up.
-    ctx.pipeline->abort.store(false, std::memory_order_relaxed);
+    state.abort.store(false, std::memory_order_relaxed);
     ended_.store(false, std::memory_order_relaxed);
     const PipelineStages& stages = stages_ ? *stages_ : pipelineStages();
     try {
-        thread_ = std::thread([this, &ctx, &stages] {
-            exitCode_ = runPipeline(ctx, *ctx.pipeline, stages) ? 1 : 0;
+        thread_ = std::thread([this, &ctx, &state, &stages] {
+            exitCode_ = runPipeline(ctx, state, stages) ? 1 : 0;
             ended_.store(true, std::memory_order_release);
         });
     } catch (const std::system_error&) {
         return false;
     }
+    state_ = &state;
     return true;
 }
 
@@ -34,7 +35,7 @@ bool ProcessingThread::stop()
 {
     if (!thread_.joinable())
         return false;
-    ctx_->pipeline->abort.store(true, std::memory_order_relaxed);
+    state_->abort.store(true, std::memory_order_relaxed);
     thread_.join();
     return true;
 }

@@ -8,6 +8,7 @@
 namespace qv {
 
 struct PipelineStages;
+struct PipelineState;
 struct ProcessingContext;
 
 // The one processing thread of a window: one pipeline run per start.
@@ -35,7 +36,9 @@ public:
     void setStages(const PipelineStages* stages) { stages_ = stages; }
 
 private:
-    ProcessingContext* ctx_ = nullptr;
+    // The state the thread runs over, kept so that stopping it does not
+    // depend on what the context points at by then.
+    PipelineState* state_ = nullptr;
     const PipelineStages* stages_ = nullptr;
     std::thread thread_;
     std::atomic<bool> ended_{false};

@@ -131,12 +131,21 @@ bool runWorkItems(ProcessingContext& ctx, const std::atomic<bool>& abort, std::s
 
     // Each thread runs items until none is left: one item per thread in the
     // plain scheme, items in turn in the queued one.
-    const int threadCount = spec.queued ? std::min(ctx.workerCount, itemCount) : itemCount;
+    const int threadCount = spec.queued ? std::clamp(ctx.workerCount, 1, itemCount) : itemCount;
     std::vector<char> succeeded(items.size(), 0);
     std::atomic<int> nextItem{0};
+    // A worker that throws (out of memory, say) fails like one returning
+    // false, instead of ending the program.
+    auto runItem = [&](int i) {
+        try {
+            return worker(i);
+        } catch (...) {
+            return false;
+        }
+    };
     auto threadMain = [&] {
         for (int i; !control.stopped() && (i = nextItem.fetch_add(1)) < itemCount;) {
-            succeeded[i] = worker(i) ? 1 : 0;
+            succeeded[i] = runItem(i) ? 1 : 0;
             if (!succeeded[i])
                 control.stop();
         }

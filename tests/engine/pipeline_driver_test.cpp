@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,12 +69,14 @@ public:
     const uint16_t* mergeRegion = nullptr;
     const int16_t* outputChroma = nullptr;
     const uint16_t* lastInput = nullptr;
+    std::map<std::string, const uint16_t*> inputOf;  // the luma each stage (as recorded) was last handed
 
 private:
     bool record(const std::string& name, const uint16_t* in)
     {
         log.push_back(name);
         lastInput = in;
+        inputOf[name] = in;
         if (name == failing) {
             failing.clear();
             return false;
@@ -120,7 +123,7 @@ TEST_F(PipelineDriverTest, FirstRunExecutesEveryEnabledStage)
 {
     EXPECT_EQ(run(), "detail curve* region merge light* output");
     EXPECT_TRUE(result);
-    EXPECT_EQ(ctx.dirtyMask, 0u);
+    EXPECT_EQ(ctx.dirtyMask.load(), 0u);
     EXPECT_EQ(ctx.statusCode.load(), StatusCode::RunEnded);
 
     enableAll();
@@ -185,6 +188,29 @@ TEST_F(PipelineDriverTest, SwitchedOffStagesCountAsValidAndHandOnTheirInput)
     EXPECT_EQ(rec.lastInput, state.mergedLuma());
 }
 
+TEST_F(PipelineDriverTest, SwitchingAStageOffRerunsTheStagesThatReadItsResult)
+{
+    enableAll();
+    run();
+    // Without softening, light reads the merged luma: a new input for it.
+    ctx.current.Softness = 0;
+    EXPECT_EQ(run(DirtyBits::Softness), "light* sharpen output");
+    EXPECT_EQ(rec.inputOf["light*"], state.mergedLuma());
+    EXPECT_EQ(rec.inputOf["sharpen"], state.light.as<uint16_t>());
+    ctx.current.Lightness = 0;
+    EXPECT_EQ(run(DirtyBits::Light), "sharpen output");
+    EXPECT_EQ(rec.inputOf["sharpen"], state.mergedLuma());
+    ctx.current.Sharpness = 0;
+    EXPECT_EQ(run(DirtyBits::Sharpen), "output");
+    EXPECT_EQ(rec.lastInput, state.mergedLuma());
+    ctx.current.Sharpness = 50;
+    EXPECT_EQ(run(DirtyBits::Sharpen), "sharpen output");
+    // Without smoothing the curve reads the detail plane and prepares anew.
+    ctx.current.Smoothing = 0;
+    EXPECT_EQ(run(DirtyBits::Smoothing), "curve* merge colorNR sharpen output");
+    EXPECT_EQ(rec.inputOf["curve*"], state.detail.as<uint16_t>());
+}
+
 TEST_F(PipelineDriverTest, FailedRunResumesAtTheInterruptedStage)
 {
     enableAll();
@@ -192,14 +218,14 @@ TEST_F(PipelineDriverTest, FailedRunResumesAtTheInterruptedStage)
     rec.failing = "soften*";
     EXPECT_EQ(run(DirtyBits::MergeOpacity), "merge colorNR soften*");
     EXPECT_FALSE(result);
-    EXPECT_EQ(ctx.dirtyMask, DirtyBits::Output);
+    EXPECT_EQ(ctx.dirtyMask.load(), DirtyBits::Output);
     EXPECT_EQ(run(), "soften* light* sharpen output");
     EXPECT_TRUE(result);
 
     // A failing first stage keeps its bit and everything after it.
     rec.failing = "detail";
     EXPECT_EQ(run(DirtyBits::Details | DirtyBits::Sharpen), "detail");
-    EXPECT_EQ(ctx.dirtyMask, DirtyBits::Details | DirtyBits::Sharpen | DirtyBits::Output);
+    EXPECT_EQ(ctx.dirtyMask.load(), DirtyBits::Details | DirtyBits::Sharpen | DirtyBits::Output);
     EXPECT_EQ(run(), "detail smooth curve* merge colorNR soften* light* sharpen output");
 }
 
@@ -209,10 +235,26 @@ TEST_F(PipelineDriverTest, OutputHeldByTheViewFailsTheRunButClearsItsBit)
     ASSERT_TRUE(state.output->tryLock());
     EXPECT_EQ(run(DirtyBits::Sharpen), "");
     EXPECT_FALSE(result);
-    EXPECT_EQ(ctx.dirtyMask, 0u);
+    EXPECT_EQ(ctx.dirtyMask.load(), 0u);
     state.output->unlock();
     EXPECT_EQ(run(), "output");
     EXPECT_TRUE(result);
+}
+
+TEST_F(PipelineDriverTest, AbortedRunStopsWaitingForTheOutput)
+{
+    run();
+    // The view holds the output, and the run is aborted meanwhile: the run
+    // must not sit out the retries (which here would take hours).
+    rec.stages.outputLockAttempts = 100;
+    rec.stages.outputLockDelay = std::chrono::hours(1);
+    ASSERT_TRUE(state.output->tryLock());
+    state.abort = true;
+    EXPECT_EQ(run(DirtyBits::Sharpen), "");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(ctx.dirtyMask.load(), 0u);
+    EXPECT_EQ(ctx.statusCode.load(), StatusCode::RunEnded);
+    state.output->unlock();
 }
 
 TEST_F(PipelineDriverTest, RunsNothingWithoutAnOutputBitmap)
@@ -245,19 +287,36 @@ TEST_F(PipelineDriverTest, ProcessingThreadStartsStopsAndReportsItsExitCode)
     EXPECT_TRUE(thread.stop());
     EXPECT_FALSE(thread.running());
     EXPECT_EQ(thread.collect(), std::nullopt);  // a stopped thread is forgotten
-    EXPECT_EQ(ctx.dirtyMask & DirtyBits::Details, DirtyBits::Details);
+    EXPECT_EQ(ctx.dirtyMask.load() & DirtyBits::Details, DirtyBits::Details);
 
     // Auto Start off: the bits are kept, nothing runs until a forced start.
     ctx.autoStart = false;
     EXPECT_FALSE(thread.start(ctx, DirtyBits::Light));
-    EXPECT_EQ(ctx.dirtyMask & DirtyBits::Light, DirtyBits::Light);
+    EXPECT_EQ(ctx.dirtyMask.load() & DirtyBits::Light, DirtyBits::Light);
     rec.stages.detail = [](ProcessingContext&, PipelineState&, const uint16_t*, uint16_t*) { return true; };
     ASSERT_TRUE(thread.start(ctx, 0, true));
+    // The window reads the mask (is the result stale?) while the run clears
+    // its bits; a run never sets one.
+    const uint32_t before = ctx.dirtyMask.load();
     while (thread.running())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(ctx.dirtyMask.load() & ~before, 0u);
     EXPECT_EQ(thread.collect(), std::optional<int>(1));
     EXPECT_EQ(thread.collect(), std::nullopt);
-    EXPECT_EQ(ctx.dirtyMask, 0u);
+    EXPECT_EQ(ctx.dirtyMask.load(), 0u);
+}
+
+TEST_F(PipelineDriverTest, EndedThreadIsStoppedWhateverTheContextPointsAtNow)
+{
+    ProcessingThread thread;
+    thread.setStages(&rec.stages);
+    ASSERT_TRUE(thread.start(ctx, 0));
+    while (thread.running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The image is closed before the ended run was collected.
+    ctx.pipeline = nullptr;
+    EXPECT_FALSE(thread.start(ctx, DirtyBits::Light));
+    EXPECT_EQ(thread.collect(), std::nullopt);
+    EXPECT_TRUE(state.abort.load());
 }
 
 }  // namespace

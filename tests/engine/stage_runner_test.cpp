@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -127,6 +128,20 @@ TEST(StageRunner, FailingWorkerReleasesTheOthersAtTheBarrier)
     EXPECT_FALSE(abort.load());
 }
 
+TEST(StageRunner, ThrowingWorkerFailsTheStageAndReleasesTheOthers)
+{
+    ProcessingContext ctx;
+    ctx.workerCount = 3;
+    std::atomic<bool> abort{false};
+    auto items = makeWorkItems<WorkItem>(splitBands(60, 3), 1, 60, 65536);
+    auto worker = [](WorkItem& item) -> bool {
+        if (item.index == 1)
+            throw std::bad_alloc();
+        return item.passDone();
+    };
+    EXPECT_FALSE(runStage(ctx, abort, items, StageSpec{.statusCode = 114}, worker));
+}
+
 TEST(StageRunner, QueuedItemsRunAtMostWorkerCountAtOnce)
 {
     ProcessingContext ctx;
@@ -147,6 +162,14 @@ TEST(StageRunner, QueuedItemsRunAtMostWorkerCountAtOnce)
     EXPECT_TRUE(runStage(ctx, abort, items, StageSpec{.statusCode = 111, .queued = true}, worker));
     EXPECT_EQ(done.load(), 6);
     EXPECT_LE(peak.load(), 2);
+
+    // A worker count below one still runs the queue, one item at a time.
+    ctx.workerCount = 0;
+    done = 0;
+    peak = 0;
+    EXPECT_TRUE(runStage(ctx, abort, items, StageSpec{.statusCode = 111, .queued = true}, worker));
+    EXPECT_EQ(done.load(), 6);
+    EXPECT_EQ(peak.load(), 1);
 
     // Aborted before the queue is through: the items never run count as failed.
     abort.store(true);

@@ -198,6 +198,15 @@ TEST(ResampleKernel, CubicAndLanczosValues)
         const double expected = std::sin(pi * d) / (pi * d) * std::sin(pi * d / 3) / (pi * d / 3);
         EXPECT_NEAR(resampleKernelValue(ResampleKernel::Lanczos3, d), expected, 1e-6) << d;
     }
+    // To the last bit: single precision throughout, with pi as a float.
+    const float pi = 3.14159265358979323846f;
+    const auto sinc = [&](float x) { return std::sin(pi * x) / (pi * x); };
+    for (float d = 0.01f; d < 3.0f; d += 0.0137f) {
+        EXPECT_EQ(resampleKernelValue(ResampleKernel::Lanczos3, d), sinc(d) * sinc(d / 3.0f)) << d;
+        if (d < 1.0f) {
+            EXPECT_EQ(resampleKernelValue(ResampleKernel::Cubic, d), 2.0f * d * d * d - 3.0f * d * d + 1.0f) << d;
+        }
+    }
 }
 
 TEST(ResampleTaps, TapRangesStayInsideTheTable)
