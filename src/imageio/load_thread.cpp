@@ -62,40 +62,8 @@ bool LoadThread::start(ProcessingContext& ctx)
     stop();
     if (!ctx.pipeline)
         return false;
-    ctx_ = &ctx;
-    // Cleared here rather than on the new thread, so that a stop() right
-    // after this start can never be undone by the thread's own start-up.
-    ctx.pipeline->abort.store(false, std::memory_order_relaxed);
     ctx.statusCode.store(StatusCode::Loading, std::memory_order_relaxed);
-    ended_.store(false, std::memory_order_relaxed);
-    try {
-        thread_ = std::thread([this, &ctx] {
-            exitCode_ = runLoadThread(ctx);
-            ended_.store(true, std::memory_order_release);
-        });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    return true;
-}
-
-bool LoadThread::stop()
-{
-    if (!thread_.joinable())
-        return false;
-    ctx_->pipeline->abort.store(true, std::memory_order_relaxed);
-    thread_.join();
-    return true;
-}
-
-bool LoadThread::running() const { return thread_.joinable() && !ended_.load(std::memory_order_acquire); }
-
-std::optional<int> LoadThread::collect()
-{
-    if (!thread_.joinable() || !ended_.load(std::memory_order_acquire))
-        return std::nullopt;
-    thread_.join();
-    return exitCode_;
+    return thread_.start(*ctx.pipeline, [&ctx] { return runLoadThread(ctx); });
 }
 
 }  // namespace qv

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <atomic>
 #include <optional>
-#include <thread>
+
+#include "engine/background_thread.h"
 
 namespace qv {
 
@@ -19,29 +19,21 @@ int runLoadThread(ProcessingContext& ctx);
 // Runs runLoadThread on a thread of its own, one load at a time.
 class LoadThread {
 public:
-    LoadThread() = default;
-    ~LoadThread() { stop(); }
-    LoadThread(const LoadThread&) = delete;
-    LoadThread& operator=(const LoadThread&) = delete;
-
     // Stops a running load, then clears the abort flag, publishes the
     // loading status and starts loading ctx.fileList into *ctx.pipeline.
     // False when the thread cannot be started or there is no pipeline.
     bool start(ProcessingContext& ctx);
     // Sets the abort flag and waits for the thread to end. True when a
     // thread existed.
-    bool stop();
+    bool stop() { return thread_.stop(); }
     // A thread exists and has not ended yet.
-    bool running() const;
+    bool running() const { return thread_.running(); }
     // When the thread has ended: its exit code (1 or -1), and the thread is
     // forgotten. Empty while it runs or when there is none.
-    std::optional<int> collect();
+    std::optional<int> collect() { return thread_.collect(); }
 
 private:
-    ProcessingContext* ctx_ = nullptr;
-    std::thread thread_;
-    std::atomic<bool> ended_{false};
-    int exitCode_ = -1;
+    BackgroundThread thread_;
 };
 
 }  // namespace qv
