@@ -1,0 +1,293 @@
+#include "imageio/exposure_merge.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "imageio/level_map.h"
+#include "imageio/parallel_rows.h"
+
+namespace qv {
+
+namespace {
+
+constexpr double kWhite = 65535.0;
+constexpr int kBrightnessStep = 8;
+
+std::string outOfMemoryText() { return std::strerror(ENOMEM); }
+
+bool wellFormed(const Exposure& e)
+{
+    return e.image8 && e.image16 && e.image8->format() == PixelFormat::Bgr24 &&
+           e.image16->format() == PixelFormat::Bgr48 && e.image8->width() == e.image16->width() &&
+           e.image8->height() == e.image16->height() && (e.bitDepth == 24 || e.bitDepth == 48);
+}
+
+// Darkest first; exposures of equal brightness keep their list order.
+bool orderByBrightness(std::vector<Exposure>& exposures, const std::atomic<bool>& abort)
+{
+    struct Ranked {
+        uint64_t brightness;
+        Exposure exposure;
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(exposures.size());
+    for (Exposure& e : exposures) {
+        uint64_t brightness = 0;
+        if (!sampledBrightness(*e.image8, brightness) || abort)
+            return false;
+        ranked.push_back({brightness, std::move(e)});
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const Ranked& a, const Ranked& b) { return a.brightness < b.brightness; });
+    for (std::size_t k = 0; k < ranked.size(); ++k)
+        exposures[k] = std::move(ranked[k].exposure);
+    return !abort;
+}
+
+// The blending weight of each exposure per 8-bit level: the identity for the
+// darkest, and for every brighter one the distance between a level and the
+// darker neighbour's level at the same places. Releases the 8-bit images.
+bool buildLevelMaps(std::vector<Exposure>& exposures, std::vector<LevelMap>& maps, const std::atomic<bool>& abort)
+{
+    const int width = exposures[0].image8->width();
+    const int height = exposures[0].image8->height();
+    maps.assign(exposures.size(), LevelMap{});
+    for (std::size_t k = 1; k < exposures.size(); ++k) {
+        if (abort || !estimateLevelMap(*exposures[k].image8, *exposures[k - 1].image8, width, height, maps[k]))
+            return false;
+    }
+    for (int j = 0; j < kLevelCount; ++j)
+        maps[0][j] = j;
+    for (std::size_t k = 1; k < maps.size(); ++k)
+        for (int j = 0; j < kLevelCount; ++j)
+            maps[k][j] = std::abs(j - maps[k][j]);
+    for (Exposure& e : exposures)
+        e.image8.reset();
+    return true;
+}
+
+// A blended value stored in the accumulator: truncated, nothing below 0.
+inline uint32_t toAccumulator(double v)
+{
+    if (v <= 0.0)
+        return 0;
+    if (v >= static_cast<double>(std::numeric_limits<uint32_t>::max()))
+        return std::numeric_limits<uint32_t>::max();
+    return static_cast<uint32_t>(v);
+}
+
+// The two blending passes over rows of the exposures (darkest first), each
+// row of the accumulator holding 3W values scaled by s = 32767 / N.
+struct Blender {
+    int width;
+    int count;
+    double scale;
+    const std::vector<LevelMap>& maps;
+
+    // Pass 1: per channel value, the level-weighted mean of all exposures,
+    // averaged with the darkest exposure's value.
+    void blendLevels(const uint16_t* const* rows, uint32_t* acc) const
+    {
+        const uint16_t* darkest = rows[0];
+        for (int i = 0; i < 3 * width; ++i) {
+            double weightSum = 0.0;
+            double weighted = 0.0;
+            for (int k = 0; k < count; ++k) {
+                const uint16_t v = rows[k][i];
+                const double w = maps[k][v >> 8];
+                weightSum += w;
+                weighted += w * v;
+            }
+            weighted += darkest[i] * weightSum;
+            weightSum = 2.0 * weightSum;
+            acc[i] = weightSum == 0.0 ? 0 : static_cast<uint32_t>(weighted * scale / weightSum);
+        }
+    }
+
+    // Pass 2: keeps pass 1's luminance and mixes its colour with a
+    // luminance-weighted colour mean that favours the darker exposures.
+    // Returns the largest value written.
+    uint32_t blendColour(const uint16_t* const* rows, uint32_t* acc) const
+    {
+        uint32_t largest = 0;
+        for (int x = 0; x < width; ++x) {
+            const int i = 3 * x;
+            double sumU = 0.0, sumV = 0.0, sumQ = 0.0;
+            for (int k = 0; k < count; ++k) {
+                const double B = rows[k][i], G = rows[k][i + 1], R = rows[k][i + 2];
+                const double Y = 0.299 * R + 0.587 * G + 0.114 * B;
+                const double U = 0.436 * B - 0.28886 * G - 0.14713 * R;
+                const double V = 0.615 * R - 0.51499 * G - 0.10001 * B;
+                double q = (count - k) * Y;
+                if (k == count - 1)
+                    q = q / 4;
+                sumU += U * q;
+                sumV += V * q;
+                sumQ += q;
+            }
+            const double b = acc[i], g = acc[i + 1], r = acc[i + 2];
+            const double Y = 0.114 * b + 0.299 * r + 0.587 * g;
+            if (sumQ != 0.0) {
+                sumU = sumU * scale / sumQ;
+                sumV = sumV * scale / sumQ;
+            }
+            const double U = (0.436 * b - 0.28886 * g - 0.14713 * r + sumU) / 2;
+            const double V = (0.615 * r - (0.10001 * b + 0.51499 * g) + sumV) / 2;
+            acc[i + 2] = toAccumulator(Y + 1.1398373983739838 * V);
+            acc[i + 1] = toAccumulator(Y - 0.39465170435897035 * U - 0.5805986066674976 * V);
+            acc[i] = toAccumulator(Y + 2.032110091743119 * U);
+            largest = std::max({largest, acc[i], acc[i + 1], acc[i + 2]});
+        }
+        return largest;
+    }
+};
+
+void raiseTo(std::atomic<uint32_t>& target, uint32_t value)
+{
+    uint32_t current = target.load(std::memory_order_relaxed);
+    while (current < value && !target.compare_exchange_weak(current, value, std::memory_order_relaxed)) {
+    }
+}
+
+void raiseTo(std::atomic<int>& target, int value)
+{
+    int current = target.load(std::memory_order_relaxed);
+    while (current < value && !target.compare_exchange_weak(current, value, std::memory_order_relaxed)) {
+    }
+}
+
+// Runs both passes over every row into `acc` (3 values per pixel) and
+// returns the largest blended value in `largest`. False on abort or a failed lock.
+bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, uint32_t* acc,
+           const MergeReporting& reporting, int workers, uint32_t& largest)
+{
+    const int count = static_cast<int>(exposures.size());
+    std::vector<std::unique_ptr<BitmapLock>> locks;
+    for (Exposure& e : exposures) {
+        locks.push_back(std::make_unique<BitmapLock>(*e.image16));
+        if (!locks.back()->owns())
+            return false;
+    }
+
+    const int width = exposures[0].image16->width();
+    const int height = exposures[0].image16->height();
+    const Blender blender{width, count, 32767.0 / count, maps};
+    const int64_t start = count * 100 / (count + 1);
+    const int64_t end = (count * 100 + 100) / (count + 1);
+    reporting.percent = static_cast<int>(start);
+
+    workers = std::clamp(workers, 1, height);
+    std::vector<const uint16_t*> rowScratch(static_cast<std::size_t>(workers) * count);
+    std::atomic<int> rowsDone{0};
+    std::atomic<uint32_t> largestSoFar{0};
+    const bool done = forEachRowParallel(height, workers, [&](int worker, int y) {
+        const int64_t finished = rowsDone.load(std::memory_order_relaxed);
+        raiseTo(reporting.percent, static_cast<int>(start + ((finished * 100 / height) * (end - start)) / 100));
+        const uint16_t** rows = rowScratch.data() + static_cast<std::size_t>(worker) * count;
+        for (int k = 0; k < count; ++k)
+            rows[k] = exposures[k].image16->row16(y);
+        uint32_t* accRow = acc + static_cast<std::size_t>(y) * 3 * width;
+        blender.blendLevels(rows, accRow);
+        if (reporting.abort)
+            return false;
+        raiseTo(largestSoFar, blender.blendColour(rows, accRow));
+        rowsDone.fetch_add(1, std::memory_order_relaxed);
+        return !reporting.abort;
+    });
+    largest = largestSoFar.load();
+    return done;
+}
+
+// The merged pair: every value of `acc` times 65535 / largest, truncated,
+// and its 8-bit twin; all black when everything blended to 0.
+bool normalise(const uint32_t* acc, uint32_t largest, const MergeReporting& reporting, int workers,
+               Exposure& merged)
+{
+    Bitmap& image8 = *merged.image8;
+    Bitmap& image16 = *merged.image16;
+    const int width = image16.width();
+    const double factor = largest == 0 ? 0.0 : kWhite / largest;
+    return forEachRowParallel(image16.height(), workers, [&](int, int y) {
+        const uint32_t* in = acc + static_cast<std::size_t>(y) * 3 * width;
+        uint16_t* out16 = image16.row16(y);
+        uint8_t* out8 = image8.row(y);
+        for (int i = 0; i < 3 * width; ++i) {
+            const double v = in[i] * factor;
+            out16[i] = static_cast<uint16_t>(v);
+            out8[i] = static_cast<uint8_t>(v / 256);
+        }
+        return !reporting.abort;
+    });
+}
+
+}  // namespace
+
+bool sampledBrightness(Bitmap& image8, uint64_t& sum)
+{
+    BitmapLock lock(image8);
+    if (!lock.owns())
+        return false;
+    sum = 0;
+    for (int y = 0; y < image8.height(); y += kBrightnessStep) {
+        const uint8_t* row = image8.row(y);
+        for (int x = 0; x < image8.width(); x += kBrightnessStep)
+            sum += row[3 * x] + row[3 * x + 1] + row[3 * x + 2];
+    }
+    return true;
+}
+
+bool sameFormat(const Exposure& a, const Exposure& b)
+{
+    return a.image16 && b.image16 && a.image16->width() == b.image16->width() &&
+           a.image16->height() == b.image16->height() && a.bitDepth == b.bitDepth;
+}
+
+bool mergeDecodedExposures(std::vector<Exposure> exposures, const MergeReporting& reporting, int workers,
+                           Exposure& merged)
+{
+    reporting.statusText = kMergeStatusText;
+    if (exposures.size() < 2 || !std::all_of(exposures.begin(), exposures.end(), wellFormed))
+        return false;
+    for (std::size_t k = 1; k < exposures.size(); ++k) {
+        if (!sameFormat(exposures[k], exposures[k - 1])) {
+            reporting.errorText = kMergeMismatchText;
+            return false;
+        }
+    }
+    const int width = exposures[0].image16->width();
+    const int height = exposures[0].image16->height();
+    const int bitDepth = exposures[0].bitDepth;
+
+    std::vector<LevelMap> maps;
+    if (!orderByBrightness(exposures, reporting.abort) || !buildLevelMaps(exposures, maps, reporting.abort))
+        return false;
+
+    const std::size_t values = static_cast<std::size_t>(width) * height * 3;
+    std::unique_ptr<uint32_t[]> acc(new (std::nothrow) uint32_t[values]);
+    if (!acc) {
+        reporting.errorText = outOfMemoryText();
+        return false;
+    }
+    uint32_t largest = 0;
+    if (!blend(exposures, maps, acc.get(), reporting, workers, largest))
+        return false;
+    exposures.clear();
+
+    Exposure result{Bitmap::create(width, height, PixelFormat::Bgr24),
+                    Bitmap::create(width, height, PixelFormat::Bgr48), bitDepth};
+    if (!result.image8 || !result.image16) {
+        reporting.errorText = outOfMemoryText();
+        return false;
+    }
+    if (!normalise(acc.get(), largest, reporting, workers, result) || reporting.abort)
+        return false;
+    merged = std::move(result);
+    return true;
+}
+
+}  // namespace qv
