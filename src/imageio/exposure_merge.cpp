@@ -8,6 +8,7 @@
 #include <limits>
 #include <new>
 
+#include "imageio/exposure_blend.h"
 #include "imageio/level_map.h"
 #include "imageio/parallel_rows.h"
 
@@ -71,82 +72,6 @@ bool buildLevelMaps(std::vector<Exposure>& exposures, std::vector<LevelMap>& map
     return true;
 }
 
-// A blended value stored in the accumulator: truncated, nothing below 0.
-inline uint32_t toAccumulator(double v)
-{
-    if (v <= 0.0)
-        return 0;
-    if (v >= static_cast<double>(std::numeric_limits<uint32_t>::max()))
-        return std::numeric_limits<uint32_t>::max();
-    return static_cast<uint32_t>(v);
-}
-
-// The two blending passes over rows of the exposures (darkest first), each
-// row of the accumulator holding 3W values scaled by s = 32767 / N.
-struct Blender {
-    int width;
-    int count;
-    double scale;
-    const std::vector<LevelMap>& maps;
-
-    // Pass 1: per channel value, the level-weighted mean of all exposures,
-    // averaged with the darkest exposure's value.
-    void blendLevels(const uint16_t* const* rows, uint32_t* acc) const
-    {
-        const uint16_t* darkest = rows[0];
-        for (int i = 0; i < 3 * width; ++i) {
-            double weightSum = 0.0;
-            double weighted = 0.0;
-            for (int k = 0; k < count; ++k) {
-                const uint16_t v = rows[k][i];
-                const double w = maps[k][v >> 8];
-                weightSum += w;
-                weighted += w * v;
-            }
-            weighted += darkest[i] * weightSum;
-            weightSum = 2.0 * weightSum;
-            acc[i] = weightSum == 0.0 ? 0 : static_cast<uint32_t>(weighted * scale / weightSum);
-        }
-    }
-
-    // Pass 2: keeps pass 1's luminance and mixes its colour with a
-    // luminance-weighted colour mean that favours the darker exposures.
-    // Returns the largest value written.
-    uint32_t blendColour(const uint16_t* const* rows, uint32_t* acc) const
-    {
-        uint32_t largest = 0;
-        for (int x = 0; x < width; ++x) {
-            const int i = 3 * x;
-            double sumU = 0.0, sumV = 0.0, sumQ = 0.0;
-            for (int k = 0; k < count; ++k) {
-                const double B = rows[k][i], G = rows[k][i + 1], R = rows[k][i + 2];
-                const double Y = 0.299 * R + 0.587 * G + 0.114 * B;
-                const double U = 0.436 * B - 0.28886 * G - 0.14713 * R;
-                const double V = 0.615 * R - 0.51499 * G - 0.10001 * B;
-                double q = (count - k) * Y;
-                if (k == count - 1)
-                    q = q / 4;
-                sumU += U * q;
-                sumV += V * q;
-                sumQ += q;
-            }
-            const double b = acc[i], g = acc[i + 1], r = acc[i + 2];
-            const double Y = 0.114 * b + 0.299 * r + 0.587 * g;
-            if (sumQ != 0.0) {
-                sumU = sumU * scale / sumQ;
-                sumV = sumV * scale / sumQ;
-            }
-            const double U = (0.436 * b - 0.28886 * g - 0.14713 * r + sumU) / 2;
-            const double V = (0.615 * r - (0.10001 * b + 0.51499 * g) + sumV) / 2;
-            acc[i + 2] = toAccumulator(Y + 1.1398373983739838 * V);
-            acc[i + 1] = toAccumulator(Y - 0.39465170435897035 * U - 0.5805986066674976 * V);
-            acc[i] = toAccumulator(Y + 2.032110091743119 * U);
-            largest = std::max({largest, acc[i], acc[i + 1], acc[i + 2]});
-        }
-        return largest;
-    }
-};
-
 void raiseTo(std::atomic<uint32_t>& target, uint32_t value)
 {
     uint32_t current = target.load(std::memory_order_relaxed);
@@ -164,7 +89,7 @@ void raiseTo(std::atomic<int>& target, int value)
 // Runs both passes over every row into `acc` (3 values per pixel) and
 // returns the largest blended value in `largest`. False on abort or a failed lock.
 bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, uint32_t* acc,
-           const MergeReporting& reporting, int workers, uint32_t& largest)
+           const MergeReporting& reporting, int workers, SimdPath path, uint32_t& largest)
 {
     const int count = static_cast<int>(exposures.size());
     std::vector<std::unique_ptr<BitmapLock>> locks;
@@ -176,7 +101,7 @@ bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, 
 
     const int width = exposures[0].image16->width();
     const int height = exposures[0].image16->height();
-    const Blender blender{width, count, 32767.0 / count, maps};
+    const ExposureBlender blender{width, count, 32767.0 / count, maps.data(), path};
     const int64_t start = count * 100 / (count + 1);
     const int64_t end = (count * 100 + 100) / (count + 1);
     reporting.percent = static_cast<int>(start);
@@ -205,7 +130,7 @@ bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, 
 
 // The merged pair: every value of `acc` times 65535 / largest, truncated,
 // and its 8-bit twin; all black when everything blended to 0.
-bool normalise(const uint32_t* acc, uint32_t largest, const MergeReporting& reporting, int workers,
+bool normalise(const uint32_t* acc, uint32_t largest, const MergeReporting& reporting, int workers, SimdPath path,
                Exposure& merged)
 {
     Bitmap& image8 = *merged.image8;
@@ -214,13 +139,7 @@ bool normalise(const uint32_t* acc, uint32_t largest, const MergeReporting& repo
     const double factor = largest == 0 ? 0.0 : kWhite / largest;
     return forEachRowParallel(image16.height(), workers, [&](int, int y) {
         const uint32_t* in = acc + static_cast<std::size_t>(y) * 3 * width;
-        uint16_t* out16 = image16.row16(y);
-        uint8_t* out8 = image8.row(y);
-        for (int i = 0; i < 3 * width; ++i) {
-            const double v = in[i] * factor;
-            out16[i] = static_cast<uint16_t>(v);
-            out8[i] = static_cast<uint8_t>(v / 256);
-        }
+        normaliseRow(in, 3 * width, factor, image16.row16(y), image8.row(y), path);
         return !reporting.abort;
     });
 }
@@ -248,7 +167,7 @@ bool sameFormat(const Exposure& a, const Exposure& b)
 }
 
 bool mergeDecodedExposures(std::vector<Exposure> exposures, const MergeReporting& reporting, int workers,
-                           Exposure& merged)
+                           Exposure& merged, SimdPath path)
 {
     reporting.statusText = kMergeStatusText;
     if (exposures.size() < 2 || !std::all_of(exposures.begin(), exposures.end(), wellFormed))
@@ -274,7 +193,7 @@ bool mergeDecodedExposures(std::vector<Exposure> exposures, const MergeReporting
         return false;
     }
     uint32_t largest = 0;
-    if (!blend(exposures, maps, acc.get(), reporting, workers, largest))
+    if (!blend(exposures, maps, acc.get(), reporting, workers, path, largest))
         return false;
     exposures.clear();
 
@@ -284,7 +203,7 @@ bool mergeDecodedExposures(std::vector<Exposure> exposures, const MergeReporting
         reporting.errorText = outOfMemoryText();
         return false;
     }
-    if (!normalise(acc.get(), largest, reporting, workers, result) || reporting.abort)
+    if (!normalise(acc.get(), largest, reporting, workers, path, result) || reporting.abort)
         return false;
     merged = std::move(result);
     return true;

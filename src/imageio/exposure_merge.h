@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "imageio/exposure_blend.h"
 #include "imaging/bitmap.h"
 
 namespace qv {
@@ -42,11 +43,11 @@ struct MergeReporting {
 // range: orders them dark to bright, relates each one's levels to its darker
 // neighbour's, blends luminance and colour and normalises. The percentage
 // runs over the last share of a load split among N files plus the merge.
-// The blending is spread over `workers` threads; the result does not depend
-// on their number. The exposures are released whatever the outcome. On
-// failure the error text says why when there is something to say (an abort,
-// a failed lock: nothing).
+// The blending is spread over `workers` threads; the result depends neither
+// on their number nor on the instruction set `path`. The exposures are
+// released whatever the outcome. On failure the error text says why when
+// there is something to say (an abort, a failed lock: nothing).
 bool mergeDecodedExposures(std::vector<Exposure> exposures, const MergeReporting& reporting, int workers,
-                           Exposure& merged);
+                           Exposure& merged, SimdPath path = bestSimdPath());
 
 }  // namespace qv
