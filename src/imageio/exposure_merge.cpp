@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
+#include <deque>
 #include <new>
 
 #include "imageio/exposure_blend.h"
@@ -72,16 +72,11 @@ bool buildLevelMaps(std::vector<Exposure>& exposures, std::vector<LevelMap>& map
     return true;
 }
 
-void raiseTo(std::atomic<uint32_t>& target, uint32_t value)
+// Raises a value shared by the blending threads to at least `value`.
+template <class T>
+void raiseTo(std::atomic<T>& target, T value)
 {
-    uint32_t current = target.load(std::memory_order_relaxed);
-    while (current < value && !target.compare_exchange_weak(current, value, std::memory_order_relaxed)) {
-    }
-}
-
-void raiseTo(std::atomic<int>& target, int value)
-{
-    int current = target.load(std::memory_order_relaxed);
+    T current = target.load(std::memory_order_relaxed);
     while (current < value && !target.compare_exchange_weak(current, value, std::memory_order_relaxed)) {
     }
 }
@@ -92,10 +87,9 @@ bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, 
            const MergeReporting& reporting, int workers, SimdPath path, uint32_t& largest)
 {
     const int count = static_cast<int>(exposures.size());
-    std::vector<std::unique_ptr<BitmapLock>> locks;
+    std::deque<BitmapLock> locks;
     for (Exposure& e : exposures) {
-        locks.push_back(std::make_unique<BitmapLock>(*e.image16));
-        if (!locks.back()->owns())
+        if (!locks.emplace_back(*e.image16).owns())
             return false;
     }
 
