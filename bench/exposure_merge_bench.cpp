@@ -1,20 +1,22 @@
 // Merging three 24-megapixel exposures (6000 x 4000), made from a real photo
-// scaled up and exposed at three gains; once from memory, once including the
-// decoding of the three files from JPEG.
+// scaled up and exposed at three gains: from memory per worker count, and
+// the whole load including the decoding of three JPEG files.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/processing_context.h"
+#include "engine/simd.h"
 #include "imageio/exposure_blend.h"
 #include "imageio/exposure_merge.h"
+#include "imageio/merge_files.h"
 
 namespace qv {
 namespace {
@@ -31,11 +33,19 @@ QImage scaledPhoto()
     return photo;
 }
 
+Exposure blankExposure(int bitDepth)
+{
+    Exposure e;
+    e.image8 = Bitmap::create(kWidth, kHeight, PixelFormat::Bgr24);
+    e.image16 = Bitmap::create(kWidth, kHeight, PixelFormat::Bgr48);
+    e.bitDepth = bitDepth;
+    return e;
+}
+
 // The photo's 8-bit values widened to 16 bits and multiplied by `gain`, clipped.
 Exposure exposedAt(const QImage& photo, double gain)
 {
-    Exposure e{Bitmap::create(kWidth, kHeight, PixelFormat::Bgr24), Bitmap::create(kWidth, kHeight, PixelFormat::Bgr48),
-               48};
+    Exposure e = blankExposure(48);
     for (int y = 0; y < kHeight; ++y) {
         const uint8_t* in = photo.constScanLine(y);
         uint16_t* out = e.image16->row16(y);
@@ -48,8 +58,7 @@ Exposure exposedAt(const QImage& photo, double gain)
 
 Exposure copyOf(const Exposure& e)
 {
-    Exposure copy{Bitmap::create(kWidth, kHeight, PixelFormat::Bgr24), Bitmap::create(kWidth, kHeight, PixelFormat::Bgr48),
-                  e.bitDepth};
+    Exposure copy = blankExposure(e.bitDepth);
     std::memcpy(copy.image8->bits(), e.image8->bits(), e.image8->byteSize());
     std::memcpy(copy.image16->bits(), e.image16->bits(), e.image16->byteSize());
     return copy;
@@ -57,11 +66,11 @@ Exposure copyOf(const Exposure& e)
 
 bool mergeOnce(std::vector<Exposure> exposures, int workers)
 {
-    std::atomic<int> percent{0};
-    std::string status, error;
-    std::atomic<bool> abort{false};
+    ProcessingContext ctx;
+    ctx.workerCount = workers;
+    const std::atomic<bool> abort{false};
     Exposure merged;
-    return mergeDecodedExposures(std::move(exposures), {percent, status, error, abort}, workers, merged);
+    return mergeDecodedExposures(std::move(exposures), ctx, abort, merged);
 }
 
 void BM_MergeThreeExposures(benchmark::State& state)
@@ -84,38 +93,28 @@ void BM_MergeThreeExposures(benchmark::State& state)
 BENCHMARK(BM_MergeThreeExposures)->Arg(1)->Arg(2)->Arg(ProcessingContext::defaultWorkerCount())
     ->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// The 8-bit file path: each exposure saved as a JPEG, decoded and widened
-// to 16 bits, then merged.
-Exposure decodeJpeg(const QString& path)
-{
-    const QImage image = QImage(path).convertToFormat(QImage::Format_BGR888);
-    Exposure e{Bitmap::create(image.width(), image.height(), PixelFormat::Bgr24),
-               Bitmap::create(image.width(), image.height(), PixelFormat::Bgr48), 24};
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(e.image8->row(y), image.constScanLine(y), static_cast<std::size_t>(image.width()) * 3);
-    widenTo16(*e.image8, *e.image16);
-    return e;
-}
-
+// The whole load of a merge: the three exposures saved as JPEG files,
+// decoded by the program's decoders and merged.
 void BM_DecodeAndMergeThreeJpegs(benchmark::State& state)
 {
     const QImage photo = scaledPhoto();
-    std::vector<QString> paths;
+    std::vector<std::string> paths;
     for (double gain : kGains) {
         const Exposure e = exposedAt(photo, gain);
         const QImage view(e.image8->bits(), kWidth, kHeight, e.image8->stride(), QImage::Format_BGR888);
-        paths.push_back(QStringLiteral("/tmp/exposure_merge_bench_%1.jpg").arg(gain));
-        view.save(paths.back(), "JPEG", 92);
+        paths.push_back((std::filesystem::temp_directory_path() /
+                         ("exposure_merge_bench_" + std::to_string(paths.size()) + ".jpg"))
+                            .string());
+        view.save(QString::fromStdString(paths.back()), "JPEG", 92);
     }
     for (auto _ : state) {
-        std::vector<Exposure> exposures;
-        for (const QString& path : paths)
-            exposures.push_back(decodeJpeg(path));
-        if (!mergeOnce(std::move(exposures), ProcessingContext::defaultWorkerCount()))
+        ProcessingContext ctx;
+        PipelineState pipeline;
+        if (!mergeExposures(ctx, pipeline, paths))
             state.SkipWithError("merge failed");
     }
-    for (const QString& path : paths)
-        std::remove(path.toLocal8Bit().constData());
+    for (const std::string& path : paths)
+        std::filesystem::remove(path);
 }
 BENCHMARK(BM_DecodeAndMergeThreeJpegs)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
@@ -124,7 +123,9 @@ BENCHMARK(BM_DecodeAndMergeThreeJpegs)->Unit(benchmark::kMillisecond)->Iteration
 // instruction set (simd: 0 plain, 1 AVX2) and pass (1 levels, 2 colour, 3 both).
 void BM_BlendRow(benchmark::State& state)
 {
-    const SimdPath path = state.range(0) ? SimdPath::Avx2 : SimdPath::Plain;
+    const bool avx2 = state.range(0) != 0;
+    if (avx2 && !avx2Enabled())
+        state.SkipWithError("no AVX2 on this processor");
     std::vector<std::vector<uint16_t>> rows(3, std::vector<uint16_t>(3 * kWidth));
     for (int k = 0; k < 3; ++k)
         for (int i = 0; i < 3 * kWidth; ++i)
@@ -135,7 +136,7 @@ void BM_BlendRow(benchmark::State& state)
             maps[k][j] = k == 0 ? j : std::abs(j - j * 0.6);
     const uint16_t* rowPointers[] = {rows[0].data(), rows[1].data(), rows[2].data()};
     std::vector<uint32_t> acc(3 * kWidth);
-    const ExposureBlender blender{kWidth, 3, 32767.0 / 3, maps.data(), path};
+    const ExposureBlender blender{kWidth, 3, 32767.0 / 3, maps.data(), avx2};
     for (auto _ : state) {
         if (state.range(1) & 1)
             blender.blendLevels(rowPointers, acc.data());

@@ -165,21 +165,19 @@ __attribute__((target("avx2"))) void scaleAvx2(const uint32_t* acc, int values, 
 
 }  // namespace
 
-SimdPath bestSimdPath() { return __builtin_cpu_supports("avx2") ? SimdPath::Avx2 : SimdPath::Plain; }
-
 void ExposureBlender::blendLevels(const uint16_t* const* rows, uint32_t* acc) const
 {
-    (path == SimdPath::Avx2 ? levelsAvx2 : levelsPlain)(*this, rows, acc);
+    (avx2 ? levelsAvx2 : levelsPlain)(*this, rows, acc);
 }
 
 uint32_t ExposureBlender::blendColour(const uint16_t* const* rows, uint32_t* acc) const
 {
-    return (path == SimdPath::Avx2 ? colourAvx2 : colourPlain)(*this, rows, acc);
+    return (avx2 ? colourAvx2 : colourPlain)(*this, rows, acc);
 }
 
-void normaliseRow(const uint32_t* acc, int values, double factor, uint16_t* out16, uint8_t* out8, SimdPath path)
+void normaliseRow(const uint32_t* acc, int values, double factor, uint16_t* out16, uint8_t* out8, bool avx2)
 {
-    (path == SimdPath::Avx2 ? scaleAvx2 : scalePlain)(acc, values, factor, out16, out8);
+    (avx2 ? scaleAvx2 : scalePlain)(acc, values, factor, out16, out8);
 }
 
 }  // namespace qv

@@ -6,11 +6,6 @@
 
 namespace qv {
 
-// The instruction sets the blending rows are built for. Both give the same
-// bits; the AVX2 build only runs where the processor has it.
-enum class SimdPath { Plain, Avx2 };
-SimdPath bestSimdPath();
-
 // The two blending passes over one row of every exposure, and the final
 // scaling. Rows hold 3 x width unsigned 16-bit values (blue, green, red),
 // the darkest exposure first; the accumulator row holds 3 x width values
@@ -20,7 +15,7 @@ struct ExposureBlender {
     int count = 0;
     double scale = 0.0;
     const LevelMap* maps = nullptr;  // one per exposure, darkest first
-    SimdPath path = SimdPath::Plain;
+    bool avx2 = false;               // the AVX2 build of the loops (same bits)
 
     // Pass 1: per channel value, the level-weighted mean of all exposures
     // averaged with the darkest exposure's value.
@@ -33,6 +28,6 @@ struct ExposureBlender {
 
 // One row of the result: every accumulator value times `factor`, truncated,
 // and its 8-bit twin (the same divided by 256).
-void normaliseRow(const uint32_t* acc, int values, double factor, uint16_t* out16, uint8_t* out8, SimdPath path);
+void normaliseRow(const uint32_t* acc, int values, double factor, uint16_t* out16, uint8_t* out8, bool avx2);
 
 }  // namespace qv

@@ -8,6 +8,8 @@
 #include <deque>
 #include <new>
 
+#include "engine/processing_context.h"
+#include "engine/simd.h"
 #include "imageio/exposure_blend.h"
 #include "imageio/level_map.h"
 #include "imageio/parallel_rows.h"
@@ -84,7 +86,7 @@ void raiseTo(std::atomic<T>& target, T value)
 // Runs both passes over every row into `acc` (3 values per pixel) and
 // returns the largest blended value in `largest`. False on abort or a failed lock.
 bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, uint32_t* acc,
-           const MergeReporting& reporting, int workers, SimdPath path, uint32_t& largest)
+           ProcessingContext& ctx, const std::atomic<bool>& abort, uint32_t& largest)
 {
     const int count = static_cast<int>(exposures.size());
     std::deque<BitmapLock> locks;
@@ -95,28 +97,28 @@ bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, 
 
     const int width = exposures[0].image16->width();
     const int height = exposures[0].image16->height();
-    const ExposureBlender blender{width, count, 32767.0 / count, maps.data(), path};
+    const ExposureBlender blender{width, count, 32767.0 / count, maps.data(), avx2Enabled()};
     const int64_t start = count * 100 / (count + 1);
     const int64_t end = (count * 100 + 100) / (count + 1);
-    reporting.percent = static_cast<int>(start);
+    ctx.percent.store(static_cast<int>(start), std::memory_order_relaxed);
 
-    workers = std::clamp(workers, 1, height);
+    const int workers = std::clamp(ctx.workerCount, 1, height);
     std::vector<const uint16_t*> rowScratch(static_cast<std::size_t>(workers) * count);
     std::atomic<int> rowsDone{0};
     std::atomic<uint32_t> largestSoFar{0};
     const bool done = forEachRowParallel(height, workers, [&](int worker, int y) {
         const int64_t finished = rowsDone.load(std::memory_order_relaxed);
-        raiseTo(reporting.percent, static_cast<int>(start + ((finished * 100 / height) * (end - start)) / 100));
+        raiseTo(ctx.percent, static_cast<int>(start + ((finished * 100 / height) * (end - start)) / 100));
         const uint16_t** rows = rowScratch.data() + static_cast<std::size_t>(worker) * count;
         for (int k = 0; k < count; ++k)
             rows[k] = exposures[k].image16->row16(y);
         uint32_t* accRow = acc + static_cast<std::size_t>(y) * 3 * width;
         blender.blendLevels(rows, accRow);
-        if (reporting.abort)
+        if (abort)
             return false;
         raiseTo(largestSoFar, blender.blendColour(rows, accRow));
         rowsDone.fetch_add(1, std::memory_order_relaxed);
-        return !reporting.abort;
+        return !abort;
     });
     largest = largestSoFar.load();
     return done;
@@ -124,17 +126,17 @@ bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, 
 
 // The merged pair: every value of `acc` times 65535 / largest, truncated,
 // and its 8-bit twin; all black when everything blended to 0.
-bool normalise(const uint32_t* acc, uint32_t largest, const MergeReporting& reporting, int workers, SimdPath path,
-               Exposure& merged)
+bool normalise(const uint32_t* acc, uint32_t largest, int workers, const std::atomic<bool>& abort, Exposure& merged)
 {
     Bitmap& image8 = *merged.image8;
     Bitmap& image16 = *merged.image16;
     const int width = image16.width();
     const double factor = largest == 0 ? 0.0 : kWhite / largest;
+    const bool avx2 = avx2Enabled();
     return forEachRowParallel(image16.height(), workers, [&](int, int y) {
         const uint32_t* in = acc + static_cast<std::size_t>(y) * 3 * width;
-        normaliseRow(in, 3 * width, factor, image16.row16(y), image8.row(y), path);
-        return !reporting.abort;
+        normaliseRow(in, 3 * width, factor, image16.row16(y), image8.row(y), avx2);
+        return !abort;
     });
 }
 
@@ -160,15 +162,14 @@ bool sameFormat(const Exposure& a, const Exposure& b)
            a.image16->height() == b.image16->height() && a.bitDepth == b.bitDepth;
 }
 
-bool mergeDecodedExposures(std::vector<Exposure> exposures, const MergeReporting& reporting, int workers,
-                           Exposure& merged, SimdPath path)
+bool mergeDecodedExposures(std::vector<Exposure> exposures, ProcessingContext& ctx, const std::atomic<bool>& abort,
+                           Exposure& merged)
 {
-    reporting.statusText = kMergeStatusText;
     if (exposures.size() < 2 || !std::all_of(exposures.begin(), exposures.end(), wellFormed))
         return false;
     for (std::size_t k = 1; k < exposures.size(); ++k) {
         if (!sameFormat(exposures[k], exposures[k - 1])) {
-            reporting.errorText = kMergeMismatchText;
+            ctx.errorText = kMergeMismatchText;
             return false;
         }
     }
@@ -177,27 +178,29 @@ bool mergeDecodedExposures(std::vector<Exposure> exposures, const MergeReporting
     const int bitDepth = exposures[0].bitDepth;
 
     std::vector<LevelMap> maps;
-    if (!orderByBrightness(exposures, reporting.abort) || !buildLevelMaps(exposures, maps, reporting.abort))
+    if (!orderByBrightness(exposures, abort) || !buildLevelMaps(exposures, maps, abort))
         return false;
 
     const std::size_t values = static_cast<std::size_t>(width) * height * 3;
     std::unique_ptr<uint32_t[]> acc(new (std::nothrow) uint32_t[values]);
     if (!acc) {
-        reporting.errorText = outOfMemoryText();
+        ctx.errorText = outOfMemoryText();
         return false;
     }
     uint32_t largest = 0;
-    if (!blend(exposures, maps, acc.get(), reporting, workers, path, largest))
+    if (!blend(exposures, maps, acc.get(), ctx, abort, largest))
         return false;
     exposures.clear();
 
-    Exposure result{Bitmap::create(width, height, PixelFormat::Bgr24),
-                    Bitmap::create(width, height, PixelFormat::Bgr48), bitDepth};
+    Exposure result;
+    result.image8 = Bitmap::create(width, height, PixelFormat::Bgr24);
+    result.image16 = Bitmap::create(width, height, PixelFormat::Bgr48);
+    result.bitDepth = bitDepth;
     if (!result.image8 || !result.image16) {
-        reporting.errorText = outOfMemoryText();
+        ctx.errorText = outOfMemoryText();
         return false;
     }
-    if (!normalise(acc.get(), largest, reporting, workers, path, result) || reporting.abort)
+    if (!normalise(acc.get(), largest, ctx.workerCount, abort, result) || abort)
         return false;
     merged = std::move(result);
     return true;

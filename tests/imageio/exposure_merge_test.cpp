@@ -10,26 +10,43 @@
 #include <functional>
 #include <random>
 
+#include "engine/processing_context.h"
+#include "engine/simd.h"
+#include "support/pair_checks.h"
+#include "support/reference_blur.h"
 #include "support/test_data.h"
 
 namespace qv {
 namespace {
 
-struct Channel {
-    std::atomic<int> percent{0};
-    std::string status;
-    std::string error;
+// The context and abort flag of one merge, with `workers` worker threads.
+struct MergeRun {
+    ProcessingContext ctx;
     std::atomic<bool> abort{false};
-    MergeReporting reporting() { return {percent, status, error, abort}; }
+
+    explicit MergeRun(int workers = 3) { ctx.workerCount = workers; }
+    bool operator()(std::vector<Exposure> exposures, Exposure& merged)
+    {
+        return mergeDecodedExposures(std::move(exposures), ctx, abort, merged);
+    }
 };
+
+// Both bitmaps of a width x height exposure, black.
+Exposure blankExposure(int width, int height, int bitDepth)
+{
+    Exposure e;
+    e.image8 = Bitmap::create(width, height, PixelFormat::Bgr24);
+    e.image16 = Bitmap::create(width, height, PixelFormat::Bgr48);
+    e.bitDepth = bitDepth;
+    return e;
+}
 
 using SampleFn = std::function<int(int x, int y, int c)>;
 
 // A 48-bit exposure with its 8-bit twin of high bytes.
 Exposure makeExposure(int width, int height, const SampleFn& sample, int bitDepth = 48)
 {
-    Exposure e{Bitmap::create(width, height, PixelFormat::Bgr24), Bitmap::create(width, height, PixelFormat::Bgr48),
-               bitDepth};
+    Exposure e = blankExposure(width, height, bitDepth);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c)
@@ -48,27 +65,15 @@ std::vector<Exposure> listOf(Exposures&&... exposures)
 
 Exposure copyOf(const Exposure& e)
 {
-    Exposure copy{Bitmap::create(e.image8->width(), e.image8->height(), PixelFormat::Bgr24),
-                  Bitmap::create(e.image16->width(), e.image16->height(), PixelFormat::Bgr48), e.bitDepth};
+    Exposure copy = blankExposure(e.image16->width(), e.image16->height(), e.bitDepth);
     std::memcpy(copy.image8->bits(), e.image8->bits(), e.image8->byteSize());
     std::memcpy(copy.image16->bits(), e.image16->bits(), e.image16->byteSize());
     return copy;
 }
 
-bool samePixels(const Bitmap& a, const Bitmap& b)
-{
-    if (a.width() != b.width() || a.height() != b.height() || a.format() != b.format())
-        return false;
-    const std::size_t rowBytes = static_cast<std::size_t>(a.width()) * bytesPerPixel(a.format());
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.row(y), b.row(y), rowBytes) != 0)
-            return false;
-    return true;
-}
-
 bool sameResult(const Exposure& a, const Exposure& b)
 {
-    return samePixels(*a.image16, *b.image16) && samePixels(*a.image8, *b.image8) && a.bitDepth == b.bitDepth;
+    return test::samePixels(*a.image16, *b.image16) && test::samePixels(*a.image8, *b.image8) && a.bitDepth == b.bitDepth;
 }
 
 // A still scene of colour gradients and fine texture, radiance 0..1, shot
@@ -95,8 +100,7 @@ Exposure decodeJpeg(const std::string& name)
     const QImage image(QString::fromStdString(test::testDataPath(name)));
     if (image.format() != QImage::Format_RGB32)
         return {};
-    Exposure e{Bitmap::create(image.width(), image.height(), PixelFormat::Bgr24),
-               Bitmap::create(image.width(), image.height(), PixelFormat::Bgr48), 24};
+    Exposure e = blankExposure(image.width(), image.height(), 24);
     for (int y = 0; y < image.height(); ++y) {
         const QRgb* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         uint8_t* out = e.image8->row(y);
@@ -112,9 +116,9 @@ Exposure decodeJpeg(const std::string& name)
 
 Exposure merge(std::vector<Exposure> exposures, int workers = 3)
 {
-    Channel channel;
+    MergeRun run(workers);
     Exposure merged;
-    EXPECT_TRUE(mergeDecodedExposures(std::move(exposures), channel.reporting(), workers, merged)) << channel.error;
+    EXPECT_TRUE(run(std::move(exposures), merged)) << run.ctx.errorText;
     return merged;
 }
 
@@ -138,13 +142,12 @@ TEST(ExposureMerge, IdenticalExposuresGiveTheImageStretchedToFullRange)
     const Exposure original = makeExposure(width, height, sample);
     const double stretch = 65535.0 / largestValue(*original.image16);
 
-    Channel channel;
+    MergeRun run;
     Exposure merged;
-    ASSERT_TRUE(mergeDecodedExposures(listOf(copyOf(original), copyOf(original)), channel.reporting(), 3, merged));
-    EXPECT_EQ(channel.status, kMergeStatusText);
-    EXPECT_TRUE(channel.error.empty());
-    EXPECT_GE(channel.percent.load(), 66);  // two files and the merge: the last third
-    EXPECT_LE(channel.percent.load(), 100);
+    ASSERT_TRUE(run(listOf(copyOf(original), copyOf(original)), merged));
+    EXPECT_TRUE(run.ctx.errorText.empty());
+    EXPECT_GE(run.ctx.percent.load(), 66);  // two files and the merge: the last third
+    EXPECT_LE(run.ctx.percent.load(), 100);
     ASSERT_EQ(merged.image16->width(), width);
     ASSERT_EQ(merged.image16->height(), height);
     EXPECT_EQ(merged.bitDepth, 48);
@@ -182,13 +185,13 @@ TEST(ExposureMerge, MatchesIndependentReferenceToTheLastBit)
             return base * quarterGain / 4;
         };
     };
-    for (SimdPath path : {SimdPath::Plain, bestSimdPath()}) {
-        Channel channel;
+    for (bool simd : {false, true}) {
+        const test::SimdSwitch loops(simd);
+        MergeRun run;
         Exposure merged;
-        ASSERT_TRUE(mergeDecodedExposures(listOf(makeExposure(width, height, shot(5)),
-                                                 makeExposure(width, height, shot(17)),
-                                                 makeExposure(width, height, shot(1))),
-                                          channel.reporting(), 3, merged, path));
+        ASSERT_TRUE(run(listOf(makeExposure(width, height, shot(5)), makeExposure(width, height, shot(17)),
+                               makeExposure(width, height, shot(1))),
+                        merged));
         const uint16_t* p = merged.image16->row16(9) + 33;
         EXPECT_EQ((std::vector<int>{p[0], p[1], p[2]}), (std::vector<int>{10051, 43619, 9292}));
         p = merged.image16->row16(18) + 66;
@@ -270,13 +273,10 @@ TEST(ExposureMerge, MismatchedSizesOrBitDepthsAreRefused)
         {"different height", makeExposure(40, 30, grey), makeExposure(40, 31, grey)},
     };
     for (Case& c : cases) {
-        Channel channel;
+        MergeRun run;
         Exposure merged;
-        std::vector<Exposure> list;
-        list.push_back(std::move(c.first));
-        list.push_back(std::move(c.second));
-        EXPECT_FALSE(mergeDecodedExposures(std::move(list), channel.reporting(), 2, merged)) << c.what;
-        EXPECT_EQ(channel.error, kMergeMismatchText) << c.what;
+        EXPECT_FALSE(run(listOf(std::move(c.first), std::move(c.second)), merged)) << c.what;
+        EXPECT_EQ(run.ctx.errorText, kMergeMismatchText) << c.what;
         EXPECT_FALSE(merged.image16) << c.what;
     }
 }
@@ -298,30 +298,28 @@ TEST(ExposureMerge, AbortAndUnusableInputFailWithoutText)
     const Exposure dark = makeExposure(width, height, sceneAt(0.5));
     const Exposure bright = makeExposure(width, height, sceneAt(2.0));
 
-    Channel aborted;
+    MergeRun aborted;
     aborted.abort = true;
     Exposure merged;
-    EXPECT_FALSE(mergeDecodedExposures(listOf(copyOf(dark), copyOf(bright)), aborted.reporting(), 2, merged));
-    EXPECT_TRUE(aborted.error.empty());
+    EXPECT_FALSE(aborted(listOf(copyOf(dark), copyOf(bright)), merged));
+    EXPECT_TRUE(aborted.ctx.errorText.empty());
     EXPECT_FALSE(merged.image16);
 
     // An exposure whose bitmap someone else holds cannot be read.
     for (bool lock8 : {true, false}) {
-        Channel channel;
+        MergeRun run;
         Exposure held = copyOf(bright);
         (lock8 ? held.image8 : held.image16)->tryLock();
-        EXPECT_FALSE(mergeDecodedExposures(listOf(copyOf(dark), std::move(held)), channel.reporting(), 2, merged));
-        EXPECT_TRUE(channel.error.empty());
+        EXPECT_FALSE(run(listOf(copyOf(dark), std::move(held)), merged));
+        EXPECT_TRUE(run.ctx.errorText.empty());
     }
 
     // One exposure is no merge; a record without its 8-bit twin is unusable.
-    Channel single;
-    std::vector<Exposure> one;
-    one.push_back(copyOf(dark));
-    EXPECT_FALSE(mergeDecodedExposures(std::move(one), single.reporting(), 2, merged));
+    MergeRun single;
+    EXPECT_FALSE(single(listOf(copyOf(dark)), merged));
     Exposure incomplete = copyOf(dark);
     incomplete.image8.reset();
-    EXPECT_FALSE(mergeDecodedExposures(listOf(copyOf(bright), std::move(incomplete)), single.reporting(), 2, merged));
+    EXPECT_FALSE(single(listOf(copyOf(bright), std::move(incomplete)), merged));
     EXPECT_FALSE(merged.image16);
 }
 
@@ -351,29 +349,27 @@ TEST(ExposureMerge, WorkerCountDoesNotChangeTheResult)
 // widths that leave partial vectors and chunks, and on a real bracket.
 TEST(ExposureMerge, Avx2PathMatchesPlainPath)
 {
-    if (bestSimdPath() != SimdPath::Avx2)
+    if (!avx2Enabled())
         GTEST_SKIP() << "no AVX2 on this processor";
-    const auto mergeWith = [](const std::vector<const Exposure*>& inputs, SimdPath path) {
+    const auto mergeWith = [](const std::vector<const Exposure*>& inputs, bool simd) {
+        const test::SimdSwitch loops(simd);
         std::vector<Exposure> list;
         for (const Exposure* e : inputs)
             list.push_back(copyOf(*e));
-        Channel channel;
-        Exposure merged;
-        EXPECT_TRUE(mergeDecodedExposures(std::move(list), channel.reporting(), 2, merged, path));
-        return merged;
+        return merge(std::move(list), 2);
     };
     for (int width : {1, 3, 5, 127, 131, 257}) {
         const Exposure dark = makeExposure(width, 9, sceneAt(0.3, width));
         const Exposure mid = makeExposure(width, 9, sceneAt(1.3, width + 1));
         const Exposure bright = makeExposure(width, 9, sceneAt(5.0, width + 2));
-        EXPECT_TRUE(sameResult(mergeWith({&dark, &mid, &bright}, SimdPath::Plain),
-                               mergeWith({&dark, &mid, &bright}, SimdPath::Avx2)))
+        EXPECT_TRUE(sameResult(mergeWith({&dark, &mid, &bright}, false),
+                               mergeWith({&dark, &mid, &bright}, true)))
             << width;
     }
     const Exposure dark = decodeJpeg("bracket_arch_1_0.033s.jpg");
     const Exposure bright = decodeJpeg("bracket_arch_3_2.5s.jpg");
     ASSERT_TRUE(dark.image16 && bright.image16);
-    EXPECT_TRUE(sameResult(mergeWith({&dark, &bright}, SimdPath::Plain), mergeWith({&dark, &bright}, SimdPath::Avx2)));
+    EXPECT_TRUE(sameResult(mergeWith({&dark, &bright}, false), mergeWith({&dark, &bright}, true)));
 }
 
 // --- The real bracket: four frames of a night scene, 1/30 s to 15 s. ---
