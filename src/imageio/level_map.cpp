@@ -18,6 +18,17 @@ bool fits(const Bitmap& b, int width, int height)
     return b.format() == PixelFormat::Bgr24 && width <= b.width() && height <= b.height();
 }
 
+// One pass of the seven-tap filter from `in` into `out`, edges repeated.
+void smoothLevelsOnce(const double* in, double* out, int length)
+{
+    for (int j = 0; j < length; ++j) {
+        double sum = 0.0;
+        for (int t = -kTapRadius; t <= kTapRadius; ++t)
+            sum += kTaps[t + kTapRadius] * in[std::clamp(j + t, 0, length - 1)];
+        out[j] = sum / kTapSum;
+    }
+}
+
 }  // namespace
 
 bool estimateLevelMap(Bitmap& brighter, Bitmap& darker, int width, int height, LevelMap& map)
@@ -79,16 +90,6 @@ void clampLevelsMonotone(double* map, int length)
             map[j] = limit;
         else
             limit = map[j];
-    }
-}
-
-void smoothLevelsOnce(const double* in, double* out, int length)
-{
-    for (int j = 0; j < length; ++j) {
-        double sum = 0.0;
-        for (int t = -kTapRadius; t <= kTapRadius; ++t)
-            sum += kTaps[t + kTapRadius] * in[std::clamp(j + t, 0, length - 1)];
-        out[j] = sum / kTapSum;
     }
 }
 

@@ -21,18 +21,16 @@ inline constexpr double kMissingLevel = -1.0;
 bool estimateLevelMap(Bitmap& brighter, Bitmap& darker, int width, int height, LevelMap& map);
 
 // Fills the missing entries, makes the map non-decreasing and smooths it
-// with sixteen passes of a seven-tap filter.
+// with sixteen passes of the filter 0.05, 0.15, 0.4, 0.9, 0.4, 0.15, 0.05
+// (divided by 2.1, the entries beyond either end repeating the end entry).
 void smoothLevelMap(double* map, int length);
 
-// The three steps of smoothLevelMap, each usable on its own.
+// The first two steps of smoothLevelMap.
 // Linear interpolation across every run of missing entries, from the last
 // present entry on the left (0 before the first) to the next present one
 // (the number `length` past the end).
 void fillMissingLevels(double* map, int length);
 // Right to left, every entry is lowered to at most the smallest entry on its right.
 void clampLevelsMonotone(double* map, int length);
-// One pass of the 0.05, 0.15, 0.4, 0.9, 0.4, 0.15, 0.05 filter (divided by
-// 2.1), edges repeated, from `in` into `out` (distinct arrays).
-void smoothLevelsOnce(const double* in, double* out, int length);
 
 }  // namespace qv

