@@ -5,6 +5,7 @@
 #include "engine/processing_context.h"
 #include "engine/status_codes.h"
 #include "imageio/decode_file.h"
+#include "imageio/merge_files.h"
 #include "imageio/working_image.h"
 
 namespace qv {
@@ -21,12 +22,14 @@ bool decodeSingleFile(ProcessingContext& ctx, PipelineState& state)
     return true;
 }
 
-// Fills the state's source pair from the file list. Only a single file is
-// decoded here; a list of several exposures fails without text.
+// Fills the state's source pair from the file list: one file is decoded,
+// several are merged as exposures of one scene. An empty list fails without text.
 bool decodeSources(ProcessingContext& ctx, PipelineState& state)
 {
     if (ctx.fileList.size() == 1)
         return decodeSingleFile(ctx, state);
+    if (ctx.fileList.size() > 1)
+        return mergeExposures(ctx, state, ctx.fileList);
     return false;
 }
 

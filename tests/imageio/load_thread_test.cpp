@@ -82,12 +82,24 @@ TEST(LoadThread, AFailedLoadReleasesTheImageBeforeAndLeavesItsText)
     EXPECT_EQ(w.ctx.errorText, "") << "the text of the previous load is cleared";
 }
 
-TEST(LoadThread, AListOfSeveralFilesIsNotLoadedHere)
+TEST(LoadThread, SeveralFilesAreMergedIntoOneWorkingImage)
 {
-    Window w({testDataPath("bracket_arch_1_0.033s.jpg"), testDataPath("bracket_arch_2_0.25s.jpg")});
-    EXPECT_EQ(runLoadThread(w.ctx), -1);
-    EXPECT_FALSE(w.state.loaded);
-    EXPECT_FALSE(w.state.source || w.state.working);
+    Window w({testDataPath("bracket_arch_2_0.25s.jpg"), testDataPath("bracket_arch_1_0.033s.jpg")}, 1);
+    ASSERT_EQ(runLoadThread(w.ctx), 1) << w.ctx.errorText;
+    EXPECT_TRUE(w.state.loaded);
+    EXPECT_EQ(w.ctx.statusText.get(), "");
+    EXPECT_EQ(w.ctx.bitDepth, 24);
+    EXPECT_EQ(w.ctx.decodedWidth, 1408);
+    EXPECT_EQ(w.ctx.decodedHeight, 1056);
+    ASSERT_TRUE(w.state.source && w.state.working && w.state.output);
+    EXPECT_EQ(w.state.width, 800);
+
+    Window mismatched({testDataPath("bracket_arch_1_0.033s.jpg"), testDataPath("photo_landscape_moraine_lake.jpg")});
+    EXPECT_EQ(runLoadThread(mismatched.ctx), -1);
+    EXPECT_EQ(mismatched.ctx.errorText, "Obrazy nie mają tych samych rozmiarów i głębi koloru");
+    EXPECT_FALSE(mismatched.state.loaded);
+    EXPECT_FALSE(mismatched.state.source || mismatched.state.working);
+
     Window none({});
     EXPECT_EQ(runLoadThread(none.ctx), -1);
 }
