@@ -20,6 +20,11 @@ DecodeResult decodeWithCodec(const DecodeJob& job, SourcePair& pair)
     case codec::Status::OutOfMemory:
         job.setError(answer.message);
         return kDecodeFailed;
+    case codec::Status::Damaged:
+        // Like the other decoders, a file whose data is cut short or
+        // corrupt fails with the load error rather than with a made-up part.
+        job.setError(kLoadErrorText);
+        return kDecodeFailed;
     case codec::Status::Failed:
         return kDecodeFailed;
     }

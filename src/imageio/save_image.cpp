@@ -10,7 +10,6 @@
 #include "engine/status_codes.h"
 #include "imageio/resample.h"
 #include "imageio/tiff16_writer.h"
-#include "imaging/codec.h"
 #include "imaging/codec_encode.h"
 #include "settings/replacement_file.h"
 

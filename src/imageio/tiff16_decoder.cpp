@@ -7,13 +7,11 @@
 #include <memory>
 #include <new>
 
+#include "imaging/libtiff_quiet.h"
+
 namespace qv {
 
 namespace {
-
-// libtiff's messages for damaged files would go to the terminal; the
-// decoder's answer says enough.
-int ignoreMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
 // Bounds what libtiff may allocate for one strip of a file whose tags claim
 // absurd sizes.
@@ -24,13 +22,14 @@ struct TiffCloser {
 };
 using TiffFile = std::unique_ptr<TIFF, TiffCloser>;
 
+// Opens the file without a word on the terminal about damage (the decoder's
+// answer says enough) and with the allocation bound above.
 TiffFile openQuietly(const std::string& path)
 {
+    silenceLibtiff();
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options)
         return nullptr;
-    TIFFOpenOptionsSetErrorHandlerExtR(options, ignoreMessage, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreMessage, nullptr);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxLibraryAllocation);
     TiffFile tiff(TIFFOpenExt(path.c_str(), "r", options));
     TIFFOpenOptionsFree(options);

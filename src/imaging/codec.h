@@ -6,8 +6,9 @@
 #include "imaging/bitmap.h"
 
 // The image codec service: decoding of the common file formats (JPEG, PNG,
-// BMP, 8-bit TIFF, ...) and encoding of JPEG and 8-bit TIFF. This is the one
-// place that talks to the toolkit's image I/O; callers see plain types only.
+// BMP, 8-bit TIFF, ...) here, encoding of JPEG and 8-bit TIFF in
+// codec_encode.h. These are the only places that talk to the toolkit's image
+// I/O; callers see plain types only.
 namespace qv::codec {
 
 // How a decode or encode ended. Unrecognised input is told apart from system
@@ -17,7 +18,8 @@ enum class Status {
     UnknownFormat,  // no decoder knows the file ("invalid parameter")
     SystemError,    // the file could not be opened or written; see message
     OutOfMemory,    // the picture's buffers cannot be had; see message
-    Failed,         // anything else (damaged data, encoder refusal)
+    Damaged,        // the decoder made a picture, but part of the file's data was missing or corrupt
+    Failed,         // anything else (data the decoder refused, encoder refusal)
 };
 
 struct Answer {
@@ -40,7 +42,9 @@ public:
     DecodedImage(const DecodedImage&) = delete;
     DecodedImage& operator=(const DecodedImage&) = delete;
 
-    // Decodes the file at path, replacing any picture held before.
+    // Decodes the file at path, replacing any picture held before. A picture
+    // that could only be completed by making up what the file lacks (a cut
+    // JPEG or BMP) is not kept: Damaged.
     Answer load(const std::string& path);
 
     bool empty() const;
@@ -60,22 +64,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-enum class FileType { Jpeg, Tiff };
-
-inline const char* mimeType(FileType type) { return type == FileType::Jpeg ? "image/jpeg" : "image/tiff"; }
-
-// True when an encoder for the MIME type ("image/jpeg", "image/tiff",
-// "image/png", "image/bmp") is available.
-bool hasEncoder(const std::string& mimeType);
-
-struct EncodeOptions {
-    FileType type = FileType::Jpeg;
-    int jpegQuality = 90;  // 0..100, JPEG only
-    std::string title;     // the image title, stored where the format has a place for it
-};
-
-// Writes a 24-bit bitmap to path as JPEG or 8-bit TIFF.
-Answer encode(const Bitmap& image24, const std::string& path, const EncodeOptions& options);
 
 }  // namespace qv::codec

@@ -6,12 +6,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QImage>
 #include <QImageWriter>
 #include <QString>
 
-#include "imaging/libtiff_quiet.h"
+#include "imaging/codec_runtime.h"
 
 namespace qv::codec {
 
@@ -78,11 +79,16 @@ private:
 
 }  // namespace
 
+bool hasEncoder(const std::string& mimeType)
+{
+    return QImageWriter::supportedMimeTypes().contains(QByteArray::fromStdString(mimeType));
+}
+
 Answer encodeToDescriptor(const Bitmap& image24, int fd, const EncodeOptions& options)
 {
     if (image24.format() != PixelFormat::Bgr24 || fd < 0)
         return {Status::Failed, {}};
-    silenceLibtiff();
+    prepareImageIo();
     // Read-only view of the bitmap's rows (4-byte aligned, as the toolkit
     // requires), without copying.
     const QImage image(image24.bits(), image24.width(), image24.height(), image24.stride(),

@@ -1,9 +1,25 @@
 #pragma once
 
+#include <string>
+
 #include "imaging/bitmap.h"
 #include "imaging/codec.h"
 
 namespace qv::codec {
+
+enum class FileType { Jpeg, Tiff };
+
+inline const char* mimeType(FileType type) { return type == FileType::Jpeg ? "image/jpeg" : "image/tiff"; }
+
+// True when an encoder for the MIME type ("image/jpeg", "image/tiff",
+// "image/png", "image/bmp") is available.
+bool hasEncoder(const std::string& mimeType);
+
+struct EncodeOptions {
+    FileType type = FileType::Jpeg;
+    int jpegQuality = 90;  // 0..100, JPEG only
+    std::string title;     // the image title, stored where the format has a place for it
+};
 
 // Writes a 24-bit bitmap as JPEG or 8-bit TIFF into an open, empty file
 // (a descriptor open for writing at offset 0, which stays open). Unlike a

@@ -249,6 +249,7 @@ TEST(DecodeDispatch, BrokenTestFilesFailCleanlyWithTheirTexts)
         {"bad_text_renamed.png", kUnknownFormatText},
         {"bad_huge_100000x100000.tif", std::strerror(ENOMEM)},
         {"bad_truncated_16bit.tif", kLoadErrorText},
+        {"bad_truncated.jpg", kLoadErrorText},  // its bottom would be made up
     };
     for (const auto& c : cases) {
         Load load(testDataPath(c.name));
@@ -256,11 +257,55 @@ TEST(DecodeDispatch, BrokenTestFilesFailCleanlyWithTheirTexts)
         EXPECT_EQ(load.ctx.errorText, c.text) << c.name;
         EXPECT_FALSE(load.pair.image8 || load.pair.image16) << c.name;
     }
-    // The codec decodes what there is of a truncated JPEG, as viewers do.
-    Load truncated(testDataPath("bad_truncated.jpg"));
-    EXPECT_TRUE(truncated.ok);
-    EXPECT_EQ(truncated.ctx.decodedWidth, 1920);
-    EXPECT_EQ(truncated.ctx.decodedHeight, 1440);
+}
+
+// Files cut short: those the toolkit would complete with made-up rows fail
+// with the load error; a cut PNG is refused by its decoder (no text).
+TEST(DecodeDispatch, CutFilesFailAndTrailingBytesDoNot)
+{
+    test::TempDir dir;
+    const std::string bmp = test::fileBytes(testDataPath("bmp24_moraine_lake_640x480.bmp"));
+    const std::string png = test::fileBytes(testDataPath("png16_room_backlit_windows.png"));
+    const std::string jpeg = test::fileBytes(testDataPath("photo_landscape_moraine_lake.jpg"));
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string text;
+    } cut[] = {
+        {"cut.bmp", bmp.substr(0, bmp.size() - 1000), kLoadErrorText},
+        {"cut.JPG", jpeg.substr(0, jpeg.size() / 2), kLoadErrorText},
+        {"cut.png", png.substr(0, png.size() / 2), ""},
+    };
+    for (const auto& c : cut) {
+        ASSERT_TRUE(test::writeTextFile(dir.file(c.name), c.bytes));
+        Load load(dir.file(c.name));
+        EXPECT_FALSE(load.ok) << c.name;
+        EXPECT_EQ(load.ctx.errorText, c.text) << c.name;
+        EXPECT_FALSE(load.pair.image8 || load.pair.image16) << c.name;
+    }
+
+    ASSERT_TRUE(test::writeTextFile(dir.file("trailing.jpg"), jpeg + "\xff\xd8 and some bytes after the picture"));
+    Load trailing(dir.file("trailing.jpg"));
+    ASSERT_TRUE(trailing.ok) << trailing.ctx.errorText;
+    Load original(testDataPath("photo_landscape_moraine_lake.jpg"));
+    ASSERT_TRUE(original.ok);
+    EXPECT_TRUE(test::samePixels(*trailing.pair.image8, *original.pair.image8));
+}
+
+TEST(DecodeDispatch, EveryPictureOfTheTestMaterialLoads)
+{
+    int pictures = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(testDataPath(""))) {
+        const std::string name = entry.path().filename().string();
+        // Broken and too small files fail on purpose; the rest is text.
+        if (name.starts_with("bad_") || name.starts_with("edge_") || name == "README.md" || name == "SHA256SUMS")
+            continue;
+        Load load(entry.path().string());
+        EXPECT_TRUE(load.ok) << name << ": " << load.ctx.errorText;
+        EXPECT_EQ(load.ctx.errorText, "") << name;
+        ++pictures;
+    }
+    EXPECT_GE(pictures, 20);
 }
 
 TEST(DecodeDispatch, MissingFilesGiveTheSystemsTextAtTheCodecAndTheLoadErrorAtLibRaw)

@@ -121,6 +121,25 @@ TEST(LoadThread, RunsOnItsOwnThreadAndReportsItsExitCode)
     EXPECT_EQ(missing.ctx.errorText, std::strerror(ENOENT));
 }
 
+// A cut JPEG, whose bottom the toolkit would make up, fails on the load
+// thread just as on the caller's; the next good photo loads whole.
+TEST(LoadThread, ATruncatedJpegFailsWithTheLoadErrorText)
+{
+    LoadThread thread;
+    Window cut({testDataPath("bad_truncated.jpg")});
+    ASSERT_TRUE(thread.start(cut.ctx));
+    EXPECT_EQ(waitFor(thread), -1);
+    EXPECT_EQ(cut.ctx.errorText, kLoadErrorText);
+    EXPECT_FALSE(cut.state.loaded);
+    EXPECT_FALSE(cut.state.source || cut.state.working || cut.state.output);
+
+    Window whole({testDataPath("photo_landscape_moraine_lake.jpg")});
+    ASSERT_TRUE(thread.start(whole.ctx));
+    EXPECT_EQ(waitFor(thread), 1);
+    EXPECT_EQ(whole.ctx.errorText, "");
+    EXPECT_EQ(whole.state.source->width(), 1920);
+}
+
 TEST(LoadThread, AnAbortDuringTheDecodeEndsTheLoadWithoutText)
 {
     Window w({testDataPath("raw_canon_eos_d30.crw")});

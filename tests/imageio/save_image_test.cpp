@@ -4,17 +4,13 @@
 
 #include <QImage>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <vector>
@@ -24,6 +20,7 @@
 #include "engine/processing_context.h"
 #include "engine/status_codes.h"
 #include "imageio/resample.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_files.h"
 
@@ -31,6 +28,7 @@ namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::fileBytes;
 
 // A processed image as the final output leaves it: the 48-bit result buffer
 // (red, green, blue) with smooth ramps and a soft texture, and the output
@@ -64,12 +62,6 @@ SaveOptions optionsFor(const std::string& path, SaveFileType type)
     options.path = path;
     options.type = type;
     return options;
-}
-
-std::string fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::set<std::string> folderEntries(const fs::path& folder)
@@ -365,28 +357,11 @@ TEST_F(FailedSave, JpegAndTiff8CannotBeAborted)
     }
 }
 
-// Writes beyond a small file-size limit fail (EFBIG) for this process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
-};
-
 TEST_F(FailedSave, Tiff16RowThatCannotBeWrittenSaysSaveError)
 {
     bool saved = true;
     {
-        FileSizeLimit limit(1 << 20);
+        test::FileSizeLimit limit(1 << 20);
         saved = save(optionsFor(target, SaveFileType::Tiff16));
     }
     EXPECT_FALSE(saved);
@@ -399,7 +374,7 @@ TEST_F(FailedSave, EncoderWriteFailureGivesTheSystemsText)
     for (SaveFileType type : {SaveFileType::Jpeg, SaveFileType::Tiff8}) {
         bool saved = true;
         {
-            FileSizeLimit limit(4096);
+            test::FileSizeLimit limit(4096);
             saved = save(optionsFor(target, type));
         }
         EXPECT_FALSE(saved);

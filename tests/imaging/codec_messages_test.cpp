@@ -56,7 +56,7 @@ TEST(CodecMessages, DamagedFilesLeaveNoTraceOnTheTerminal)
         codec::DecodedImage image;
         // A truncated JPEG draws a warning from the JPEG plugin, the TIFF
         // files draw warnings and errors from libtiff under the TIFF plugin.
-        EXPECT_TRUE(image.load(test::testDataPath("bad_truncated.jpg")).ok());
+        EXPECT_EQ(image.load(test::testDataPath("bad_truncated.jpg")).status, codec::Status::Damaged);
         EXPECT_FALSE(image.load(test::testDataPath("bad_truncated_16bit.tif")).ok());
         EXPECT_TRUE(image.load(test::testDataPath("tiff8_d30_srgb_lzw.tif")).ok());
         qCWarning(otherCategory) << "still delivered";
@@ -64,6 +64,17 @@ TEST(CodecMessages, DamagedFilesLeaveNoTraceOnTheTerminal)
     EXPECT_EQ(printed, "");
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0], "qv.test.other: still delivered");
+}
+
+// Damage is seen through the plugins' warnings, which logging rules that
+// switch them off must not hide.
+TEST(CodecMessages, DamageIsSeenWhateverTheLoggingRules)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false\nqt.*.warning=false"));
+    codec::DecodedImage image;
+    EXPECT_EQ(image.load(test::testDataPath("bad_truncated.jpg")).status, codec::Status::Damaged);
+    EXPECT_TRUE(image.load(test::testDataPath("photo_landscape_moraine_lake.jpg")).ok());
+    QLoggingCategory::setFilterRules(QString());
 }
 
 }  // namespace

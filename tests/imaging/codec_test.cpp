@@ -4,44 +4,32 @@
 
 #include <QColor>
 #include <QImage>
+#include <QImageWriter>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <thread>
 
+#include "support/decoded_bitmap.h"
+#include "support/pair_checks.h"
 #include "support/temp_dir.h"
-#include "support/test_files.h"
 #include "support/test_data.h"
+#include "support/test_files.h"
 
 namespace qv {
 namespace {
 
 using codec::Status;
+using test::bgrAt;
+using test::decodeToBitmap;
 using test::testDataPath;
 
-std::unique_ptr<Bitmap> decodeToBitmap(const std::string& path)
+// Writes `bytes` under a new name in dir and returns its path.
+std::string writeFile(const test::TempDir& dir, const std::string& name, const std::string& bytes)
 {
-    codec::DecodedImage image;
-    if (!image.load(path).ok())
-        return nullptr;
-    auto bitmap = Bitmap::create(image.width(), image.height(), PixelFormat::Bgr24);
-    if (!bitmap || !image.drawInto(*bitmap))
-        return nullptr;
-    return bitmap;
-}
-
-// Blue, green, red of pixel (x, y) of a 24-bit bitmap.
-std::array<int, 3> bgrAt(const Bitmap& b, int x, int y)
-{
-    const uint8_t* p = b.row(y) + 3 * x;
-    return {p[0], p[1], p[2]};
-}
-
-std::string fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    const std::string path = dir.file(name);
+    EXPECT_TRUE(test::writeTextFile(path, bytes)) << path;
+    return path;
 }
 
 TEST(CodecDecode, AnswersTellUnknownFilesFromSystemErrorsAndOtherFailures)
@@ -147,57 +135,74 @@ TEST(CodecDecode, DrawRefusesABitmapOfAnotherSizeOrFormat)
     EXPECT_FALSE(image.drawInto(*Bitmap::create(15, 200, PixelFormat::Bgr24)));
 }
 
-TEST(CodecEncode, OffersTheFourMimeTypes)
-{
-    for (const char* mime : {"image/jpeg", "image/tiff", "image/png", "image/bmp"})
-        EXPECT_TRUE(codec::hasEncoder(mime)) << mime;
-    EXPECT_FALSE(codec::hasEncoder("image/x-quorvelin"));
-}
-
-TEST(CodecEncode, TiffKeepsEveryPixel)
+// A decoder that completes a cut file with made-up rows must not hand it out.
+TEST(CodecDecode, CutFilesAreDamagedRatherThanFilledIn)
 {
     test::TempDir dir;
-    auto original = decodeToBitmap(testDataPath("bmp24_moraine_lake_640x480.bmp"));
-    ASSERT_TRUE(original);
-    ASSERT_TRUE(codec::encode(*original, dir.file("out.tif"), {codec::FileType::Tiff, 0, "title"}).ok());
-    auto reread = decodeToBitmap(dir.file("out.tif"));
-    ASSERT_TRUE(reread);
-    ASSERT_EQ(reread->width(), 640);
-    for (int y = 0; y < 480; ++y)
-        ASSERT_EQ(std::memcmp(reread->row(y), original->row(y), 640 * 3), 0) << "row " << y;
+    codec::DecodedImage image;
+    ASSERT_TRUE(image.load(testDataPath("photo_landscape_moraine_lake.jpg")).ok());
+    const codec::Answer truncated = image.load(testDataPath("bad_truncated.jpg"));
+    EXPECT_EQ(truncated.status, Status::Damaged);
+    EXPECT_EQ(truncated.message, "");
+    EXPECT_TRUE(image.empty());
+
+    QImage picture(QString::fromStdString(testDataPath("bmp24_moraine_lake_640x480.bmp")));
+    ASSERT_FALSE(picture.isNull());
+    QImageWriter progressive(QString::fromStdString(dir.file("progressive.jpg")), "jpeg");
+    progressive.setProgressiveScanWrite(true);
+    ASSERT_TRUE(progressive.write(picture));
+    const std::string sources[] = {testDataPath("bracket_arch_2_0.25s.jpg"), dir.file("progressive.jpg"),
+                                   testDataPath("bmp24_moraine_lake_640x480.bmp")};
+    for (const std::string& source : sources) {
+        const std::string whole = test::fileBytes(source);
+        ASSERT_TRUE(image.load(source).ok()) << source;
+        for (double kept : {0.2, 0.5, 0.97}) {
+            const std::string cut = writeFile(dir, "cut", whole.substr(0, static_cast<std::size_t>(whole.size() * kept)));
+            EXPECT_EQ(image.load(cut).status, Status::Damaged) << source << " cut to " << kept;
+        }
+    }
+
+    // The PNG decoder refuses a cut file itself.
+    const std::string png = test::fileBytes(testDataPath("png16_room_backlit_windows.png"));
+    for (double kept : {0.2, 0.5, 0.97})
+        EXPECT_EQ(image.load(writeFile(dir, "cut.png", png.substr(0, static_cast<std::size_t>(png.size() * kept)))).status,
+                  Status::Failed)
+            << "png cut to " << kept;
 }
 
-TEST(CodecEncode, JpegFollowsTheQualityAndCarriesTheTitle)
+TEST(CodecDecode, TrailingBytesAndHarmlessWarningsAreNoDamage)
 {
     test::TempDir dir;
-    auto original = decodeToBitmap(testDataPath("bmp24_moraine_lake_640x480.bmp"));
-    ASSERT_TRUE(original);
-    const std::string title = "https://quorvelin.example/";
-    ASSERT_TRUE(codec::encode(*original, dir.file("q40.jpg"), {codec::FileType::Jpeg, 40, title}).ok());
-    ASSERT_TRUE(codec::encode(*original, dir.file("q100.jpg"), {codec::FileType::Jpeg, 100, title}).ok());
-    const std::string low = fileBytes(dir.file("q40.jpg"));
-    const std::string high = fileBytes(dir.file("q100.jpg"));
-    EXPECT_LT(low.size() * 2, high.size());
-    EXPECT_NE(high.find(title), std::string::npos);
-
-    auto reread = decodeToBitmap(dir.file("q100.jpg"));
-    ASSERT_TRUE(reread);
-    EXPECT_EQ(reread->width(), 640);
-    EXPECT_EQ(reread->height(), 480);
-    const auto a = bgrAt(*reread, 320, 100), b = bgrAt(*original, 320, 100);
-    for (int ch = 0; ch < 3; ++ch)
-        EXPECT_NEAR(a[ch], b[ch], 6);
+    for (const char* name : {"bracket_arch_1_0.033s.jpg", "bmp24_moraine_lake_640x480.bmp"}) {
+        const std::string whole = test::fileBytes(testDataPath(name));
+        auto expected = decodeToBitmap(testDataPath(name));
+        ASSERT_TRUE(expected) << name;
+        auto trailing = decodeToBitmap(writeFile(dir, "trailing", whole + std::string("\xff\xd8 and then some garbage")));
+        ASSERT_TRUE(trailing) << name;
+        EXPECT_TRUE(test::samePixels(*trailing, *expected)) << name;
+    }
+    // Two stray bytes before the end-of-image marker draw libjpeg's warning of
+    // extraneous bytes; the picture itself is whole.
+    const std::string jpeg = test::fileBytes(testDataPath("bracket_arch_1_0.033s.jpg"));
+    ASSERT_EQ(jpeg.substr(jpeg.size() - 2), "\xff\xd9");
+    auto stray = decodeToBitmap(writeFile(dir, "stray.jpg", jpeg.substr(0, jpeg.size() - 2) + "\x12\x34\xff\xd9"));
+    ASSERT_TRUE(stray);
+    EXPECT_TRUE(test::samePixels(*stray, *decodeToBitmap(testDataPath("bracket_arch_1_0.033s.jpg"))));
 }
 
-TEST(CodecEncode, UnwritablePathGivesTheSystemsText)
+// Damage is noted per decoding thread: a cut file on one thread does not
+// fail a whole one decoded at the same time on another.
+TEST(CodecDecode, DamageOnOneThreadLeavesADecodeOnAnotherAlone)
 {
-    test::TempDir dir;
-    auto image = Bitmap::create(32, 32, PixelFormat::Bgr24);
-    const codec::Answer answer = codec::encode(*image, dir.file("no/such/dir.jpg"), {});
-    EXPECT_EQ(answer.status, Status::SystemError);
-    EXPECT_EQ(answer.message, std::strerror(ENOENT));
-    EXPECT_EQ(codec::encode(*Bitmap::create(32, 32, PixelFormat::Bgr48), dir.file("x.jpg"), {}).status,
-              Status::Failed);
+    Status cut = Status::Ok, whole = Status::Failed;
+    for (int round = 0; round < 3; ++round) {
+        std::thread damaged([&] { cut = codec::DecodedImage().load(testDataPath("bad_truncated.jpg")).status; });
+        std::thread intact([&] { whole = codec::DecodedImage().load(testDataPath("photo_landscape_moraine_lake.jpg")).status; });
+        damaged.join();
+        intact.join();
+        EXPECT_EQ(cut, Status::Damaged);
+        EXPECT_EQ(whole, Status::Ok);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace qv::test {
@@ -17,6 +18,12 @@ bool writeTextFile(const std::string& path, const std::string& text)
     std::ofstream out(path, std::ios::binary);
     out << text;
     return static_cast<bool>(out);
+}
+
+std::string fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace qv::test
