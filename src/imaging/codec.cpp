@@ -96,6 +96,9 @@ Answer DecodedImage::load(const std::string& path)
             return answer(Status::UnknownFormat);
         if (file.error() != QFileDevice::NoError)
             return answer(Status::SystemError, file.errorString().toStdString());
+        // A known format whose data breaks off or makes no sense.
+        if (reader.error() == QImageReader::InvalidDataError)
+            return answer(Status::Damaged);
         return answer(Status::Failed);
     }
     if (watch.damageReported() || (bmp && bmpCutShort(file)))

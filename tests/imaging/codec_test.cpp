@@ -32,7 +32,7 @@ std::string writeFile(const test::TempDir& dir, const std::string& name, const s
     return path;
 }
 
-TEST(CodecDecode, AnswersTellUnknownFilesFromSystemErrorsAndOtherFailures)
+TEST(CodecDecode, AnswersTellUnknownFilesFromSystemErrorsAndDamage)
 {
     test::TempDir dir;
     codec::DecodedImage image;
@@ -52,7 +52,7 @@ TEST(CodecDecode, AnswersTellUnknownFilesFromSystemErrorsAndOtherFailures)
     EXPECT_EQ(huge.status, Status::OutOfMemory);
     EXPECT_EQ(huge.message, std::strerror(ENOMEM));
 
-    EXPECT_EQ(image.load(testDataPath("bad_truncated_16bit.tif")).status, Status::Failed);
+    EXPECT_EQ(image.load(testDataPath("bad_truncated_16bit.tif")).status, Status::Damaged);
     EXPECT_TRUE(image.empty());
 }
 
@@ -162,11 +162,11 @@ TEST(CodecDecode, CutFilesAreDamagedRatherThanFilledIn)
         }
     }
 
-    // The PNG decoder refuses a cut file itself.
+    // The PNG decoder refuses a cut file itself; it is damaged all the same.
     const std::string png = test::fileBytes(testDataPath("png16_room_backlit_windows.png"));
     for (double kept : {0.2, 0.5, 0.97})
         EXPECT_EQ(image.load(writeFile(dir, "cut.png", png.substr(0, static_cast<std::size_t>(png.size() * kept)))).status,
-                  Status::Failed)
+                  Status::Damaged)
             << "png cut to " << kept;
 }
 
