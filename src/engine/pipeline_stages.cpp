@@ -5,6 +5,7 @@
 #include "engine/pipeline_driver.h"
 #include "engine/region_detection.h"
 #include "engine/sharpening.h"
+#include "engine/smoothing.h"
 #include "engine/softening.h"
 #include "engine/tone_curve.h"
 
@@ -15,6 +16,7 @@ const PipelineStages& pipelineStages()
     static const PipelineStages stages = [] {
         PipelineStages s;
         s.detail = runDetailExtractionStage;
+        s.smoothing = smoothLuma;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
         s.merge = runMergingStage;
