@@ -1,54 +1,36 @@
 #include "engine/range_scanner.h"
 
-#include <limits>
-
 namespace qv {
 
-namespace {
-
-template <class T>
-struct Lowest {
-    static T pick(T a, T b) { return std::min(a, b); }
-    static constexpr T neutral = std::numeric_limits<T>::max();
-};
-template <class T>
-struct Highest {
-    static T pick(T a, T b) { return std::max(a, b); }
-    static constexpr T neutral = std::numeric_limits<T>::min();
-};
-
-// out[x] covers one more column on each side than in[x]. in[-1] and in[n]
-// are guard cells holding the neutral value. From width 0 the centre column
-// must be kept; from width 1 on the two shifted spans already cover it.
-template <class Pick, class T>
-void widen(const T* in, T* out, int n, bool fromCentre)
+void widenRanges(const uint16_t* inMin, const uint16_t* inMax, uint16_t* outMin, uint16_t* outMax, int n,
+                 bool fromCentre)
 {
-    if (fromCentre) {
-        for (int x = 0; x < n; ++x)
-            out[x] = Pick::pick(Pick::pick(in[x - 1], in[x]), in[x + 1]);
-    } else {
-        for (int x = 0; x < n; ++x)
-            out[x] = Pick::pick(in[x - 1], in[x + 1]);
+    for (int x = 0; x < n; ++x) {
+        outMin[x] = std::min(inMin[x - 1], inMin[x + 1]);
+        outMax[x] = std::max(inMax[x - 1], inMax[x + 1]);
+        if (fromCentre) {
+            outMin[x] = std::min(outMin[x], inMin[x]);
+            outMax[x] = std::max(outMax[x], inMax[x]);
+        }
     }
 }
 
-template <class Pick, class T>
-void merge(const T* in, T* acc, int n)
+void mergeRanges(const uint16_t* inMin, const uint16_t* inMax, uint16_t* accMin, uint16_t* accMax, int n)
 {
-    for (int x = 0; x < n; ++x)
-        acc[x] = Pick::pick(acc[x], in[x]);
+    for (int x = 0; x < n; ++x) {
+        accMin[x] = std::min(accMin[x], inMin[x]);
+        accMax[x] = std::max(accMax[x], inMax[x]);
+    }
 }
 
-}  // namespace
-
-template <class T>
-bool RangeScanner<T>::init(const RowSpans& spans, int width, int height, int firstRow, int endRow)
+bool RangeScanner::init(const RowSpans& spans, int width, int height, int firstRow, int endRow, bool vector)
 {
     spans_ = spans;
     width_ = width;
     height_ = height;
     firstRow_ = firstRow;
     endRow_ = endRow;
+    vector_ = vector;
     dyByWidth_.clear();
     for (int dy = spans.dyMin; dy <= spans.dyMax; ++dy) {
         const int h = spans.halfWidth[dy - spans.dyMin];
@@ -60,28 +42,24 @@ bool RangeScanner<T>::init(const RowSpans& spans, int width, int height, int fir
     nextSource_ = std::max(0, firstRow + spans.dyMin);
 
     const std::size_t guarded = static_cast<std::size_t>(width) + 2;
-    if (!ring_.allocate(static_cast<std::size_t>(slots_) * 2 * width * sizeof(T)) ||
-        !widened_.allocate(4 * guarded * sizeof(T)))
+    if (!ring_.allocate(static_cast<std::size_t>(slots_) * 2 * width * sizeof(uint16_t)) ||
+        !widened_.allocate(4 * guarded * sizeof(uint16_t)))
         return false;
     for (int y = firstRow; y < firstRow + slots_; ++y)
         resetSlot(y);
-    T* work = widened_.as<T>();
-    for (int i = 0; i < 4; ++i) {
-        const T guard = i < 2 ? Lowest<T>::neutral : Highest<T>::neutral;
-        work[i * guarded] = work[i * guarded + width + 1] = guard;
-    }
+    uint16_t* work = widened_.as<uint16_t>();
+    for (int i = 0; i < 4; ++i)
+        work[i * guarded] = work[i * guarded + width + 1] = i < 2 ? 0xFFFF : 0;
     return true;
 }
 
-template <class T>
-void RangeScanner<T>::resetSlot(int y)
+void RangeScanner::resetSlot(int y)
 {
-    std::fill_n(ringMin(y), width_, Lowest<T>::neutral);
-    std::fill_n(ringMax(y), width_, Highest<T>::neutral);
+    std::fill_n(ringMin(y), width_, uint16_t{0xFFFF});
+    std::fill_n(ringMax(y), width_, uint16_t{0});
 }
 
-template <class T>
-void RangeScanner<T>::advance(int y, const PaddedPlane<T>& plane)
+void RangeScanner::advance(int y, const PaddedPlane<uint16_t>& plane)
 {
     // The slot of the previous row is next used by a row the coming source
     // rows start to fill.
@@ -94,12 +72,12 @@ void RangeScanner<T>::advance(int y, const PaddedPlane<T>& plane)
     maxRow_ = ringMax(y);
 }
 
-template <class T>
-void RangeScanner<T>::addSourceRow(const T* source, int s)
+void RangeScanner::addSourceRow(const uint16_t* source, int s)
 {
     const std::size_t guarded = static_cast<std::size_t>(width_) + 2;
-    T* mins[2] = {widened_.as<T>() + 1, widened_.as<T>() + 1 + guarded};
-    T* maxs[2] = {widened_.as<T>() + 1 + 2 * guarded, widened_.as<T>() + 1 + 3 * guarded};
+    uint16_t* work = widened_.as<uint16_t>() + 1;
+    uint16_t* mins[2] = {work, work + guarded};
+    uint16_t* maxs[2] = {work + 2 * guarded, work + 3 * guarded};
     std::copy_n(source, width_, mins[0]);
     std::copy_n(source, width_, maxs[0]);
 
@@ -110,15 +88,11 @@ void RangeScanner<T>::addSourceRow(const T* source, int s)
         if (y < firstRow_ || y >= endRow_)
             continue;
         for (; halfWidth < targetWidth; ++halfWidth, current ^= 1) {
-            widen<Lowest<T>>(mins[current], mins[current ^ 1], width_, halfWidth == 0);
-            widen<Highest<T>>(maxs[current], maxs[current ^ 1], width_, halfWidth == 0);
+            (vector_ ? widenRangesAvx2 : widenRanges)(mins[current], maxs[current], mins[current ^ 1],
+                                                     maxs[current ^ 1], width_, halfWidth == 0);
         }
-        merge<Lowest<T>>(mins[current], ringMin(y), width_);
-        merge<Highest<T>>(maxs[current], ringMax(y), width_);
+        (vector_ ? mergeRangesAvx2 : mergeRanges)(mins[current], maxs[current], ringMin(y), ringMax(y), width_);
     }
 }
-
-template class RangeScanner<uint16_t>;
-template class RangeScanner<int16_t>;
 
 }  // namespace qv

@@ -40,29 +40,30 @@ struct RowSpans {
     }
 };
 
-// The minimum and maximum of a plane over every pixel's neighbourhood
-// (samples outside the image left out), produced row by row for one band.
-// Each source row is read once: its sideways minima and maxima are widened
-// one column at a time and merged into the rows that use that width.
-template <class T>
+// The least and greatest value of a 16-bit plane over every pixel's
+// neighbourhood (samples outside the image left out), produced row by row
+// for one band. Each source row is read once: its sideways minima and maxima
+// are widened one column at a time and merged into the rows that use that
+// width.
 class RangeScanner {
 public:
     // Prepares for output rows firstRow..endRow-1 of a width x height plane;
-    // false when the scratch memory cannot be had.
-    bool init(const RowSpans& spans, int width, int height, int firstRow, int endRow);
+    // `vector` uses AVX2 (which must be available). False when the scratch
+    // memory cannot be had.
+    bool init(const RowSpans& spans, int width, int height, int firstRow, int endRow, bool vector);
 
     // Moves to output row y (firstRow, then each next row in turn), reading
     // the source rows it needs from `plane`.
-    void advance(int y, const PaddedPlane<T>& plane);
+    void advance(int y, const PaddedPlane<uint16_t>& plane);
 
     // Of the row last advanced to.
-    const T* minRow() const { return minRow_; }
-    const T* maxRow() const { return maxRow_; }
+    const uint16_t* minRow() const { return minRow_; }
+    const uint16_t* maxRow() const { return maxRow_; }
 
 private:
-    void addSourceRow(const T* source, int s);
-    T* ringMin(int y) { return ring_.as<T>() + slotOf(y) * 2 * width_; }
-    T* ringMax(int y) { return ringMin(y) + width_; }
+    void addSourceRow(const uint16_t* source, int s);
+    uint16_t* ringMin(int y) { return ring_.as<uint16_t>() + static_cast<std::size_t>(slotOf(y)) * 2 * width_; }
+    uint16_t* ringMax(int y) { return ringMin(y) + width_; }
     int slotOf(int y) const { return (y - firstRow_) % slots_; }
     void resetSlot(int y);
 
@@ -71,13 +72,22 @@ private:
     int width_ = 0, height_ = 0, firstRow_ = 0, endRow_ = 0;
     int slots_ = 1;
     int nextSource_ = 0;
+    bool vector_ = false;
     PlaneMemory ring_;     // per slot: min row, then max row
-    PlaneMemory widened_;  // two min and two max work rows with a guard cell each side
-    const T* minRow_ = nullptr;
-    const T* maxRow_ = nullptr;
+    PlaneMemory widened_;  // two min and two max work rows with guard cells
+    const uint16_t* minRow_ = nullptr;
+    const uint16_t* maxRow_ = nullptr;
 };
 
-extern template class RangeScanner<uint16_t>;
-extern template class RangeScanner<int16_t>;
+// One widening step over n columns: out = in spread one more column each
+// side (keeping the centre column when `fromCentre`, the step from width 0).
+// in[-1] and in[n] must hold the neutral value. Both the minima and the maxima.
+void widenRanges(const uint16_t* inMin, const uint16_t* inMax, uint16_t* outMin, uint16_t* outMax, int n,
+                 bool fromCentre);
+void widenRangesAvx2(const uint16_t* inMin, const uint16_t* inMax, uint16_t* outMin, uint16_t* outMax, int n,
+                     bool fromCentre);
+// accMin = min(accMin, inMin), accMax = max(accMax, inMax) over n columns.
+void mergeRanges(const uint16_t* inMin, const uint16_t* inMax, uint16_t* accMin, uint16_t* accMax, int n);
+void mergeRangesAvx2(const uint16_t* inMin, const uint16_t* inMax, uint16_t* accMin, uint16_t* accMax, int n);
 
 }  // namespace qv

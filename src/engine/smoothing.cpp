@@ -71,7 +71,8 @@ public:
         pass_ = &pass;
         if (job.method == SmoothingMethod::Literal)
             return true;
-        return scanner_.init(pass.spans, job.width, job.height, item.firstRow, item.endRow) &&
+        return scanner_.init(pass.spans, job.width, job.height, item.firstRow, item.endRow,
+                             job.method == SmoothingMethod::Vector) &&
                rowSteps_.allocate(pass.steps.size() * sizeof(WalkStep));
     }
 
@@ -91,7 +92,10 @@ public:
         }
         const WalkRow row{&job.samples, job.width, job.height, y, centres, scanner_.minRow(), scanner_.maxRow(),
                           pass_->entries, stepsOfRow(y), pass_->reach};
-        walkRow(row, band, job.method == SmoothingMethod::Vector, results);
+        if (job.method == SmoothingMethod::Vector)
+            walkRowAvx2(row, band, results);
+        else
+            walkRow(row, band, results);
     }
 
 private:
@@ -110,7 +114,7 @@ private:
 
     const SmoothingJob* job_ = nullptr;
     const PassTables* pass_ = nullptr;
-    RangeScanner<uint16_t> scanner_;
+    RangeScanner scanner_;
     PlaneMemory rowSteps_;
     int scannedRow_ = -1;
 };

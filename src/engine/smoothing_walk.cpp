@@ -27,38 +27,14 @@ uint16_t trackedWalk(const uint16_t* samples, std::ptrdiff_t stride, int width, 
     return static_cast<uint16_t>(sum / count);
 }
 
-void walkRow(const WalkRow& row, WalkBand walk, bool vector, uint16_t* results)
+void walkRow(const WalkRow& row, WalkBand walk, uint16_t* results)
 {
-    const uint16_t* samples = row.samples->row(0);
-    const std::ptrdiff_t stride = row.samples->stride();
-    auto walkOne = [&](int x) {
-        return trackedWalk(samples, stride, row.width, row.height, x, row.y, row.centres[x], walk, row.entries);
-    };
-
-    for (int x0 = 0; x0 < row.width; x0 += 16) {
-        const int lanes = std::min(16, row.width - x0);
-        uint32_t walking = 0;
-        for (int l = 0; l < lanes; ++l) {
-            const int x = x0 + l;
-            const uint32_t centre = row.centres[x];
-            if (walkKeepsCentre(centre, walk, row.lo[x], row.hi[x]))
-                results[x] = static_cast<uint16_t>(centre);
-            else if (!vector || centre < walk.tolerance)
-                results[x] = walkOne(x);  // the vector walk has no wrap-around
-            else
-                walking |= 1u << l;
-        }
-        if (walking == 0)
-            continue;
-        uint16_t centres[16] = {};
-        uint16_t laneResults[16];
-        std::copy_n(row.centres + x0, lanes, centres);
-        const WalkLanes block{row.samples->row(row.y) + x0, centres, x0, row.width,
-                              x0 < row.reach || x0 + 15 + row.reach >= row.width, walking};
-        walkLanesAvx2(block, row.steps, walk, laneResults);
-        for (int l = 0; l < lanes; ++l)
-            if (walking >> l & 1)
-                results[x0 + l] = laneResults[l];
+    for (int x = 0; x < row.width; ++x) {
+        const uint32_t centre = row.centres[x];
+        results[x] = walkKeepsCentre(centre, walk, row.lo[x], row.hi[x])
+                         ? static_cast<uint16_t>(centre)
+                         : trackedWalk(row.samples->row(0), row.samples->stride(), row.width, row.height, x, row.y,
+                                       centre, walk, row.entries);
     }
 }
 

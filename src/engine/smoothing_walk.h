@@ -58,20 +58,8 @@ struct WalkRow {
 };
 
 // The walk results of a whole row: the known ones set directly, the others
-// walked, 16 pixels at a time when `vector` (AVX2 must be available).
-void walkRow(const WalkRow& row, WalkBand walk, bool vector, uint16_t* results);
-
-// 16 pixels of a row, lane l at column x + l; lanes whose bit is set in
-// `walking` are walked (their centre is at least both the tolerance and the
-// band), their results written to results[l].
-struct WalkLanes {
-    const uint16_t* origin;   // sample of lane 0's pixel in a padded plane
-    const uint16_t* centres;  // 16 centre values
-    int x;
-    int width;
-    bool nearBorder;          // some lane's samples may fall left or right of the image
-    uint32_t walking;
-};
-void walkLanesAvx2(const WalkLanes& lanes, std::span<const WalkStep> steps, WalkBand walk, uint16_t* results);
+// walked; the AVX2 variant (AVX2 must be available) walks 16 pixels at once.
+void walkRow(const WalkRow& row, WalkBand walk, uint16_t* results);
+void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results);
 
 }  // namespace qv

@@ -1,5 +1,5 @@
-// The tracked walk for 16 pixels at once. Every lane follows the same
-// entries; lanes stop independently and the loop ends when all have.
+// The tracked walks of a row, 16 pixels at once. Every lane follows the
+// same entries; lanes stop independently and a block ends when all have.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -18,7 +18,20 @@ struct LaneTotals {
     uint32_t count[16] = {};
 };
 
-__attribute__((target("avx2"))) void flush(__m256i sumLo, __m256i sumHi, __m256i count, LaneTotals& totals)
+__attribute__((target("avx2"))) inline __m256i load(const uint16_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Lanes where a > b, unsigned.
+__attribute__((target("avx2"))) inline __m256i greater(__m256i a, __m256i b)
+{
+    return _mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_subs_epu16(a, b), _mm256_setzero_si256()),
+                            _mm256_set1_epi16(-1));
+}
+
+__attribute__((target("avx2"))) void flush(const __m256i& sumLo, const __m256i& sumHi, const __m256i& count,
+                                           LaneTotals& totals)
 {
     alignas(32) uint32_t lo[8], hi[8];
     alignas(32) uint16_t n[16];
@@ -36,32 +49,40 @@ __attribute__((target("avx2"))) void flush(__m256i sumLo, __m256i sumHi, __m256i
         totals.count[l] += n[l];
 }
 
+// The state of 16 walks.
+struct Lanes {
+    __m256i t;          // trackers
+    __m256i active;     // lanes still walking
+    __m256i tolerance;
+    __m256i bandLo, bandHi;
+    __m256i lowestDx, highestDx;  // column offsets that stay inside the image, per lane
+};
+
 // Walks steps [begin, end); false once no lane is walking any more.
 template <bool NearBorder>
 __attribute__((target("avx2"))) bool walkChunk(const uint16_t* origin, const WalkStep* begin, const WalkStep* end,
-                                               __m256i& t, __m256i& active, __m256i tolerance, __m256i bandLo,
-                                               __m256i bandHi, __m256i lowestDx, __m256i highestDx,
-                                               LaneTotals& totals)
+                                               Lanes& lanes, LaneTotals& totals)
 {
     const __m256i zero = _mm256_setzero_si256();
+    __m256i t = lanes.t, active = lanes.active;
     __m256i sumLo = zero, sumHi = zero, count = zero;
     bool walking = true;
     for (const WalkStep* s = begin; s != end; ++s) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(origin + s->offset));
-        __m256i next = _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(v, tolerance)),
-                                        _mm256_adds_epu16(v, tolerance));
+        const __m256i v = load(origin + s->offset);
+        __m256i next = _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(v, lanes.tolerance)),
+                                        _mm256_adds_epu16(v, lanes.tolerance));
         __m256i taken = active;
         if constexpr (NearBorder) {
             // Lanes whose sample lies left or right of the image skip it.
             const __m256i dx = _mm256_set1_epi16(s->dx);
-            const __m256i outside =
-                _mm256_or_si256(_mm256_cmpgt_epi16(lowestDx, dx), _mm256_cmpgt_epi16(dx, highestDx));
+            const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi16(lanes.lowestDx, dx),
+                                                    _mm256_cmpgt_epi16(dx, lanes.highestDx));
             next = _mm256_blendv_epi8(next, t, outside);
             taken = _mm256_andnot_si256(outside, taken);
         }
         t = next;
         const __m256i inBand =
-            _mm256_cmpeq_epi16(_mm256_min_epu16(_mm256_max_epu16(t, bandLo), bandHi), t);
+            _mm256_cmpeq_epi16(_mm256_min_epu16(_mm256_max_epu16(t, lanes.bandLo), lanes.bandHi), t);
         active = _mm256_and_si256(active, inBand);
         taken = _mm256_and_si256(taken, inBand);
         const __m256i added = _mm256_and_si256(t, taken);
@@ -74,47 +95,100 @@ __attribute__((target("avx2"))) bool walkChunk(const uint16_t* origin, const Wal
         }
     }
     flush(sumLo, sumHi, count, totals);
+    lanes.t = t;
+    lanes.active = active;
     return walking;
 }
 
-}  // namespace
-
-__attribute__((target("avx2"))) void walkLanesAvx2(const WalkLanes& lanes, std::span<const WalkStep> steps,
-                                                   WalkBand walk, uint16_t* results)
+// The walks of the lanes set in `walking` (each centre at least both the
+// tolerance and the band, so nothing wraps around), lane l at column x + l.
+__attribute__((target("avx2"))) void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, int x,
+                                               int width, bool nearBorder, std::span<const WalkStep> steps,
+                                               WalkBand walk, uint16_t* results)
 {
-    alignas(32) uint16_t laneMask[16], lowest[16], highest[16];
+    alignas(32) uint16_t lowest[16], highest[16];
     for (int l = 0; l < 16; ++l) {
-        laneMask[l] = (lanes.walking >> l & 1) ? 0xFFFF : 0;
-        // Column offsets that keep lane l inside the image, clamped to 16 bits
-        // (offsets never reach that far).
-        const int x = lanes.x + l;
-        lowest[l] = static_cast<uint16_t>(std::max(-x, -32768));
-        highest[l] = static_cast<uint16_t>(std::min(lanes.width - 1 - x, 32767));
+        // Clamped to 16 bits: no entry reaches that far.
+        lowest[l] = static_cast<uint16_t>(std::max(-(x + l), -32768));
+        highest[l] = static_cast<uint16_t>(std::min(width - 1 - (x + l), 32767));
     }
-    const __m256i centre = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes.centres));
     const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));
-    const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(walk.tolerance));
-    const __m256i bandLo = _mm256_subs_epu16(centre, band);  // walked lanes have centre >= band
-    const __m256i bandHi = _mm256_adds_epu16(centre, band);  // the tracker never exceeds 65535
-    const __m256i lowestDx = _mm256_load_si256(reinterpret_cast<const __m256i*>(lowest));
-    const __m256i highestDx = _mm256_load_si256(reinterpret_cast<const __m256i*>(highest));
-    __m256i t = centre;
-    __m256i active = _mm256_load_si256(reinterpret_cast<const __m256i*>(laneMask));
+    Lanes lanes{centre,
+                walking,
+                _mm256_set1_epi16(static_cast<short>(walk.tolerance)),
+                _mm256_subs_epu16(centre, band),
+                _mm256_adds_epu16(centre, band),  // the tracker never exceeds 65535
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(lowest)),
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(highest))};
 
     LaneTotals totals;
     const WalkStep* s = steps.data();
     const WalkStep* end = s + steps.size();
-    for (bool walking = true; walking && s != end;) {
+    for (bool going = true; going && s != end;) {
         const WalkStep* chunkEnd = end - s > static_cast<std::ptrdiff_t>(kChunk) ? s + kChunk : end;
-        walking = lanes.nearBorder ? walkChunk<true>(lanes.origin, s, chunkEnd, t, active, tolerance, bandLo, bandHi,
-                                                     lowestDx, highestDx, totals)
-                                   : walkChunk<false>(lanes.origin, s, chunkEnd, t, active, tolerance, bandLo,
-                                                      bandHi, lowestDx, highestDx, totals);
+        going = nearBorder ? walkChunk<true>(origin, s, chunkEnd, lanes, totals)
+                           : walkChunk<false>(origin, s, chunkEnd, lanes, totals);
         s = chunkEnd;
     }
-    for (int l = 0; l < 16; ++l) {
-        if (lanes.walking >> l & 1)
-            results[l] = static_cast<uint16_t>((lanes.centres[l] + totals.sum[l]) / (1 + totals.count[l]));
+    alignas(32) uint16_t centres[16];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(centres), centre);
+    for (int l = 0; l < 16; ++l)
+        results[l] = static_cast<uint16_t>((centres[l] + totals.sum[l]) / (1 + totals.count[l]));
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results)
+{
+    const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(walk.tolerance));
+    const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));
+    for (int x0 = 0; x0 < row.width; x0 += 16) {
+        const int lanes = std::min(16, row.width - x0);
+        alignas(32) uint16_t part[3][16] = {};
+        const uint16_t* centres = row.centres + x0;
+        const uint16_t* lo = row.lo + x0;
+        const uint16_t* hi = row.hi + x0;
+        if (lanes < 16) {
+            std::copy_n(centres, lanes, part[0]);
+            std::copy_n(lo, lanes, part[1]);
+            std::copy_n(hi, lanes, part[2]);
+            centres = part[0];
+            lo = part[1];
+            hi = part[2];
+        }
+        const __m256i centre = load(centres);
+
+        // As walkKeepsCentre: below the band, or no sample can move the tracker.
+        // Saturation keeps both range tests exact.
+        const __m256i belowTolerance = greater(tolerance, centre);
+        const __m256i steady = _mm256_andnot_si256(
+            _mm256_or_si256(belowTolerance,
+                            _mm256_or_si256(greater(centre, _mm256_adds_epu16(load(lo), tolerance)),
+                                            greater(load(hi), _mm256_adds_epu16(centre, tolerance)))),
+            _mm256_set1_epi16(-1));
+        const __m256i keeps = _mm256_or_si256(greater(band, centre), steady);
+        // A tracker starting below the tolerance wraps around: walked one by one.
+        const __m256i wraps = _mm256_andnot_si256(keeps, belowTolerance);
+        const __m256i walking = _mm256_andnot_si256(_mm256_or_si256(keeps, wraps), _mm256_set1_epi16(-1));
+        const uint32_t valid = lanes == 16 ? 0xFFFFFFFFu : (1u << (2 * lanes)) - 1;
+
+        std::copy_n(centres, lanes, results + x0);
+        uint32_t walkingLanes = static_cast<uint32_t>(_mm256_movemask_epi8(walking)) & valid & 0x55555555u;
+        if (walkingLanes) {
+            uint16_t walked[16];
+            const bool nearBorder = x0 < row.reach || x0 + 15 + row.reach >= row.width;
+            walkLanes(row.samples->row(row.y) + x0, centre, walking, x0, row.width, nearBorder, row.steps, walk,
+                      walked);
+            for (; walkingLanes; walkingLanes &= walkingLanes - 1) {
+                const int l = __builtin_ctz(walkingLanes) / 2;
+                results[x0 + l] = walked[l];
+            }
+        }
+        for (uint32_t w = static_cast<uint32_t>(_mm256_movemask_epi8(wraps)) & valid & 0x55555555u; w; w &= w - 1) {
+            const int x = x0 + __builtin_ctz(w) / 2;
+            results[x] = trackedWalk(row.samples->row(0), row.samples->stride(), row.width, row.height, x, row.y,
+                                     row.centres[x], walk, row.entries);
+        }
     }
 }
 
