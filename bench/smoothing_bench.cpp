@@ -41,7 +41,7 @@ void BM_Smoothing(benchmark::State& state)
         state.SkipWithError("test photo missing");
         return;
     }
-    const auto method = static_cast<qv::SmoothingMethod>(state.range(0));
+    const auto method = static_cast<qv::WalkMethod>(state.range(0));
     const std::vector<uint16_t>& plane = state.range(2) == 0 ? in.luma : in.detail;
     std::vector<uint16_t> out(plane.size());
     qv::ProcessingContext ctx;

@@ -1,3 +1,4 @@
+#include "engine/color_noise_reduction.h"
 #include "engine/detail_extraction.h"
 #include "engine/final_output.h"
 #include "engine/light.h"
@@ -20,6 +21,7 @@ const PipelineStages& pipelineStages()
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
         s.merge = runMergingStage;
+        s.colorNR = reduceColorNoise;
         s.soften = runSofteningStage;
         s.light = runLightStage;
         s.sharpen = runSharpeningStage;

@@ -87,7 +87,10 @@ void RangeScanner::addSourceRow(const uint16_t* source, int s)
         const int y = s - dy;
         if (y < firstRow_ || y >= endRow_)
             continue;
-        for (; halfWidth < targetWidth; ++halfWidth, current ^= 1) {
+        // Spans reaching past the row's ends cover no more than width - 1 do;
+        // widening further would also lose the row of a 1-pixel-wide image,
+        // where both neighbours of every column are guard cells.
+        for (; halfWidth < std::min(targetWidth, width_ - 1); ++halfWidth, current ^= 1) {
             (vector_ ? widenRangesAvx2 : widenRanges)(mins[current], maxs[current], mins[current ^ 1],
                                                      maxs[current ^ 1], width_, halfWidth == 0);
         }

@@ -4,7 +4,6 @@
 #include <new>
 #include <vector>
 
-#include "engine/cpu_features.h"
 #include "engine/padded_plane.h"
 #include "engine/processing_context.h"
 #include "engine/range_scanner.h"
@@ -46,7 +45,7 @@ struct PassTables {
 // result for the second; it is written only between the passes' walks.
 struct SmoothingJob {
     SmoothingParams params;
-    SmoothingMethod method = SmoothingMethod::Literal;
+    WalkMethod method = WalkMethod::Literal;
     int width = 0;
     int height = 0;
     const uint16_t* in = nullptr;
@@ -69,10 +68,10 @@ public:
     {
         job_ = &job;
         pass_ = &pass;
-        if (job.method == SmoothingMethod::Literal)
+        if (job.method == WalkMethod::Literal)
             return true;
         return scanner_.init(pass.spans, job.width, job.height, item.firstRow, item.endRow,
-                             job.method == SmoothingMethod::Vector) &&
+                             job.method == WalkMethod::Vector) &&
                rowSteps_.allocate(pass.steps.size() * sizeof(WalkStep));
     }
 
@@ -80,7 +79,7 @@ public:
     void walk(int y, const uint16_t* centres, WalkBand band, uint16_t* results)
     {
         const SmoothingJob& job = *job_;
-        if (job.method == SmoothingMethod::Literal) {
+        if (job.method == WalkMethod::Literal) {
             for (int x = 0; x < job.width; ++x)
                 results[x] = trackedWalk(job.samples.row(0), job.samples.stride(), job.width, job.height, x, y,
                                          centres[x], band, pass_->entries);
@@ -92,7 +91,7 @@ public:
         }
         const WalkRow row{&job.samples, job.width, job.height, y, centres, scanner_.minRow(), scanner_.maxRow(),
                           pass_->entries, stepsOfRow(y), pass_->reach};
-        if (job.method == SmoothingMethod::Vector)
+        if (job.method == WalkMethod::Vector)
             walkRowAvx2(row, band, results);
         else
             walkRow(row, band, results);
@@ -131,7 +130,7 @@ bool firstPassWorker(SmoothingItem& item)
     uint32_t* sums = rows.as<uint32_t>();
     uint16_t* centres = rows.as<uint16_t>(w * sizeof(uint32_t));
     uint16_t* results = centres + w;
-    const bool vector = job.method == SmoothingMethod::Vector;
+    const bool vector = job.method == WalkMethod::Vector;
 
     for (int y = item.firstRow; y < item.endRow; ++y) {
         spikeFilterRow(job.in, job.width, job.height, y, job.params.firstSpike, vector, centres);
@@ -154,7 +153,7 @@ bool firstPassWorker(SmoothingItem& item)
 bool secondSpikeWorker(SmoothingItem& item)
 {
     SmoothingJob& job = *item.job;
-    const bool vector = job.method == SmoothingMethod::Vector;
+    const bool vector = job.method == WalkMethod::Vector;
     for (int y = item.firstRow; y < item.endRow; ++y) {
         spikeFilterRow(job.out, job.width, job.height, y, job.params.secondSpike, vector, job.samples.row(y));
         if (!item.tick(0))
@@ -216,7 +215,7 @@ SmoothingParams smoothingParams(int valueScale, int strength)
 }
 
 bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height, const uint16_t* in,
-                  uint16_t* out, int strength, SmoothingMethod method)
+                  uint16_t* out, int strength, WalkMethod method)
 {
     ctx.statusCode.store(StatusCode::Smoothing, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
@@ -226,7 +225,7 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
 
     SmoothingJob job;
     job.params = smoothingParams(ctx.valueScale, strength);
-    job.method = method == SmoothingMethod::Vector && !cpuHasAvx2() ? SmoothingMethod::Scalar : method;
+    job.method = usableWalkMethod(method);
     job.width = width;
     job.height = height;
     job.in = in;

@@ -6,17 +6,12 @@
 
 #include "engine/smoothing_spike.h"
 #include "engine/smoothing_walk.h"
+#include "engine/walk_method.h"
 
 namespace qv {
 
 struct ProcessingContext;
 struct PipelineState;
-
-// How the walks are computed. All give the same result: `Literal` walks
-// every pixel one by one; `Scalar` skips the walks whose result is known;
-// `Vector` also walks 16 pixels at once (where the processor has AVX2,
-// otherwise it is `Scalar`).
-enum class SmoothingMethod { Literal, Scalar, Vector };
 
 // The constants of one run, from the value scale and `Smoothing` (1..10).
 struct SmoothingParams {
@@ -33,7 +28,7 @@ SmoothingParams smoothingParams(int valueScale, int strength);
 // count, publishing the status and percentage in the context. False on abort,
 // lack of memory or out-of-range input (size, strength 1..10).
 bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height, const uint16_t* in,
-                  uint16_t* out, int strength, SmoothingMethod method = SmoothingMethod::Vector);
+                  uint16_t* out, int strength, WalkMethod method = WalkMethod::Vector);
 
 // The pipeline stage: the current luma into the smoothed plane.
 bool smoothLuma(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);

@@ -26,7 +26,7 @@ struct Smoothed {
     int status = 0;
 };
 
-Smoothed smooth(const Plane& in, int w, int h, int strength, SmoothingMethod method, int workers = 3)
+Smoothed smooth(const Plane& in, int w, int h, int strength, WalkMethod method, int workers = 3)
 {
     ProcessingContext ctx;
     ctx.workerCount = workers;
@@ -49,9 +49,9 @@ Plane crop(const Plane& p, int w, int x0, int y0, int cw, int ch)
 // Every fast method gives exactly the literal result.
 void expectMethodsAgree(const Plane& in, int w, int h, int strength)
 {
-    const Smoothed literal = smooth(in, w, h, strength, SmoothingMethod::Literal);
+    const Smoothed literal = smooth(in, w, h, strength, WalkMethod::Literal);
     ASSERT_TRUE(literal.ok);
-    for (SmoothingMethod m : {SmoothingMethod::Scalar, SmoothingMethod::Vector}) {
+    for (WalkMethod m : {WalkMethod::Scalar, WalkMethod::Vector}) {
         const Smoothed fast = smooth(in, w, h, strength, m);
         ASSERT_TRUE(fast.ok);
         ASSERT_EQ(fast.out, literal.out) << w << "x" << h << " strength " << strength << " method "
@@ -214,7 +214,7 @@ TEST(Smoothing, FlatPlanesPassUnchanged)
         for (uint16_t value : {0, 1, 300, 32768, 65535}) {
             const Plane flat(static_cast<std::size_t>(w) * h, value);
             for (int strength : {1, 9, 10}) {
-                for (SmoothingMethod m : {SmoothingMethod::Literal, SmoothingMethod::Vector}) {
+                for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
                     const Smoothed r = smooth(flat, w, h, strength, m);
                     ASSERT_TRUE(r.ok);
                     ASSERT_EQ(r.out, flat) << w << "x" << h << " value " << value << " strength " << strength;
@@ -230,7 +230,7 @@ TEST(Smoothing, SingleBrightPixelIsReplacedByTheNeighbourMean)
     Plane in(w * h, 30000);
     in[18 * w + 20] = 60000;
     for (int strength : {9, 10}) {
-        const Smoothed r = smooth(in, w, h, strength, SmoothingMethod::Vector);
+        const Smoothed r = smooth(in, w, h, strength, WalkMethod::Vector);
         ASSERT_TRUE(r.ok);
         EXPECT_EQ(r.out, Plane(w * h, 30000)) << strength;
     }
@@ -245,7 +245,7 @@ TEST(Smoothing, PixelsBelowTheBandAreNotAveraged)
     Plane in(w * h);
     for (uint16_t& v : in)
         v = static_cast<uint16_t>(100 + rng() % 200);
-    const Smoothed r = smooth(in, w, h, 9, SmoothingMethod::Vector);
+    const Smoothed r = smooth(in, w, h, 9, WalkMethod::Vector);
     ASSERT_TRUE(r.ok);
     Plane expected(w * h);
     for (int y = 0; y < h; ++y)
@@ -261,8 +261,8 @@ TEST(Smoothing, NineRunsOnePassTenTwo)
     Plane in(w * h);
     for (uint16_t& v : in)
         v = static_cast<uint16_t>(20000 + rng() % 8000);
-    const Smoothed nine = smooth(in, w, h, 9, SmoothingMethod::Vector);
-    const Smoothed ten = smooth(in, w, h, 10, SmoothingMethod::Vector);
+    const Smoothed nine = smooth(in, w, h, 9, WalkMethod::Vector);
+    const Smoothed ten = smooth(in, w, h, 10, WalkMethod::Vector);
     ASSERT_TRUE(nine.ok && ten.ok);
     EXPECT_EQ(nine.status, StatusCode::Smoothing);
     EXPECT_EQ(ten.status, StatusCode::Smoothing2);
@@ -337,7 +337,7 @@ TEST(Smoothing, ResultDoesNotDependOnWorkers)
     ASSERT_GT(photo.width, 0);
     const int w = 173, h = 131;
     const Plane in = crop(test::detailLikePlane(photo.luma, photo.width, photo.height), photo.width, 40, 30, w, h);
-    for (SmoothingMethod m : {SmoothingMethod::Literal, SmoothingMethod::Vector}) {
+    for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
         const Smoothed one = smooth(in, w, h, 10, m, 1);
         ASSERT_TRUE(one.ok);
         for (int workers : {3, 20}) {
@@ -385,7 +385,7 @@ TEST(Smoothing, IsThePipelinesSmoothingStage)
     ASSERT_TRUE(pipelineStages().smoothing);
     ASSERT_TRUE(pipelineStages().smoothing(ctx, state, in.data(), state.smoothed.as<uint16_t>()));
     const uint16_t* got = state.smoothed.as<uint16_t>();
-    EXPECT_EQ(Plane(got, got + w * h), smooth(in, w, h, 10, SmoothingMethod::Literal).out);
+    EXPECT_EQ(Plane(got, got + w * h), smooth(in, w, h, 10, WalkMethod::Literal).out);
 }
 
 }  // namespace
