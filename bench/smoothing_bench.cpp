@@ -59,12 +59,14 @@ BENCHMARK(BM_Smoothing)
     ->ArgNames({"method", "strength", "plane"})
     ->ArgsProduct({{1, 2}, {9, 10}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 BENCHMARK(BM_Smoothing)
     ->ArgNames({"method", "strength", "plane"})
     ->ArgsProduct({{0}, {9, 10}, {1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
+    ->MeasureProcessCPUTime()
     ->Iterations(1);
 
 }  // namespace

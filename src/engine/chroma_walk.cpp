@@ -38,17 +38,22 @@ int chromaWalk(const int16_t* chroma, const uint16_t* luma, int width, int heigh
     return sum / count;
 }
 
-void chromaWalkRow(const ChromaRow& row, ChromaPass pass, int lumaTolerance, int* results)
+void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const results[2])
 {
     const uint16_t* chroma = row.chroma->row(row.y);
     const uint16_t* luma = row.luma->row(row.y);
+    const int lumaTol = params.lumaTolerance;
     for (int x = 0; x < row.width; ++x) {
         const int c0 = chroma[x], l0 = luma[x];
-        const bool steady = row.lumaMin[x] + lumaTolerance >= l0 && row.lumaMax[x] <= l0 + lumaTolerance &&
-                            row.chromaMin[x] + pass.slew >= c0 && row.chromaMax[x] <= c0 + pass.slew;
-        results[x] = steady ? c0 - 32768
-                            : chromaWalk(row.sourceChroma, row.sourceLuma, row.width, row.height, x, row.y,
-                                         row.component, row.rays, pass, lumaTolerance);
+        const bool lumaSteady = row.lumaMin[x] + lumaTol >= l0 && row.lumaMax[x] <= l0 + lumaTol;
+        for (int p = 0; p < 2; ++p) {
+            const ChromaPass& pass = params.passes[p];
+            const bool steady =
+                lumaSteady && row.chromaMin[x] + pass.slew >= c0 && row.chromaMax[x] <= c0 + pass.slew;
+            results[p][x] = steady ? c0 - 32768
+                                   : chromaWalk(row.sourceChroma, row.sourceLuma, row.width, row.height, x, row.y,
+                                                row.component, row.rays, pass, lumaTol);
+        }
     }
 }
 

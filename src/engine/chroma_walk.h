@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -12,6 +13,13 @@ namespace qv {
 struct ChromaPass {
     int slew;       // the walk's chroma follows each neighbour to within this
     int tolerance;  // a neighbour is taken while that chroma stays this close to the centre's
+};
+
+// The tolerances of a run: two passes, averaged, and the luminance
+// tolerance both share.
+struct ColorNRParams {
+    std::array<ChromaPass, 2> passes{};
+    int lumaTolerance = 0;
 };
 
 // The literal walk at (x, y) over the ray list, on chroma component
@@ -56,10 +64,11 @@ struct ChromaRow {
     int reach;                       // largest |dx| of the rays
 };
 
-// The walk results (signed chroma) of a whole row; where no neighbour can
-// move the walk's chroma or be refused, the centre's own chroma without
-// walking. The AVX2 variant (AVX2 must be available) walks 16 pixels at once.
-void chromaWalkRow(const ChromaRow& row, ChromaPass pass, int lumaTolerance, int* results);
-void chromaWalkRowAvx2(const ChromaRow& row, ChromaPass pass, int lumaTolerance, int* results);
+// The walk results (signed chroma) of both passes over a whole row, into
+// results[pass][x]; where no neighbour can move a walk's chroma or be
+// refused, the centre's own chroma without walking. The AVX2 variant (AVX2
+// must be available) walks 16 pixels at once, both passes side by side.
+void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
+void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 
 }  // namespace qv

@@ -1,7 +1,9 @@
-// The colour noise reduction walks of a row, 16 pixels at once. Each lane
-// keeps the index of the next entry it visits; at every entry the lanes at
-// that index take part, and when none is, the loop jumps to the nearest
-// next index.
+// The colour noise reduction walks of a row, 16 pixels at once, the two
+// passes side by side (independent chains keep the processor busy). Each
+// lane keeps the index of the next entry it visits; at every entry the lanes
+// at that index take part, and when none is, the loop jumps to the nearest
+// next index. Chroma stays offset by 32768 throughout: the unsigned
+// saturating operations then clamp exactly where the signed ones would.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -24,13 +26,72 @@ __attribute__((target("avx2"))) inline __m256i greater(__m256i a, __m256i b)
                             _mm256_set1_epi16(-1));
 }
 
+// Lanes where lo <= v <= hi, unsigned.
+__attribute__((target("avx2"))) inline __m256i within(__m256i v, __m256i lo, __m256i hi)
+{
+    return _mm256_cmpeq_epi16(_mm256_min_epu16(_mm256_max_epu16(v, lo), hi), v);
+}
+
 __attribute__((target("avx2"))) inline int lowestLane(__m256i v)
 {
     const __m128i m = _mm_minpos_epu16(_mm_min_epu16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
     return _mm_cvtsi128_si32(m) & 0xFFFF;
 }
 
-// What the walks of a block share.
+// One pass's walks over the 16 lanes.
+struct Walk {
+    __m256i t;        // the walk's chroma
+    __m256i next;     // each lane's next entry
+    __m256i taken;    // neighbours taken
+    __m256i pending;  // sum of (t - low) over the neighbours taken since the last flush
+    __m256i sumLo;    // flushed sums, 32-bit: lanes 0-3 and 8-11
+    __m256i sumHi;    // lanes 4-7 and 12-15
+    __m256i low;      // the chroma band around the centre: its low end
+    __m256i width;    // and its width
+    __m256i slew;
+
+    __attribute__((target("avx2"))) void step(__m256i at, __m256i cv, __m256i lumaOk, __m256i resume)
+    {
+        const __m256i slewed =
+            _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(cv, slew)), _mm256_adds_epu16(cv, slew));
+        t = _mm256_blendv_epi8(t, slewed, at);
+        // Above the band's low end by at most its width (below it wraps round to more).
+        const __m256i above = _mm256_sub_epi16(t, low);
+        const __m256i ok = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_min_epu16(above, width), above), lumaOk);
+        const __m256i took = _mm256_and_si256(ok, at);
+        pending = _mm256_add_epi16(pending, _mm256_and_si256(above, took));
+        taken = _mm256_sub_epi16(taken, took);
+        next = _mm256_blendv_epi8(next, resume, _mm256_andnot_si256(ok, at));
+    }
+
+    __attribute__((target("avx2"))) void flush()
+    {
+        const __m256i zero = _mm256_setzero_si256();
+        sumLo = _mm256_add_epi32(sumLo, _mm256_unpacklo_epi16(pending, zero));
+        sumHi = _mm256_add_epi32(sumHi, _mm256_unpackhi_epi16(pending, zero));
+        pending = zero;
+    }
+
+    // The mean of the centre and the chroma taken, signed.
+    __attribute__((target("avx2"))) void results(__m256i centre, int* out)
+    {
+        flush();
+        alignas(32) uint32_t lo[8], hi[8];
+        alignas(32) uint16_t c[16], n[16], l[16];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lo), sumLo);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(hi), sumHi);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(c), centre);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(n), taken);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(l), low);
+        for (int i = 0; i < 16; ++i) {
+            // The 16-to-32-bit unpacking works within 128-bit halves.
+            const int half = i / 8, q = i % 8;
+            const int sum = static_cast<int>(q < 4 ? lo[4 * half + q] : hi[4 * half + q - 4]);
+            out[i] = ((c[i] - 32768) + sum + (l[i] - 32768) * n[i]) / (n[i] + 1);
+        }
+    }
+};
+
 struct Block {
     const uint16_t* chroma;  // lane 0's pixel in the offset chroma plane
     const uint16_t* luma;
@@ -38,26 +99,15 @@ struct Block {
     int y;
     int width;
     int height;
-    bool nearBorder;  // some lane's neighbours may fall left or right of the image
 };
 
-// The walks of the lanes set in `walking`: c0 is the signed centre chroma,
-// l0 the centre luma.
-__attribute__((target("avx2"))) void walkLanes(const Block& b, __m256i c0, __m256i l0, __m256i walking,
-                                               std::span<const RayStep> steps, ChromaPass pass, int lumaTolerance,
-                                               int* results)
+template <bool NearBorder>
+__attribute__((target("avx2"))) void walkBoth(const Block& b, Walk (&walks)[2], __m256i l0, int lumaTolerance,
+                                              int flushEvery, std::span<const RayStep> steps)
 {
-    const __m256i offset = _mm256_set1_epi16(static_cast<short>(0x8000));
-    const __m256i slew = _mm256_set1_epi16(static_cast<short>(pass.slew));
-    const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(pass.tolerance));
     const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(lumaTolerance));
-    // Saturated bounds keep every test exact: the walk's chroma never leaves
-    // the 16-bit range, nor does a luminance.
-    const __m256i chromaLo = _mm256_subs_epi16(c0, tolerance);
-    const __m256i chromaHi = _mm256_adds_epi16(c0, tolerance);
-    const __m256i lumaLo = _mm256_xor_si256(_mm256_subs_epu16(l0, lumaTol), offset);  // compared signed
-    const __m256i lumaHi = _mm256_xor_si256(_mm256_adds_epu16(l0, lumaTol), offset);
-
+    const __m256i lumaLo = _mm256_subs_epu16(l0, lumaTol);
+    const __m256i lumaHi = _mm256_adds_epu16(l0, lumaTol);
     alignas(32) int16_t lowest[16], highest[16];
     for (int l = 0; l < 16; ++l) {
         // Column offsets that keep lane l inside the image, clamped to 16 bits.
@@ -67,69 +117,65 @@ __attribute__((target("avx2"))) void walkLanes(const Block& b, __m256i c0, __m25
     const __m256i lowestDx = _mm256_load_si256(reinterpret_cast<const __m256i*>(lowest));
     const __m256i highestDx = _mm256_load_si256(reinterpret_cast<const __m256i*>(highest));
 
+    // Working copies: the compiler keeps these in registers, where stores
+    // through the plane pointers might otherwise alias them.
+    Walk w0 = walks[0], w1 = walks[1];
     const int n = static_cast<int>(steps.size());
-    __m256i t = c0;
-    __m256i sumLo = _mm256_cvtepi16_epi32(_mm256_castsi256_si128(c0));
-    __m256i sumHi = _mm256_cvtepi16_epi32(_mm256_extracti128_si256(c0, 1));
-    __m256i count = _mm256_set1_epi16(1);
-    __m256i next = _mm256_blendv_epi8(_mm256_set1_epi16(static_cast<short>(n)), _mm256_set1_epi16(1), walking);
-
+    int sinceFlush = 0;
     for (int k = 1; k < n;) {
         const RayStep& s = steps[k];
         if (static_cast<unsigned>(b.y + s.dy) >= static_cast<unsigned>(b.height)) {
             ++k;  // outside the image for every lane
             continue;
         }
-        __m256i at = _mm256_andnot_si256(_mm256_cmpgt_epi16(next, _mm256_set1_epi16(static_cast<short>(k))),
-                                         _mm256_set1_epi16(-1));
-        if (b.nearBorder) {
+        // The lanes at entry k: next < k + 1.
+        const __m256i following = _mm256_set1_epi16(static_cast<short>(k + 1));
+        __m256i at0 = _mm256_cmpgt_epi16(following, w0.next);
+        __m256i at1 = _mm256_cmpgt_epi16(following, w1.next);
+        if constexpr (NearBorder) {
+            // Lanes whose neighbour lies left or right of the image pass it by.
             const __m256i dx = _mm256_set1_epi16(s.dx);
-            at = _mm256_andnot_si256(
-                _mm256_or_si256(_mm256_cmpgt_epi16(lowestDx, dx), _mm256_cmpgt_epi16(dx, highestDx)), at);
+            const __m256i outside =
+                _mm256_or_si256(_mm256_cmpgt_epi16(lowestDx, dx), _mm256_cmpgt_epi16(dx, highestDx));
+            at0 = _mm256_andnot_si256(outside, at0);
+            at1 = _mm256_andnot_si256(outside, at1);
         }
-        if (_mm256_testz_si256(at, at)) {
-            const int nearest = lowestLane(next);
+        const __m256i any = _mm256_or_si256(at0, at1);
+        if (_mm256_testz_si256(any, any)) {
+            const int nearest = std::min(lowestLane(w0.next), lowestLane(w1.next));
             if (nearest >= n)
                 break;
             k = std::max(k + 1, nearest);
             continue;
         }
-        const __m256i cv = _mm256_xor_si256(load(b.chroma + s.offset), offset);
-        const __m256i lv = _mm256_xor_si256(load(b.luma + s.offset), offset);
-        const __m256i slewed =
-            _mm256_min_epi16(_mm256_max_epi16(t, _mm256_subs_epi16(cv, slew)), _mm256_adds_epi16(cv, slew));
-        t = _mm256_blendv_epi8(t, slewed, at);
-        const __m256i refused =
-            _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi16(chromaLo, t), _mm256_cmpgt_epi16(t, chromaHi)),
-                            _mm256_or_si256(_mm256_cmpgt_epi16(lumaLo, lv), _mm256_cmpgt_epi16(lv, lumaHi)));
-        const __m256i taken = _mm256_andnot_si256(refused, at);
-        const __m256i added = _mm256_and_si256(t, taken);
-        sumLo = _mm256_add_epi32(sumLo, _mm256_cvtepi16_epi32(_mm256_castsi256_si128(added)));
-        sumHi = _mm256_add_epi32(sumHi, _mm256_cvtepi16_epi32(_mm256_extracti128_si256(added, 1)));
-        count = _mm256_sub_epi16(count, taken);
-        next = _mm256_blendv_epi8(next, _mm256_set1_epi16(s.resume), _mm256_and_si256(at, refused));
+        const __m256i cv = load(b.chroma + s.offset);
+        const __m256i lumaOk = within(load(b.luma + s.offset), lumaLo, lumaHi);
+        const __m256i resume = _mm256_set1_epi16(s.resume);
+        w0.step(at0, cv, lumaOk, resume);
+        w1.step(at1, cv, lumaOk, resume);
+        if (++sinceFlush == flushEvery) {
+            w0.flush();
+            w1.flush();
+            sinceFlush = 0;
+        }
         ++k;
     }
-
-    alignas(32) int32_t sums[16];
-    alignas(32) int16_t counts[16];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), sumLo);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(sums + 8), sumHi);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(counts), count);
-    for (int l = 0; l < 16; ++l)
-        results[l] = sums[l] / counts[l];
+    walks[0] = w0;
+    walks[1] = w1;
 }
 
 }  // namespace
 
-__attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, ChromaPass pass, int lumaTolerance,
-                                                       int* results)
+__attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params,
+                                                       int* const results[2])
 {
-    const __m256i offset = _mm256_set1_epi16(static_cast<short>(0x8000));
-    const __m256i slew = _mm256_set1_epi16(static_cast<short>(pass.slew));
-    const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(lumaTolerance));
+    const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(params.lumaTolerance));
     const uint16_t* chroma = row.chroma->row(row.y);
     const uint16_t* luma = row.luma->row(row.y);
+    const int widest = std::max(params.passes[0].tolerance, params.passes[1].tolerance);
+    // A walk adds at most twice its tolerance per lane and step to the 16-bit pending sums.
+    const int flushEvery = std::max(1, 65535 / std::max(1, 2 * widest));
+
     for (int x0 = 0; x0 < row.width; x0 += 16) {
         const int lanes = std::min(16, row.width - x0);
         // The padded planes hold 16 columns past the row; the ranges do not.
@@ -141,33 +187,54 @@ __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, Chr
                 ranges[i] = part[i];
             }
         }
-        const __m256i c0 = load(chroma + x0);  // offset
+        const __m256i c0 = load(chroma + x0);
         const __m256i l0 = load(luma + x0);
-
+        const __m256i cMin = load(ranges[0]), cMax = load(ranges[1]);
         // As in the plain row: no neighbour can move the chroma or be refused.
-        const __m256i unsteady = _mm256_or_si256(
-            _mm256_or_si256(greater(l0, _mm256_adds_epu16(load(ranges[2]), lumaTol)),
-                            greater(load(ranges[3]), _mm256_adds_epu16(l0, lumaTol))),
-            _mm256_or_si256(greater(c0, _mm256_adds_epu16(load(ranges[0]), slew)),
-                            greater(load(ranges[1]), _mm256_adds_epu16(c0, slew))));
+        const __m256i lumaUnsteady = _mm256_or_si256(greater(l0, _mm256_adds_epu16(load(ranges[2]), lumaTol)),
+                                                     greater(load(ranges[3]), _mm256_adds_epu16(l0, lumaTol)));
+        const __m256i laneIndex = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        const __m256i inRow = _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(lanes)), laneIndex);
+        const __m256i done = _mm256_set1_epi16(static_cast<short>(row.steps.size()));
 
-        const __m256i signedC0 = _mm256_xor_si256(c0, offset);
-        alignas(32) int16_t centres[16];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(centres), signedC0);
-        for (int l = 0; l < lanes; ++l)
-            results[x0 + l] = centres[l];
-
-        const uint32_t valid = lanes == 16 ? 0xFFFFFFFFu : (1u << (2 * lanes)) - 1;
-        uint32_t walking = static_cast<uint32_t>(_mm256_movemask_epi8(unsteady)) & valid & 0x55555555u;
-        if (!walking)
+        Walk walks[2];
+        uint32_t walking[2];
+        for (int p = 0; p < 2; ++p) {
+            const __m256i slew = _mm256_set1_epi16(static_cast<short>(params.passes[p].slew));
+            const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(params.passes[p].tolerance));
+            const __m256i unsteady = _mm256_and_si256(
+                inRow, _mm256_or_si256(lumaUnsteady, _mm256_or_si256(greater(c0, _mm256_adds_epu16(cMin, slew)),
+                                                                      greater(cMax, _mm256_adds_epu16(c0, slew)))));
+            walking[p] = static_cast<uint32_t>(_mm256_movemask_epi8(unsteady)) & 0x55555555u;
+            const __m256i low = _mm256_subs_epu16(c0, tolerance);
+            const __m256i zero = _mm256_setzero_si256();
+            walks[p] = Walk{.t = c0,
+                            .next = _mm256_blendv_epi8(done, _mm256_set1_epi16(1), unsteady),
+                            .taken = zero,
+                            .pending = zero,
+                            .sumLo = zero,
+                            .sumHi = zero,
+                            .low = low,
+                            .width = _mm256_sub_epi16(_mm256_adds_epu16(c0, tolerance), low),
+                            .slew = slew};
+            for (int l = 0; l < lanes; ++l)
+                results[p][x0 + l] = chroma[x0 + l] - 32768;
+        }
+        if (!(walking[0] | walking[1]))
             continue;
-        const Block block{chroma + x0, luma + x0, x0, row.y, row.width, row.height,
-                          x0 < row.reach || x0 + 15 + row.reach >= row.width};
-        int walked[16];
-        walkLanes(block, signedC0, l0, unsteady, row.steps, pass, lumaTolerance, walked);
-        for (; walking; walking &= walking - 1) {
-            const int l = __builtin_ctz(walking) / 2;
-            results[x0 + l] = walked[l];
+
+        const Block block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
+        if (x0 < row.reach || x0 + 15 + row.reach >= row.width)
+            walkBoth<true>(block, walks, l0, params.lumaTolerance, flushEvery, row.steps);
+        else
+            walkBoth<false>(block, walks, l0, params.lumaTolerance, flushEvery, row.steps);
+        for (int p = 0; p < 2; ++p) {
+            int walked[16];
+            walks[p].results(c0, walked);
+            for (uint32_t w = walking[p]; w; w &= w - 1) {
+                const int l = __builtin_ctz(w) / 2;
+                results[p][x0 + l] = walked[l];
+            }
         }
     }
 }

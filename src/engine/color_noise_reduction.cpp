@@ -118,15 +118,13 @@ bool fastWorker(ColorNRItem& item)
     PlaneMemory results;
     if (!planes.init(job, item) || !results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
         return false;
-    int* passResults[2] = {results.as<int>(), results.as<int>() + job.width};
+    int* const passResults[2] = {results.as<int>(), results.as<int>() + job.width};
     auto walkRow = job.method == WalkMethod::Vector ? chromaWalkRowAvx2 : chromaWalkRow;
 
     for (int y = item.firstRow; y < item.endRow; ++y) {
         planes.advance(y);
         for (int c = 0; c < 2; ++c) {
-            const ChromaRow row = planes.row(job, y, c);
-            for (int p = 0; p < 2; ++p)
-                walkRow(row, job.params.passes[p], job.params.lumaTolerance, passResults[p]);
+            walkRow(planes.row(job, y, c), job.params, passResults);
             denoiseComponent(job, y, c, [&](int x, int p) { return passResults[p][x]; });
         }
         if (!item.tick(4))

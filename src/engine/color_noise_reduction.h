@@ -16,10 +16,6 @@ inline constexpr int kRayRadius = 8;
 inline constexpr float kRayAngleStep = 0.1f;
 
 // The tolerances of one run, from the value scale and `ColorNR` (1..10).
-struct ColorNRParams {
-    std::array<ChromaPass, 2> passes{};  // averaged
-    int lumaTolerance = 0;
-};
 ColorNRParams colorNRParams(int valueScale, int strength);
 
 // Smooths both chroma components of the interleaved (U, V) plane `chroma`
