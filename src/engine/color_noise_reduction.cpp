@@ -1,6 +1,7 @@
 #include "engine/color_noise_reduction.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <vector>
 
@@ -139,7 +140,7 @@ bool prepareJob(ColorNRJob& job)
         job.spans = RowSpans::of(job.rays);
         for (const RayEntry& e : job.rays)
             job.reach = std::max(job.reach, std::abs(static_cast<int>(e.dx)));
-        job.stride = static_cast<std::ptrdiff_t>(job.width) + 2 * job.reach + kPaddedPlaneSlack;
+        job.stride = PaddedPlane<uint16_t>::strideFor(job.width, job.reach);
         const int n = static_cast<int>(job.rays.size());
         for (int k = 0; k < n; ++k) {
             const RayEntry& e = job.rays[k];
@@ -172,7 +173,8 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
     ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || !luma || !chroma || !out ||
-        rays.empty() || strength < 1 || strength > 10 || ctx.valueScale < 256 || ctx.valueScale > 65536)
+        out == chroma || rays.empty() || strength < 1 || strength > 10 || ctx.valueScale < 256 ||
+        ctx.valueScale > 65536)
         return false;
     if (abort.load(std::memory_order_relaxed))
         return false;

@@ -17,11 +17,16 @@ inline constexpr int kPaddedPlaneSlack = 16;
 template <class T>
 class PaddedPlane {
 public:
+    static std::ptrdiff_t strideFor(int width, int pad)
+    {
+        return static_cast<std::ptrdiff_t>(width) + 2 * pad + kPaddedPlaneSlack;
+    }
+
     bool allocate(int width, int firstRow, int endRow, int pad)
     {
         firstRow_ = firstRow;
         pad_ = pad;
-        stride_ = static_cast<std::ptrdiff_t>(width) + 2 * pad + kPaddedPlaneSlack;
+        stride_ = strideFor(width, pad);
         return memory_.allocate(static_cast<std::size_t>(stride_) * (endRow - firstRow) * sizeof(T));
     }
     // Column 0 of image row y.

@@ -1,6 +1,7 @@
 #include "engine/smoothing.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <vector>
 
@@ -219,8 +220,8 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
 {
     ctx.statusCode.store(StatusCode::Smoothing, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || !in || !out || strength < 1 ||
-        strength > 10 || ctx.valueScale < 256 || ctx.valueScale > 65536)
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || !in || !out || in == out ||
+        strength < 1 || strength > 10 || ctx.valueScale < 256 || ctx.valueScale > 65536)
         return false;
 
     SmoothingJob job;

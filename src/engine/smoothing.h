@@ -26,7 +26,8 @@ SmoothingParams smoothingParams(int valueScale, int strength);
 
 // Smooths the width x height plane `in` into `out` with the context's worker
 // count, publishing the status and percentage in the context. False on abort,
-// lack of memory or out-of-range input (size, strength 1..10).
+// lack of memory or out-of-range input (size, strength 1..10, `out` the same
+// plane as `in`).
 bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height, const uint16_t* in,
                   uint16_t* out, int strength, WalkMethod method = WalkMethod::Vector);
 

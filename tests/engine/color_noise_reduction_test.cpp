@@ -278,6 +278,8 @@ TEST(ColorNR, RefusesBadInputAndAbort)
     EXPECT_FALSE(run(0, 10, 5, rays));
     EXPECT_FALSE(run(10, 70000, 5, rays));
     EXPECT_FALSE(run(10, 10, 5, {}));
+    Chroma inPlace = chroma;
+    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), inPlace.data(), inPlace.data(), rays, 5));
     abort = true;
     EXPECT_FALSE(run(10, 10, 5, rays));
     EXPECT_EQ(out, Chroma(200, 5));  // no worker started
