@@ -172,9 +172,11 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
 {
     ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || !luma || !chroma || !out ||
-        out == chroma || rays.empty() || strength < 1 || strength > 10 || ctx.valueScale < 256 ||
-        ctx.valueScale > 65536)
+    const bool sizeOk = width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide;
+    const bool planesOk = luma && chroma && out && out != chroma;
+    const bool raysOk = !rays.empty() && rays.size() <= static_cast<std::size_t>(kRayListCapacity);
+    const bool settingsOk = strength >= 1 && strength <= 10 && ctx.valueScale >= 256 && ctx.valueScale <= 65536;
+    if (!sizeOk || !planesOk || !raysOk || !settingsOk)
         return false;
     if (abort.load(std::memory_order_relaxed))
         return false;

@@ -22,7 +22,7 @@ ColorNRParams colorNRParams(int valueScale, int strength);
 // into `out` (width x height), guided by `luma`, over the ray list `rays`,
 // with the context's worker count; publishes the status and percentage.
 // False on abort, lack of memory or out-of-range input (size, strength
-// 1..10, an empty ray list, `out` the same plane as `chroma`).
+// 1..10, an empty or overlong ray list, `out` the same plane as `chroma`).
 bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height,
                             const uint16_t* luma, const int16_t* chroma, int16_t* out,
                             std::span<const RayEntry> rays, int strength, WalkMethod method = WalkMethod::Vector);

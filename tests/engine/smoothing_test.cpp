@@ -163,7 +163,9 @@ TEST(SmoothingSpike, VectorTestMatchesScalar)
         for (uint16_t& v : in) {
             switch (round % 3) {
             case 0: v = levels[rng() % std::size(levels)]; break;
-            case 1: v = rng() % 8 == 0 ? far : static_cast<uint16_t>(std::min<uint32_t>(65535, base + rng() % 300)); break;
+            case 1:
+                v = rng() % 8 == 0 ? far : static_cast<uint16_t>(std::min<uint32_t>(65535, base + rng() % 300));
+                break;
             default: v = static_cast<uint16_t>(rng() % 65536); break;
             }
         }
@@ -299,7 +301,8 @@ TEST(Smoothing, FastMatchesLiteralOnPhotos)
         }
     }
     // A wide strip at full size: a large neighbourhood over few rows.
-    const test::PhotoPlanes full = test::loadPhotoPlanesFile(test::testDataPath("photo_architecture_nagoya_castle.jpg"));
+    const test::PhotoPlanes full =
+        test::loadPhotoPlanesFile(test::testDataPath("photo_architecture_nagoya_castle.jpg"));
     ASSERT_GT(full.width, 0);
     const Plane strip = test::detailLikePlane(crop(full.luma, full.width, 0, 500, full.width, 45), full.width, 45);
     expectMethodsAgree(strip, full.width, 45, 10);
@@ -316,11 +319,18 @@ TEST(Smoothing, FastMatchesLiteralOnSyntheticPlanes)
                 for (int x = 0; x < w; ++x) {
                     uint32_t v = 0;
                     switch (kind) {
-                    case 0: v = rng() % 65536; break;                                       // wild noise
-                    case 1: v = 32768 + rng() % 3000; break;                                 // mild noise
-                    case 2: v = (x * 7 + y * 3) % 40 < 20 ? rng() % 2500 : 65535 - rng() % 2500;  // edges at the extremes
+                    case 0:  // wild noise
+                        v = rng() % 65536;
                         break;
-                    case 3: v = std::min<uint32_t>(65535, x * 500 + rng() % 600); break;     // ramp from black
+                    case 1:  // mild noise
+                        v = 32768 + rng() % 3000;
+                        break;
+                    case 2:  // edges between the extremes
+                        v = (x * 7 + y * 3) % 40 < 20 ? rng() % 2500 : 65535 - rng() % 2500;
+                        break;
+                    default:  // a ramp up from black
+                        v = std::min<uint32_t>(65535, x * 500 + rng() % 600);
+                        break;
                     }
                     in[y * w + x] = static_cast<uint16_t>(v);
                 }

@@ -21,27 +21,40 @@ struct PhotoPlanes {
     std::vector<int16_t> chroma;
 };
 
-// The photo at `path`, scaled to `width` pixels wide (0: as stored); empty
-// when it cannot be read.
+// The photo at `path`, scaled down to `width` pixels wide (0 or wider than
+// the photo: as stored) by averaging boxes of source pixels; empty when it
+// cannot be read. Scaling and colour access avoid Qt's image operations
+// that run on worker threads of their own.
 inline PhotoPlanes loadPhotoPlanesFile(const std::string& path, int width = 0)
 {
-    QImage image(QString::fromStdString(path));
+    const QImage image(QString::fromStdString(path));
     PhotoPlanes planes;
     if (image.isNull())
         return planes;
-    if (width > 0)
-        image = image.scaledToWidth(width, Qt::SmoothTransformation);
-    image = image.convertToFormat(QImage::Format_RGB888);
-    planes.width = image.width();
-    planes.height = image.height();
+    const int sw = image.width(), sh = image.height();
+    planes.width = width > 0 && width < sw ? width : sw;
+    planes.height = std::max(1, static_cast<int>(static_cast<int64_t>(sh) * planes.width / sw));
     planes.luma.resize(static_cast<std::size_t>(planes.width) * planes.height);
     planes.chroma.resize(2 * planes.luma.size());
     for (int y = 0; y < planes.height; ++y) {
-        const uchar* px = image.constScanLine(y);
-        for (int x = 0; x < planes.width; ++x, px += 3) {
-            const float r = static_cast<float>(px[0] << 8);
-            const float g = static_cast<float>(px[1] << 8);
-            const float b = static_cast<float>(px[2] << 8);
+        const int y0 = static_cast<int>(static_cast<int64_t>(y) * sh / planes.height);
+        const int y1 = std::max(y0 + 1, static_cast<int>(static_cast<int64_t>(y + 1) * sh / planes.height));
+        for (int x = 0; x < planes.width; ++x) {
+            const int x0 = static_cast<int>(static_cast<int64_t>(x) * sw / planes.width);
+            const int x1 = std::max(x0 + 1, static_cast<int>(static_cast<int64_t>(x + 1) * sw / planes.width));
+            int sum[3] = {0, 0, 0};
+            for (int yy = y0; yy < y1; ++yy) {
+                for (int xx = x0; xx < x1; ++xx) {
+                    const QRgb rgb = image.pixel(xx, yy);
+                    sum[0] += qRed(rgb);
+                    sum[1] += qGreen(rgb);
+                    sum[2] += qBlue(rgb);
+                }
+            }
+            const int n = (x1 - x0) * (y1 - y0);
+            const float r = static_cast<float>((sum[0] / n) << 8);
+            const float g = static_cast<float>((sum[1] / n) << 8);
+            const float b = static_cast<float>((sum[2] / n) << 8);
             const std::size_t i = static_cast<std::size_t>(y) * planes.width + x;
             planes.luma[i] = static_cast<uint16_t>((0.299f * r + 0.114f * b) + 0.587f * g);
             planes.chroma[2 * i] = static_cast<int16_t>(((0.436f * b - 0.28886f * g) - 0.14713f * r) / 0.872f);
