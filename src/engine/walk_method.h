@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/cpu_features.h"
+#include "engine/simd.h"
 
 namespace qv {
 
@@ -10,10 +10,10 @@ namespace qv {
 // also walks 16 pixels at once (AVX2).
 enum class WalkMethod { Literal, Scalar, Vector };
 
-// `Vector` falls back to `Scalar` where the processor lacks AVX2.
+// `Vector` falls back to `Scalar` where the AVX2 loops may not run.
 inline WalkMethod usableWalkMethod(WalkMethod method)
 {
-    return method == WalkMethod::Vector && !cpuHasAvx2() ? WalkMethod::Scalar : method;
+    return method == WalkMethod::Vector && !avx2Enabled() ? WalkMethod::Scalar : method;
 }
 
 }  // namespace qv

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/cpu_features.h"
+#include "engine/simd.h"
 
 namespace qv {
 namespace {
@@ -39,7 +39,7 @@ TEST(RangeScanner, MatchesDirectSearch)
             const int first = static_cast<int>(rng() % h);
             const int end = first + 1 + static_cast<int>(rng() % (h - first));
             for (bool vector : {false, true}) {
-                if (vector && !cpuHasAvx2())
+                if (vector && !avx2Enabled())
                     continue;
                 RangeScanner scanner;
                 ASSERT_TRUE(scanner.init(spans, w, h, first, end, vector));

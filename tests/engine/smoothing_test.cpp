@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "engine/cpu_features.h"
 #include "engine/pipeline_driver.h"
 #include "engine/processing_context.h"
+#include "engine/simd.h"
 #include "engine/smoothing_disc.h"
 #include "engine/status_codes.h"
 #include "support/photo_planes.h"
@@ -147,7 +147,7 @@ TEST(SmoothingSpike, FewNeighbours)
 
 TEST(SmoothingSpike, VectorTestMatchesScalar)
 {
-    if (!cpuHasAvx2())
+    if (!avx2Enabled())
         GTEST_SKIP() << "no AVX2";
     std::mt19937 rng(23);
     const int w = 53, h = 7;
