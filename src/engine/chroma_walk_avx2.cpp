@@ -38,53 +38,63 @@ __attribute__((target("avx2"))) inline int lowestLane(__m256i v)
     return _mm_cvtsi128_si32(m) & 0xFFFF;
 }
 
-// One pass's walks over the 16 lanes.
+// What one pass's walks compare against, per lane.
+struct Band {
+    __m256i low;    // the chroma band around the centre: its low end
+    __m256i width;  // and its width
+    __m256i slew;
+};
+
+// One pass's walks over the 16 lanes: the state carried from entry to entry
+// (kept small, so that two walks fit the registers side by side).
 struct Walk {
     __m256i t;        // the walk's chroma
     __m256i next;     // each lane's next entry
     __m256i taken;    // neighbours taken
     __m256i pending;  // sum of (t - low) over the neighbours taken since the last flush
-    __m256i sumLo;    // flushed sums, 32-bit: lanes 0-3 and 8-11
-    __m256i sumHi;    // lanes 4-7 and 12-15
-    __m256i low;      // the chroma band around the centre: its low end
-    __m256i width;    // and its width
-    __m256i slew;
 
-    __attribute__((target("avx2"))) void step(__m256i at, __m256i cv, __m256i lumaOk, __m256i resume)
+    __attribute__((target("avx2"))) void step(const Band& band, __m256i at, __m256i cv, __m256i lumaOk,
+                                              __m256i resume)
     {
-        const __m256i slewed =
-            _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(cv, slew)), _mm256_adds_epu16(cv, slew));
+        const __m256i slewed = _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(cv, band.slew)),
+                                                _mm256_adds_epu16(cv, band.slew));
         t = _mm256_blendv_epi8(t, slewed, at);
         // Above the band's low end by at most its width (below it wraps round to more).
-        const __m256i above = _mm256_sub_epi16(t, low);
-        const __m256i ok = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_min_epu16(above, width), above), lumaOk);
+        const __m256i above = _mm256_sub_epi16(t, band.low);
+        const __m256i ok =
+            _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_min_epu16(above, band.width), above), lumaOk);
         const __m256i took = _mm256_and_si256(ok, at);
         pending = _mm256_add_epi16(pending, _mm256_and_si256(above, took));
         taken = _mm256_sub_epi16(taken, took);
         next = _mm256_blendv_epi8(next, resume, _mm256_andnot_si256(ok, at));
     }
+};
 
-    __attribute__((target("avx2"))) void flush()
+// The pending sums of a walk, widened to 32 bits: lanes 0-3 and 8-11 in
+// `low`, 4-7 and 12-15 in `high` (the unpacking works within 128-bit halves).
+struct Sums {
+    __m256i low;
+    __m256i high;
+
+    __attribute__((target("avx2"))) void add(__m256i& pending)
     {
         const __m256i zero = _mm256_setzero_si256();
-        sumLo = _mm256_add_epi32(sumLo, _mm256_unpacklo_epi16(pending, zero));
-        sumHi = _mm256_add_epi32(sumHi, _mm256_unpackhi_epi16(pending, zero));
+        low = _mm256_add_epi32(low, _mm256_unpacklo_epi16(pending, zero));
+        high = _mm256_add_epi32(high, _mm256_unpackhi_epi16(pending, zero));
         pending = zero;
     }
 
     // The mean of the centre and the chroma taken, signed.
-    __attribute__((target("avx2"))) void results(__m256i centre, int* out)
+    __attribute__((target("avx2"))) void results(__m256i centre, const Walk& walk, const Band& band, int* out)
     {
-        flush();
         alignas(32) uint32_t lo[8], hi[8];
         alignas(32) uint16_t c[16], n[16], l[16];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lo), sumLo);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(hi), sumHi);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lo), low);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(hi), high);
         _mm256_store_si256(reinterpret_cast<__m256i*>(c), centre);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(n), taken);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(l), low);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(n), walk.taken);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(l), band.low);
         for (int i = 0; i < 16; ++i) {
-            // The 16-to-32-bit unpacking works within 128-bit halves.
             const int half = i / 8, q = i % 8;
             const int sum = static_cast<int>(q < 4 ? lo[4 * half + q] : hi[4 * half + q - 4]);
             out[i] = ((c[i] - 32768) + sum + (l[i] - 32768) * n[i]) / (n[i] + 1);
@@ -102,8 +112,9 @@ struct Block {
 };
 
 template <bool NearBorder>
-__attribute__((target("avx2"))) void walkBoth(const Block& b, Walk (&walks)[2], __m256i l0, int lumaTolerance,
-                                              int flushEvery, std::span<const RayStep> steps)
+__attribute__((target("avx2"))) void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2],
+                                              Sums (&sums)[2], __m256i l0, int lumaTolerance, int flushEvery,
+                                              std::span<const RayStep> steps)
 {
     const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(lumaTolerance));
     const __m256i lumaLo = _mm256_subs_epu16(l0, lumaTol);
@@ -151,15 +162,17 @@ __attribute__((target("avx2"))) void walkBoth(const Block& b, Walk (&walks)[2], 
         const __m256i cv = load(b.chroma + s.offset);
         const __m256i lumaOk = within(load(b.luma + s.offset), lumaLo, lumaHi);
         const __m256i resume = _mm256_set1_epi16(s.resume);
-        w0.step(at0, cv, lumaOk, resume);
-        w1.step(at1, cv, lumaOk, resume);
+        w0.step(bands[0], at0, cv, lumaOk, resume);
+        w1.step(bands[1], at1, cv, lumaOk, resume);
         if (++sinceFlush == flushEvery) {
-            w0.flush();
-            w1.flush();
+            sums[0].add(w0.pending);
+            sums[1].add(w1.pending);
             sinceFlush = 0;
         }
         ++k;
     }
+    sums[0].add(w0.pending);
+    sums[1].add(w1.pending);
     walks[0] = w0;
     walks[1] = w1;
 }
@@ -197,7 +210,10 @@ __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, con
         const __m256i inRow = _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(lanes)), laneIndex);
         const __m256i done = _mm256_set1_epi16(static_cast<short>(row.steps.size()));
 
+        Band bands[2];
         Walk walks[2];
+        const __m256i zero = _mm256_setzero_si256();
+        Sums sums[2] = {{zero, zero}, {zero, zero}};
         uint32_t walking[2];
         for (int p = 0; p < 2; ++p) {
             const __m256i slew = _mm256_set1_epi16(static_cast<short>(params.passes[p].slew));
@@ -207,16 +223,8 @@ __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, con
                                                                       greater(cMax, _mm256_adds_epu16(c0, slew)))));
             walking[p] = static_cast<uint32_t>(_mm256_movemask_epi8(unsteady)) & 0x55555555u;
             const __m256i low = _mm256_subs_epu16(c0, tolerance);
-            const __m256i zero = _mm256_setzero_si256();
-            walks[p] = Walk{.t = c0,
-                            .next = _mm256_blendv_epi8(done, _mm256_set1_epi16(1), unsteady),
-                            .taken = zero,
-                            .pending = zero,
-                            .sumLo = zero,
-                            .sumHi = zero,
-                            .low = low,
-                            .width = _mm256_sub_epi16(_mm256_adds_epu16(c0, tolerance), low),
-                            .slew = slew};
+            bands[p] = {low, _mm256_sub_epi16(_mm256_adds_epu16(c0, tolerance), low), slew};
+            walks[p] = {c0, _mm256_blendv_epi8(done, _mm256_set1_epi16(1), unsteady), zero, zero};
             for (int l = 0; l < lanes; ++l)
                 results[p][x0 + l] = chroma[x0 + l] - 32768;
         }
@@ -225,12 +233,12 @@ __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, con
 
         const Block block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
         if (x0 < row.reach || x0 + 15 + row.reach >= row.width)
-            walkBoth<true>(block, walks, l0, params.lumaTolerance, flushEvery, row.steps);
+            walkBoth<true>(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps);
         else
-            walkBoth<false>(block, walks, l0, params.lumaTolerance, flushEvery, row.steps);
+            walkBoth<false>(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps);
         for (int p = 0; p < 2; ++p) {
             int walked[16];
-            walks[p].results(c0, walked);
+            sums[p].results(c0, walks[p], bands[p], walked);
             for (uint32_t w = walking[p]; w; w &= w - 1) {
                 const int l = __builtin_ctz(w) / 2;
                 results[p][x0 + l] = walked[l];
