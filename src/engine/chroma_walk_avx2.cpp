@@ -4,33 +4,18 @@
 // at that index take part, and when none is, the loop jumps to the nearest
 // next index. Chroma stays offset by 32768 throughout: the unsigned
 // saturating operations then clamp exactly where the signed ones would.
-#include <immintrin.h>
-
 #include <algorithm>
 
+#include "engine/avx2_lanes.h"
 #include "engine/chroma_walk.h"
 
 namespace qv {
 
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i load(const uint16_t* p)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-// Lanes where a > b, unsigned.
-__attribute__((target("avx2"))) inline __m256i greater(__m256i a, __m256i b)
-{
-    return _mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_subs_epu16(a, b), _mm256_setzero_si256()),
-                            _mm256_set1_epi16(-1));
-}
-
-// Lanes where lo <= v <= hi, unsigned.
-__attribute__((target("avx2"))) inline __m256i within(__m256i v, __m256i lo, __m256i hi)
-{
-    return _mm256_cmpeq_epi16(_mm256_min_epu16(_mm256_max_epu16(v, lo), hi), v);
-}
+using avx2::greater;
+using avx2::load;
+using avx2::within;
 
 __attribute__((target("avx2"))) inline int lowestLane(__m256i v)
 {

@@ -1,24 +1,12 @@
 // The range scanner's row loops, 16 columns at a time; the columns left
 // over go through the plain loops.
-#include <immintrin.h>
-
+#include "engine/avx2_lanes.h"
 #include "engine/range_scanner.h"
 
 namespace qv {
 
-namespace {
-
-__attribute__((target("avx2"))) inline __m256i load(const uint16_t* p)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-__attribute__((target("avx2"))) inline void store(uint16_t* p, __m256i v)
-{
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-
-}  // namespace
+using avx2::load;
+using avx2::store;
 
 __attribute__((target("avx2"))) void widenRangesAvx2(const uint16_t* inMin, const uint16_t* inMax,
                                                      uint16_t* outMin, uint16_t* outMax, int n, bool fromCentre)

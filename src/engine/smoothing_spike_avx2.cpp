@@ -1,24 +1,15 @@
 // The spike test for 16 pixels inside the image at once, without branches:
 // every condition of the scalar test becomes a lane mask.
-#include <immintrin.h>
-
+#include "engine/avx2_lanes.h"
 #include "engine/smoothing_spike.h"
 
 namespace qv {
 
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i absDiff(__m256i a, __m256i b)
-{
-    return _mm256_or_si256(_mm256_subs_epu16(a, b), _mm256_subs_epu16(b, a));
-}
-
-// Lanes where a > b, unsigned.
-__attribute__((target("avx2"))) inline __m256i greater(__m256i a, __m256i b)
-{
-    const __m256i ones = _mm256_set1_epi16(-1);
-    return _mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_subs_epu16(a, b), _mm256_setzero_si256()), ones);
-}
+using avx2::absDiff;
+using avx2::greater;
+using avx2::load;
 
 // (n1 + ... + n7) / 7 per lane: the sum in 32 bits, divided in single
 // precision (exact: the quotient never lies within 1/7 of the next integer
@@ -35,11 +26,6 @@ __attribute__((target("avx2"))) inline __m256i meanOfSeven(const __m256i* n)
     lo = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(lo), seven));
     hi = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(hi), seven));
     return _mm256_packus_epi32(lo, hi);  // undoes the unpacking's lane order
-}
-
-__attribute__((target("avx2"))) inline __m256i load(const uint16_t* p)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // The tracked walks of a row, 16 pixels at once. Every lane follows the
 // same entries; lanes stop independently and a block ends when all have.
-#include <immintrin.h>
-
 #include <algorithm>
 
+#include "engine/avx2_lanes.h"
 #include "engine/smoothing_walk.h"
 
 namespace qv {
@@ -18,17 +17,8 @@ struct LaneTotals {
     uint32_t count[16] = {};
 };
 
-__attribute__((target("avx2"))) inline __m256i load(const uint16_t* p)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-// Lanes where a > b, unsigned.
-__attribute__((target("avx2"))) inline __m256i greater(__m256i a, __m256i b)
-{
-    return _mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_subs_epu16(a, b), _mm256_setzero_si256()),
-                            _mm256_set1_epi16(-1));
-}
+using avx2::greater;
+using avx2::load;
 
 __attribute__((target("avx2"))) void flush(const __m256i& sumLo, const __m256i& sumHi, const __m256i& count,
                                            LaneTotals& totals)
