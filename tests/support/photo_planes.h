@@ -1,7 +1,7 @@
 #pragma once
 
-// Working planes made from the shared test photos, for tests and benchmarks
-// (header-only, so benchmark programs can use it without the test library).
+// Working planes made from the shared test photos, quickly and without the
+// loader: for tests of single stages.
 
 #include <QImage>
 
