@@ -62,6 +62,8 @@ struct ChromaRow {
     std::span<const RayEntry> rays;
     std::span<const RayStep> steps;  // the rays as offsets in the padded planes
     int reach;                       // largest |dx| of the rays
+    int rowsUp;                      // largest -dy
+    int rowsDown;                    // largest dy
 };
 
 // The walk results (signed chroma) of both passes over a whole row, into

@@ -96,7 +96,9 @@ struct Block {
     int height;
 };
 
-template <bool NearBorder>
+// NearBorder: some lane's neighbours may fall left or right of the image;
+// NearEdge: some neighbours may fall above or below it.
+template <bool NearBorder, bool NearEdge>
 __attribute__((target("avx2"))) void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2],
                                               Sums (&sums)[2], __m256i l0, int lumaTolerance, int flushEvery,
                                               std::span<const RayStep> steps)
@@ -120,7 +122,7 @@ __attribute__((target("avx2"))) void walkBoth(const Block& b, const Band (&bands
     int sinceFlush = 0;
     for (int k = 1; k < n;) {
         const RayStep& s = steps[k];
-        if (static_cast<unsigned>(b.y + s.dy) >= static_cast<unsigned>(b.height)) {
+        if (NearEdge && static_cast<unsigned>(b.y + s.dy) >= static_cast<unsigned>(b.height)) {
             ++k;  // outside the image for every lane
             continue;
         }
@@ -217,10 +219,11 @@ __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, con
             continue;
 
         const Block block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
-        if (x0 < row.reach || x0 + 15 + row.reach >= row.width)
-            walkBoth<true>(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps);
-        else
-            walkBoth<false>(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps);
+        const bool nearBorder = x0 < row.reach || x0 + 15 + row.reach >= row.width;
+        const bool nearEdge = row.y < row.rowsUp || row.y + row.rowsDown >= row.height;
+        auto walk = nearBorder ? (nearEdge ? walkBoth<true, true> : walkBoth<true, false>)
+                               : (nearEdge ? walkBoth<false, true> : walkBoth<false, false>);
+        walk(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps);
         for (int p = 0; p < 2; ++p) {
             int walked[16];
             sums[p].results(c0, walks[p], bands[p], walked);

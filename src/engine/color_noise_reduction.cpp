@@ -103,7 +103,7 @@ public:
     {
         return {job.chroma, job.luma, component, &chroma_[component], &luma_, job.width, job.height, y,
                 scanners_[component].minRow(), scanners_[component].maxRow(), scanners_[2].minRow(),
-                scanners_[2].maxRow(), job.rays, job.steps, job.reach};
+                scanners_[2].maxRow(), job.rays, job.steps, job.reach, -job.spans.dyMin, job.spans.dyMax};
     }
 
 private:
