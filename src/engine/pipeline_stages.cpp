@@ -1,3 +1,4 @@
+#include "engine/color_noise_reduction.h"
 #include "engine/detail_extraction.h"
 #include "engine/final_output.h"
 #include "engine/light.h"
@@ -5,6 +6,7 @@
 #include "engine/pipeline_driver.h"
 #include "engine/region_detection.h"
 #include "engine/sharpening.h"
+#include "engine/smoothing.h"
 #include "engine/softening.h"
 #include "engine/tone_curve.h"
 
@@ -15,9 +17,11 @@ const PipelineStages& pipelineStages()
     static const PipelineStages stages = [] {
         PipelineStages s;
         s.detail = runDetailExtractionStage;
+        s.smoothing = smoothLuma;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
         s.merge = runMergingStage;
+        s.colorNR = reduceColorNoise;
         s.soften = runSofteningStage;
         s.light = runLightStage;
         s.sharpen = runSharpeningStage;

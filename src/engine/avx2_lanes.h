@@ -1,0 +1,40 @@
+#pragma once
+
+// Small AVX2 helpers over 16 unsigned 16-bit lanes, for the vector loops
+// (include only from code that runs after an AVX2 check).
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+namespace qv::avx2 {
+
+__attribute__((target("avx2"))) inline __m256i load(const uint16_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+__attribute__((target("avx2"))) inline void store(uint16_t* p, __m256i v)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// Lanes where a > b.
+__attribute__((target("avx2"))) inline __m256i greater(__m256i a, __m256i b)
+{
+    return _mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_subs_epu16(a, b), _mm256_setzero_si256()),
+                            _mm256_set1_epi16(-1));
+}
+
+// Lanes where lo <= v <= hi.
+__attribute__((target("avx2"))) inline __m256i within(__m256i v, __m256i lo, __m256i hi)
+{
+    return _mm256_cmpeq_epi16(_mm256_min_epu16(_mm256_max_epu16(v, lo), hi), v);
+}
+
+__attribute__((target("avx2"))) inline __m256i absDiff(__m256i a, __m256i b)
+{
+    return _mm256_or_si256(_mm256_subs_epu16(a, b), _mm256_subs_epu16(b, a));
+}
+
+}  // namespace qv::avx2

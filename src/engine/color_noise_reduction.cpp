@@ -1,0 +1,214 @@
+#include "engine/color_noise_reduction.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "engine/padded_plane.h"
+#include "engine/range_scanner.h"
+#include "engine/ray_list.h"
+#include "engine/stage_runner.h"
+#include "engine/status_codes.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kMaxSide = 65535;
+
+// What every work item shares, read-only while the workers run.
+struct ColorNRJob {
+    ColorNRParams params;
+    WalkMethod method = WalkMethod::Literal;
+    int width = 0;
+    int height = 0;
+    const uint16_t* luma = nullptr;
+    const int16_t* chroma = nullptr;
+    int16_t* out = nullptr;
+    std::span<const RayEntry> rays;
+    RowSpans spans;      // rows and widths the rays cover
+    int reach = 0;       // largest |dx|
+    std::ptrdiff_t stride = 0;  // of every item's padded planes
+    std::vector<RayStep> steps;
+};
+
+struct ColorNRItem : WorkItem {
+    const ColorNRJob* job = nullptr;
+};
+
+// The average of both passes' walks for one component of row y.
+template <class WalkPass>
+void denoiseComponent(const ColorNRJob& job, int y, int component, WalkPass walkPass)
+{
+    int16_t* out = job.out + static_cast<std::size_t>(y) * job.width * 2 + component;
+    for (int x = 0; x < job.width; ++x)
+        out[2 * x] = static_cast<int16_t>(walkPass(x, 0));
+    for (int x = 0; x < job.width; ++x)
+        out[2 * x] = static_cast<int16_t>((walkPass(x, 1) + out[2 * x]) / 2);
+}
+
+bool literalWorker(ColorNRItem& item)
+{
+    const ColorNRJob& job = *item.job;
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        for (int c = 0; c < 2; ++c) {
+            denoiseComponent(job, y, c, [&](int x, int p) {
+                return chromaWalk(job.chroma, job.luma, job.width, job.height, x, y, c, job.rays,
+                                  job.params.passes[p], job.params.lumaTolerance);
+            });
+        }
+        if (!item.tick(4))
+            return false;
+    }
+    return true;
+}
+
+// The band's rows and those its rays reach, as offset chroma components and
+// luma in padded planes, with the ranges over each pixel's ray neighbourhood.
+class BandPlanes {
+public:
+    bool init(const ColorNRJob& job, const WorkItem& item)
+    {
+        const int first = std::max(0, item.firstRow + job.spans.dyMin);
+        const int end = std::min(job.height, item.endRow + job.spans.dyMax);
+        const bool vector = job.method == WalkMethod::Vector;
+        for (PaddedPlane<uint16_t>* plane : {&chroma_[0], &chroma_[1], &luma_})
+            if (!plane->allocate(job.width, first, end, job.reach))
+                return false;
+        for (RangeScanner& scanner : scanners_)
+            if (!scanner.init(job.spans, job.width, job.height, item.firstRow, item.endRow, vector))
+                return false;
+        for (int y = first; y < end; ++y) {
+            const int16_t* chroma = job.chroma + static_cast<std::size_t>(y) * job.width * 2;
+            uint16_t* u = chroma_[0].row(y);
+            uint16_t* v = chroma_[1].row(y);
+            for (int x = 0; x < job.width; ++x) {
+                u[x] = offsetChroma(chroma[2 * x]);
+                v[x] = offsetChroma(chroma[2 * x + 1]);
+            }
+            std::copy_n(job.luma + static_cast<std::size_t>(y) * job.width, job.width, luma_.row(y));
+        }
+        return true;
+    }
+
+    void advance(int y)
+    {
+        scanners_[0].advance(y, chroma_[0]);
+        scanners_[1].advance(y, chroma_[1]);
+        scanners_[2].advance(y, luma_);
+    }
+
+    ChromaRow row(const ColorNRJob& job, int y, int component) const
+    {
+        return {job.chroma, job.luma, component, &chroma_[component], &luma_, job.width, job.height, y,
+                scanners_[component].minRow(), scanners_[component].maxRow(), scanners_[2].minRow(),
+                scanners_[2].maxRow(), job.rays, job.steps, job.reach, -job.spans.dyMin, job.spans.dyMax};
+    }
+
+private:
+    PaddedPlane<uint16_t> chroma_[2];
+    PaddedPlane<uint16_t> luma_;
+    RangeScanner scanners_[3];  // component 0, component 1, luma
+};
+
+bool fastWorker(ColorNRItem& item)
+{
+    const ColorNRJob& job = *item.job;
+    BandPlanes planes;
+    PlaneMemory results;
+    if (!planes.init(job, item) || !results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
+        return false;
+    int* const passResults[2] = {results.as<int>(), results.as<int>() + job.width};
+    auto walkRow = job.method == WalkMethod::Vector ? chromaWalkRowAvx2 : chromaWalkRow;
+
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        planes.advance(y);
+        for (int c = 0; c < 2; ++c) {
+            walkRow(planes.row(job, y, c), job.params, passResults);
+            denoiseComponent(job, y, c, [&](int x, int p) { return passResults[p][x]; });
+        }
+        if (!item.tick(4))
+            return false;
+    }
+    return true;
+}
+
+bool prepareJob(ColorNRJob& job)
+{
+    try {
+        job.spans = RowSpans::of(job.rays);
+        for (const RayEntry& e : job.rays)
+            job.reach = std::max(job.reach, std::abs(static_cast<int>(e.dx)));
+        job.stride = PaddedPlane<uint16_t>::strideFor(job.width, job.reach);
+        const int n = static_cast<int>(job.rays.size());
+        for (int k = 0; k < n; ++k) {
+            const RayEntry& e = job.rays[k];
+            job.steps.push_back({static_cast<int32_t>(e.dy * job.stride + e.dx), e.dx, e.dy,
+                                 static_cast<int16_t>(std::min(k + e.skip + 1, n))});
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ColorNRParams colorNRParams(int valueScale, int strength)
+{
+    const int64_t s = valueScale;
+    const int chromaTolerance = static_cast<int>((strength * s * 3) >> 8);
+    ColorNRParams p;
+    p.passes = {ChromaPass{static_cast<int>(s * 4 / 256), chromaTolerance >> 2},
+                ChromaPass{static_cast<int>(s / 256), chromaTolerance}};
+    p.lumaTolerance = static_cast<int>(s * 24 / 256);
+    return p;
+}
+
+bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height,
+                            const uint16_t* luma, const int16_t* chroma, int16_t* out,
+                            std::span<const RayEntry> rays, int strength, WalkMethod method)
+{
+    ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    const bool sizeOk = width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide;
+    const bool planesOk = luma && chroma && out && out != chroma;
+    const bool raysOk = !rays.empty() && rays.size() <= static_cast<std::size_t>(kRayListCapacity);
+    const bool settingsOk = strength >= 1 && strength <= 10 && ctx.valueScale >= 256 && ctx.valueScale <= 65536;
+    if (!sizeOk || !planesOk || !raysOk || !settingsOk)
+        return false;
+    if (abort.load(std::memory_order_relaxed))
+        return false;
+
+    ColorNRJob job;
+    job.params = colorNRParams(ctx.valueScale, strength);
+    job.method = usableWalkMethod(method);
+    job.width = width;
+    job.height = height;
+    job.luma = luma;
+    job.chroma = chroma;
+    job.out = out;
+    job.rays = rays;
+    if (!prepareJob(job))
+        return false;
+
+    auto items = makeWorkItems<ColorNRItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
+    for (ColorNRItem& item : items)
+        item.job = &job;
+    const StageSpec spec{StatusCode::ColorNR, 4 * int64_t{height}, false, false};
+    return runStage(ctx, abort, items, spec, job.method == WalkMethod::Literal ? literalWorker : fastWorker);
+}
+
+bool reduceColorNoise(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,
+                      int16_t* out)
+{
+    ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    state.rayCount = buildRayList(state.rayList.data(), 0.0f, kRayRadius, kRayListCapacity, kRayAngleStep);
+    const std::span<const RayEntry> rays(state.rayList.data(), static_cast<std::size_t>(state.rayCount));
+    return runColorNoiseReduction(ctx, state.abort, state.width, state.height, luma, chroma, out, rays,
+                                  ctx.current.ColorNR);
+}
+
+}  // namespace qv
