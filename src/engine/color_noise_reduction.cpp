@@ -200,7 +200,7 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
     return runStage(ctx, abort, items, spec, job.method == WalkMethod::Literal ? literalWorker : fastWorker);
 }
 
-bool reduceColorNoise(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,
+bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,
                       int16_t* out)
 {
     ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);

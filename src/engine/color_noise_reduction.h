@@ -29,7 +29,7 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
 
 // The pipeline stage: rebuilds the state's ray list, then the merged chroma
 // into the denoised chroma plane.
-bool reduceColorNoise(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,
+bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,
                       int16_t* out);
 
 }  // namespace qv

@@ -17,11 +17,11 @@ const PipelineStages& pipelineStages()
     static const PipelineStages stages = [] {
         PipelineStages s;
         s.detail = runDetailExtractionStage;
-        s.smoothing = smoothLuma;
+        s.smoothing = runSmoothingStage;
         s.toneCurve = runToneCurveStage;
         s.region = runRegionStage;
         s.merge = runMergingStage;
-        s.colorNR = reduceColorNoise;
+        s.colorNR = runColorNoiseReductionStage;
         s.soften = runSofteningStage;
         s.light = runLightStage;
         s.sharpen = runSharpeningStage;

@@ -258,7 +258,7 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
     return runStage(ctx, abort, queued, secondWalks, secondWalkWorker);
 }
 
-bool smoothLuma(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
+bool runSmoothingStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
     return runSmoothing(ctx, state.abort, state.width, state.height, in, out, ctx.current.Smoothing);
 }

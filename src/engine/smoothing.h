@@ -32,6 +32,6 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
                   uint16_t* out, int strength, WalkMethod method = WalkMethod::Vector);
 
 // The pipeline stage: the current luma into the smoothed plane.
-bool smoothLuma(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);
+bool runSmoothingStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);
 
 }  // namespace qv
