@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/pipeline_driver.h"
@@ -67,7 +68,7 @@ std::size_t differences(const std::vector<T>& a, const std::vector<T>& b)
     return count;
 }
 
-void expectSame(const RunResult& a, const RunResult& b, const char* what)
+void expectSame(const RunResult& a, const RunResult& b, const std::string& what)
 {
     EXPECT_EQ(differences(a.bitmap, b.bitmap), 0u) << what;
     EXPECT_EQ(differences(a.rgb48, b.rgb48), 0u) << what;
@@ -154,6 +155,19 @@ TEST(PipelineRuns, IncrementalRunsGiveTheResultOfAFreshRun)
             expectSame(resultOf(state), freshRun(settings, w, h, 20), what);
         }
     }
+}
+
+// Single pixels, single rows and columns, lines shorter than every kernel:
+// every stage runs, and the result does not depend on the workers.
+TEST(PipelineRuns, TinyAndThinImagesRunThroughEveryStage)
+{
+    const int sizes[][2] = {{1, 1}, {2, 1}, {1, 3}, {2, 2}, {300, 1}, {1, 300}, {17, 2}, {3, 40}};
+    ToneSettings settings = everyStageOn();
+    settings.DetectSH = 5;
+    settings.SharpnessRadius = 40;
+    for (auto [w, h] : sizes)
+        expectSame(freshRun(settings, w, h, 1), freshRun(settings, w, h, 20),
+                   std::to_string(w) + "x" + std::to_string(h));
 }
 
 }  // namespace
