@@ -76,11 +76,12 @@ void expectSame(const RunResult& a, const RunResult& b, const std::string& what)
     EXPECT_EQ(a.histograms.combined, b.histograms.combined) << what;
 }
 
-// Every stage of the program switched on (the smoothing and colour noise
-// stages have no part in these runs).
+// Every stage of the program switched on.
 ToneSettings everyStageOn()
 {
     ToneSettings s;
+    s.Smoothing = 2;
+    s.ColorNR = 3;
     s.DetectSH = 2;
     s.Mode = 2;
     s.Contrast = 30;
@@ -116,6 +117,8 @@ TEST(PipelineRuns, IncrementalRunsGiveTheResultOfAFreshRun)
     using Change = std::function<void(ToneSettings&)>;
     const std::pair<const char*, Change> changes[] = {
         {"contrast", [](ToneSettings& s) { s.Contrast = 70; }},
+        {"colour noise", [](ToneSettings& s) { s.ColorNR = 7; }},
+        {"smoothing", [](ToneSettings& s) { s.Smoothing = 5; }},
         {"lightness", [](ToneSettings& s) { s.Lightness = 25; }},
         {"mode", [](ToneSettings& s) { s.Mode = 0; }},
         {"sharpness", [](ToneSettings& s) { s.SharpnessRadius = 30; }},
@@ -125,6 +128,9 @@ TEST(PipelineRuns, IncrementalRunsGiveTheResultOfAFreshRun)
         {"curve off", [](ToneSettings& s) { s.Contrast = 100; }},
         {"details", [](ToneSettings& s) { s.Details = 8; }},
         {"curve on", [](ToneSettings& s) { s.Contrast = 10; }},
+        {"smoothing off", [](ToneSettings& s) { s.Smoothing = 0; }},
+        {"colour noise off", [](ToneSettings& s) { s.ColorNR = 0; }},
+        {"smoothing on", [](ToneSettings& s) { s.Smoothing = 1; }},
         {"light off", [](ToneSettings& s) { s.Lightness = 0; }},
         {"softening off", [](ToneSettings& s) { s.Softness = 0; }},
         {"light on", [](ToneSettings& s) { s.Lightness = 90; }},
