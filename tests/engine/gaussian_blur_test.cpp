@@ -79,6 +79,32 @@ TEST(GaussianKernel, WideKernelsRunFromOneToAboutTwentyThree)
     }
 }
 
+// The kernel by its definition, every step in single precision: size
+// floor(5 sigma + 1.5) made odd, s2 = 2 sigma^2, peak e^(h^2 / s2), taps
+// floor(e^(-i^2 / s2) * peak + 0.5). Double precision anywhere changes some
+// of the kernels below (SharpnessRadius 9, 13, 21 and 33 among them).
+Weights literalKernel(float sigma)
+{
+    const int n = static_cast<int>(std::floor(5.0f * sigma + 1.5f)) | 1;
+    const int h = n / 2;
+    const float s2 = 2.0f * sigma * sigma;
+    const float peak = std::exp(static_cast<float>(h * h) / s2);
+    Weights w(n);
+    for (int i = 0; i <= h; ++i) {
+        const float tap = i == 0 ? peak : std::exp(-static_cast<float>(i * i) / s2) * peak;
+        w[h - i] = w[h + i] = static_cast<uint32_t>(std::floor(tap + 0.5f));
+    }
+    return w;
+}
+
+TEST(GaussianKernel, MatchesItsDefinitionForEverySpreadInUse)
+{
+    for (int radius = 4; radius <= 40; ++radius)
+        ASSERT_EQ(kernelOf(static_cast<float>(radius) / 10.0f).weights, literalKernel(radius / 10.0f)) << radius;
+    for (int sigma = 1; sigma <= 1200; ++sigma)
+        ASSERT_EQ(kernelOf(static_cast<float>(sigma)).weights, literalKernel(static_cast<float>(sigma))) << sigma;
+}
+
 TEST(GaussianKernel, RejectsUnusableInput)
 {
     for (float sigma :

@@ -80,6 +80,13 @@ TEST(LightOverlay, MultipliesShadowsAndScreensHighlights)
         ASSERT_LE(std::abs(int(lightOverlay(b, 32768)) - int(b)), 1) << b;
     EXPECT_EQ(lightOverlay(1000, 65535), (65535u * 1000) >> 15);
     EXPECT_EQ(lightOverlay(40000, 0), 65535 - ((65535u * 25535) >> 15));
+    // Every luma value against maps across the range: multiply strictly
+    // below 32768, screen from 32768 on.
+    for (uint32_t m : {0u, 1u, 20000u, 32767u, 32768u, 50000u, 65534u, 65535u})
+        for (uint32_t b = 0; b < 65536; ++b) {
+            const uint32_t expected = b < 32768 ? (m * b) >> 15 : 65535 - (((65535 - m) * (65535 - b)) >> 15);
+            ASSERT_EQ(lightOverlay(b, m), expected & 0xFFFF) << "b " << b << " m " << m;
+        }
 }
 
 TEST(Light, MapMatchesDirectWindowSumsAtEveryScale)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -99,6 +100,55 @@ TEST(MergeWeights, DarkAndBrightOpacitiesMeetAtMidGrey)
     s.Opacity2 = 100;
     s.GrayPoint = 40;
     EXPECT_GT(areaWeight(MergeParams::from(s, 65536), 32768), 50);
+}
+
+// The weight of the processed pixel by its definition, in signed integers
+// with V = 65536.
+int literalWeight(int opacity, int opacity2, int grayPoint, int a)
+{
+    const int V = 65536;
+    const int g = V * (((grayPoint - 50) * 256) / 100) / 256;
+    const int wD = std::clamp(opacity * ((g + V - a - 1) * 2 - V * 160 / 256) / (V * 190 / 256), 0, opacity);
+    const int wB = std::clamp(((a - g) * 2 - V * 160 / 256) * opacity2 / (V * 190 / 256), 0, opacity2);
+    return std::min(wD + wB, std::max(opacity, opacity2));
+}
+
+TEST(MergeWeights, MatchTheirDefinitionForEveryAreaBrightness)
+{
+    const int settings[][3] = {{50, 50, 50}, {100, 100, 50}, {30, 80, 40}, {90, 10, 60}, {0, 100, 0}, {100, 0, 100}};
+    for (const auto& [opacity, opacity2, grayPoint] : settings) {
+        ToneSettings s;
+        s.Opacity = static_cast<uint16_t>(opacity);
+        s.Opacity2 = static_cast<uint16_t>(opacity2);
+        s.GrayPoint = static_cast<uint16_t>(grayPoint);
+        const MergeParams params = MergeParams::from(s, 65536);
+        for (int a = 0; a < 65536; ++a)
+            ASSERT_EQ(areaWeight(params, a), literalWeight(opacity, opacity2, grayPoint, a))
+                << opacity << " " << opacity2 << " " << grayPoint << " area " << a;
+    }
+}
+
+// Random area brightness: every pixel mixed with its own weight.
+TEST(Merging, BlendsEachPixelByItsAreaWeight)
+{
+    MergeFixture f(41, 23, 9);
+    f.ctx.current.Mode = 1;
+    f.ctx.current.Opacity = 85;
+    f.ctx.current.Opacity2 = 35;
+    f.ctx.current.GrayPoint = 57;
+    ASSERT_TRUE(f.run());
+    const int16_t* us = f.state.sourceChromaPlane();
+    const uint16_t* l = f.state.luminancePlane();
+    for (std::size_t i = 0; i < f.n(); ++i) {
+        const int w = literalWeight(85, 35, 57, f.area[i]);
+        ASSERT_EQ(f.luma(i), (w * f.processed[i] + l[i] * (100 - w)) / 100) << i;
+        // The chroma of mode 1 before the blend.
+        const float x = static_cast<float>(f.processed[i] + 256) / static_cast<float>(l[i] + 256);
+        for (int c = 0; c < 2; ++c) {
+            const int scaled = std::clamp(static_cast<int>(static_cast<float>(us[2 * i + c]) * x), -32767, 32767);
+            ASSERT_EQ(f.chroma(2 * i + c), (us[2 * i + c] * (100 - w) + w * scaled) / 100) << i;
+        }
+    }
 }
 
 TEST(Merging, ZeroOpacityRestoresTheSourceInEveryMode)
@@ -227,6 +277,71 @@ TEST(Merging, LightnessReplacementKeepsHueAndSaturation)
         EXPECT_LE(std::abs(f.chroma(2 * (62 + x))), 3);
         EXPECT_LE(std::abs(f.chroma(2 * (62 + x) + 1)), 3);
     }
+}
+
+// Mode 2 by its definition, in double precision: the source pixel to HSL,
+// its lightness l moved to 1 - (1 - l) (65536 - Y) / (65536 - L), back to
+// RGB by the usual formulas, then U and V truncated.
+std::pair<int, int> literalRelit(const uint16_t* bgr, int y, int l16)
+{
+    const double r = bgr[2] / 65535.0, g = bgr[1] / 65535.0, b = bgr[0] / 65535.0;
+    const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
+    double l = (mx + mn) / 2, s = 0, h = 0;
+    if (mx != mn) {
+        const double d = mx - mn;
+        s = l <= 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
+        if (mx == r)
+            h = 60 * ((g - b) / d);
+        else if (mx == g)
+            h = 60 * ((b - r) / d + 2);
+        else
+            h = 60 * ((r - g) / d + 4);
+        if (h < 0)
+            h += 360;
+    }
+    l = std::clamp(1 - (1 - std::max(l, 0.0)) * (65536 - y) / (65536 - l16), 0.0, 1.0);
+    double rgb[3] = {l, l, l};
+    if (s != 0) {
+        const double q = l < 0.5 ? l * (1 + s) : l + s - l * s;
+        const double p = 2 * l - q;
+        for (int c = 0; c < 3; ++c) {
+            double t = h / 360 + (1 - c) / 3.0;
+            if (t < 0)
+                t += 1;
+            if (t > 1)
+                t -= 1;
+            rgb[c] = t < 1.0 / 6 ? p + (q - p) * 6 * t : t < 0.5 ? q : t < 2.0 / 3 ? p + (q - p) * (2.0 / 3 - t) * 6 : p;
+        }
+    }
+    const double u = -0.14713 * rgb[0] - 0.28886 * rgb[1] + 0.436 * rgb[2];
+    const double v = 0.615 * rgb[0] - 0.51499 * rgb[1] - 0.10001 * rgb[2];
+    return {static_cast<int>(u * (65535 / 0.872)), static_cast<int>(v * (65535 / 1.23))};
+}
+
+TEST(Merging, LightnessReplacementMatchesItsDefinition)
+{
+    MergeFixture f(53, 37, 12);
+    f.ctx.current.Opacity = 100;
+    f.ctx.current.Opacity2 = 100;
+    f.ctx.current.Mode = 2;
+    f.setAll(f.area, 0);
+    // Greys, pure and half-saturated colours and ties between channels too.
+    const uint16_t levels[] = {0, 1, 32767, 32768, 65534, 65535};
+    for (int k = 0; k < 6 * 6 * 6; ++k) {
+        uint16_t* bgr = f.state.working->row16(k / 53) + 3 * (k % 53);
+        bgr[0] = levels[k % 6];
+        bgr[1] = levels[k / 6 % 6];
+        bgr[2] = levels[k / 36];
+    }
+    ASSERT_TRUE(f.run());
+    for (int y = 0; y < 37; ++y)
+        for (int x = 0; x < 53; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * 53 + x;
+            const auto [u, v] =
+                literalRelit(f.state.working->row16(y) + 3 * x, f.processed[i], f.state.luminancePlane()[i]);
+            ASSERT_EQ(f.chroma(2 * i), u) << x << "," << y;
+            ASSERT_EQ(f.chroma(2 * i + 1), v) << x << "," << y;
+        }
 }
 
 TEST(Hsl, RoundTripsColours)

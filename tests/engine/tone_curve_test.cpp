@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/processing_context.h"
 #include "engine/weight_tables.h"
@@ -70,6 +71,19 @@ TEST(WeightTables, RunFromTheirTopToTheirBottomExponent)
     EXPECT_FLOAT_EQ(second[0], 3.4f);
     EXPECT_NEAR(second[kWeightTableScale - 1], 0.2, 1e-5);
     EXPECT_TRUE(std::is_sorted(second, second + kWeightTableScale, std::greater<float>()));
+
+    // Every entry exactly: evaluated in double from the single-precision
+    // a = 65535, b = a / 2 and slopes 1.1f and 2.4f, stored as float. Single
+    // precision arithmetic, or double slopes, change tens of thousands of them.
+    const float a = 65535.0f;
+    const float b = a / 2;
+    for (int i = 0; i < 2 * kWeightTableScale; ++i) {
+        const double falloff = double(a) / (double(b) + double(i)) - 1.0;
+        ASSERT_EQ(first[i], static_cast<float>(falloff * double(1.1f) + 1.0)) << i;
+        if (i < kWeightTableScale) {
+            ASSERT_EQ(second[i], static_cast<float>(falloff * double(2.4f) + 1.0)) << i;
+        }
+    }
 }
 
 TEST(ToneCurveMapping, MixesTheAdaptiveCurveWithTheInput)
@@ -88,6 +102,42 @@ TEST(ToneCurveMapping, MixesTheAdaptiveCurveWithTheInput)
         EXPECT_EQ(mapOne(state, 0, b, 0), 0);
         EXPECT_EQ(mapOne(state, 65535, b, 0), 65535);
         EXPECT_EQ(mapOne(state, 12345, b, 100), 12345);
+    }
+}
+
+// The mapping by its definition: i = trunc(65535.0 - B) in double, gamma the
+// even entry 2i of the table, x = V / 65535 in single precision, the power in
+// double, C = (trunc(p * 65535.0 * (100 - Contrast)) + V * Contrast) / 100.
+uint16_t literalCurve(uint16_t v, uint16_t b, const float* table, int contrast)
+{
+    const int i = static_cast<int>(65535.0 - static_cast<double>(b));
+    const float x = static_cast<float>(v) / 65535.0f;
+    const double p = std::pow(static_cast<double>(x), static_cast<double>(table[2 * i]));
+    const int curved = static_cast<int>(p * 65535.0 * static_cast<double>(100 - contrast));
+    return static_cast<uint16_t>((curved + static_cast<int>(v) * contrast) / 100);
+}
+
+// Every luma value against a few neighbourhoods, on both paths.
+TEST(ToneCurveMapping, MatchesItsDefinitionForEveryLumaValue)
+{
+    PipelineState state;
+    ASSERT_TRUE(state.allocatePlanes(1, 1));
+    ASSERT_TRUE(fillWeightTables(state));
+    const float* table = state.firstWeightTable();
+    Plane luma(65536);
+    for (int v = 0; v < 65536; ++v)
+        luma[v] = static_cast<uint16_t>(v);
+    for (bool simd : {false, true}) {
+        test::SimdSwitch path(simd);
+        for (uint16_t b : {uint16_t(0), uint16_t(1), uint16_t(21845), uint16_t(32768), uint16_t(65535)})
+            for (int contrast : {0, 50, 99}) {
+                const Plane blurred(65536, b);
+                Plane out(65536);
+                mapToneCurveRow(luma.data(), blurred.data(), out.data(), 65536, table, contrast);
+                for (int v = 0; v < 65536; ++v)
+                    ASSERT_EQ(out[v], literalCurve(static_cast<uint16_t>(v), b, table, contrast))
+                        << "v " << v << " b " << b << " contrast " << contrast << " simd " << simd;
+            }
     }
 }
 
