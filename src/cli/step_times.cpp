@@ -7,6 +7,10 @@
 
 namespace qv::cli {
 
+namespace {
+constexpr long kNameWidth = 36;
+}
+
 void StepTimes::observe(int code, Clock::time_point now)
 {
     if (code == current_)
@@ -36,9 +40,11 @@ std::string StepTimes::report() const
         const std::string name = stepName(step.code);
         if (name.empty())
             continue;
-        char line[160];
-        std::snprintf(line, sizeof line, "  %-36s %7.2f s\n", name.c_str(), step.seconds);
-        text += line;
+        // Padded by letters, not bytes, so that Polish names line up.
+        const auto letters = std::count_if(name.begin(), name.end(), [](char c) { return (c & 0xC0) != 0x80; });
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%7.2f s\n", step.seconds);
+        text += "  " + name + std::string(static_cast<std::size_t>(std::max<long>(1, kNameWidth - letters)), ' ') + seconds;
     }
     return text;
 }
