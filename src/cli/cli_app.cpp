@@ -163,7 +163,8 @@ private:
         std::size_t done = 0;
         for (std::size_t i = 0; i < count && !interruptRequested(); ++i) {
             const std::string& input = options_.inputs[i];
-            display_.setLabel("[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " + fileNameOf(input));
+            display_.setLabel(std::string("[").append(std::to_string(i + 1)).append("/").append(std::to_string(count))
+                                  .append("] ").append(fileNameOf(input)));
             const JobResult result = runJob(jobFor({input}, plan.outputs[i]));
             if (result.status == JobStatus::Done)
                 ++done;

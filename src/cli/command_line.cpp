@@ -73,8 +73,8 @@ const OptionSpec* findShort(char name)
 // "-q/--quality" or "--resize": how messages name an option.
 std::string optionName(const OptionSpec& spec)
 {
-    std::string name = "--" + std::string(spec.longName);
-    return spec.shortName ? "-" + std::string(1, spec.shortName) + "/" + name : name;
+    const std::string name = std::string("--").append(spec.longName);
+    return spec.shortName ? std::string{'-', spec.shortName, '/'}.append(name) : name;
 }
 
 std::string quoted(std::string_view text) { return "„" + std::string(text) + "”"; }

@@ -70,9 +70,9 @@ std::string versionText(std::string_view dotted)
     }
     std::string text = std::to_string(parts[0]) + "." + std::to_string(parts[1]);
     if (parts[2] != 0)
-        text += "." + std::to_string(parts[2]);
+        text.append(".").append(std::to_string(parts[2]));
     if (parts[3] != 0)
-        text += " (build " + std::to_string(parts[3]) + ")";
+        text.append(" (build ").append(std::to_string(parts[3])).append(")");
     return text;
 }
 

@@ -54,7 +54,7 @@ void ProgressDisplay::update(int code, int percent)
         if (code == lastCode_ && percent == lastPercent_)
             return;
         const int filled = percent * kBarWidth / 100;
-        const std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "]";
+        const std::string bar = std::string("[").append(filled, '#').append(kBarWidth - filled, '.').append("]");
         // Carriage return and erase-to-end-of-line redraw the bar in place.
         std::fprintf(out_, "\r%s%s %3d%%  %s\033[K", label_.empty() ? "" : (label_ + "  ").c_str(), bar.c_str(),
                      percent, line.c_str());
