@@ -1,12 +1,12 @@
 #include "cli/image_job.h"
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
 #include "cli/step_times.h"
+#include "engine/background_thread.h"
 #include "engine/processing_context.h"
 #include "engine/processing_thread.h"
 #include "engine/status_codes.h"
@@ -77,15 +77,11 @@ bool process(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& disp
 bool save(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options, ProgressDisplay& display,
           StepTimes* times)
 {
-    std::atomic<bool> ended{false};
-    int exitCode = 0;
-    std::thread saver([&] {
-        exitCode = runSaveThread(ctx, options);
-        ended.store(true, std::memory_order_release);
-    });
-    watch([&] { return !ended.load(std::memory_order_acquire); }, ctx, state, display, times);
-    saver.join();
-    return exitCode == 1;
+    BackgroundThread saver;
+    if (!saver.start(state, [&] { return runSaveThread(ctx, options); }))
+        return false;
+    watch([&] { return saver.running(); }, ctx, state, display, times);
+    return saver.collect().value_or(0) == 1;
 }
 
 // The save request with the size the result is scaled down to, if any.
