@@ -19,7 +19,8 @@ void installInterruptHandler()
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // A second Ctrl+C ends the tool at once, for when a step does not stop.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
 }
 

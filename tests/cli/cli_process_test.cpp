@@ -116,10 +116,11 @@ bool pipelineComplete()
 
 class CliProcess : public ::testing::Test {
 protected:
-    test::ProcessResult cli(std::vector<std::string> args, std::string interruptOn = {})
+    test::ProcessResult cli(std::vector<std::string> args, std::string interruptOn = {}, bool terminal = false)
     {
         test::ProcessRun run;
         run.args = std::move(args);
+        run.stderrIsTerminal = terminal;
         run.env = {{"HOME", home.path().string()},
                    {"XDG_CONFIG_HOME", (home.path() / ".config").string()},
                    {"QT_QPA_PLATFORM", "offscreen"}};
@@ -194,6 +195,24 @@ TEST_F(CliProcess, BrokenFilesFailWithTheProgramsTextAndKeepAnExistingOutput)
         EXPECT_EQ(readAll(target), "an earlier result");
         EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"keep.jpg"});
     }
+}
+
+TEST_F(CliProcess, ATerminalSeesABarRedrawnInPlaceAPipePlainLines)
+{
+    const std::string broken = test::testDataPath("bad_text_renamed.png");
+    const test::ProcessResult terminal = cli({broken, "-o", out("x.jpg")}, {}, /*terminal=*/true);
+    EXPECT_EQ(terminal.exitCode, 1);
+    // How far the load got before the first look is the thread's business.
+    EXPECT_EQ(terminal.err.rfind("\r[", 0), 0u) << terminal.err;
+    EXPECT_NE(terminal.err.find("%  Wczytywanie obrazu ("), std::string::npos) << terminal.err;
+    EXPECT_NE(terminal.err.find("%)\033[K"), std::string::npos) << terminal.err;
+    // The bar is wiped before the error line.
+    EXPECT_NE(terminal.err.find("\r\033[Kquorvelin-cli: Błąd wczytywania"), std::string::npos) << terminal.err;
+
+    const test::ProcessResult pipe = cli({broken, "-o", out("x.jpg")});
+    EXPECT_EQ(pipe.err.rfind("Wczytywanie obrazu (", 0), 0u) << pipe.err;
+    EXPECT_NE(pipe.err.find("%)\nquorvelin-cli: Błąd wczytywania"), std::string::npos) << pipe.err;
+    EXPECT_EQ(pipe.err.find('\r'), std::string::npos) << pipe.err;
 }
 
 TEST_F(CliProcess, AnUnreadableSettingsFileFailsBeforeLoading)

@@ -1,5 +1,6 @@
 #include "support/process_runner.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 extern char** environ;
@@ -37,7 +39,8 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts)
     return pointers;
 }
 
-// Reads what is there; false at the end of the stream.
+// Reads what is there; false at the end of the stream (a terminal whose
+// other side is closed answers with an error).
 bool drain(int fd, std::string& into)
 {
     char buffer[4096];
@@ -55,6 +58,17 @@ ProcessResult runProcess(const std::string& program, const ProcessRun& run)
     int outPipe[2], errPipe[2];
     if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0)
         return result;
+
+    // A terminal for standard error: the parent reads its master side as it
+    // would read a pipe.
+    if (run.stderrIsTerminal) {
+        ::close(errPipe[0]);
+        ::close(errPipe[1]);
+        errPipe[0] = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (errPipe[0] < 0 || ::grantpt(errPipe[0]) != 0 || ::unlockpt(errPipe[0]) != 0)
+            return result;
+        errPipe[1] = ::open(::ptsname(errPipe[0]), O_RDWR | O_NOCTTY);
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -12,6 +12,7 @@ struct ProcessRun {
     // When not empty: SIGINT is sent once standard error contains this text.
     std::string interruptOn;
     int timeoutSeconds = 300;                   // then the process is killed
+    bool stderrIsTerminal = false;              // standard error goes to a pseudo-terminal
 };
 
 struct ProcessResult {
