@@ -11,7 +11,8 @@ BatchPlan planBatchOutputs(const std::vector<std::string>& inputs, const std::st
     namespace fs = std::filesystem;
     BatchPlan plan;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
-        const std::string output = (fs::path(folder) / fs::path(inputs[i]).stem()).string() + extensionFor(type);
+        const fs::path name = fs::path(inputs[i]).stem();
+        const std::string output = (fs::path(folder) / name).string() + extensionFor(type);
         for (std::size_t j = 0; j < i; ++j) {
             if (plan.outputs[j] == output) {
                 plan.error = "pliki „" + inputs[j] + "” i „" + inputs[i] + "” dałyby ten sam plik wynikowy „" +

@@ -137,8 +137,9 @@ private:
         const ImageJob job = jobFor(options_.inputs, options_.output);
         if (!saveSettings(job.tone))
             return ExitCode::Failed;
+        // A Ctrl+C that comes once the file is written has nothing left to stop.
         const JobResult result = runJob(job);
-        if (result.status == JobStatus::Interrupted || interruptRequested())
+        if (result.status == JobStatus::Interrupted)
             return interrupted();
         return result.status == JobStatus::Done ? ExitCode::Done : ExitCode::Failed;
     }

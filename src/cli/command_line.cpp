@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <string_view>
 
@@ -89,21 +90,11 @@ std::optional<int> parseInt(std::string_view text)
     return value;
 }
 
-// A whole number within [min, max], or the message that says the range.
-std::string parseRanged(std::string_view text, int min, int max, const std::string& what, int& out)
-{
-    const std::optional<int> value = parseInt(text);
-    if (!value || *value < min || *value > max)
-        return what + " musi być liczbą od " + std::to_string(min) + " do " + std::to_string(max) + " (podano " +
-               quoted(text) + ")";
-    out = *value;
-    return {};
-}
-
 std::string lowerAscii(std::string_view text)
 {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -154,13 +145,25 @@ private:
             result_.error = std::move(message);
     }
 
+    // A whole number within [min, max]; otherwise the failure says the range.
+    std::optional<int> ranged(std::string_view text, int min, int max, const std::string& what)
+    {
+        const std::optional<int> value = parseInt(text);
+        if (value && *value >= min && *value <= max)
+            return value;
+        fail(what + " musi być liczbą od " + std::to_string(min) + " do " + std::to_string(max) + " (podano " +
+             quoted(text) + ")");
+        return std::nullopt;
+    }
+
     void readOption(const std::string& arg)
     {
         const OptionSpec* spec = nullptr;
         std::optional<std::string> attached;
         if (arg.starts_with("--")) {
             const std::size_t equals = arg.find('=');
-            spec = findLong(std::string_view(arg).substr(2, equals == std::string::npos ? std::string::npos : equals - 2));
+            const std::size_t nameEnd = equals == std::string::npos ? arg.size() : equals;
+            spec = findLong(std::string_view(arg).substr(2, nameEnd - 2));
             if (equals != std::string::npos)
                 attached = arg.substr(equals + 1);
         } else {
@@ -190,12 +193,7 @@ private:
         switch (spec.id) {
         case Opt::Output: o.output = value; break;
         case Opt::Type: readType(name, value); break;
-        case Opt::Quality: {
-            int quality = 0;
-            fail(parseRanged(value, 0, 100, name + ": jakość JPEG", quality));
-            o.jpegQuality = quality;
-            break;
-        }
+        case Opt::Quality: o.jpegQuality = ranged(value, 0, 100, name + ": jakość JPEG"); break;
         case Opt::Resize: readResize(name, value); break;
         case Opt::Preset:
             o.tone.preset = findPreset(value);
@@ -214,12 +212,7 @@ private:
         case Opt::NoCompanion: o.tone.companion = false; break;
         case Opt::Factory: o.tone.factory = true; break;
         case Opt::SaveSettings: o.saveSettingsPath = value; break;
-        case Opt::Threads: {
-            int threads = 0;
-            fail(parseRanged(value, 1, kMaxWorkers, name + ": liczba wątków", threads));
-            o.threads = threads;
-            break;
-        }
+        case Opt::Threads: o.threads = ranged(value, 1, kMaxWorkers, name + ": liczba wątków"); break;
         case Opt::Each: o.each = true; break;
         case Opt::Dir: o.outputDir = value; break;
         case Opt::Quiet: o.quiet = true; break;
@@ -254,8 +247,9 @@ private:
     void readResize(const std::string& name, const std::string& value)
     {
         const std::size_t x = lowerAscii(value).find('x');
-        const std::optional<int> w = x == std::string::npos ? std::nullopt : parseInt(std::string_view(value).substr(0, x));
-        const std::optional<int> h = x == std::string::npos ? std::nullopt : parseInt(std::string_view(value).substr(x + 1));
+        const std::string_view text(value);
+        const std::optional<int> w = x == std::string::npos ? std::nullopt : parseInt(text.substr(0, x));
+        const std::optional<int> h = x == std::string::npos ? std::nullopt : parseInt(text.substr(x + 1));
         if (!w || !h || *w < 1 || *h < 1 || *w > kMaxBoxSide || *h > kMaxBoxSide)
             return fail(name + ": oczekiwano SZEROKOŚĆxWYSOKOŚĆ, każda od 1 do " + std::to_string(kMaxBoxSide) +
                         ", np. 1920x1080 (podano " + quoted(value) + ")");
@@ -271,12 +265,9 @@ private:
         const ToneField* field = fieldNamed(fieldName);
         if (!field)
             return fail(name + ": nieznane pole " + quoted(fieldName) + "; pola: " + fieldNamesText());
-        int number = 0;
-        if (std::string error = parseRanged(std::string_view(value).substr(equals + 1), field->min, field->max,
-                                            name + ": " + field->name, number);
-            !error.empty())
-            return fail(error);
-        result_.options.tone.assignments.push_back({field, static_cast<uint16_t>(number)});
+        if (const std::optional<int> number =
+                ranged(std::string_view(value).substr(equals + 1), field->min, field->max, name + ": " + field->name))
+            result_.options.tone.assignments.push_back({field, static_cast<uint16_t>(*number)});
     }
 
     // The inputs and the outputs must fit together; the output type is

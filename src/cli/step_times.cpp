@@ -41,10 +41,11 @@ std::string StepTimes::report() const
         if (name.empty())
             continue;
         // Padded by letters, not bytes, so that Polish names line up.
-        const auto letters = std::count_if(name.begin(), name.end(), [](char c) { return (c & 0xC0) != 0x80; });
+        const long letters = std::count_if(name.begin(), name.end(), [](char c) { return (c & 0xC0) != 0x80; });
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%7.2f s\n", step.seconds);
-        text += "  " + name + std::string(static_cast<std::size_t>(std::max<long>(1, kNameWidth - letters)), ' ') + seconds;
+        text.append("  ").append(name).append(static_cast<std::size_t>(std::max(1L, kNameWidth - letters)), ' ');
+        text += seconds;
     }
     return text;
 }

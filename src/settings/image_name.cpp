@@ -42,8 +42,9 @@ std::size_t commonPrefixLength(const std::vector<std::string>& names)
 {
     std::size_t length = names.front().size();
     for (const std::string& name : names) {
-        const auto mismatch = std::mismatch(names.front().begin(), names.front().begin() + length, name.begin(), name.end());
-        length = static_cast<std::size_t>(mismatch.first - names.front().begin());
+        const std::string& first = names.front();
+        const auto mismatch = std::mismatch(first.begin(), first.begin() + length, name.begin(), name.end());
+        length = static_cast<std::size_t>(mismatch.first - first.begin());
     }
     while (length > 0 && length < names.front().size() && isContinuationByte(names.front()[length]))
         --length;

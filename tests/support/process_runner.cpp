@@ -113,7 +113,8 @@ ProcessResult runProcess(const std::string& program, const ProcessRun& run)
                 --open;
             }
         }
-        if (!run.interruptOn.empty() && !result.interruptSent && result.err.find(run.interruptOn) != std::string::npos) {
+        const bool interruptDue = !run.interruptOn.empty() && result.err.find(run.interruptOn) != std::string::npos;
+        if (interruptDue && !result.interruptSent) {
             ::kill(pid, SIGINT);
             result.interruptSent = true;
         }
