@@ -1,0 +1,74 @@
+// The command-line tool on a 24-megapixel photo: full size, default
+// settings, JPEG out, as a user runs it. Each iteration is one process; the
+// peak memory of the processes is reported per pixel.
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <QString>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+// A 6000 x 4000 JPEG made once from a test photo scaled up.
+const std::string& bigJpeg()
+{
+    static const std::string path = [] {
+        const std::string out = "/tmp/quorvelin_cli_bench_24mp.jpg";
+        const QImage photo(QString(QV_TESTDATA_DIR) + "/photo_people_bar_portrait.jpg");
+        photo.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .save(QString::fromStdString(out), "JPEG", 90);
+        return out;
+    }();
+    return path;
+}
+
+// Runs the tool with its output streams closed; its exit code, or -1.
+int runTool(std::vector<std::string> args)
+{
+    args.insert(args.begin(), QV_CLI_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+void BM_CliFullSizeJpeg(benchmark::State& state)
+{
+    const std::string& input = bigJpeg();
+    // A home of its own, so that no stored settings of the user take part.
+    ::setenv("HOME", "/tmp/quorvelin_cli_bench_home", 1);
+    ::setenv("XDG_CONFIG_HOME", "/tmp/quorvelin_cli_bench_home/.config", 1);
+    for (auto _ : state)
+        if (runTool({input, "-o", "/tmp/quorvelin_cli_bench_out.jpg", "--quiet"}) != 0)
+            state.SkipWithError("the tool failed");
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    state.counters["peak_bytes_per_pixel"] = usage.ru_maxrss * 1024.0 / (double(kWidth) * kHeight);
+}
+BENCHMARK(BM_CliFullSizeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+
+}  // namespace

@@ -1,0 +1,219 @@
+#include "cli/cli_app.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/settings_store.h"
+#include "cli/batch_plan.h"
+#include "cli/command_line.h"
+#include "cli/help_text.h"
+#include "cli/image_job.h"
+#include "cli/interrupt.h"
+#include "cli/progress_display.h"
+#include "cli/step_times.h"
+#include "engine/processing_context.h"
+#include "settings/app_config.h"
+#include "settings/image_name.h"
+#include "settings/tone_file.h"
+
+namespace qv::cli {
+
+namespace {
+
+constexpr const char* kToolName = "quorvelin-cli";
+constexpr const char* kInterruptedText = "Przerwane";
+
+void printError(const std::string& line) { std::fprintf(stderr, "%s: %s\n", kToolName, line.c_str()); }
+
+ProgressDisplay::Style displayStyle(const CliOptions& options)
+{
+    if (options.quiet)
+        return ProgressDisplay::Style::Silent;
+    return ::isatty(STDERR_FILENO) ? ProgressDisplay::Style::Bar : ProgressDisplay::Style::Lines;
+}
+
+std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+// One run of the tool over the checked options.
+class ToolRun {
+public:
+    explicit ToolRun(const CliOptions& options) : options_(options), display_(displayStyle(options), stderr) {}
+
+    int run()
+    {
+        installInterruptHandler();
+        const ToneAssembly shared = sharedToneSettings(options_.tone, store_);
+        if (!shared.ok())
+            return fail(shared.error);
+        shared_ = shared.settings;
+        configureContext();
+
+        if (options_.inputs.empty())
+            return saveSettings(settingsWithoutCompanion(options_.tone, shared_)) ? ExitCode::Done : ExitCode::Failed;
+        return options_.each ? runBatch() : runSingle();
+    }
+
+private:
+    int fail(const std::string& line)
+    {
+        display_.clear();
+        printError(line);
+        return ExitCode::Failed;
+    }
+
+    int interrupted()
+    {
+        display_.clear();
+        printError(kInterruptedText);
+        return ExitCode::Interrupted;
+    }
+
+    // The program's options from the user's store, with the command line's
+    // choices over them. The working image is full size unless asked.
+    void configureContext()
+    {
+        AppConfig& config = ctx_.config;
+        config = readAppConfig(store_);
+        config.previewMode = options_.previewMode.value_or(0);
+        config.rawNoiseReduction = options_.rawNoiseReduction.value_or(config.rawNoiseReduction);
+        config.rawAutoWhiteBalance = options_.rawAutoWhiteBalance.value_or(config.rawAutoWhiteBalance);
+        config.lightRecovery = options_.lightRecovery.value_or(config.lightRecovery);
+        if (options_.threads)
+            ctx_.workerCount = *options_.threads;
+    }
+
+    bool saveSettings(const ToneSettings& settings)
+    {
+        if (options_.saveSettingsPath.empty())
+            return true;
+        const ToneFileResult result = saveToneFile(settings, options_.saveSettingsPath);
+        if (!result.ok()) {
+            fail("Błąd zapisu „" + options_.saveSettingsPath + "”: " + result.systemMessage);
+            return false;
+        }
+        return true;
+    }
+
+    ImageJob jobFor(const std::vector<std::string>& inputs, const std::string& output)
+    {
+        std::string companion;
+        ImageJob job;
+        job.inputs = inputs;
+        job.tone = settingsForImage(options_.tone, shared_, imagePathOf(inputs), &companion);
+        job.save.path = output;
+        job.save.type = options_.type;
+        job.save.jpegQuality = options_.jpegQuality.value_or(ctx_.config.jpegQuality);
+        job.resizeBox = options_.resizeBox;
+        if (!companion.empty())
+            display_.note("Ustawienia z pliku „" + companion + "”");
+        return job;
+    }
+
+    // Runs one job and tells the user how it went.
+    JobResult runJob(const ImageJob& job)
+    {
+        StepTimes times;
+        const JobResult result = runImageJob(ctx_, state_, job, display_, &times);
+        times.stop();
+        state_.reset();
+        display_.clear();
+        if (result.status == JobStatus::Done) {
+            display_.note("Zapisano „" + job.save.path + "” (" + std::to_string(result.saved.width) + " x " +
+                          std::to_string(result.saved.height) + ")");
+        } else if (result.status != JobStatus::Interrupted) {
+            printError(result.message);
+        }
+        if (options_.timings && !display_.silent())
+            std::fputs(times.report().c_str(), stderr);
+        return result;
+    }
+
+    int runSingle()
+    {
+        const ImageJob job = jobFor(options_.inputs, options_.output);
+        if (!saveSettings(job.tone))
+            return ExitCode::Failed;
+        // A Ctrl+C that comes once the file is written has nothing left to stop.
+        const JobResult result = runJob(job);
+        if (result.status == JobStatus::Interrupted)
+            return interrupted();
+        return result.status == JobStatus::Done ? ExitCode::Done : ExitCode::Failed;
+    }
+
+    int runBatch()
+    {
+        const BatchPlan plan = planBatchOutputs(options_.inputs, options_.outputDir, options_.type);
+        if (!plan.ok()) {
+            printError(plan.error);
+            return ExitCode::Usage;
+        }
+        std::error_code error;
+        std::filesystem::create_directories(options_.outputDir, error);
+        if (!std::filesystem::is_directory(options_.outputDir))
+            return fail("Nie można utworzyć folderu „" + options_.outputDir + "”" +
+                        (error ? ": " + error.message() : std::string()));
+        if (!saveSettings(settingsWithoutCompanion(options_.tone, shared_)))
+            return ExitCode::Failed;
+
+        const std::size_t count = options_.inputs.size();
+        std::vector<std::string> failures;
+        std::size_t done = 0;
+        for (std::size_t i = 0; i < count && !interruptRequested(); ++i) {
+            const std::string& input = options_.inputs[i];
+            display_.setLabel(std::string("[").append(std::to_string(i + 1)).append("/").append(std::to_string(count))
+                                  .append("] ").append(fileNameOf(input)));
+            const JobResult result = runJob(jobFor({input}, plan.outputs[i]));
+            if (result.status == JobStatus::Done)
+                ++done;
+            else if (result.status != JobStatus::Interrupted)
+                failures.push_back(input);
+        }
+        display_.setLabel({});
+        summarise(done, failures);
+        if (interruptRequested())
+            return interrupted();
+        return failures.empty() ? ExitCode::Done : ExitCode::Failed;
+    }
+
+    void summarise(std::size_t done, const std::vector<std::string>& failures)
+    {
+        std::string line = "Gotowe: " + std::to_string(done) + " z " + std::to_string(options_.inputs.size()) +
+                           " plików";
+        if (!failures.empty()) {
+            line += "; nieudane (" + std::to_string(failures.size()) + "):";
+            for (const std::string& path : failures)
+                line += " „" + path + "”";
+        }
+        display_.note(line);
+    }
+
+    const CliOptions& options_;
+    ProgressDisplay display_;
+    QSettingsStore store_;
+    ToneSettings shared_;
+    ProcessingContext ctx_;
+    PipelineState state_;
+};
+
+}  // namespace
+
+int runTool(int argc, char** argv)
+{
+    const ParseResult parsed = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.ok()) {
+        printError(parsed.error);
+        return ExitCode::Usage;
+    }
+    switch (parsed.action) {
+    case CliAction::Help: std::fputs(helpText().c_str(), stdout); return ExitCode::Done;
+    case CliAction::Version: std::printf("%s\n", versionLine().c_str()); return ExitCode::Done;
+    case CliAction::Run: break;
+    }
+    return ToolRun(parsed.options).run();
+}
+
+}  // namespace qv::cli

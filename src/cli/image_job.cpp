@@ -1,0 +1,133 @@
+#include "cli/image_job.h"
+
+#include <chrono>
+#include <thread>
+
+#include "cli/interrupt.h"
+#include "cli/progress_display.h"
+#include "cli/step_times.h"
+#include "engine/background_thread.h"
+#include "engine/processing_context.h"
+#include "engine/processing_thread.h"
+#include "engine/status_codes.h"
+#include "imageio/load_thread.h"
+#include "imageio/save_image.h"
+
+namespace qv::cli {
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(40);
+
+// Polls a running worker as the program's window does: shows its status and
+// percentage, and turns a Ctrl+C into the abort flag (again on every poll,
+// since a worker clears the flag when it starts).
+template <class Running>
+void watch(const Running& running, ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display,
+           StepTimes* times)
+{
+    for (;;) {
+        if (interruptRequested())
+            state.abort.store(true, std::memory_order_relaxed);
+        const int code = ctx.statusCode.load(std::memory_order_relaxed);
+        display.update(code, ctx.percent.load(std::memory_order_relaxed));
+        if (times)
+            times->observe(code);
+        if (!running())
+            break;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
+std::string quotedList(const std::vector<std::string>& paths)
+{
+    std::string text;
+    for (const std::string& path : paths)
+        text += (text.empty() ? "„" : ", „") + path + "”";
+    return text;
+}
+
+std::string withReason(std::string line, const std::string& reason)
+{
+    return reason.empty() ? line : line + ": " + reason;
+}
+
+JobResult failed(JobStatus status, std::string message) { return {status, std::move(message), {}}; }
+
+int load(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
+{
+    LoadThread loader;
+    if (!loader.start(ctx))
+        return -1;
+    watch([&] { return loader.running(); }, ctx, state, display, times);
+    return loader.collect().value_or(-1);
+}
+
+bool process(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
+{
+    ProcessingThread processor;
+    if (!processor.start(ctx, DirtyBits::NewImage, /*forced=*/true))
+        return false;
+    watch([&] { return processor.running(); }, ctx, state, display, times);
+    // A run that went through to the end publishes its end code last.
+    return processor.collect().value_or(0) == 1 &&
+           ctx.statusCode.load(std::memory_order_relaxed) == StatusCode::RunEnded;
+}
+
+bool save(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options, ProgressDisplay& display,
+          StepTimes* times)
+{
+    BackgroundThread saver;
+    if (!saver.start(state, [&] { return runSaveThread(ctx, options); }))
+        return false;
+    watch([&] { return saver.running(); }, ctx, state, display, times);
+    return saver.collect().value_or(0) == 1;
+}
+
+// The save request with the size the result is scaled down to, if any.
+SaveOptions saveOptionsFor(const ImageJob& job, const Bitmap& output)
+{
+    SaveOptions options = job.save;
+    options.resize = false;
+    if (job.resizeBox) {
+        const ImageSize fitted = fitToBox(output.width(), output.height(), job.resizeBox->width, job.resizeBox->height);
+        options.resize = fitted != ImageSize{output.width(), output.height()};
+        options.width = fitted.width;
+        options.height = fitted.height;
+    }
+    return options;
+}
+
+}  // namespace
+
+JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
+                      StepTimes* times)
+{
+    ctx.pipeline = &state;
+    ctx.fileList = job.inputs;
+    const int loaded = load(ctx, state, display, times);
+    if (interruptRequested())
+        return failed(JobStatus::Interrupted, {});
+    if (loaded != 1)
+        return failed(JobStatus::LoadFailed, withReason("Błąd wczytywania " + quotedList(job.inputs), ctx.errorText));
+
+    ctx.current = job.tone;
+    ctx.dirtyMask = 0;
+    const bool processed = process(ctx, state, display, times);
+    if (interruptRequested())
+        return failed(JobStatus::Interrupted, {});
+    if (!processed)
+        return failed(JobStatus::ProcessingFailed, "Błąd przetwarzania " + quotedList(job.inputs));
+
+    const SaveOptions options = saveOptionsFor(job, *state.output);
+    if (!save(ctx, state, options, display, times)) {
+        if (interruptRequested())
+            return failed(JobStatus::Interrupted, {});
+        return failed(JobStatus::SaveFailed, withReason("Błąd zapisu „" + options.path + "”", ctx.errorText));
+    }
+    const ImageSize written = options.resize ? ImageSize{options.width, options.height}
+                                             : ImageSize{state.output->width(), state.output->height()};
+    return {JobStatus::Done, {}, written};
+}
+
+}  // namespace qv::cli
