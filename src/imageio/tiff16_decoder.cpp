@@ -48,23 +48,26 @@ struct Layout {
     int64_t samplesPerScanline() const { return int64_t(width) * (separatePlanes ? 1 : samplesPerPixel); }
 };
 
-// Reads the tags that decide whether the file is ours. Samples per pixel and
-// planar configuration take the TIFF default (1, interleaved) when the file
-// leaves them out, as many grey TIFFs do.
+// Reads the tags that decide whether the file is ours. Samples per pixel,
+// planar configuration and sample format take the TIFF default (1,
+// interleaved, unsigned) when the file leaves them out, as many grey TIFFs do.
 bool readLayout(TIFF* tiff, Layout& layout)
 {
-    uint16_t photometric = 0, bitsPerSample = 0, samplesPerPixel = 0, planarConfig = 0;
+    uint16_t photometric = 0, bitsPerSample = 0, samplesPerPixel = 0, planarConfig = 0, sampleFormat = 0;
     uint32_t width = 0, height = 0;
     TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
     TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planarConfig);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
 
     if (photometric != PHOTOMETRIC_MINISBLACK && photometric != PHOTOMETRIC_RGB)
         return false;
-    if (bitsPerSample != 16)
+    // Signed or floating-point samples read as unsigned integers would make
+    // a wrong picture: such files are left to the other decoders.
+    if (bitsPerSample != 16 || sampleFormat != SAMPLEFORMAT_UINT)
         return false;
     const bool interleaved = planarConfig == PLANARCONFIG_CONTIG && (samplesPerPixel == 1 || samplesPerPixel == 3);
     const bool planes = planarConfig == PLANARCONFIG_SEPARATE && samplesPerPixel == 3;

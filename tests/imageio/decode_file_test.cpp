@@ -179,6 +179,28 @@ TEST(Tiff16, ChannelsLandInBlueGreenRedOrderWhateverTheStripLayout)
     }
 }
 
+TEST(Tiff16, OnlyUnsignedSamplesAreReadAs16Bits)
+{
+    // Half-precision floats of 0.5 (0x3800 plus a little) must not come out
+    // as the integer 0x38xx: the reader leaves such files to the codec.
+    test::TempDir dir;
+    const auto halfish = [](int x, int, int c) { return static_cast<uint16_t>(0x3800 + (x % 4) * 4 + c); };
+    ASSERT_TRUE(test::writeTiff(dir.file("float.tif"), {.width = 32, .height = 20, .sampleFormat = 3}, halfish));
+    ASSERT_TRUE(test::writeTiff(dir.file("signed.tif"), {.width = 32, .height = 20, .sampleFormat = 2}, halfish));
+    ASSERT_TRUE(test::writeTiff(dir.file("unsigned.tif"), {.width = 32, .height = 20, .sampleFormat = 1}, halfish));
+
+    Load floats(dir.file("float.tif"));
+    ASSERT_TRUE(floats.ok) << floats.ctx.errorText;
+    EXPECT_EQ(floats.ctx.bitDepth, 24);
+    EXPECT_EQ(floats.pair.image8->row(7)[3 * 5], 128);
+    EXPECT_NE(Load(dir.file("signed.tif")).ctx.bitDepth, 48);
+
+    Load plain(dir.file("unsigned.tif"));
+    ASSERT_TRUE(plain.ok);
+    EXPECT_EQ(plain.ctx.bitDepth, 48);
+    EXPECT_EQ(plain.pair.image16->row16(7)[3 * 5], 0x3800 + 4 + 2);
+}
+
 TEST(Tiff16, DamagedOrUnreadableFilesFailWithTheLoadErrorText)
 {
     test::TempDir dir;
