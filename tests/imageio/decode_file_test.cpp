@@ -179,6 +179,35 @@ TEST(Tiff16, ChannelsLandInBlueGreenRedOrderWhateverTheStripLayout)
     }
 }
 
+// The toolkit's 8-bit TIFF reader turns pictures as their Orientation tag
+// says; the 16-bit reader must show the same picture the same way up.
+TEST(Tiff16, PicturesAreTurnedAsTheirOrientationSaysLikeThe8BitTwin)
+{
+    test::TempDir dir;
+    const auto twin8 = [](int x, int y, int c) { return static_cast<uint16_t>(colourSample(x, y, c) >> 8); };
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        for (const test::TiffLayout layout : {test::TiffLayout{.width = 37, .height = 23},
+                                              test::TiffLayout{.width = 37, .height = 23, .separatePlanes = true},
+                                              test::TiffLayout{.width = 37, .height = 23, .samples = 1}}) {
+            test::TiffLayout turned = layout;
+            turned.orientation = orientation;
+            ASSERT_TRUE(test::writeTiff(dir.file("wide.tif"), turned, colourSample));
+            turned.bitsPerSample = 8;
+            turned.separatePlanes = false;
+            ASSERT_TRUE(test::writeTiff(dir.file("narrow.tif"), turned, twin8));
+            Load wide(dir.file("wide.tif")), narrow(dir.file("narrow.tif"));
+            ASSERT_TRUE(wide.ok && narrow.ok) << orientation;
+            EXPECT_EQ(wide.ctx.bitDepth, 48);
+            EXPECT_EQ(narrow.ctx.bitDepth, 24);
+            EXPECT_EQ(wide.ctx.decodedWidth, orientation >= 5 ? 23 : 37) << orientation;
+            EXPECT_TRUE(test::pairIsConsistent(wide.pair, 48)) << orientation;
+            EXPECT_TRUE(test::samePixels(*wide.pair.image8, *narrow.pair.image8))
+                << "orientation " << orientation << " samples " << layout.samples << " planes "
+                << layout.separatePlanes;
+        }
+    }
+}
+
 TEST(Tiff16, OnlyUnsignedSamplesAreReadAs16Bits)
 {
     // Half-precision floats of 0.5 (0x3800 plus a little) must not come out
