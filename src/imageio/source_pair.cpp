@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <type_traits>
 
 #include "engine/processing_context.h"
 
@@ -50,33 +51,66 @@ DecodeResult DecodeJob::finish(SourcePair& pair, int bitDepth) const
 
 namespace {
 
-template <class Sample>
-void storeChannelOf(SourcePair& pair, int y, int channel, const Sample* samples, int step)
+// Copies `length` samples to the elements at16, at8, ... of the two
+// bitmaps, `step16` and `step8` elements apart. The steps of a plain row are
+// compile-time constants, so that its loop is as tight as can be.
+template <class Sample, class Step>
+void copyRun(uint16_t* bits16, uint8_t* bits8, std::ptrdiff_t at16, std::ptrdiff_t at8, Step step16, Step step8,
+             const Sample* samples, int step, int length)
 {
-    uint16_t* out16 = pair.image16->row16(y) + channel;
-    uint8_t* out8 = pair.image8->row(y) + channel;
-    const int width = pair.image16->width();
-    for (int x = 0; x < width; ++x, samples += step, out16 += 3, out8 += 3) {
+    // The offsets may step outside the bitmaps only after the last pixel,
+    // where no pointer is formed from them.
+    for (int i = 0; i < length; ++i, samples += step, at16 += step16, at8 += step8) {
         if constexpr (sizeof(Sample) == 2) {
-            *out16 = *samples;
-            *out8 = static_cast<uint8_t>(*samples >> 8);
+            bits16[at16] = *samples;
+            bits8[at8] = static_cast<uint8_t>(*samples >> 8);
         } else {
-            *out16 = static_cast<uint16_t>(*samples << 8);
-            *out8 = *samples;
+            bits16[at16] = static_cast<uint16_t>(*samples << 8);
+            bits8[at8] = *samples;
         }
     }
 }
 
+template <class Sample>
+void storeChannelOf(SourcePair& pair, const PixelRun& run, int channel, const Sample* samples, int step)
+{
+    uint16_t* bits16 = pair.image16->row16(0);
+    uint8_t* bits8 = pair.image8->row(0);
+    const std::ptrdiff_t stride16 = pair.image16->stride() / 2;
+    const std::ptrdiff_t stride8 = pair.image8->stride();
+    const std::ptrdiff_t at16 = run.y * stride16 + 3 * run.x + channel;
+    const std::ptrdiff_t at8 = run.y * stride8 + 3 * run.x + channel;
+    if (run.dx == 1 && run.dy == 0) {
+        using Three = std::integral_constant<std::ptrdiff_t, 3>;
+        copyRun(bits16, bits8, at16, at8, Three{}, Three{}, samples, step, run.length);
+    } else {
+        copyRun(bits16, bits8, at16, at8, run.dy * stride16 + 3 * run.dx, run.dy * stride8 + 3 * run.dx, samples,
+                step, run.length);
+    }
+}
+
+PixelRun rowOf(const SourcePair& pair, int y) { return {0, y, 1, 0, pair.image16->width()}; }
+
 }  // namespace
+
+void storeChannel(SourcePair& pair, const PixelRun& run, int channel, const uint16_t* samples, int step)
+{
+    storeChannelOf(pair, run, channel, samples, step);
+}
+
+void storeChannel(SourcePair& pair, const PixelRun& run, int channel, const uint8_t* samples, int step)
+{
+    storeChannelOf(pair, run, channel, samples, step);
+}
 
 void storeChannel(SourcePair& pair, int y, int channel, const uint16_t* samples, int step)
 {
-    storeChannelOf(pair, y, channel, samples, step);
+    storeChannelOf(pair, rowOf(pair, y), channel, samples, step);
 }
 
 void storeChannel(SourcePair& pair, int y, int channel, const uint8_t* samples, int step)
 {
-    storeChannelOf(pair, y, channel, samples, step);
+    storeChannelOf(pair, rowOf(pair, y), channel, samples, step);
 }
 
 }  // namespace qv

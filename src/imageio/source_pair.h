@@ -80,9 +80,24 @@ struct DecodeJob {
     DecodeResult finish(SourcePair& pair, int bitDepth) const;
 };
 
-// Stores one channel of row y of both bitmaps from every `step`-th sample:
+// The pixels of both bitmaps that one line of a file fills: the first at
+// (x, y), each next one (dx, dy) further on, `length` in all. A line stored
+// upright is a row; a turned one runs along a column or backwards.
+struct PixelRun {
+    int x = 0;
+    int y = 0;
+    int dx = 1;
+    int dy = 0;
+    int length = 0;
+};
+
+// Stores one channel of a run of both bitmaps from every `step`-th sample:
 // 16-bit samples give their value and its high byte, 8-bit samples their
 // value shifted left by 8 and the value itself. channel 0 is blue, 2 red.
+// The run must lie inside the bitmaps.
+void storeChannel(SourcePair& pair, const PixelRun& run, int channel, const uint16_t* samples, int step);
+void storeChannel(SourcePair& pair, const PixelRun& run, int channel, const uint8_t* samples, int step);
+// The same for the whole row y.
 void storeChannel(SourcePair& pair, int y, int channel, const uint16_t* samples, int step);
 void storeChannel(SourcePair& pair, int y, int channel, const uint8_t* samples, int step);
 

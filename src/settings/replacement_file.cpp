@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -12,12 +13,19 @@ namespace qv {
 
 namespace {
 
+// Longest name of one folder entry, in bytes, on the usual file systems.
+constexpr std::size_t kMaxNameBytes = 255;
+
 // A name beside the target that no other write (of this or another process)
-// uses at the same time; creation with O_EXCL settles any clash.
+// uses at the same time; creation with O_EXCL settles any clash. The
+// target's name is cut where the suffix would make the name too long.
 std::string temporaryNameFor(const std::string& target)
 {
     static std::atomic<unsigned> counter{0};
-    return target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    const std::string suffix = "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    const std::size_t nameStart = target.rfind('/') + 1;  // 0 without a folder
+    const std::size_t nameBytes = std::min(target.size() - nameStart, kMaxNameBytes - suffix.size());
+    return target.substr(0, nameStart + nameBytes) + suffix;
 }
 
 constexpr int kNameAttempts = 100;

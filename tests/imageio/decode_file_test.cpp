@@ -179,6 +179,57 @@ TEST(Tiff16, ChannelsLandInBlueGreenRedOrderWhateverTheStripLayout)
     }
 }
 
+// The toolkit's 8-bit TIFF reader turns pictures as their Orientation tag
+// says; the 16-bit reader must show the same picture the same way up.
+TEST(Tiff16, PicturesAreTurnedAsTheirOrientationSaysLikeThe8BitTwin)
+{
+    test::TempDir dir;
+    const auto twin8 = [](int x, int y, int c) { return static_cast<uint16_t>(colourSample(x, y, c) >> 8); };
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        for (const test::TiffLayout layout : {test::TiffLayout{.width = 37, .height = 23},
+                                              test::TiffLayout{.width = 37, .height = 23, .separatePlanes = true},
+                                              test::TiffLayout{.width = 37, .height = 23, .samples = 1}}) {
+            test::TiffLayout turned = layout;
+            turned.orientation = orientation;
+            ASSERT_TRUE(test::writeTiff(dir.file("wide.tif"), turned, colourSample));
+            turned.bitsPerSample = 8;
+            turned.separatePlanes = false;
+            ASSERT_TRUE(test::writeTiff(dir.file("narrow.tif"), turned, twin8));
+            Load wide(dir.file("wide.tif")), narrow(dir.file("narrow.tif"));
+            ASSERT_TRUE(wide.ok && narrow.ok) << orientation;
+            EXPECT_EQ(wide.ctx.bitDepth, 48);
+            EXPECT_EQ(narrow.ctx.bitDepth, 24);
+            EXPECT_EQ(wide.ctx.decodedWidth, orientation >= 5 ? 23 : 37) << orientation;
+            EXPECT_TRUE(test::pairIsConsistent(wide.pair, 48)) << orientation;
+            EXPECT_TRUE(test::samePixels(*wide.pair.image8, *narrow.pair.image8))
+                << "orientation " << orientation << " samples " << layout.samples << " planes "
+                << layout.separatePlanes;
+        }
+    }
+}
+
+TEST(Tiff16, OnlyUnsignedSamplesAreReadAs16Bits)
+{
+    // Half-precision floats of 0.5 (0x3800 plus a little) must not come out
+    // as the integer 0x38xx: the reader leaves such files to the codec.
+    test::TempDir dir;
+    const auto halfish = [](int x, int, int c) { return static_cast<uint16_t>(0x3800 + (x % 4) * 4 + c); };
+    ASSERT_TRUE(test::writeTiff(dir.file("float.tif"), {.width = 32, .height = 20, .sampleFormat = 3}, halfish));
+    ASSERT_TRUE(test::writeTiff(dir.file("signed.tif"), {.width = 32, .height = 20, .sampleFormat = 2}, halfish));
+    ASSERT_TRUE(test::writeTiff(dir.file("unsigned.tif"), {.width = 32, .height = 20, .sampleFormat = 1}, halfish));
+
+    Load floats(dir.file("float.tif"));
+    ASSERT_TRUE(floats.ok) << floats.ctx.errorText;
+    EXPECT_EQ(floats.ctx.bitDepth, 24);
+    EXPECT_EQ(floats.pair.image8->row(7)[3 * 5], 128);
+    EXPECT_NE(Load(dir.file("signed.tif")).ctx.bitDepth, 48);
+
+    Load plain(dir.file("unsigned.tif"));
+    ASSERT_TRUE(plain.ok);
+    EXPECT_EQ(plain.ctx.bitDepth, 48);
+    EXPECT_EQ(plain.pair.image16->row16(7)[3 * 5], 0x3800 + 4 + 2);
+}
+
 TEST(Tiff16, DamagedOrUnreadableFilesFailWithTheLoadErrorText)
 {
     test::TempDir dir;

@@ -91,5 +91,22 @@ TEST(ReplacementFile, TargetsThatCannotBeReplacedCreateNothing)
     EXPECT_TRUE(fs::is_empty(dir.file("folder")));
 }
 
+// The temporary name stays within the system's limit for one name even when
+// the target's own name nearly reaches it.
+TEST(ReplacementFile, TargetsWithTheLongestNamesCanBeReplaced)
+{
+    test::TempDir dir;
+    for (const std::size_t length : {200u, 240u, 255u}) {
+        const std::string target = dir.file(std::string(length - 4, 'z') + ".tif");
+        ReplacementFile file(target);
+        ASSERT_EQ(file.error(), 0) << length;
+        EXPECT_EQ(fs::path(file.temporaryPath()).parent_path(), dir.path());
+        ASSERT_EQ(writeText(file, "content"), 0);
+        ASSERT_EQ(file.commit(), 0);
+        EXPECT_EQ(fileText(target), "content");
+    }
+    EXPECT_EQ(folderEntries(dir.path()).size(), 3u);
+}
+
 }  // namespace
 }  // namespace qv

@@ -24,6 +24,10 @@ void setCommonTags(TIFF* tiff, const TiffLayout& layout)
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG,
                  uint16_t(layout.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(layout.compression));
+    if (layout.orientation > 0)
+        TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(layout.orientation));
+    if (layout.sampleFormat > 0)
+        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, uint16_t(layout.sampleFormat));
 }
 
 // The samples of one row (or tile row) of one plane, starting at column x0.

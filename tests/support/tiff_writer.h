@@ -16,6 +16,8 @@ struct TiffLayout {
     int compression = 1;           // TIFF compression code: 1 none, 5 LZW, 8 deflate
     int rowsPerStrip = 1;
     int tileSide = 0;              // > 0: tiled in square tiles of this side
+    int orientation = 0;           // > 0: the Orientation tag (1 top left .. 8)
+    int sampleFormat = 0;          // > 0: the SampleFormat tag (1 unsigned, 2 signed, 3 float)
 };
 
 // Sample value at (x, y) of channel c (0 red, 1 green, 2 blue; 0 for grey).
