@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <set>
@@ -41,7 +42,9 @@ Denoised denoise(const Luma& luma, const Chroma& chroma, int w, int h, int stren
     std::atomic<bool> abort{false};
     Denoised r;
     r.out.assign(chroma.size(), 0);
-    r.ok = runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), r.out.data(), rays, strength, method);
+    std::vector<uint16_t> scratch(chroma.size());
+    r.ok = runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), r.out.data(), scratch.data(), rays,
+                                  strength, method);
     r.status = ctx.statusCode.load();
     return r;
 }
@@ -254,10 +257,12 @@ TEST(ColorNR, RefusesBadInputAndAbort)
     const Luma luma(100, 1000);
     const Chroma chroma(200, 0);
     Chroma out(200, 5);
+    std::vector<uint16_t> scratch(200);
     ProcessingContext ctx;
     std::atomic<bool> abort{false};
     auto run = [&](int w, int h, int strength, std::span<const RayEntry> r) {
-        return runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), out.data(), r, strength);
+        return runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), out.data(), scratch.data(), r,
+                                      strength);
     };
     EXPECT_FALSE(run(10, 10, 0, rays));
     EXPECT_FALSE(run(10, 10, 11, rays));
@@ -265,7 +270,9 @@ TEST(ColorNR, RefusesBadInputAndAbort)
     EXPECT_FALSE(run(10, 70000, 5, rays));
     EXPECT_FALSE(run(10, 10, 5, {}));
     Chroma inPlace = chroma;
-    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), inPlace.data(), inPlace.data(), rays, 5));
+    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), inPlace.data(), inPlace.data(),
+                                        scratch.data(), rays, 5));
+    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), chroma.data(), out.data(), nullptr, rays, 5));
     abort = true;
     EXPECT_FALSE(run(10, 10, 5, rays));
     EXPECT_EQ(out, Chroma(200, 5));  // no worker started
@@ -285,12 +292,17 @@ TEST(ColorNR, IsThePipelinesColourNoiseStage)
         c = static_cast<int16_t>(static_cast<int>(rng() % 3000) - 1500);
     ProcessingContext ctx;
     ctx.current.ColorNR = 6;
+    // The softening filter's cached map in the pair accumulator's last
+    // quarter outlives a run of this stage.
+    uint16_t* softMap = state.pairsLastQuarter();
+    std::fill_n(softMap, w * h, 0x5A5A);
     ASSERT_TRUE(pipelineStages().colorNR);
     int16_t* out = state.denoisedChroma.as<int16_t>();
     ASSERT_TRUE(pipelineStages().colorNR(ctx, state, luma.data(), chroma.data(), out));
     EXPECT_EQ(ctx.statusCode.load(), StatusCode::ColorNR);
     EXPECT_EQ(state.rayCount, 194);
     EXPECT_EQ(Chroma(out, out + 2 * w * h), denoise(luma, chroma, w, h, 6, WalkMethod::Literal).out);
+    EXPECT_EQ(Luma(softMap, softMap + w * h), Luma(w * h, 0x5A5A));
 }
 
 }  // namespace

@@ -33,7 +33,8 @@ Smoothed smooth(const Plane& in, int w, int h, int strength, WalkMethod method, 
     std::atomic<bool> abort{false};
     Smoothed r;
     r.out.assign(in.size(), 0);
-    r.ok = runSmoothing(ctx, abort, w, h, in.data(), r.out.data(), strength, method);
+    Plane scratch(in.size());
+    r.ok = runSmoothing(ctx, abort, w, h, in.data(), r.out.data(), scratch.data(), strength, method);
     r.status = ctx.statusCode.load();
     return r;
 }
@@ -361,25 +362,33 @@ TEST(Smoothing, ResultDoesNotDependOnWorkers)
 TEST(Smoothing, RefusesBadInput)
 {
     const Plane in(100, 1000);
-    Plane out(100);
+    Plane out(100), scratch(100);
     ProcessingContext ctx;
     std::atomic<bool> abort{false};
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, 10, in.data(), out.data(), 0));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, 10, in.data(), out.data(), 11));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 0, 10, in.data(), out.data(), 5));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, -1, in.data(), out.data(), 5));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 70000, 1, in.data(), out.data(), 5));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, 10, nullptr, out.data(), 5));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, 10, out.data(), out.data(), 5));
+    auto run = [&](int w, int h, const uint16_t* from, uint16_t* to, uint16_t* spare, int strength) {
+        return runSmoothing(ctx, abort, w, h, from, to, spare, strength);
+    };
+    EXPECT_FALSE(run(10, 10, in.data(), out.data(), scratch.data(), 0));
+    EXPECT_FALSE(run(10, 10, in.data(), out.data(), scratch.data(), 11));
+    EXPECT_FALSE(run(0, 10, in.data(), out.data(), scratch.data(), 5));
+    EXPECT_FALSE(run(10, -1, in.data(), out.data(), scratch.data(), 5));
+    EXPECT_FALSE(run(70000, 1, in.data(), out.data(), scratch.data(), 5));
+    EXPECT_FALSE(run(10, 10, nullptr, out.data(), scratch.data(), 5));
+    EXPECT_FALSE(run(10, 10, out.data(), out.data(), scratch.data(), 5));
+    // The second pass needs a scratch plane of its own.
+    EXPECT_FALSE(run(10, 10, in.data(), out.data(), nullptr, 10));
+    EXPECT_FALSE(run(10, 10, in.data(), out.data(), out.data(), 10));
+    EXPECT_TRUE(run(10, 10, in.data(), out.data(), nullptr, 9));
+    EXPECT_TRUE(run(10, 10, in.data(), out.data(), scratch.data(), 10));
 }
 
 TEST(Smoothing, AbortEndsTheStageWithFailure)
 {
     const Plane in(64 * 64, 1000);
-    Plane out(in.size());
+    Plane out(in.size()), scratch(in.size());
     ProcessingContext ctx;
     std::atomic<bool> abort{true};
-    EXPECT_FALSE(runSmoothing(ctx, abort, 64, 64, in.data(), out.data(), 10));
+    EXPECT_FALSE(runSmoothing(ctx, abort, 64, 64, in.data(), out.data(), scratch.data(), 10));
 }
 
 TEST(Smoothing, IsThePipelinesSmoothingStage)
