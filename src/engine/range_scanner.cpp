@@ -38,7 +38,9 @@ bool RangeScanner::init(const RowSpans& spans, int width, int height, int firstR
             dyByWidth_.emplace_back(h, dy);
     }
     std::sort(dyByWidth_.begin(), dyByWidth_.end());
-    slots_ = std::max(1, spans.dyMax - spans.dyMin + 1);
+    // Rows in progress: the current one and those the span reaches below
+    // it, never more than the band holds.
+    slots_ = std::max(1, std::min(spans.dyMax - spans.dyMin + 1, endRow - firstRow));
     nextSource_ = std::max(0, firstRow + spans.dyMin);
 
     const std::size_t guarded = static_cast<std::size_t>(width) + 2;
