@@ -6,6 +6,7 @@
 #include "engine/processing_context.h"
 #include "engine/sharpening.h"
 #include "engine/softening.h"
+#include "engine/status_codes.h"
 #include "engine/weight_tables.h"
 #include "support/reference_blur.h"
 
@@ -112,6 +113,22 @@ TEST(Softening, SoftnessOnlyChangeReusesTheCachedMap)
 
     image.state.abort = true;
     EXPECT_FALSE(image.soften(90, true));
+}
+
+TEST(SofteningAndSharpening, PublishTheirStatusFirstAndRefuseOutOfRangeSettings)
+{
+    Image image(8, 8, Plane(64, 1000));
+    auto refused = [&](auto run, int status) {
+        image.ctx.statusCode = StatusCode::Light;
+        image.ctx.percent = 40;
+        EXPECT_FALSE(run());
+        EXPECT_EQ(image.ctx.statusCode.load(), status);
+        EXPECT_EQ(image.ctx.percent.load(), 0);
+    };
+    refused([&] { return image.soften(151, true); }, StatusCode::Softening);
+    refused([&] { return image.sharpen(201, 7); }, StatusCode::Sharpening);
+    refused([&] { return image.sharpen(100, 3); }, StatusCode::Sharpening);
+    refused([&] { return image.sharpen(100, 41); }, StatusCode::Sharpening);
 }
 
 TEST(Sharpening, KernelsFollowTheRadius)
