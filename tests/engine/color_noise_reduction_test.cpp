@@ -144,6 +144,46 @@ TEST(ColorNRWalk, RefusedNeighbourSkipsItsRunAndOneMore)
     EXPECT_EQ(walkAlong({1000, 1000, 1000, 1000}, {0, 0, 1500, 0}, {1, 1, 1}, {1024, 1920}), (476 + 476) / 4);
 }
 
+// The stage by its definition: for each component, the walk of pass 0
+// (slew 1024, tolerance 192 n) and of pass 1 (slew 256, tolerance 768 n),
+// averaged with truncation toward zero.
+Chroma denoiseByDefinition(const Luma& luma, const Chroma& chroma, int w, int h, int n)
+{
+    const std::vector<RayEntry> rays = standardRays();
+    Chroma out(chroma.size());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            for (int c = 0; c < 2; ++c) {
+                const int first = chromaWalk(chroma.data(), luma.data(), w, h, x, y, c, rays, {1024, 192 * n}, 6144);
+                const int second = chromaWalk(chroma.data(), luma.data(), w, h, x, y, c, rays, {256, 768 * n}, 6144);
+                out[2 * (y * w + x) + c] = static_cast<int16_t>((first + second) / 2);
+            }
+        }
+    }
+    return out;
+}
+
+TEST(ColorNR, FollowsTheDefinition)
+{
+    const test::PhotoPlanes photo =
+        test::loadPhotoPlanesFile(test::testDataPath("photo_people_bar_portrait.jpg"), 90);
+    ASSERT_GT(photo.width, 0);
+    // Noise on the photo's chroma, toward both signs.
+    std::mt19937 rng(12);
+    Chroma noisy = photo.chroma;
+    for (int16_t& c : noisy)
+        c = static_cast<int16_t>(std::clamp<int>(c + static_cast<int>(rng() % 4001) - 2000, -32768, 32767));
+    for (int n : {2, 10}) {
+        const Chroma expected = denoiseByDefinition(photo.luma, noisy, photo.width, photo.height, n);
+        ASSERT_NE(expected, noisy);
+        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+            const Denoised r = denoise(photo.luma, noisy, photo.width, photo.height, n, m);
+            ASSERT_TRUE(r.ok);
+            EXPECT_EQ(r.out, expected) << "strength " << n << " method " << static_cast<int>(m);
+        }
+    }
+}
+
 TEST(ColorNR, FlatChromaPassesUnchanged)
 {
     const int w = 45, h = 31;
