@@ -152,6 +152,9 @@ TEST(Sharpening, SoftThresholdAndClamping)
     EXPECT_EQ(sharpenValue(1000, 3000, 2.0f), 0);
     // Below it, proportionally less: d = 512 gets half the amount.
     EXPECT_EQ(sharpenValue(10512, 10000, 1.0f), 10768);
+    // In single precision 1.009375 * 1000 - 0.009375 * 40 comes to 1009;
+    // double precision would leave it just below and truncate to 1008.
+    EXPECT_EQ(sharpenValue(1000, 40, 1 / 100.0f), 1009);
 }
 
 TEST(Sharpening, MatchesTheDefinitionWhateverTheWorkers)
