@@ -41,11 +41,13 @@ void BM_ColorNR(benchmark::State& state)
     std::vector<RayEntry> rays(kRayListCapacity);
     rays.resize(buildRayList(rays.data(), 0.0f, kRayRadius, kRayListCapacity, kRayAngleStep));
     std::vector<int16_t> out(in.chroma.size());
+    std::vector<uint16_t> scratch(in.chroma.size());
     ProcessingContext ctx;
     std::atomic<bool> abort{false};
     for (auto _ : state) {
-        if (!runColorNoiseReduction(ctx, abort, 1280, 853, in.luma.data(), in.chroma.data(), out.data(), rays,
-                                    static_cast<int>(state.range(1)), static_cast<WalkMethod>(state.range(0))))
+        if (!runColorNoiseReduction(ctx, abort, 1280, 853, in.luma.data(), in.chroma.data(), out.data(),
+                                    scratch.data(), rays, static_cast<int>(state.range(1)),
+                                    static_cast<WalkMethod>(state.range(0))))
             state.SkipWithError("stage failed");
         benchmark::DoNotOptimize(out.data());
     }

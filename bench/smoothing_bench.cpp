@@ -32,12 +32,12 @@ const std::vector<uint16_t>& detailPlane(int photo)
 void BM_Smoothing(benchmark::State& state)
 {
     const std::vector<uint16_t>& in = detailPlane(static_cast<int>(state.range(2)));
-    std::vector<uint16_t> out(in.size());
+    std::vector<uint16_t> out(in.size()), scratch(in.size());
     ProcessingContext ctx;
     std::atomic<bool> abort{false};
     for (auto _ : state) {
-        if (!runSmoothing(ctx, abort, 1280, 853, in.data(), out.data(), static_cast<int>(state.range(1)),
-                          static_cast<WalkMethod>(state.range(0))))
+        if (!runSmoothing(ctx, abort, 1280, 853, in.data(), out.data(), scratch.data(),
+                          static_cast<int>(state.range(1)), static_cast<WalkMethod>(state.range(0))))
             state.SkipWithError("stage failed");
         benchmark::DoNotOptimize(out.data());
     }

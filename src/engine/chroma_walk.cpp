@@ -40,8 +40,9 @@ int chromaWalk(const int16_t* chroma, const uint16_t* luma, int width, int heigh
 
 void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const results[2])
 {
-    const uint16_t* chroma = row.chroma->row(row.y);
-    const uint16_t* luma = row.luma->row(row.y);
+    const std::size_t offset = static_cast<std::size_t>(row.y) * row.width;
+    const uint16_t* chroma = row.chroma + offset;
+    const uint16_t* luma = row.luma + offset;
     const int lumaTol = params.lumaTolerance;
     for (int x = 0; x < row.width; ++x) {
         const int c0 = chroma[x], l0 = luma[x];
@@ -51,7 +52,7 @@ void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const
             const bool steady =
                 lumaSteady && row.chromaMin[x] + pass.slew >= c0 && row.chromaMax[x] <= c0 + pass.slew;
             results[p][x] = steady ? c0 - 32768
-                                   : chromaWalk(row.sourceChroma, row.sourceLuma, row.width, row.height, x, row.y,
+                                   : chromaWalk(row.sourceChroma, row.luma, row.width, row.height, x, row.y,
                                                 row.component, row.rays, pass, lumaTol);
         }
     }

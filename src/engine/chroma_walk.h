@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/padded_plane.h"
 #include "engine/processing_context.h"
 
 namespace qv {
@@ -36,22 +35,21 @@ int chromaWalk(const int16_t* chroma, const uint16_t* luma, int width, int heigh
 // that one range scanner serves chroma and luma.
 inline uint16_t offsetChroma(int16_t c) { return static_cast<uint16_t>(c ^ 0x8000); }
 
-// One ray entry as an address offset in the padded planes.
+// One ray entry as an address offset in the planes.
 struct RayStep {
-    int32_t offset;  // dy * stride + dx
+    int32_t offset;  // dy * width + dx
     int16_t dx;
     int16_t dy;
     int16_t resume;  // the entry after this one's run of farther entries and one more
 };
 
-// Everything the walks of one image row read, from planes that hold the
-// band's rows and their neighbours, with spare columns for vector loads.
+// Everything the walks of one image row read. The planes are width x
+// height, rows `width` apart.
 struct ChromaRow {
     const int16_t* sourceChroma;  // the interleaved plane, for walks one by one
-    const uint16_t* sourceLuma;
+    const uint16_t* luma;
     int component;
-    const PaddedPlane<uint16_t>* chroma;  // that component, offset by 32768
-    const PaddedPlane<uint16_t>* luma;
+    const uint16_t* chroma;  // that component, offset by 32768
     int width;
     int height;
     int y;
@@ -60,7 +58,7 @@ struct ChromaRow {
     const uint16_t* lumaMin;
     const uint16_t* lumaMax;
     std::span<const RayEntry> rays;
-    std::span<const RayStep> steps;  // the rays as offsets in the padded planes
+    std::span<const RayStep> steps;  // the rays as offsets in the planes
     int reach;                       // largest |dx| of the rays
     int rowsUp;                      // largest -dy
     int rowsDown;                    // largest dy

@@ -164,35 +164,48 @@ __attribute__((target("avx2"))) void walkBoth(const Block& b, const Band (&bands
     walks[1] = w1;
 }
 
+// Whether the 16-wide loads of a block's walks stay inside the planes; near
+// their first and last pixels the outer lanes of a block by the left or
+// right edge would reach past them.
+bool loadsStayInside(const ChromaRow& row, int x0)
+{
+    const std::ptrdiff_t w = row.width;
+    const std::ptrdiff_t first = std::max(row.y - row.rowsUp, 0) * w + x0 - row.reach;
+    const std::ptrdiff_t last = std::min(row.y + row.rowsDown, row.height - 1) * w + x0 + 15 + row.reach;
+    return first >= 0 && last < w * row.height;
+}
+
 }  // namespace
 
 __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params,
                                                        int* const results[2])
 {
     const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(params.lumaTolerance));
-    const uint16_t* chroma = row.chroma->row(row.y);
-    const uint16_t* luma = row.luma->row(row.y);
+    const std::size_t offset = static_cast<std::size_t>(row.y) * row.width;
+    const uint16_t* chroma = row.chroma + offset;
+    const uint16_t* luma = row.luma + offset;
     const int widest = std::max(params.passes[0].tolerance, params.passes[1].tolerance);
     // A walk adds at most twice its tolerance per lane and step to the 16-bit pending sums.
     const int flushEvery = std::max(1, 65535 / std::max(1, 2 * widest));
 
     for (int x0 = 0; x0 < row.width; x0 += 16) {
         const int lanes = std::min(16, row.width - x0);
-        // The padded planes hold 16 columns past the row; the ranges do not.
-        alignas(32) uint16_t part[4][16] = {};
-        const uint16_t* ranges[4] = {row.chromaMin + x0, row.chromaMax + x0, row.lumaMin + x0, row.lumaMax + x0};
+        // The last block of a row is copied into full lanes.
+        alignas(32) uint16_t part[6][16] = {};
+        const uint16_t* rows[6] = {chroma + x0,        luma + x0,        row.chromaMin + x0,
+                                   row.chromaMax + x0, row.lumaMin + x0, row.lumaMax + x0};
         if (lanes < 16) {
-            for (int i = 0; i < 4; ++i) {
-                std::copy_n(ranges[i], lanes, part[i]);
-                ranges[i] = part[i];
+            for (int i = 0; i < 6; ++i) {
+                std::copy_n(rows[i], lanes, part[i]);
+                rows[i] = part[i];
             }
         }
-        const __m256i c0 = load(chroma + x0);
-        const __m256i l0 = load(luma + x0);
-        const __m256i cMin = load(ranges[0]), cMax = load(ranges[1]);
+        const __m256i c0 = load(rows[0]);
+        const __m256i l0 = load(rows[1]);
+        const __m256i cMin = load(rows[2]), cMax = load(rows[3]);
         // As in the plain row: no neighbour can move the chroma or be refused.
-        const __m256i lumaUnsteady = _mm256_or_si256(greater(l0, _mm256_adds_epu16(load(ranges[2]), lumaTol)),
-                                                     greater(load(ranges[3]), _mm256_adds_epu16(l0, lumaTol)));
+        const __m256i lumaUnsteady = _mm256_or_si256(greater(l0, _mm256_adds_epu16(load(rows[4]), lumaTol)),
+                                                     greater(load(rows[5]), _mm256_adds_epu16(l0, lumaTol)));
         const __m256i laneIndex = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
         const __m256i inRow = _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(lanes)), laneIndex);
         const __m256i done = _mm256_set1_epi16(static_cast<short>(row.steps.size()));
@@ -217,6 +230,17 @@ __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, con
         }
         if (!(walking[0] | walking[1]))
             continue;
+        if (!loadsStayInside(row, x0)) {
+            // Walked one by one instead.
+            for (int p = 0; p < 2; ++p) {
+                for (uint32_t w = walking[p]; w; w &= w - 1) {
+                    const int x = x0 + __builtin_ctz(w) / 2;
+                    results[p][x] = chromaWalk(row.sourceChroma, row.luma, row.width, row.height, x, row.y,
+                                               row.component, row.rays, params.passes[p], params.lumaTolerance);
+                }
+            }
+            continue;
+        }
 
         const Block block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
         const bool nearBorder = x0 < row.reach || x0 + 15 + row.reach >= row.width;

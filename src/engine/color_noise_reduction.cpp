@@ -5,7 +5,6 @@
 #include <new>
 #include <vector>
 
-#include "engine/padded_plane.h"
 #include "engine/range_scanner.h"
 #include "engine/ray_list.h"
 #include "engine/stage_runner.h"
@@ -29,8 +28,9 @@ struct ColorNRJob {
     std::span<const RayEntry> rays;
     RowSpans spans;      // rows and widths the rays cover
     int reach = 0;       // largest |dx|
-    std::ptrdiff_t stride = 0;  // of every item's padded planes
     std::vector<RayStep> steps;
+    // The chroma components, offset by 32768, one plane each in the caller's scratch.
+    std::array<uint16_t*, 2> offsetChroma{};
 };
 
 struct ColorNRItem : WorkItem {
@@ -64,68 +64,70 @@ bool literalWorker(ColorNRItem& item)
     return true;
 }
 
-// The band's rows and those its rays reach, as offset chroma components and
-// luma in padded planes, with the ranges over each pixel's ray neighbourhood.
-class BandPlanes {
+// The band's rows of both chroma components, offset, into the shared planes.
+void offsetBandChroma(const ColorNRJob& job, const WorkItem& item)
+{
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        const std::size_t offset = static_cast<std::size_t>(y) * job.width;
+        const int16_t* chroma = job.chroma + 2 * offset;
+        uint16_t* u = job.offsetChroma[0] + offset;
+        uint16_t* v = job.offsetChroma[1] + offset;
+        for (int x = 0; x < job.width; ++x) {
+            u[x] = offsetChroma(chroma[2 * x]);
+            v[x] = offsetChroma(chroma[2 * x + 1]);
+        }
+    }
+}
+
+// The ranges of both offset chroma components and of the luma over each
+// pixel's ray neighbourhood, row by row through one band.
+class BandRanges {
 public:
     bool init(const ColorNRJob& job, const WorkItem& item)
     {
-        const int first = std::max(0, item.firstRow + job.spans.dyMin);
-        const int end = std::min(job.height, item.endRow + job.spans.dyMax);
         const bool vector = job.method == WalkMethod::Vector;
-        for (PaddedPlane<uint16_t>* plane : {&chroma_[0], &chroma_[1], &luma_})
-            if (!plane->allocate(job.width, first, end, job.reach))
-                return false;
         for (RangeScanner& scanner : scanners_)
             if (!scanner.init(job.spans, job.width, job.height, item.firstRow, item.endRow, vector))
                 return false;
-        for (int y = first; y < end; ++y) {
-            const int16_t* chroma = job.chroma + static_cast<std::size_t>(y) * job.width * 2;
-            uint16_t* u = chroma_[0].row(y);
-            uint16_t* v = chroma_[1].row(y);
-            for (int x = 0; x < job.width; ++x) {
-                u[x] = offsetChroma(chroma[2 * x]);
-                v[x] = offsetChroma(chroma[2 * x + 1]);
-            }
-            std::copy_n(job.luma + static_cast<std::size_t>(y) * job.width, job.width, luma_.row(y));
-        }
         return true;
     }
 
-    void advance(int y)
+    void advance(const ColorNRJob& job, int y)
     {
-        scanners_[0].advance(y, chroma_[0]);
-        scanners_[1].advance(y, chroma_[1]);
-        scanners_[2].advance(y, luma_);
+        scanners_[0].advance(y, job.offsetChroma[0]);
+        scanners_[1].advance(y, job.offsetChroma[1]);
+        scanners_[2].advance(y, job.luma);
     }
 
     ChromaRow row(const ColorNRJob& job, int y, int component) const
     {
-        return {job.chroma, job.luma, component, &chroma_[component], &luma_, job.width, job.height, y,
+        return {job.chroma, job.luma, component, job.offsetChroma[component], job.width, job.height, y,
                 scanners_[component].minRow(), scanners_[component].maxRow(), scanners_[2].minRow(),
                 scanners_[2].maxRow(), job.rays, job.steps, job.reach, -job.spans.dyMin, job.spans.dyMax};
     }
 
 private:
-    PaddedPlane<uint16_t> chroma_[2];
-    PaddedPlane<uint16_t> luma_;
     RangeScanner scanners_[3];  // component 0, component 1, luma
 };
 
+// Offsets the band's chroma, waits until every band has, then walks.
 bool fastWorker(ColorNRItem& item)
 {
     const ColorNRJob& job = *item.job;
-    BandPlanes planes;
+    BandRanges ranges;
     PlaneMemory results;
-    if (!planes.init(job, item) || !results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
+    if (!ranges.init(job, item) || !results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
+        return false;
+    offsetBandChroma(job, item);
+    if (!item.passDone())
         return false;
     int* const passResults[2] = {results.as<int>(), results.as<int>() + job.width};
     auto walkRow = job.method == WalkMethod::Vector ? chromaWalkRowAvx2 : chromaWalkRow;
 
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        planes.advance(y);
+        ranges.advance(job, y);
         for (int c = 0; c < 2; ++c) {
-            walkRow(planes.row(job, y, c), job.params, passResults);
+            walkRow(ranges.row(job, y, c), job.params, passResults);
             denoiseComponent(job, y, c, [&](int x, int p) { return passResults[p][x]; });
         }
         if (!item.tick(4))
@@ -140,11 +142,10 @@ bool prepareJob(ColorNRJob& job)
         job.spans = RowSpans::of(job.rays);
         for (const RayEntry& e : job.rays)
             job.reach = std::max(job.reach, std::abs(static_cast<int>(e.dx)));
-        job.stride = PaddedPlane<uint16_t>::strideFor(job.width, job.reach);
         const int n = static_cast<int>(job.rays.size());
         for (int k = 0; k < n; ++k) {
             const RayEntry& e = job.rays[k];
-            job.steps.push_back({static_cast<int32_t>(e.dy * job.stride + e.dx), e.dx, e.dy,
+            job.steps.push_back({static_cast<int32_t>(e.dy * job.width + e.dx), e.dx, e.dy,
                                  static_cast<int16_t>(std::min(k + e.skip + 1, n))});
         }
     } catch (const std::bad_alloc&) {
@@ -167,13 +168,13 @@ ColorNRParams colorNRParams(int valueScale, int strength)
 }
 
 bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height,
-                            const uint16_t* luma, const int16_t* chroma, int16_t* out,
+                            const uint16_t* luma, const int16_t* chroma, int16_t* out, uint16_t* scratch,
                             std::span<const RayEntry> rays, int strength, WalkMethod method)
 {
     ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
     const bool sizeOk = width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide;
-    const bool planesOk = luma && chroma && out && out != chroma;
+    const bool planesOk = luma && chroma && out && scratch && out != chroma;
     const bool raysOk = !rays.empty() && rays.size() <= static_cast<std::size_t>(kRayListCapacity);
     const bool settingsOk = strength >= 1 && strength <= 10 && ctx.valueScale >= 256 && ctx.valueScale <= 65536;
     if (!sizeOk || !planesOk || !raysOk || !settingsOk)
@@ -190,6 +191,7 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
     job.chroma = chroma;
     job.out = out;
     job.rays = rays;
+    job.offsetChroma = {scratch, scratch + static_cast<std::size_t>(width) * height};
     if (!prepareJob(job))
         return false;
 
@@ -207,7 +209,10 @@ bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, c
     ctx.percent.store(0, std::memory_order_relaxed);
     state.rayCount = buildRayList(state.rayList.data(), 0.0f, kRayRadius, kRayListCapacity, kRayAngleStep);
     const std::span<const RayEntry> rays(state.rayList.data(), static_cast<std::size_t>(state.rayCount));
-    return runColorNoiseReduction(ctx, state.abort, state.width, state.height, luma, chroma, out, rays,
+    // The offset chroma planes take the first half of the pair accumulator;
+    // its last quarter holds the softening filter's cached map.
+    uint16_t* scratch = state.pairs.bytes() >= 4 * state.pixelCount() ? state.pairs.as<uint16_t>() : nullptr;
+    return runColorNoiseReduction(ctx, state.abort, state.width, state.height, luma, chroma, out, scratch, rays,
                                   ctx.current.ColorNR);
 }
 

@@ -38,7 +38,9 @@ bool RangeScanner::init(const RowSpans& spans, int width, int height, int firstR
             dyByWidth_.emplace_back(h, dy);
     }
     std::sort(dyByWidth_.begin(), dyByWidth_.end());
-    slots_ = std::max(1, spans.dyMax - spans.dyMin + 1);
+    // Rows in progress: the current one and those the span reaches below
+    // it, never more than the band holds.
+    slots_ = std::max(1, std::min(spans.dyMax - spans.dyMin + 1, endRow - firstRow));
     nextSource_ = std::max(0, firstRow + spans.dyMin);
 
     const std::size_t guarded = static_cast<std::size_t>(width) + 2;
@@ -59,7 +61,7 @@ void RangeScanner::resetSlot(int y)
     std::fill_n(ringMax(y), width_, uint16_t{0});
 }
 
-void RangeScanner::advance(int y, const PaddedPlane<uint16_t>& plane)
+void RangeScanner::advance(int y, const uint16_t* plane)
 {
     // The slot of the previous row is next used by a row the coming source
     // rows start to fill.
@@ -67,7 +69,7 @@ void RangeScanner::advance(int y, const PaddedPlane<uint16_t>& plane)
         resetSlot(y - 1);
     const int lastSource = std::min(height_ - 1, y + spans_.dyMax);
     for (; nextSource_ <= lastSource; ++nextSource_)
-        addSourceRow(plane.row(nextSource_), nextSource_);
+        addSourceRow(plane + static_cast<std::size_t>(nextSource_) * width_, nextSource_);
     minRow_ = ringMin(y);
     maxRow_ = ringMax(y);
 }

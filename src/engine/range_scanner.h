@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "engine/padded_plane.h"
 #include "engine/plane_memory.h"
 
 namespace qv {
@@ -53,8 +52,8 @@ public:
     bool init(const RowSpans& spans, int width, int height, int firstRow, int endRow, bool vector);
 
     // Moves to output row y (firstRow, then each next row in turn), reading
-    // the source rows it needs from `plane`.
-    void advance(int y, const PaddedPlane<uint16_t>& plane);
+    // the source rows it needs from `plane` (rows `width` values apart).
+    void advance(int y, const uint16_t* plane);
 
     // Of the row last advanced to.
     const uint16_t* minRow() const { return minRow_; }

@@ -69,6 +69,8 @@ uint16_t sharpenValue(uint16_t a, uint64_t blur, float amount)
 
 bool runSharpeningStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
+    ctx.statusCode.store(StatusCode::Sharpening, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
     const int width = state.width;
     const int height = state.height;
     const ToneSettings& s = ctx.current;

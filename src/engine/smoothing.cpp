@@ -5,7 +5,6 @@
 #include <new>
 #include <vector>
 
-#include "engine/padded_plane.h"
 #include "engine/processing_context.h"
 #include "engine/range_scanner.h"
 #include "engine/smoothing_disc.h"
@@ -26,7 +25,7 @@ struct PassTables {
     RowSpans spans;                  // rows and widths they cover, centre included
     int reach = 0;                   // largest |dx|
 
-    void build(std::span<const DiscEntry> pass, int width, int height, std::ptrdiff_t stride)
+    void build(std::span<const DiscEntry> pass, int width, int height)
     {
         for (const DiscEntry& e : pass)
             if (std::abs(e.dx) < width && std::abs(e.dy) < height)
@@ -35,15 +34,15 @@ struct PassTables {
         covered.push_back({0, 0, 0});
         spans = RowSpans::of(std::span<const DiscEntry>(covered));
         for (const DiscEntry& e : entries) {
-            steps.push_back({static_cast<int32_t>(e.dy * stride + e.dx), e.dx, e.dy});
+            steps.push_back({static_cast<int32_t>(e.dy * width + e.dx), e.dx, e.dy});
             reach = std::max(reach, std::abs(static_cast<int>(e.dx)));
         }
     }
 };
 
-// What every work item of a run shares. `samples` holds the plane the walks
-// read: a copy of the input for the first pass, the spike-filtered first
-// result for the second; it is written only between the passes' walks.
+// What every work item of a run shares. The first pass's walks read the
+// input; the second pass's read the spike-filtered first result, which its
+// filter writes into the caller's scratch plane before any walk starts.
 struct SmoothingJob {
     SmoothingParams params;
     WalkMethod method = WalkMethod::Literal;
@@ -51,7 +50,7 @@ struct SmoothingJob {
     int height = 0;
     const uint16_t* in = nullptr;
     uint16_t* out = nullptr;
-    PaddedPlane<uint16_t> samples;
+    uint16_t* filtered = nullptr;  // the second pass's samples
     PassTables first;
     PassTables second;
 };
@@ -65,10 +64,11 @@ struct SmoothingItem : WorkItem {
 // bottom edge.
 class BandWalker {
 public:
-    bool init(const SmoothingJob& job, const PassTables& pass, const WorkItem& item)
+    bool init(const SmoothingJob& job, const PassTables& pass, const uint16_t* samples, const WorkItem& item)
     {
         job_ = &job;
         pass_ = &pass;
+        samples_ = samples;
         if (job.method == WalkMethod::Literal)
             return true;
         return scanner_.init(pass.spans, job.width, job.height, item.firstRow, item.endRow,
@@ -82,16 +82,17 @@ public:
         const SmoothingJob& job = *job_;
         if (job.method == WalkMethod::Literal) {
             for (int x = 0; x < job.width; ++x)
-                results[x] = trackedWalk(job.samples.row(0), job.samples.stride(), job.width, job.height, x, y,
-                                         centres[x], band, pass_->entries);
+                results[x] = trackedWalk(samples_, job.width, job.width, job.height, x, y, centres[x], band,
+                                         pass_->entries);
             return;
         }
         if (y != scannedRow_) {
-            scanner_.advance(y, job.samples);
+            scanner_.advance(y, samples_);
             scannedRow_ = y;
         }
-        const WalkRow row{&job.samples, job.width, job.height, y, centres, scanner_.minRow(), scanner_.maxRow(),
-                          pass_->entries, stepsOfRow(y), pass_->reach};
+        const WalkRow row{samples_,      job.width,         job.height,          y,
+                          centres,       scanner_.minRow(), scanner_.maxRow(),   pass_->entries,
+                          stepsOfRow(y), pass_->reach,      -pass_->spans.dyMin, pass_->spans.dyMax};
         if (job.method == WalkMethod::Vector)
             walkRowAvx2(row, band, results);
         else
@@ -114,6 +115,7 @@ private:
 
     const SmoothingJob* job_ = nullptr;
     const PassTables* pass_ = nullptr;
+    const uint16_t* samples_ = nullptr;
     RangeScanner scanner_;
     PlaneMemory rowSteps_;
     int scannedRow_ = -1;
@@ -126,7 +128,8 @@ bool firstPassWorker(SmoothingItem& item)
     BandWalker walker;
     PlaneMemory rows;
     const std::size_t w = job.width;
-    if (!walker.init(job, job.first, item) || !rows.allocate(w * (2 * sizeof(uint16_t) + sizeof(uint32_t))))
+    if (!walker.init(job, job.first, job.in, item) ||
+        !rows.allocate(w * (2 * sizeof(uint16_t) + sizeof(uint32_t))))
         return false;
     uint32_t* sums = rows.as<uint32_t>();
     uint16_t* centres = rows.as<uint16_t>(w * sizeof(uint32_t));
@@ -156,7 +159,8 @@ bool secondSpikeWorker(SmoothingItem& item)
     SmoothingJob& job = *item.job;
     const bool vector = job.method == WalkMethod::Vector;
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        spikeFilterRow(job.out, job.width, job.height, y, job.params.secondSpike, vector, job.samples.row(y));
+        spikeFilterRow(job.out, job.width, job.height, y, job.params.secondSpike, vector,
+                       job.filtered + static_cast<std::size_t>(y) * job.width);
         if (!item.tick(0))
             return false;
     }
@@ -168,10 +172,11 @@ bool secondWalkWorker(SmoothingItem& item)
 {
     const SmoothingJob& job = *item.job;
     BandWalker walker;
-    if (!walker.init(job, job.second, item))
+    if (!walker.init(job, job.second, job.filtered, item))
         return false;
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        walker.walk(y, job.samples.row(y), job.params.secondWalk, job.out + static_cast<std::size_t>(y) * job.width);
+        const std::size_t offset = static_cast<std::size_t>(y) * job.width;
+        walker.walk(y, job.filtered + offset, job.params.secondWalk, job.out + offset);
         if (!item.tick())
             return false;
     }
@@ -180,19 +185,14 @@ bool secondWalkWorker(SmoothingItem& item)
 
 bool prepareJob(SmoothingJob& job)
 {
-    const int radius = smoothingDiscRadius(job.width, job.height);
-    if (!job.samples.allocate(job.width, 0, job.height, radius))
-        return false;
     try {
-        const SmoothingDisc disc = buildSmoothingDisc(radius);
-        job.first.build(disc.firstPass(), job.width, job.height, job.samples.stride());
+        const SmoothingDisc disc = buildSmoothingDisc(smoothingDiscRadius(job.width, job.height));
+        job.first.build(disc.firstPass(), job.width, job.height);
         if (job.params.secondPass)
-            job.second.build(disc.secondPass(), job.width, job.height, job.samples.stride());
+            job.second.build(disc.secondPass(), job.width, job.height);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    for (int y = 0; y < job.height; ++y)
-        std::copy_n(job.in + static_cast<std::size_t>(y) * job.width, job.width, job.samples.row(y));
     return true;
 }
 
@@ -216,7 +216,7 @@ SmoothingParams smoothingParams(int valueScale, int strength)
 }
 
 bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height, const uint16_t* in,
-                  uint16_t* out, int strength, WalkMethod method)
+                  uint16_t* out, uint16_t* scratch, int strength, WalkMethod method)
 {
     ctx.statusCode.store(StatusCode::Smoothing, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
@@ -226,11 +226,14 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
 
     SmoothingJob job;
     job.params = smoothingParams(ctx.valueScale, strength);
+    if (job.params.secondPass && (!scratch || scratch == in || scratch == out))
+        return false;
     job.method = usableWalkMethod(method);
     job.width = width;
     job.height = height;
     job.in = in;
     job.out = out;
+    job.filtered = scratch;
     if (!prepareJob(job))
         return false;
 
@@ -260,7 +263,9 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
 
 bool runSmoothingStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
-    return runSmoothing(ctx, state.abort, state.width, state.height, in, out, ctx.current.Smoothing);
+    // The second pass's filtered plane lives in the pair accumulator.
+    uint16_t* scratch = state.pairs.bytes() >= 2 * state.pixelCount() ? state.pairs.as<uint16_t>() : nullptr;
+    return runSmoothing(ctx, state.abort, state.width, state.height, in, out, scratch, ctx.current.Smoothing);
 }
 
 }  // namespace qv

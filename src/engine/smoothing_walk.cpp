@@ -33,8 +33,8 @@ void walkRow(const WalkRow& row, WalkBand walk, uint16_t* results)
         const uint32_t centre = row.centres[x];
         results[x] = walkKeepsCentre(centre, walk, row.lo[x], row.hi[x])
                          ? static_cast<uint16_t>(centre)
-                         : trackedWalk(row.samples->row(0), row.samples->stride(), row.width, row.height, x, row.y,
-                                       centre, walk, row.entries);
+                         : trackedWalk(row.samples, row.width, row.width, row.height, x, row.y, centre, walk,
+                                       row.entries);
     }
 }
 

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/padded_plane.h"
 #include "engine/smoothing_disc.h"
 
 namespace qv {
@@ -36,16 +35,16 @@ inline bool walkKeepsCentre(uint32_t centre, WalkBand walk, uint32_t lo, uint32_
     return centre >= walk.tolerance && lo + walk.tolerance >= centre && hi <= centre + walk.tolerance;
 }
 
-// One entry as an address offset in a padded sample plane.
+// One entry as an address offset in the sample plane.
 struct WalkStep {
-    int32_t offset;  // dy * stride + dx
+    int32_t offset;  // dy * width + dx
     int16_t dx;
     int16_t dy;
 };
 
 // Everything the walks of one image row read.
 struct WalkRow {
-    const PaddedPlane<uint16_t>* samples;
+    const uint16_t* samples;  // the width x height sample plane, rows `width` apart
     int width;
     int height;
     int y;
@@ -55,6 +54,8 @@ struct WalkRow {
     std::span<const DiscEntry> entries;  // the pass's entries
     std::span<const WalkStep> steps;     // the same without rows outside the image
     int reach;                           // largest |dx| of the entries
+    int rowsUp;                          // largest -dy
+    int rowsDown;                        // largest dy
 };
 
 // The walk results of a whole row: the known ones set directly, the others

@@ -126,6 +126,17 @@ __attribute__((target("avx2"))) void walkLanes(const uint16_t* origin, __m256i c
         results[l] = static_cast<uint16_t>((centres[l] + totals.sum[l]) / (1 + totals.count[l]));
 }
 
+// Whether the 16-wide loads of a block's walks stay inside the sample
+// plane; near its first and last pixels the outer lanes of a block by the
+// left or right edge would reach past it.
+bool loadsStayInside(const WalkRow& row, int x0)
+{
+    const std::ptrdiff_t w = row.width;
+    const std::ptrdiff_t first = std::max(row.y - row.rowsUp, 0) * w + x0 - row.reach;
+    const std::ptrdiff_t last = std::min(row.y + row.rowsDown, row.height - 1) * w + x0 + 15 + row.reach;
+    return first >= 0 && last < w * row.height;
+}
+
 }  // namespace
 
 __attribute__((target("avx2"))) void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results)
@@ -157,9 +168,14 @@ __attribute__((target("avx2"))) void walkRowAvx2(const WalkRow& row, WalkBand wa
                                             greater(load(hi), _mm256_adds_epu16(centre, tolerance)))),
             _mm256_set1_epi16(-1));
         const __m256i keeps = _mm256_or_si256(greater(band, centre), steady);
-        // A tracker starting below the tolerance wraps around: walked one by one.
-        const __m256i wraps = _mm256_andnot_si256(keeps, belowTolerance);
-        const __m256i walking = _mm256_andnot_si256(_mm256_or_si256(keeps, wraps), _mm256_set1_epi16(-1));
+        // A tracker starting below the tolerance wraps around: walked one by
+        // one, as are all walks of a block whose loads would leave the plane.
+        __m256i oneByOne = _mm256_andnot_si256(keeps, belowTolerance);
+        __m256i walking = _mm256_andnot_si256(_mm256_or_si256(keeps, oneByOne), _mm256_set1_epi16(-1));
+        if (!loadsStayInside(row, x0)) {
+            oneByOne = _mm256_or_si256(oneByOne, walking);
+            walking = _mm256_setzero_si256();
+        }
         const uint32_t valid = lanes == 16 ? 0xFFFFFFFFu : (1u << (2 * lanes)) - 1;
 
         std::copy_n(centres, lanes, results + x0);
@@ -167,17 +183,18 @@ __attribute__((target("avx2"))) void walkRowAvx2(const WalkRow& row, WalkBand wa
         if (walkingLanes) {
             uint16_t walked[16];
             const bool nearBorder = x0 < row.reach || x0 + 15 + row.reach >= row.width;
-            walkLanes(row.samples->row(row.y) + x0, centre, walking, x0, row.width, nearBorder, row.steps, walk,
-                      walked);
+            walkLanes(row.samples + static_cast<std::ptrdiff_t>(row.y) * row.width + x0, centre, walking, x0,
+                      row.width, nearBorder, row.steps, walk, walked);
             for (; walkingLanes; walkingLanes &= walkingLanes - 1) {
                 const int l = __builtin_ctz(walkingLanes) / 2;
                 results[x0 + l] = walked[l];
             }
         }
-        for (uint32_t w = static_cast<uint32_t>(_mm256_movemask_epi8(wraps)) & valid & 0x55555555u; w; w &= w - 1) {
+        for (uint32_t w = static_cast<uint32_t>(_mm256_movemask_epi8(oneByOne)) & valid & 0x55555555u; w;
+             w &= w - 1) {
             const int x = x0 + __builtin_ctz(w) / 2;
-            results[x] = trackedWalk(row.samples->row(0), row.samples->stride(), row.width, row.height, x, row.y,
-                                     row.centres[x], walk, row.entries);
+            results[x] = trackedWalk(row.samples, row.width, row.width, row.height, x, row.y, row.centres[x], walk,
+                                     row.entries);
         }
     }
 }

@@ -139,6 +139,8 @@ int softeningSigma(int width, int height)
 
 bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out, bool firstRun)
 {
+    ctx.statusCode.store(StatusCode::Softening, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
     const int width = state.width;
     const int height = state.height;
     const std::size_t pixels = state.pixelCount();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <set>
@@ -41,7 +42,9 @@ Denoised denoise(const Luma& luma, const Chroma& chroma, int w, int h, int stren
     std::atomic<bool> abort{false};
     Denoised r;
     r.out.assign(chroma.size(), 0);
-    r.ok = runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), r.out.data(), rays, strength, method);
+    std::vector<uint16_t> scratch(chroma.size());
+    r.ok = runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), r.out.data(), scratch.data(), rays,
+                                  strength, method);
     r.status = ctx.statusCode.load();
     return r;
 }
@@ -139,6 +142,46 @@ TEST(ColorNRWalk, RefusedNeighbourSkipsItsRunAndOneMore)
     EXPECT_EQ(walkAlong({1000, 60000, 1000, 1000}, {0, 0, 1500, 0}, {1, 1, 1}, {1024, 1920}), 0);
     // With entry 1 taken, entry 2 pulls the walk's chroma to 476.
     EXPECT_EQ(walkAlong({1000, 1000, 1000, 1000}, {0, 0, 1500, 0}, {1, 1, 1}, {1024, 1920}), (476 + 476) / 4);
+}
+
+// The stage by its definition: for each component, the walk of pass 0
+// (slew 1024, tolerance 192 n) and of pass 1 (slew 256, tolerance 768 n),
+// averaged with truncation toward zero.
+Chroma denoiseByDefinition(const Luma& luma, const Chroma& chroma, int w, int h, int n)
+{
+    const std::vector<RayEntry> rays = standardRays();
+    Chroma out(chroma.size());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            for (int c = 0; c < 2; ++c) {
+                const int first = chromaWalk(chroma.data(), luma.data(), w, h, x, y, c, rays, {1024, 192 * n}, 6144);
+                const int second = chromaWalk(chroma.data(), luma.data(), w, h, x, y, c, rays, {256, 768 * n}, 6144);
+                out[2 * (y * w + x) + c] = static_cast<int16_t>((first + second) / 2);
+            }
+        }
+    }
+    return out;
+}
+
+TEST(ColorNR, FollowsTheDefinition)
+{
+    const test::PhotoPlanes photo =
+        test::loadPhotoPlanesFile(test::testDataPath("photo_people_bar_portrait.jpg"), 90);
+    ASSERT_GT(photo.width, 0);
+    // Noise on the photo's chroma, toward both signs.
+    std::mt19937 rng(12);
+    Chroma noisy = photo.chroma;
+    for (int16_t& c : noisy)
+        c = static_cast<int16_t>(std::clamp<int>(c + static_cast<int>(rng() % 4001) - 2000, -32768, 32767));
+    for (int n : {2, 10}) {
+        const Chroma expected = denoiseByDefinition(photo.luma, noisy, photo.width, photo.height, n);
+        ASSERT_NE(expected, noisy);
+        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+            const Denoised r = denoise(photo.luma, noisy, photo.width, photo.height, n, m);
+            ASSERT_TRUE(r.ok);
+            EXPECT_EQ(r.out, expected) << "strength " << n << " method " << static_cast<int>(m);
+        }
+    }
 }
 
 TEST(ColorNR, FlatChromaPassesUnchanged)
@@ -254,10 +297,12 @@ TEST(ColorNR, RefusesBadInputAndAbort)
     const Luma luma(100, 1000);
     const Chroma chroma(200, 0);
     Chroma out(200, 5);
+    std::vector<uint16_t> scratch(200);
     ProcessingContext ctx;
     std::atomic<bool> abort{false};
     auto run = [&](int w, int h, int strength, std::span<const RayEntry> r) {
-        return runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), out.data(), r, strength);
+        return runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), out.data(), scratch.data(), r,
+                                      strength);
     };
     EXPECT_FALSE(run(10, 10, 0, rays));
     EXPECT_FALSE(run(10, 10, 11, rays));
@@ -265,7 +310,9 @@ TEST(ColorNR, RefusesBadInputAndAbort)
     EXPECT_FALSE(run(10, 70000, 5, rays));
     EXPECT_FALSE(run(10, 10, 5, {}));
     Chroma inPlace = chroma;
-    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), inPlace.data(), inPlace.data(), rays, 5));
+    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), inPlace.data(), inPlace.data(),
+                                        scratch.data(), rays, 5));
+    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), chroma.data(), out.data(), nullptr, rays, 5));
     abort = true;
     EXPECT_FALSE(run(10, 10, 5, rays));
     EXPECT_EQ(out, Chroma(200, 5));  // no worker started
@@ -285,12 +332,17 @@ TEST(ColorNR, IsThePipelinesColourNoiseStage)
         c = static_cast<int16_t>(static_cast<int>(rng() % 3000) - 1500);
     ProcessingContext ctx;
     ctx.current.ColorNR = 6;
+    // The softening filter's cached map in the pair accumulator's last
+    // quarter outlives a run of this stage.
+    uint16_t* softMap = state.pairsLastQuarter();
+    std::fill_n(softMap, w * h, 0x5A5A);
     ASSERT_TRUE(pipelineStages().colorNR);
     int16_t* out = state.denoisedChroma.as<int16_t>();
     ASSERT_TRUE(pipelineStages().colorNR(ctx, state, luma.data(), chroma.data(), out));
     EXPECT_EQ(ctx.statusCode.load(), StatusCode::ColorNR);
     EXPECT_EQ(state.rayCount, 194);
     EXPECT_EQ(Chroma(out, out + 2 * w * h), denoise(luma, chroma, w, h, 6, WalkMethod::Literal).out);
+    EXPECT_EQ(Luma(softMap, softMap + w * h), Luma(w * h, 0x5A5A));
 }
 
 }  // namespace

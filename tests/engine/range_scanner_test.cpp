@@ -30,11 +30,9 @@ TEST(RangeScanner, MatchesDirectSearch)
                 offsets.push_back({static_cast<int>(rng() % 15) - 7, static_cast<int>(rng() % 11) - 5});
             const RowSpans spans = RowSpans::of(std::span<const Offset>(offsets));
 
-            PaddedPlane<uint16_t> plane;
-            ASSERT_TRUE(plane.allocate(w, 0, h, 8));
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    plane.row(y)[x] = static_cast<uint16_t>(round % 2 ? rng() % 65536 : 1000 + rng() % 50);
+            std::vector<uint16_t> plane(static_cast<std::size_t>(w) * h);
+            for (uint16_t& v : plane)
+                v = static_cast<uint16_t>(round % 2 ? rng() % 65536 : 1000 + rng() % 50);
 
             const int first = static_cast<int>(rng() % h);
             const int end = first + 1 + static_cast<int>(rng() % (h - first));
@@ -44,7 +42,7 @@ TEST(RangeScanner, MatchesDirectSearch)
                 RangeScanner scanner;
                 ASSERT_TRUE(scanner.init(spans, w, h, first, end, vector));
                 for (int y = first; y < end; ++y) {
-                    scanner.advance(y, plane);
+                    scanner.advance(y, plane.data());
                     for (int x = 0; x < w; ++x) {
                         uint16_t lo = 0xFFFF, hi = 0;
                         for (int dy = spans.dyMin; dy <= spans.dyMax; ++dy) {
@@ -52,8 +50,8 @@ TEST(RangeScanner, MatchesDirectSearch)
                             for (int dx = -reach; dx <= reach; ++dx) {
                                 if (x + dx < 0 || x + dx >= w || y + dy < 0 || y + dy >= h)
                                     continue;
-                                lo = std::min(lo, plane.row(y + dy)[x + dx]);
-                                hi = std::max(hi, plane.row(y + dy)[x + dx]);
+                                lo = std::min(lo, plane[(y + dy) * w + x + dx]);
+                                hi = std::max(hi, plane[(y + dy) * w + x + dx]);
                             }
                         }
                         ASSERT_EQ(scanner.minRow()[x], lo) << w << "x" << h << " at " << x << "," << y;

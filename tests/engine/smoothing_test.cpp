@@ -33,7 +33,8 @@ Smoothed smooth(const Plane& in, int w, int h, int strength, WalkMethod method, 
     std::atomic<bool> abort{false};
     Smoothed r;
     r.out.assign(in.size(), 0);
-    r.ok = runSmoothing(ctx, abort, w, h, in.data(), r.out.data(), strength, method);
+    Plane scratch(in.size());
+    r.ok = runSmoothing(ctx, abort, w, h, in.data(), r.out.data(), scratch.data(), strength, method);
     r.status = ctx.statusCode.load();
     return r;
 }
@@ -209,6 +210,113 @@ TEST(SmoothingWalk, UnsignedWrapAround)
     EXPECT_EQ(walkAlong({0, 100}, 800, {1024, 768}), (800 + 1124) / 2);
 }
 
+// The stage by its definition, over whole planes: the spike test written
+// out afresh, the walks by the walk tested above.
+namespace definition {
+
+// The spike test at (x, y); `second` selects the second pass's rule.
+uint16_t spike(const Plane& p, int w, int h, int x, int y, int64_t jumpLimit, bool second)
+{
+    static const int ringDx[8] = {-1, 0, 1, 1, 1, 0, -1, -1};
+    static const int ringDy[8] = {-1, -1, -1, 0, 1, 1, 1, 0};
+    const int64_t c = p[y * w + x];
+    std::vector<int64_t> n;
+    int64_t highest = 0, lowest = 65535;
+    int highestCode = -1, lowestCode = -1;
+    for (int pos = 0; pos < 8; ++pos) {
+        const int nx = x + ringDx[pos], ny = y + ringDy[pos];
+        if (nx < 0 || ny < 0 || nx >= w || ny >= h)
+            continue;
+        const int64_t v = p[ny * w + nx];
+        if (v > highest) {
+            highest = v;
+            highestCode = 2 * pos;
+        }
+        if (v < lowest) {
+            lowest = v;
+            lowestCode = 2 * pos;
+        }
+        n.push_back(v);
+    }
+    const int m = static_cast<int>(n.size());
+    if (m < 2)
+        return static_cast<uint16_t>(c);
+    int64_t g = 0, sum = 0;
+    for (int k = 1; k < m; ++k) {
+        const int64_t jump = std::abs(n[k] - n[k - 1]);
+        g = std::max(g, jump);
+        if (k != highestCode && k != lowestCode && jump > jumpLimit)
+            return static_cast<uint16_t>(c);
+        sum += n[k];
+    }
+    const int64_t mean = sum / (m - 1);
+    if (std::abs(c - mean) <= (second ? g / 8 : g / 2))
+        return static_cast<uint16_t>(c);
+    if (m - 1 < 2)
+        return static_cast<uint16_t>(mean);
+    int like = 0;
+    for (int k = 1; k <= m - 2; ++k) {
+        const bool sameSide = c < mean ? n[k] <= mean : n[k] >= mean;
+        like += sameSide && std::abs(n[k] - c) <= (second ? g / 2 : g);
+    }
+    return static_cast<uint16_t>(like <= (second ? 2 : 1) ? mean : c);
+}
+
+Plane smoothing(const Plane& in, int w, int h, int s)
+{
+    const SmoothingDisc disc = buildSmoothingDisc(smoothingDiscRadius(w, h));
+    const uint32_t spread = static_cast<uint32_t>(s) * 65536 * 6 / 256;
+    Plane first(in.size());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint16_t centre = spike(in, w, h, x, y, 2560 + 1024 * s, false);
+            uint32_t sum = 0;
+            for (WalkBand walk : {WalkBand{4096, 4096}, WalkBand{1024, spread / 4}, WalkBand{256, spread / 2}})
+                sum += trackedWalk(in.data(), w, w, h, x, y, centre, walk, disc.firstPass());
+            first[y * w + x] = static_cast<uint16_t>(sum / 3);
+        }
+    }
+    if (s < 10)
+        return first;
+    Plane filtered(in.size()), second(in.size());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            filtered[y * w + x] = spike(first, w, h, x, y, 15360, true);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            second[y * w + x] =
+                trackedWalk(filtered.data(), w, w, h, x, y, filtered[y * w + x], {4096, 2048}, disc.secondPass());
+    return second;
+}
+
+}  // namespace definition
+
+TEST(Smoothing, FollowsTheDefinition)
+{
+    const test::PhotoPlanes photo =
+        test::loadPhotoPlanesFile(test::testDataPath("photo_night_street_shop.jpg"), 240);
+    ASSERT_GT(photo.width, 0);
+    const Plane detail = test::detailLikePlane(photo.luma, photo.width, photo.height);
+    // A strip wide enough for a disc of radius 3, and a small noisy patch
+    // with sparse spikes (the second pass's rules at work).
+    const int w = 230, h = 27;
+    const Plane strip = crop(detail, photo.width, 5, 40, w, h);
+    std::mt19937 rng(31);
+    Plane patch(19 * 14);
+    for (uint16_t& v : patch)
+        v = static_cast<uint16_t>(rng() % 16 == 0 ? rng() % 65536 : 30000 + rng() % 6000);
+    for (int s : {3, 9, 10}) {
+        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+            const Smoothed a = smooth(strip, w, h, s, m);
+            ASSERT_TRUE(a.ok);
+            EXPECT_EQ(a.out, definition::smoothing(strip, w, h, s)) << "strip, strength " << s;
+            const Smoothed b = smooth(patch, 19, 14, s, m);
+            ASSERT_TRUE(b.ok);
+            EXPECT_EQ(b.out, definition::smoothing(patch, 19, 14, s)) << "patch, strength " << s;
+        }
+    }
+}
+
 TEST(Smoothing, FlatPlanesPassUnchanged)
 {
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 17}, {17, 1}, {33, 20}, {100, 57}};
@@ -361,25 +469,33 @@ TEST(Smoothing, ResultDoesNotDependOnWorkers)
 TEST(Smoothing, RefusesBadInput)
 {
     const Plane in(100, 1000);
-    Plane out(100);
+    Plane out(100), scratch(100);
     ProcessingContext ctx;
     std::atomic<bool> abort{false};
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, 10, in.data(), out.data(), 0));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, 10, in.data(), out.data(), 11));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 0, 10, in.data(), out.data(), 5));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, -1, in.data(), out.data(), 5));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 70000, 1, in.data(), out.data(), 5));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, 10, nullptr, out.data(), 5));
-    EXPECT_FALSE(runSmoothing(ctx, abort, 10, 10, out.data(), out.data(), 5));
+    auto run = [&](int w, int h, const uint16_t* from, uint16_t* to, uint16_t* spare, int strength) {
+        return runSmoothing(ctx, abort, w, h, from, to, spare, strength);
+    };
+    EXPECT_FALSE(run(10, 10, in.data(), out.data(), scratch.data(), 0));
+    EXPECT_FALSE(run(10, 10, in.data(), out.data(), scratch.data(), 11));
+    EXPECT_FALSE(run(0, 10, in.data(), out.data(), scratch.data(), 5));
+    EXPECT_FALSE(run(10, -1, in.data(), out.data(), scratch.data(), 5));
+    EXPECT_FALSE(run(70000, 1, in.data(), out.data(), scratch.data(), 5));
+    EXPECT_FALSE(run(10, 10, nullptr, out.data(), scratch.data(), 5));
+    EXPECT_FALSE(run(10, 10, out.data(), out.data(), scratch.data(), 5));
+    // The second pass needs a scratch plane of its own.
+    EXPECT_FALSE(run(10, 10, in.data(), out.data(), nullptr, 10));
+    EXPECT_FALSE(run(10, 10, in.data(), out.data(), out.data(), 10));
+    EXPECT_TRUE(run(10, 10, in.data(), out.data(), nullptr, 9));
+    EXPECT_TRUE(run(10, 10, in.data(), out.data(), scratch.data(), 10));
 }
 
 TEST(Smoothing, AbortEndsTheStageWithFailure)
 {
     const Plane in(64 * 64, 1000);
-    Plane out(in.size());
+    Plane out(in.size()), scratch(in.size());
     ProcessingContext ctx;
     std::atomic<bool> abort{true};
-    EXPECT_FALSE(runSmoothing(ctx, abort, 64, 64, in.data(), out.data(), 10));
+    EXPECT_FALSE(runSmoothing(ctx, abort, 64, 64, in.data(), out.data(), scratch.data(), 10));
 }
 
 TEST(Smoothing, IsThePipelinesSmoothingStage)

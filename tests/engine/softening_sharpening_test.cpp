@@ -6,6 +6,7 @@
 #include "engine/processing_context.h"
 #include "engine/sharpening.h"
 #include "engine/softening.h"
+#include "engine/status_codes.h"
 #include "engine/weight_tables.h"
 #include "support/reference_blur.h"
 
@@ -114,6 +115,22 @@ TEST(Softening, SoftnessOnlyChangeReusesTheCachedMap)
     EXPECT_FALSE(image.soften(90, true));
 }
 
+TEST(SofteningAndSharpening, PublishTheirStatusFirstAndRefuseOutOfRangeSettings)
+{
+    Image image(8, 8, Plane(64, 1000));
+    auto refused = [&](auto run, int status) {
+        image.ctx.statusCode = StatusCode::Light;
+        image.ctx.percent = 40;
+        EXPECT_FALSE(run());
+        EXPECT_EQ(image.ctx.statusCode.load(), status);
+        EXPECT_EQ(image.ctx.percent.load(), 0);
+    };
+    refused([&] { return image.soften(151, true); }, StatusCode::Softening);
+    refused([&] { return image.sharpen(201, 7); }, StatusCode::Sharpening);
+    refused([&] { return image.sharpen(100, 3); }, StatusCode::Sharpening);
+    refused([&] { return image.sharpen(100, 41); }, StatusCode::Sharpening);
+}
+
 TEST(Sharpening, KernelsFollowTheRadius)
 {
     EXPECT_EQ(makeGaussianKernel(0.4f)->weights, (std::vector<uint32_t>{1, 23, 1}));
@@ -135,6 +152,9 @@ TEST(Sharpening, SoftThresholdAndClamping)
     EXPECT_EQ(sharpenValue(1000, 3000, 2.0f), 0);
     // Below it, proportionally less: d = 512 gets half the amount.
     EXPECT_EQ(sharpenValue(10512, 10000, 1.0f), 10768);
+    // In single precision 1.009375 * 1000 - 0.009375 * 40 comes to 1009;
+    // double precision would leave it just below and truncate to 1008.
+    EXPECT_EQ(sharpenValue(1000, 40, 1 / 100.0f), 1009);
 }
 
 TEST(Sharpening, MatchesTheDefinitionWhateverTheWorkers)
