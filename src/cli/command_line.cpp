@@ -18,14 +18,14 @@ enum class Opt {
     NoCompanion, Factory, SaveSettings, Threads, Each, Dir, Quiet, Timings, Help, Version,
 };
 
-struct OptionSpec {
+struct OptionInfo {
     Opt id;
     char shortName;  // 0: long form only
     std::string_view longName;
     bool takesValue;
 };
 
-constexpr std::array<OptionSpec, 24> kOptions{{
+constexpr std::array<OptionInfo, 24> kOptions{{
     {Opt::Output, 'o', "output", true},
     {Opt::Type, 't', "type", true},
     {Opt::Quality, 'q', "quality", true},
@@ -55,27 +55,27 @@ constexpr std::array<OptionSpec, 24> kOptions{{
 constexpr int kMaxWorkers = 20;
 constexpr int kMaxBoxSide = 100000;
 
-const OptionSpec* findLong(std::string_view name)
+const OptionInfo* findLong(std::string_view name)
 {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.longName == name)
-            return &spec;
+    for (const OptionInfo& info : kOptions)
+        if (info.longName == name)
+            return &info;
     return nullptr;
 }
 
-const OptionSpec* findShort(char name)
+const OptionInfo* findShort(char name)
 {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.shortName != 0 && spec.shortName == name)
-            return &spec;
+    for (const OptionInfo& info : kOptions)
+        if (info.shortName != 0 && info.shortName == name)
+            return &info;
     return nullptr;
 }
 
 // "-q/--quality" or "--resize": how messages name an option.
-std::string optionName(const OptionSpec& spec)
+std::string optionName(const OptionInfo& info)
 {
-    const std::string name = std::string("--").append(spec.longName);
-    return spec.shortName ? std::string{'-', spec.shortName, '/'}.append(name) : name;
+    const std::string name = std::string("--").append(info.longName);
+    return info.shortName ? std::string{'-', info.shortName, '/'}.append(name) : name;
 }
 
 std::string quoted(std::string_view text) { return "„" + std::string(text) + "”"; }
@@ -158,39 +158,39 @@ private:
 
     void readOption(const std::string& arg)
     {
-        const OptionSpec* spec = nullptr;
+        const OptionInfo* info = nullptr;
         std::optional<std::string> attached;
         if (arg.starts_with("--")) {
             const std::size_t equals = arg.find('=');
             const std::size_t nameEnd = equals == std::string::npos ? arg.size() : equals;
-            spec = findLong(std::string_view(arg).substr(2, nameEnd - 2));
+            info = findLong(std::string_view(arg).substr(2, nameEnd - 2));
             if (equals != std::string::npos)
                 attached = arg.substr(equals + 1);
         } else {
-            spec = findShort(arg[1]);
+            info = findShort(arg[1]);
             if (arg.size() > 2)
                 attached = arg.substr(2);
         }
-        if (!spec)
+        if (!info)
             return fail("nieznana opcja " + quoted(arg) + " (lista opcji: --help)");
-        if (!spec->takesValue) {
+        if (!info->takesValue) {
             if (attached)
-                return fail("opcja " + optionName(*spec) + " nie przyjmuje wartości (podano " + quoted(arg) + ")");
-            return apply(*spec, {});
+                return fail("opcja " + optionName(*info) + " nie przyjmuje wartości (podano " + quoted(arg) + ")");
+            return apply(*info, {});
         }
         if (!attached) {
             if (next_ >= args_.size())
-                return fail("opcja " + optionName(*spec) + " wymaga wartości");
+                return fail("opcja " + optionName(*info) + " wymaga wartości");
             attached = args_[next_++];
         }
-        apply(*spec, *attached);
+        apply(*info, *attached);
     }
 
-    void apply(const OptionSpec& spec, const std::string& value)
+    void apply(const OptionInfo& info, const std::string& value)
     {
         CliOptions& o = result_.options;
-        const std::string name = optionName(spec);
-        switch (spec.id) {
+        const std::string name = optionName(info);
+        switch (info.id) {
         case Opt::Output: o.output = value; break;
         case Opt::Type: readType(name, value); break;
         case Opt::Quality: o.jpegQuality = ranged(value, 0, 100, name + ": jakość JPEG"); break;

@@ -198,8 +198,8 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
     auto items = makeWorkItems<ColorNRItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
     for (ColorNRItem& item : items)
         item.job = &job;
-    const StageSpec spec{StatusCode::ColorNR, 4 * int64_t{height}, false, false};
-    return runStage(ctx, abort, items, spec, job.method == WalkMethod::Literal ? literalWorker : fastWorker);
+    const StageOptions options{StatusCode::ColorNR, 4 * int64_t{height}, false, false};
+    return runStage(ctx, abort, items, options, job.method == WalkMethod::Literal ? literalWorker : fastWorker);
 }
 
 bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,

@@ -262,11 +262,11 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
         item.params = *params;
         item.spread = spread;
     }
-    StageSpec spec;
-    spec.statusCode = StatusCode::Detail;
-    spec.totalWork = totalWork(width, height, params->radius);
-    spec.capAt100 = true;
-    return runStage(ctx, abort, items, spec, detailWorker);
+    StageOptions options;
+    options.statusCode = StatusCode::Detail;
+    options.totalWork = totalWork(width, height, params->radius);
+    options.capAt100 = true;
+    return runStage(ctx, abort, items, options, detailWorker);
 }
 
 bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)

@@ -107,8 +107,8 @@ bool renderOutput(ProcessingContext& ctx, PipelineState& state, const uint16_t* 
         item.saturation = s.Mode == kBlackAndWhiteMode ? 0.0f : static_cast<float>(s.Saturation) / 10.0f;
         item.convert = outputRowConverter();
     }
-    const StageSpec spec{StatusCode::FinalOutput, h};
-    const bool ok = runStage(ctx, state.abort, items, spec, outputWorker);
+    const StageOptions options{StatusCode::FinalOutput, h};
+    const bool ok = runStage(ctx, state.abort, items, options, outputWorker);
 
     Histograms& hist = state.histograms;
     for (const OutputItem& item : items)

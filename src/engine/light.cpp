@@ -191,8 +191,8 @@ bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t*
     // Without a preparation each row counts two units against one level, so
     // the figure would climb to 200 %; it is held at 100.
     const int levels = prepare ? lightProgressLevels(firstRadius) : 1;
-    const StageSpec spec{StatusCode::Light, static_cast<int64_t>(h) * levels, true};
-    return runStage(ctx, state.abort, items, spec, lightWorker);
+    const StageOptions options{StatusCode::Light, static_cast<int64_t>(h) * levels, true};
+    return runStage(ctx, state.abort, items, options, lightWorker);
 }
 
 }  // namespace qv

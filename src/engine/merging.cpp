@@ -190,8 +190,8 @@ bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeIn
         item.luma = state.mergedLuma();
         item.chroma = state.mergedChroma();
     }
-    const StageSpec spec{StatusCode::Merging, 2 * static_cast<int64_t>(h)};
-    return runStage(ctx, state.abort, items, spec, mergeWorker);
+    const StageOptions options{StatusCode::Merging, 2 * static_cast<int64_t>(h)};
+    return runStage(ctx, state.abort, items, options, mergeWorker);
 }
 
 }  // namespace qv

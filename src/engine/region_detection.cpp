@@ -53,10 +53,10 @@ bool runRegionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t
         item.region = out;
         item.kernel = &*kernel;
     }
-    StageSpec spec;
-    spec.statusCode = StatusCode::Region;
-    spec.totalWork = int64_t(width) + height;
-    return runStage(ctx, state.abort, items, spec, regionWorker);
+    StageOptions options;
+    options.statusCode = StatusCode::Region;
+    options.totalWork = int64_t(width) + height;
+    return runStage(ctx, state.abort, items, options, regionWorker);
 }
 
 }  // namespace qv

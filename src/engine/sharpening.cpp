@@ -90,10 +90,10 @@ bool runSharpeningStage(ProcessingContext& ctx, PipelineState& state, const uint
         item.kernel = &*kernel;
         item.amount = static_cast<float>(s.Sharpness) / 100.0f;
     }
-    StageSpec spec;
-    spec.statusCode = StatusCode::Sharpening;
-    spec.totalWork = int64_t(width) + height;
-    return runStage(ctx, state.abort, items, spec, sharpenWorker);
+    StageOptions options;
+    options.statusCode = StatusCode::Sharpening;
+    options.totalWork = int64_t(width) + height;
+    return runStage(ctx, state.abort, items, options, sharpenWorker);
 }
 
 }  // namespace qv

@@ -244,7 +244,7 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
         return items;
     };
     auto queued = itemsOf(splitQueuedBands(height, ctx.workerCount));
-    if (!runStage(ctx, abort, queued, StageSpec{StatusCode::Smoothing, 3 * int64_t{height}, false, true},
+    if (!runStage(ctx, abort, queued, StageOptions{StatusCode::Smoothing, 3 * int64_t{height}, false, true},
                   firstPassWorker))
         return false;
     if (!job.params.secondPass)
@@ -253,10 +253,10 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
     // Every walk of the second pass reads spike-filtered values of other
     // bands, so the filter covers the whole image first.
     auto plain = itemsOf(splitBands(height, ctx.workerCount));
-    const StageSpec second{StatusCode::Smoothing2, height, false, false};
+    const StageOptions second{StatusCode::Smoothing2, height, false, false};
     if (!runStage(ctx, abort, plain, second, secondSpikeWorker))
         return false;
-    StageSpec secondWalks = second;
+    StageOptions secondWalks = second;
     secondWalks.queued = true;
     return runStage(ctx, abort, queued, secondWalks, secondWalkWorker);
 }

@@ -172,10 +172,10 @@ bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint1
         item.radius = softeningBoxRadius(width, height);
         item.softness = softness;
     }
-    StageSpec spec;
-    spec.statusCode = StatusCode::Softening;
-    spec.totalWork = int64_t(width) + 2 * int64_t(height);
-    return runStage(ctx, state.abort, items, spec, softenWorker);
+    StageOptions options;
+    options.statusCode = StatusCode::Softening;
+    options.totalWork = int64_t(width) + 2 * int64_t(height);
+    return runStage(ctx, state.abort, items, options, softenWorker);
 }
 
 }  // namespace qv

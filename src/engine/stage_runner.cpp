@@ -103,21 +103,21 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(300);
 
-int percentOf(std::span<WorkItem* const> items, const StageSpec& spec)
+int percentOf(std::span<WorkItem* const> items, const StageOptions& options)
 {
     int64_t done = 0;
     for (WorkItem* item : items)
         done += std::atomic_ref<int>(item->progress).load(std::memory_order_relaxed);
-    const int64_t percent = done * 100 / std::max<int64_t>(spec.totalWork, 1);
-    return static_cast<int>(spec.capAt100 ? std::min<int64_t>(percent, 100) : percent);
+    const int64_t percent = done * 100 / std::max<int64_t>(options.totalWork, 1);
+    return static_cast<int>(options.capAt100 ? std::min<int64_t>(percent, 100) : percent);
 }
 
 }  // namespace
 
 bool runWorkItems(ProcessingContext& ctx, const std::atomic<bool>& abort, std::span<WorkItem* const> items,
-                  const StageSpec& spec, const std::function<bool(int index)>& worker)
+                  const StageOptions& options, const std::function<bool(int index)>& worker)
 {
-    ctx.statusCode.store(spec.statusCode, std::memory_order_relaxed);
+    ctx.statusCode.store(options.statusCode, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
     if (items.empty())
         return true;
@@ -131,7 +131,7 @@ bool runWorkItems(ProcessingContext& ctx, const std::atomic<bool>& abort, std::s
 
     // Each thread runs items until none is left: one item per thread in the
     // plain scheme, items in turn in the queued one.
-    const int threadCount = spec.queued ? std::clamp(ctx.workerCount, 1, itemCount) : itemCount;
+    const int threadCount = options.queued ? std::clamp(ctx.workerCount, 1, itemCount) : itemCount;
     std::vector<char> succeeded(items.size(), 0);
     std::atomic<int> nextItem{0};
     // A worker that throws (out of memory, say) fails like one returning
@@ -163,7 +163,7 @@ bool runWorkItems(ProcessingContext& ctx, const std::atomic<bool>& abort, std::s
     const int started = static_cast<int>(threads.size());
 
     while (!control.waitForThreads(started, kPollInterval)) {
-        ctx.percent.store(percentOf(items, spec), std::memory_order_relaxed);
+        ctx.percent.store(percentOf(items, options), std::memory_order_relaxed);
         if (abort.load(std::memory_order_relaxed))
             control.stop();
     }

@@ -45,7 +45,7 @@ struct WorkItem {
 };
 
 // How a stage is run and how its percentage is computed.
-struct StageSpec {
+struct StageOptions {
     int statusCode = 0;
     int64_t totalWork = 1;      // sum of all items' progress at 100 %
     bool capAt100 = false;      // the percentage never shows more than 100
@@ -58,18 +58,18 @@ struct StageSpec {
 // is polled by the workers through WorkItem::tick and ends waits at a pass
 // barrier.
 bool runWorkItems(ProcessingContext& ctx, const std::atomic<bool>& abort, std::span<WorkItem* const> items,
-                  const StageSpec& spec, const std::function<bool(int index)>& worker);
+                  const StageOptions& options, const std::function<bool(int index)>& worker);
 
 // Convenience over runWorkItems for a vector of a stage's own items.
 template <class Item, class Worker>
 bool runStage(ProcessingContext& ctx, const std::atomic<bool>& abort, std::vector<Item>& items,
-              const StageSpec& spec, Worker worker)
+              const StageOptions& options, Worker worker)
 {
     std::vector<WorkItem*> pointers;
     pointers.reserve(items.size());
     for (Item& item : items)
         pointers.push_back(&item);
-    return runWorkItems(ctx, abort, pointers, spec, [&](int i) { return worker(items[i]); });
+    return runWorkItems(ctx, abort, pointers, options, [&](int i) { return worker(items[i]); });
 }
 
 // Fills the common fields of one item per band.

@@ -85,10 +85,10 @@ bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint1
         item.exponents = state.firstWeightTable();
         item.params = params;
     }
-    StageSpec spec;
-    spec.statusCode = StatusCode::ToneCurve;
-    spec.totalWork = firstRun ? int64_t(width) + height : height;
-    return runStage(ctx, state.abort, items, spec, toneCurveWorker);
+    StageOptions options;
+    options.statusCode = StatusCode::ToneCurve;
+    options.totalWork = firstRun ? int64_t(width) + height : height;
+    return runStage(ctx, state.abort, items, options, toneCurveWorker);
 }
 
 }  // namespace qv
