@@ -44,13 +44,14 @@ void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const
     const uint16_t* chroma = row.chroma + offset;
     const uint16_t* luma = row.luma + offset;
     const int lumaTol = params.lumaTolerance;
-    for (int x = 0; x < row.width; ++x) {
+    for (int x = row.xBegin; x < row.xEnd; ++x) {
         const int c0 = chroma[x], l0 = luma[x];
-        const bool lumaSteady = row.lumaMin[x] + lumaTol >= l0 && row.lumaMax[x] <= l0 + lumaTol;
+        const int i = x - row.xBegin;
+        const bool lumaSteady = row.lumaMin[i] + lumaTol >= l0 && row.lumaMax[i] <= l0 + lumaTol;
         for (int p = 0; p < 2; ++p) {
             const ChromaPass& pass = params.passes[p];
             const bool steady =
-                lumaSteady && row.chromaMin[x] + pass.slew >= c0 && row.chromaMax[x] <= c0 + pass.slew;
+                lumaSteady && row.chromaMin[i] + pass.slew >= c0 && row.chromaMax[i] <= c0 + pass.slew;
             results[p][x] = steady ? c0 - 32768
                                    : chromaWalk(row.sourceChroma, row.luma, row.width, row.height, x, row.y,
                                                 row.component, row.rays, pass, lumaTol);

@@ -43,8 +43,8 @@ struct RayStep {
     int16_t resume;  // the entry after this one's run of farther entries and one more
 };
 
-// Everything the walks of one image row read. The planes are width x
-// height, rows `width` apart.
+// Everything the walks of columns xBegin..xEnd-1 of one image row read.
+// The planes are width x height, rows `width` apart.
 struct ChromaRow {
     const int16_t* sourceChroma;  // the interleaved plane, for walks one by one
     const uint16_t* luma;
@@ -53,8 +53,10 @@ struct ChromaRow {
     int width;
     int height;
     int y;
-    const uint16_t* chromaMin;  // least and greatest offset chroma and luma
-    const uint16_t* chromaMax;  // over each pixel's ray neighbourhood
+    int xBegin;
+    int xEnd;
+    const uint16_t* chromaMin;  // least and greatest offset chroma and luma over each
+    const uint16_t* chromaMax;  // pixel's ray neighbourhood, from column xBegin on
     const uint16_t* lumaMin;
     const uint16_t* lumaMax;
     std::span<const RayEntry> rays;
@@ -64,8 +66,8 @@ struct ChromaRow {
     int rowsDown;                    // largest dy
 };
 
-// The walk results (signed chroma) of both passes over a whole row, into
-// results[pass][x]; where no neighbour can move a walk's chroma or be
+// The walk results (signed chroma) of both passes over the row's columns,
+// into results[pass][x]; where no neighbour can move a walk's chroma or be
 // refused, the centre's own chroma without walking. The AVX2 variant (AVX2
 // must be available) walks 16 pixels at once, both passes side by side.
 void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);

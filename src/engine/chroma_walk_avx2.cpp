@@ -188,12 +188,13 @@ __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, con
     // A walk adds at most twice its tolerance per lane and step to the 16-bit pending sums.
     const int flushEvery = std::max(1, 65535 / std::max(1, 2 * widest));
 
-    for (int x0 = 0; x0 < row.width; x0 += 16) {
-        const int lanes = std::min(16, row.width - x0);
-        // The last block of a row is copied into full lanes.
+    for (int x0 = row.xBegin; x0 < row.xEnd; x0 += 16) {
+        const int lanes = std::min(16, row.xEnd - x0);
+        // A block short of 16 columns is copied into full lanes.
         alignas(32) uint16_t part[6][16] = {};
-        const uint16_t* rows[6] = {chroma + x0,        luma + x0,        row.chromaMin + x0,
-                                   row.chromaMax + x0, row.lumaMin + x0, row.lumaMax + x0};
+        const int r = x0 - row.xBegin;  // the block's place in the range rows
+        const uint16_t* rows[6] = {chroma + x0,       luma + x0,       row.chromaMin + r,
+                                   row.chromaMax + r, row.lumaMin + r, row.lumaMax + r};
         if (lanes < 16) {
             for (int i = 0; i < 6; ++i) {
                 std::copy_n(rows[i], lanes, part[i]);

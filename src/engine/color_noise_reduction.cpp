@@ -16,6 +16,12 @@ namespace {
 
 constexpr int kMaxSide = 65535;
 
+// The fast walks take each band in strips of this many columns, so that
+// the range rows they keep do not grow with the image width.
+constexpr int kStripWidth = 256;
+
+int stripCount(int width) { return (width + kStripWidth - 1) / kStripWidth; }
+
 // What every work item shares, read-only while the workers run.
 struct ColorNRJob {
     ColorNRParams params;
@@ -37,28 +43,30 @@ struct ColorNRItem : WorkItem {
     const ColorNRJob* job = nullptr;
 };
 
-// The average of both passes' walks for one component of row y.
+// The average of both passes' walks for one component of row y, columns
+// xBegin..xEnd-1.
 template <class WalkPass>
-void denoiseComponent(const ColorNRJob& job, int y, int component, WalkPass walkPass)
+void denoiseComponent(const ColorNRJob& job, int y, int component, int xBegin, int xEnd, WalkPass walkPass)
 {
     int16_t* out = job.out + static_cast<std::size_t>(y) * job.width * 2 + component;
-    for (int x = 0; x < job.width; ++x)
+    for (int x = xBegin; x < xEnd; ++x)
         out[2 * x] = static_cast<int16_t>(walkPass(x, 0));
-    for (int x = 0; x < job.width; ++x)
+    for (int x = xBegin; x < xEnd; ++x)
         out[2 * x] = static_cast<int16_t>((walkPass(x, 1) + out[2 * x]) / 2);
 }
 
+// Progress: four units (two components, two passes) per row and strip.
 bool literalWorker(ColorNRItem& item)
 {
     const ColorNRJob& job = *item.job;
     for (int y = item.firstRow; y < item.endRow; ++y) {
         for (int c = 0; c < 2; ++c) {
-            denoiseComponent(job, y, c, [&](int x, int p) {
+            denoiseComponent(job, y, c, 0, job.width, [&](int x, int p) {
                 return chromaWalk(job.chroma, job.luma, job.width, job.height, x, y, c, job.rays,
                                   job.params.passes[p], job.params.lumaTolerance);
             });
         }
-        if (!item.tick(4))
+        if (!item.tick(4 * stripCount(job.width)))
             return false;
     }
     return true;
@@ -80,43 +88,52 @@ void offsetBandChroma(const ColorNRJob& job, const WorkItem& item)
 }
 
 // The ranges of both offset chroma components and of the luma over each
-// pixel's ray neighbourhood, row by row through one band.
-class BandRanges {
+// pixel's ray neighbourhood, row by row through one band, for the columns
+// of one strip: the scanners see the strip and the columns its rays reach.
+class StripRanges {
 public:
-    bool init(const ColorNRJob& job, const WorkItem& item)
+    bool init(const ColorNRJob& job, const WorkItem& item, int xBegin, int xEnd)
     {
+        xBegin_ = xBegin;
+        xEnd_ = xEnd;
+        first_ = std::max(0, xBegin - job.reach);
+        const int end = std::min(job.width, xEnd + job.reach);
         const bool vector = job.method == WalkMethod::Vector;
         for (RangeScanner& scanner : scanners_)
-            if (!scanner.init(job.spans, job.width, job.height, item.firstRow, item.endRow, vector))
+            if (!scanner.init(job.spans, end - first_, job.height, item.firstRow, item.endRow, vector))
                 return false;
         return true;
     }
 
     void advance(const ColorNRJob& job, int y)
     {
-        scanners_[0].advance(y, job.offsetChroma[0]);
-        scanners_[1].advance(y, job.offsetChroma[1]);
-        scanners_[2].advance(y, job.luma);
+        scanners_[0].advance(y, job.offsetChroma[0] + first_, job.width);
+        scanners_[1].advance(y, job.offsetChroma[1] + first_, job.width);
+        scanners_[2].advance(y, job.luma + first_, job.width);
     }
 
     ChromaRow row(const ColorNRJob& job, int y, int component) const
     {
-        return {job.chroma, job.luma, component, job.offsetChroma[component], job.width, job.height, y,
-                scanners_[component].minRow(), scanners_[component].maxRow(), scanners_[2].minRow(),
-                scanners_[2].maxRow(), job.rays, job.steps, job.reach, -job.spans.dyMin, job.spans.dyMax};
+        const int skip = xBegin_ - first_;  // the columns left of the strip
+        return {job.chroma, job.luma, component, job.offsetChroma[component], job.width, job.height, y, xBegin_,
+                xEnd_, scanners_[component].minRow() + skip, scanners_[component].maxRow() + skip,
+                scanners_[2].minRow() + skip, scanners_[2].maxRow() + skip, job.rays, job.steps, job.reach,
+                -job.spans.dyMin, job.spans.dyMax};
     }
 
 private:
     RangeScanner scanners_[3];  // component 0, component 1, luma
+    int xBegin_ = 0, xEnd_ = 0;
+    int first_ = 0;  // the first column the scanners see
 };
 
-// Offsets the band's chroma, waits until every band has, then walks.
+// Offsets the band's chroma, waits until every band has, then walks the
+// band strip by strip.
 bool fastWorker(ColorNRItem& item)
 {
     const ColorNRJob& job = *item.job;
-    BandRanges ranges;
     PlaneMemory results;
-    if (!ranges.init(job, item) || !results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
+    if (!results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
         return false;
     offsetBandChroma(job, item);
     if (!item.passDone())
@@ -124,14 +141,20 @@ bool fastWorker(ColorNRItem& item)
     int* const passResults[2] = {results.as<int>(), results.as<int>() + job.width};
     auto walkRow = job.method == WalkMethod::Vector ? chromaWalkRowAvx2 : chromaWalkRow;
 
-    for (int y = item.firstRow; y < item.endRow; ++y) {
-        ranges.advance(job, y);
-        for (int c = 0; c < 2; ++c) {
-            walkRow(ranges.row(job, y, c), job.params, passResults);
-            denoiseComponent(job, y, c, [&](int x, int p) { return passResults[p][x]; });
-        }
-        if (!item.tick(4))
+    for (int xBegin = 0; xBegin < job.width; xBegin += kStripWidth) {
+        const int xEnd = std::min(job.width, xBegin + kStripWidth);
+        StripRanges ranges;
+        if (!ranges.init(job, item, xBegin, xEnd))
             return false;
+        for (int y = item.firstRow; y < item.endRow; ++y) {
+            ranges.advance(job, y);
+            for (int c = 0; c < 2; ++c) {
+                walkRow(ranges.row(job, y, c), job.params, passResults);
+                denoiseComponent(job, y, c, xBegin, xEnd, [&](int x, int p) { return passResults[p][x]; });
+            }
+            if (!item.tick(4))
+                return false;
+        }
     }
     return true;
 }
@@ -198,7 +221,7 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
     auto items = makeWorkItems<ColorNRItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
     for (ColorNRItem& item : items)
         item.job = &job;
-    const StageOptions options{StatusCode::ColorNR, 4 * int64_t{height}, false, false};
+    const StageOptions options{StatusCode::ColorNR, 4 * int64_t{height} * stripCount(width), false, false};
     return runStage(ctx, abort, items, options, job.method == WalkMethod::Literal ? literalWorker : fastWorker);
 }
 

@@ -61,7 +61,7 @@ void RangeScanner::resetSlot(int y)
     std::fill_n(ringMax(y), width_, uint16_t{0});
 }
 
-void RangeScanner::advance(int y, const uint16_t* plane)
+void RangeScanner::advance(int y, const uint16_t* plane, std::ptrdiff_t stride)
 {
     // The slot of the previous row is next used by a row the coming source
     // rows start to fill.
@@ -69,7 +69,7 @@ void RangeScanner::advance(int y, const uint16_t* plane)
         resetSlot(y - 1);
     const int lastSource = std::min(height_ - 1, y + spans_.dyMax);
     for (; nextSource_ <= lastSource; ++nextSource_)
-        addSourceRow(plane + static_cast<std::size_t>(nextSource_) * width_, nextSource_);
+        addSourceRow(plane + nextSource_ * stride, nextSource_);
     minRow_ = ringMin(y);
     maxRow_ = ringMax(y);
 }

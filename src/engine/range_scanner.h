@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <utility>
@@ -52,8 +53,9 @@ public:
     bool init(const RowSpans& spans, int width, int height, int firstRow, int endRow, bool vector);
 
     // Moves to output row y (firstRow, then each next row in turn), reading
-    // the source rows it needs from `plane` (rows `width` values apart).
-    void advance(int y, const uint16_t* plane);
+    // the source rows it needs from `plane`: `width` values of each row,
+    // rows `stride` values apart.
+    void advance(int y, const uint16_t* plane, std::ptrdiff_t stride);
 
     // Of the row last advanced to.
     const uint16_t* minRow() const { return minRow_; }

@@ -1,9 +1,6 @@
 #include "engine/sharpening.h"
 
-#include <algorithm>
-#include <new>
 #include <optional>
-#include <vector>
 
 #include "engine/gaussian_blur.h"
 #include "engine/processing_context.h"
@@ -26,26 +23,19 @@ struct SharpenItem : WorkItem {
 };
 
 // The vertical pass of the blur, combined at once with the unblurred value:
-// a block of columns is blurred into a small buffer and sharpened from it.
+// a block of columns is blurred into its place in the output and sharpened
+// there.
 bool sharpenColumns(SharpenItem& item)
 {
-    std::vector<uint16_t> blurred;
     BlurScratch scratch;
-    try {
-        blurred.resize(static_cast<std::size_t>(item.height) * kColumnBlock);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
     const std::size_t stride = static_cast<std::size_t>(item.width);
     return forEachItemColumnBlock(item, [&](int x, int columns) {
-        blurColumns(item.horizontal + x, stride, blurred.data(), kColumnBlock, item.height, columns, *item.kernel,
-                    scratch);
+        blurColumns(item.horizontal + x, stride, item.out + x, stride, item.height, columns, *item.kernel, scratch);
         for (int y = 0; y < item.height; ++y) {
             const uint16_t* a = item.in + y * stride + x;
-            const uint16_t* b = blurred.data() + y * kColumnBlock;
             uint16_t* out = item.out + y * stride + x;
             for (int c = 0; c < columns; ++c)
-                out[c] = sharpenValue(a[c], b[c], item.amount);
+                out[c] = sharpenValue(a[c], out[c], item.amount);
         }
     });
 }
@@ -74,7 +64,7 @@ bool runSharpeningStage(ProcessingContext& ctx, PipelineState& state, const uint
     const int width = state.width;
     const int height = state.height;
     const ToneSettings& s = ctx.current;
-    if (!in || !out || width <= 0 || height <= 0 || state.pairs.bytes() < 2 * state.pixelCount() ||
+    if (!in || !out || in == out || width <= 0 || height <= 0 || state.pairs.bytes() < 2 * state.pixelCount() ||
         s.Sharpness > 200 || s.SharpnessRadius < 4 || s.SharpnessRadius > 40)
         return false;
     const std::optional<GaussianKernel> kernel =

@@ -87,7 +87,7 @@ public:
             return;
         }
         if (y != scannedRow_) {
-            scanner_.advance(y, samples_);
+            scanner_.advance(y, samples_, job.width);
             scannedRow_ = y;
         }
         const WalkRow row{samples_,      job.width,         job.height,          y,

@@ -242,7 +242,9 @@ TEST(ColorNR, FastMatchesLiteralOnPhotos)
 TEST(ColorNR, FastMatchesLiteralOnSyntheticPlanes)
 {
     std::mt19937 rng(29);
-    const std::pair<int, int> sizes[] = {{1, 1}, {1, 40}, {40, 1}, {2, 3}, {17, 9}, {16, 16}, {50, 33}, {131, 7}};
+    // 533 columns: three strips of the fast walks, the last one short.
+    const std::pair<int, int> sizes[] = {{1, 1},   {1, 40},  {40, 1},  {2, 3},   {17, 9},
+                                         {16, 16}, {50, 33}, {131, 7}, {533, 12}};
     for (auto [w, h] : sizes) {
         for (int kind = 0; kind < 3; ++kind) {
             Luma luma(static_cast<std::size_t>(w) * h);

@@ -129,6 +129,9 @@ TEST(SofteningAndSharpening, PublishTheirStatusFirstAndRefuseOutOfRangeSettings)
     refused([&] { return image.sharpen(201, 7); }, StatusCode::Sharpening);
     refused([&] { return image.sharpen(100, 3); }, StatusCode::Sharpening);
     refused([&] { return image.sharpen(100, 41); }, StatusCode::Sharpening);
+    // The output is written column block by column block while the input is still read.
+    uint16_t* plane = image.state.sharpened.as<uint16_t>();
+    refused([&] { return runSharpeningStage(image.ctx, image.state, plane, plane); }, StatusCode::Sharpening);
 }
 
 TEST(Sharpening, KernelsFollowTheRadius)
