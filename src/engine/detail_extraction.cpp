@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/detail_tracking.h"
+#include "engine/pair_means.h"
 #include "engine/processing_context.h"
 #include "engine/status_codes.h"
 
@@ -78,6 +79,8 @@ constexpr int kBlockRows = 8;
 // strip, column after column.
 void gatherStrip(const DetailPlanes& p, int w, int h, int x0, int n, DetailScratch& scratch)
 {
+    const uint16_t* __restrict lumaPlane = p.luminance;
+    const uint32_t* __restrict envelope = p.envelope;
     uint16_t* __restrict luma = scratch.stripLuma.data();
     uint32_t* __restrict values = scratch.stripValues.data();
     for (int y0 = 0; y0 < h; y0 += kBlockRows) {
@@ -86,8 +89,8 @@ void gatherStrip(const DetailPlanes& p, int w, int h, int x0, int n, DetailScrat
             const std::size_t from = static_cast<std::size_t>(y0) * w + x0 + j;
             const std::size_t to = static_cast<std::size_t>(j) * h + y0;
             for (int k = 0; k < rows; ++k) {
-                luma[to + k] = p.luminance[from + static_cast<std::size_t>(k) * w];
-                values[to + k] = p.envelope[from + static_cast<std::size_t>(k) * w];
+                luma[to + k] = lumaPlane[from + static_cast<std::size_t>(k) * w];
+                values[to + k] = envelope[from + static_cast<std::size_t>(k) * w];
             }
         }
     }
@@ -109,10 +112,6 @@ void scatterStrip(const DetailPlanes& p, int w, int h, int x0, int n, const Deta
     }
 }
 
-// The mean of a (sum, count) pair. Every pixel has a count of at least 1:
-// its own forward spread always reaches it.
-inline uint32_t meanOf(const uint32_t* pair) { return pair[0] / pair[1]; }
-
 // Vertical spreading over the columns of the worker, a strip at a time: the
 // envelope holds the value spread from each pixel and receives the mean of
 // the spreading.
@@ -121,7 +120,6 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
     const int w = item.width;
     const int h = item.height;
     const LineRun columns = columnShare(w, item.count, item.index);
-    const uint32_t* pairs = scratch.linePairs.data();
     for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
         const int n = std::min(kStripColumns, columns.end - x0);
         gatherStrip(item.planes, w, h, x0, n, scratch);
@@ -129,8 +127,9 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
             uint32_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
             item.spread({scratch.stripLuma.data() + static_cast<std::size_t>(j) * h, values, h}, reach,
                         item.params.tolerance, scratch.spread, scratch.linePairs.data());
-            for (int y = 0; y < h; ++y)
-                values[y] = meanOf(pairs + 2 * y);
+            // Every pixel has a count of at least 1: its own forward spread
+            // always reaches it.
+            meansOfPairs(scratch.linePairs.data(), values, h);
             if (!item.tick(units))
                 return false;
         }
@@ -153,10 +152,8 @@ bool spreadRows(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach,
         uint32_t* envelope = p.envelope + row;
         uint32_t* pairs = last ? p.pairs + 2 * row : scratch.linePairs.data();
         item.spread({p.luminance + row, envelope, w}, reach, item.params.tolerance, scratch.spread, pairs);
-        if (!last) {
-            for (int x = 0; x < w; ++x)
-                envelope[x] = (meanOf(pairs + 2 * x) + envelope[x]) >> 1;
-        }
+        if (!last)
+            averageWithMeans(pairs, envelope, w);
         if (!item.tick(units))
             return false;
     }

@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/light_map_row.h"
 #include "engine/processing_context.h"
 #include "engine/stage_runner.h"
 #include "engine/status_codes.h"
@@ -57,6 +58,9 @@ void subtractRow(uint32_t* sums, const uint16_t* row, int width)
         sums[x] -= row[x];
 }
 
+// Pixels whose window sums are gathered before their deviations are computed.
+constexpr int kChunk = 64;
+
 // One radius of the light map over the item's band: each pixel's deviation
 // from the mean of the other pixels of its (2r+1)-square window, clipped to
 // the window at the image edges, centred on mid-grey; the map keeps the
@@ -80,25 +84,26 @@ bool accumulateLevel(LightItem& it, int r)
         for (int x = 0; x <= lastColumn; ++x)
             sum += sums[x];
         int64_t n = (lastColumn + 1) * rows;
-        for (int x = 0; x < w; ++x) {
-            // (n*v - sum)/(n - 1), truncated. Both operands are integers far
-            // below 2^53, so the double quotient never rounds across an
-            // integer and truncating it gives the exact integer quotient.
-            // A window of one pixel (a 1 x 1 image) has no neighbours to
-            // differ from and counts as flat.
-            const int64_t deviation =
-                n > 1 ? static_cast<int64_t>(static_cast<double>(n * source[x] - sum) / static_cast<double>(n - 1))
-                      : 0;
-            const uint16_t q = static_cast<uint16_t>(std::clamp<int64_t>(deviation + half, 0, 65535));
-            map[x] = std::max(map[x], q);
-            if (x - r >= 0) {
-                sum -= sums[x - r];
-                n -= rows;
+        // The window sums slide along the row a chunk at a time; the
+        // divisions then run over the chunk together.
+        for (int x0 = 0; x0 < w; x0 += kChunk) {
+            const int count = std::min(kChunk, w - x0);
+            double windowSum[kChunk];
+            double windowCount[kChunk];
+            for (int i = 0; i < count; ++i) {
+                const int x = x0 + i;
+                windowSum[i] = static_cast<double>(sum);
+                windowCount[i] = static_cast<double>(n);
+                if (x - r >= 0) {
+                    sum -= sums[x - r];
+                    n -= rows;
+                }
+                if (x + r + 1 < w) {
+                    sum += sums[x + r + 1];
+                    n += rows;
+                }
             }
-            if (x + r + 1 < w) {
-                sum += sums[x + r + 1];
-                n += rows;
-            }
+            raiseLightMapRow(source + x0, windowSum, windowCount, half, map + x0, count);
         }
         if (y + 1 < it.endRow) {
             if (y - r >= 0)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/detail_spreading.h"
+#include "engine/pair_means.h"
 #include "engine/pipeline_driver.h"
 #include "engine/processing_context.h"
 #include "support/test_data.h"
@@ -379,6 +380,35 @@ TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
                     ASSERT_EQ(plain, literal);
                 }
             }
+}
+
+// The vector means against integer division: sums up to the 32-bit limit,
+// counts from 1 up, quotients just below and at whole numbers, odd lengths.
+TEST(PairMeans, VectorDivisionMatchesIntegerDivision)
+{
+    std::mt19937 rng(5);
+    for (const int n : {1, 3, 4, 9, 1001}) {
+        std::vector<uint32_t> pairs(2 * n);
+        for (int i = 0; i < n; ++i) {
+            const uint32_t count = 1 + rng() % 65537;
+            const uint64_t mean = std::min<uint64_t>(rng() % 65536, UINT32_MAX / count);
+            // Exactly divisible, one below, or anything up to the limit.
+            const uint64_t sums[] = {mean * count, mean * count + count - 1, std::min<uint64_t>(mean * count + rng() % count, UINT32_MAX)};
+            pairs[2 * i] = uint32_t(i == 0 ? UINT32_MAX : sums[rng() % 3]);
+            pairs[2 * i + 1] = i == 0 ? 65537 : count;
+        }
+        std::vector<uint32_t> start(n);
+        for (uint32_t& v : start)
+            v = rng() % 65536;
+        std::vector<uint32_t> fast(n), plain(n);
+        meansOfPairs(pairs.data(), fast.data(), n);
+        meansOfPairsPlain(pairs.data(), plain.data(), n);
+        EXPECT_EQ(fast, plain) << n;
+        fast = plain = start;
+        averageWithMeans(pairs.data(), fast.data(), n);
+        averageWithMeansPlain(pairs.data(), plain.data(), n);
+        EXPECT_EQ(fast, plain) << n;
+    }
 }
 
 // Sets the abort flag after a number of spread lines, i.e. in the middle of
