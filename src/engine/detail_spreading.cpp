@@ -1,5 +1,8 @@
 #include "engine/detail_spreading.h"
 
+#include "engine/short_spreading.h"
+#include "engine/simd.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -182,6 +185,10 @@ bool SpreadScratch::reserve(int length, int maxReach)
         extents.resize(2 * levels * length);
         paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
         steps.assign(static_cast<std::size_t>(length) + 3, 0);
+        shortValues.resize(length);
+        shortAlive.resize(length);
+        shortCounts.resize(length);
+        shortSums.resize(length);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -236,7 +243,10 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
 
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
 {
-    spreadLineWith<VectorLoops>(line, reach, tolerance, scratch, pairs);
+    if (std::max(reach.back, reach.forward) <= kShortReach && avx2Enabled())
+        spreadShortLineAvx2(line, reach, tolerance, scratch, pairs);
+    else
+        spreadLineWith<VectorLoops>(line, reach, tolerance, scratch, pairs);
 }
 
 void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,

@@ -30,6 +30,12 @@ struct SpreadScratch {
     // luminance and its highest luminance, so that two blocks merge with max.
     std::vector<uint16_t> extents;
     std::vector<uint64_t> steps;      // differences of (count, sum), zero between lines
+    // The lockstep walk of short reaches: per pixel the spread value, whether
+    // the spread from it is still going, and what reached it.
+    std::vector<uint16_t> shortValues;
+    std::vector<uint16_t> shortAlive;
+    std::vector<uint16_t> shortCounts;
+    std::vector<uint32_t> shortSums;
 
     // Room for lines of up to `length` pixels and reaches up to `maxReach`;
     // false when the memory cannot be had.
@@ -46,7 +52,9 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // The cost per pixel does not follow the reach: each spread adds one value
 // over a run of pixels, recorded as two differences, and the end of the run
 // is found with one 16-pixel scan plus one range-table probe per doubling of
-// the reach beyond 16 (three probes at a reach of 121).
+// the reach beyond 16 (three probes at a reach of 121). Reaches of a few
+// pixels are walked instead, many spreads in lockstep, where the processor
+// has AVX2.
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 
 // The same without vector instructions; gives the same bits.

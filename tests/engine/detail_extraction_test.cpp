@@ -14,6 +14,7 @@
 #include "engine/pair_means.h"
 #include "engine/pipeline_driver.h"
 #include "engine/processing_context.h"
+#include "engine/simd.h"
 #include "support/test_data.h"
 
 namespace qv {
@@ -350,7 +351,9 @@ TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
 TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
 {
     std::mt19937 rng(42);
-    const SpreadReach reaches[] = {{0, 1}, {1, 1}, {1, 2}, {2, 1}, {5, 6}, {31, 31}, {400, 400}};
+    // Short reaches are walked in lockstep where the processor allows,
+    // longer ones searched; with vectors off, everything is searched.
+    const SpreadReach reaches[] = {{0, 1}, {1, 1}, {1, 2}, {2, 1}, {5, 6}, {31, 31}, {40, 41}, {60, 7}, {400, 400}};
     for (int length : {1, 2, 3, 7, 33, 300})
         for (int tolerance : {1, 1280, 8192})
             for (int pattern = 0; pattern < 4; ++pattern) {
@@ -371,12 +374,17 @@ TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
                     ASSERT_TRUE(scratch.reserve(length, std::max(reach.back, reach.forward)));
                     std::vector<uint32_t> fast(2 * length), plain(2 * length), literal(2 * length);
                     const SpreadLine line{luma.data(), values.data(), length};
-                    spreadLine(line, reach, tolerance, scratch, fast.data());
-                    spreadLine(line, reach, tolerance, scratch, fast.data());  // scratch is clean again
-                    spreadLinePlain(line, reach, tolerance, scratch, plain.data());
                     spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
-                    ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance << " pattern "
-                                             << pattern << " reach " << reach.back << "/" << reach.forward;
+                    for (bool vectors : {true, false}) {
+                        setSimdEnabled(vectors);
+                        spreadLine(line, reach, tolerance, scratch, fast.data());
+                        spreadLine(line, reach, tolerance, scratch, fast.data());  // scratch is clean again
+                        setSimdEnabled(true);
+                        ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance << " pattern "
+                                                 << pattern << " reach " << reach.back << "/" << reach.forward
+                                                 << " vectors " << vectors;
+                    }
+                    spreadLinePlain(line, reach, tolerance, scratch, plain.data());
                     ASSERT_EQ(plain, literal);
                 }
             }
