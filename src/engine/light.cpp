@@ -4,10 +4,11 @@
 #include <limits>
 #include <vector>
 
-#include "engine/light_map_row.h"
+#include "engine/box_windows.h"
 #include "engine/processing_context.h"
 #include "engine/stage_runner.h"
 #include "engine/status_codes.h"
+#include "engine/window_deviation.h"
 
 namespace qv {
 
@@ -46,21 +47,6 @@ void blendRow(const uint16_t* luma, const uint16_t* map, uint16_t* out, int widt
     }
 }
 
-void addRow(uint32_t* sums, const uint16_t* row, int width)
-{
-    for (int x = 0; x < width; ++x)
-        sums[x] += row[x];
-}
-
-void subtractRow(uint32_t* sums, const uint16_t* row, int width)
-{
-    for (int x = 0; x < width; ++x)
-        sums[x] -= row[x];
-}
-
-// Pixels whose window sums are gathered before their deviations are computed.
-constexpr int kChunk = 64;
-
 // One radius of the light map over the item's band: each pixel's deviation
 // from the mean of the other pixels of its (2r+1)-square window, clipped to
 // the window at the image edges, centred on mid-grey; the map keeps the
@@ -68,49 +54,18 @@ constexpr int kChunk = 64;
 bool accumulateLevel(LightItem& it, int r)
 {
     const int w = it.width;
-    const int h = it.height;
     const int half = it.valueScale / 2;
-    uint32_t* sums = it.columnSums;
-    std::fill(sums, sums + w, 0u);
-    for (int y = std::max(it.firstRow - r, 0); y <= std::min(it.firstRow + r, h - 1); ++y)
-        addRow(sums, it.luminance + static_cast<std::size_t>(y) * w, w);
-
+    BoxWindows windows(it.luminance, w, it.height, r, it.columnSums);
+    windows.startAt(it.firstRow);
     for (int y = it.firstRow; y < it.endRow; ++y) {
         const uint16_t* source = it.luminance + static_cast<std::size_t>(y) * w;
         uint16_t* map = it.map + static_cast<std::size_t>(y) * w;
-        const int64_t rows = std::min(y + r, h - 1) - std::max(y - r, 0) + 1;
-        const int lastColumn = std::min(r, w - 1);
-        int64_t sum = 0;
-        for (int x = 0; x <= lastColumn; ++x)
-            sum += sums[x];
-        int64_t n = (lastColumn + 1) * rows;
-        // The window sums slide along the row a chunk at a time; the
-        // divisions then run over the chunk together.
-        for (int x0 = 0; x0 < w; x0 += kChunk) {
-            const int count = std::min(kChunk, w - x0);
-            double windowSum[kChunk];
-            double windowCount[kChunk];
-            for (int i = 0; i < count; ++i) {
-                const int x = x0 + i;
-                windowSum[i] = static_cast<double>(sum);
-                windowCount[i] = static_cast<double>(n);
-                if (x - r >= 0) {
-                    sum -= sums[x - r];
-                    n -= rows;
-                }
-                if (x + r + 1 < w) {
-                    sum += sums[x + r + 1];
-                    n += rows;
-                }
-            }
-            raiseLightMapRow(source + x0, windowSum, windowCount, half, map + x0, count);
-        }
-        if (y + 1 < it.endRow) {
-            if (y - r >= 0)
-                subtractRow(sums, it.luminance + static_cast<std::size_t>(y - r) * w, w);
-            if (y + r + 1 < h)
-                addRow(sums, it.luminance + static_cast<std::size_t>(y + r + 1) * w, w);
-        }
+        windows.forEachChunk(y, [&](int x0, int count, const double* sum, const double* pixels) {
+            writeDeviations({source + x0, sum, pixels, count}, DeviationDivisor::OtherPixels, DeviationOutput::Raise,
+                            half, map + x0);
+        });
+        if (y + 1 < it.endRow)
+            windows.advance(y);
         if (!it.tick())
             return false;
     }

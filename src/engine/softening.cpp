@@ -4,10 +4,12 @@
 #include <cmath>
 #include <optional>
 
+#include "engine/box_windows.h"
 #include "engine/gaussian_blur.h"
 #include "engine/processing_context.h"
 #include "engine/stage_runner.h"
 #include "engine/status_codes.h"
+#include "engine/window_deviation.h"
 
 namespace qv {
 
@@ -31,57 +33,21 @@ struct SoftenItem : WorkItem {
 // Local contrast of each pixel of the band: its deviation from the mean of
 // the (2r + 1)^2 window around it, clipped to the image, scaled by a
 // quarter of the window and centred on the middle of the value range.
-// Running column sums and a sliding window keep the cost independent of r.
 bool contrastRows(SoftenItem& item)
 {
     const int w = item.width;
-    const int h = item.height;
-    const int r = item.radius;
-    const std::size_t stride = static_cast<std::size_t>(w);
-    uint32_t* sums = item.columnSums;
-    std::fill(sums, sums + w, 0u);
-    for (int y = std::max(item.firstRow - r, 0); y <= std::min(item.firstRow + r, h - 1); ++y) {
-        const uint16_t* row = item.in + y * stride;
-        for (int x = 0; x < w; ++x)
-            sums[x] += row[x];
-    }
     const int half = item.valueScale / 2;
+    BoxWindows windows(item.in, w, item.height, item.radius, item.columnSums);
+    windows.startAt(item.firstRow);
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        const int64_t rows = std::min(y + r, h - 1) - std::max(y - r, 0) + 1;
-        uint64_t windowSum = 0;
-        const int firstColumns = std::min(r, w - 1) + 1;
-        for (int x = 0; x < firstColumns; ++x)
-            windowSum += sums[x];
-        int64_t n = firstColumns * rows;
-        const uint16_t* row = item.in + y * stride;
-        uint16_t* contrast = item.contrast + y * stride;
-        for (int x = 0; x < w; ++x) {
-            // Windows of fewer than five pixels (images under 3 pixels on a
-            // side) would divide by zero.
-            const int64_t divisor = std::max<int64_t>((n - 1) / 4, 1);
-            const int64_t q = (n * row[x] - static_cast<int64_t>(windowSum)) / divisor + half;
-            contrast[x] = static_cast<uint16_t>(std::clamp<int64_t>(q, 0, 65535));
-            if (x - r >= 0) {
-                windowSum -= sums[x - r];
-                n -= rows;
-            }
-            if (x + r + 1 < w) {
-                windowSum += sums[x + r + 1];
-                n += rows;
-            }
-        }
-        if (y + 1 < item.endRow) {
-            if (y - r >= 0) {
-                const uint16_t* leaving = item.in + (y - r) * stride;
-                for (int x = 0; x < w; ++x)
-                    sums[x] -= leaving[x];
-            }
-            if (y + r + 1 < h) {
-                const uint16_t* entering = item.in + (y + r + 1) * stride;
-                for (int x = 0; x < w; ++x)
-                    sums[x] += entering[x];
-            }
-        }
+        const uint16_t* row = item.in + static_cast<std::size_t>(y) * w;
+        uint16_t* contrast = item.contrast + static_cast<std::size_t>(y) * w;
+        windows.forEachChunk(y, [&](int x0, int count, const double* sum, const double* pixels) {
+            writeDeviations({row + x0, sum, pixels, count}, DeviationDivisor::QuarterWindow, DeviationOutput::Store,
+                            half, contrast + x0);
+        });
+        if (y + 1 < item.endRow)
+            windows.advance(y);
         if (!item.tick())
             return false;
     }

@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <random>
 #include <vector>
 
-#include "engine/light_map_row.h"
 #include "engine/processing_context.h"
-#include "engine/simd.h"
 #include "engine/status_codes.h"
 
 namespace qv {
@@ -191,33 +187,6 @@ TEST(Light, RejectsBadInput)
     // So tall that a column sum of the largest window would not fit in 32 bits.
     LightFixture tall(1, 200000);
     EXPECT_FALSE(tall.run());
-}
-
-// The vector row loop against the plain one, on windows from a single pixel
-// to the largest a 2^28-pixel image can have, with luminance at the extremes
-// (deviations beyond both ends of 0..65535) and odd row lengths.
-TEST(LightMapRow, VectorLoopMatchesThePlainOne)
-{
-    std::mt19937 rng(7);
-    for (const double largest : {9.0, 1e4, 3.5e7}) {
-        for (const int n : {1, 7, 8, 64, 61}) {
-            std::vector<uint16_t> luma(n);
-            std::vector<double> sum(n), count(n);
-            for (int i = 0; i < n; ++i) {
-                luma[i] = std::array<uint16_t, 4>{0, 65535, 32768, uint16_t(rng())}[rng() % 4];
-                count[i] = std::floor(1 + std::uniform_real_distribution<double>(0, largest)(rng));
-                // A window of one pixel is the pixel itself.
-                sum[i] = count[i] == 1 ? luma[i] : std::floor(std::uniform_real_distribution<double>(0, 65535)(rng) * count[i]);
-            }
-            std::vector<uint16_t> start(n);
-            for (uint16_t& m : start)
-                m = uint16_t(rng());
-            std::vector<uint16_t> fast = start, plain = start;
-            raiseLightMapRow(luma.data(), sum.data(), count.data(), 32768, fast.data(), n);
-            raiseLightMapRowPlain(luma.data(), sum.data(), count.data(), 32768, plain.data(), n);
-            EXPECT_EQ(fast, plain) << largest << " " << n;
-        }
-    }
 }
 
 TEST(Light, AbortFailsTheStage)
