@@ -8,12 +8,21 @@ namespace qv {
 // The (2r+1)-square windows around the pixels of a band of rows, clipped to
 // the image: running column sums moved down a row at a time and a window
 // sum slid along each row, so that the cost per pixel does not depend on r.
-// The column sums (one row of W values, the caller's) must hold 2r + 1
-// rows of 16-bit values.
+// The column sums are one row of W unsigned 32-bit values, the caller's;
+// see fits().
 class BoxWindows {
 public:
     // Pixels of a row whose windows are handed over together.
     static constexpr int kChunk = 64;
+
+    // Whether a column sum of the tallest window, min(2r + 1, H) rows of
+    // values up to 65535, fits in 32 bits. Callers refuse images where it
+    // does not: the sums would wrap silently.
+    static bool fits(int radius, int height)
+    {
+        const int64_t tallest = std::min<int64_t>(2 * int64_t{radius} + 1, height);
+        return tallest * 65535 <= int64_t{UINT32_MAX};
+    }
 
     BoxWindows(const uint16_t* plane, int width, int height, int radius, uint32_t* columnSums)
         : plane_(plane), width_(width), height_(height), radius_(radius), sums_(columnSums)

@@ -1,7 +1,6 @@
 #include "engine/light.h"
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 #include "engine/box_windows.h"
@@ -117,9 +116,8 @@ bool inputsValid(const PipelineState& state, const uint16_t* luma, const uint16_
         return false;
     if (columnSumsOffset(pixels) + 4 * static_cast<std::size_t>(state.width) * bands > state.pairs.bytes())
         return false;
-    // A column sum covers up to 2 r0 + 1 rows of 16-bit values in 32 bits.
-    const int64_t tallestWindow = std::min<int64_t>(2 * int64_t{firstRadius} + 1, state.height);
-    return tallestWindow * 65535 <= std::numeric_limits<uint32_t>::max();
+    // The first radius has the tallest windows.
+    return BoxWindows::fits(firstRadius, state.height);
 }
 
 }  // namespace

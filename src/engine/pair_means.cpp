@@ -20,11 +20,13 @@ void plainMeans(const uint32_t* pairs, uint32_t* out, int n)
 }
 
 #if defined(__SSE2__)
-// Double-precision division truncated gives the integer quotient for any
-// 32-bit operands: the quotient's fraction stays at least 1 / count below
-// the next integer, far above the rounding error of 2^-53 relative, and
-// rounding never goes below an integer the exact quotient reaches. Two
-// divisions per instruction instead of one slow integer division each.
+// Double-precision division truncated gives the integer quotient of 32-bit
+// operands: when count divides sum, the quotient is a whole number below
+// 2^32 and exact; otherwise it lies at least 1 / count below the next whole
+// number, while correct rounding moves it by at most sum / count * 2^-53 <
+// 2^-21 / count, so it neither reaches that number nor drops below the
+// whole number under it (a double too). Two divisions per instruction
+// instead of one slow integer division each.
 // SSE2 is part of every x86-64 processor: no check at run time needed.
 
 // Two unsigned 32-bit values (the low two lanes) as doubles.

@@ -5,7 +5,10 @@
 namespace qv {
 
 // Means of (sum, count) pairs as the spreading leaves them (pairs: 2 * n
-// values, every count at least 1), in exact unsigned integer division.
+// values), in exact unsigned integer division. Every count must be at least
+// 1 and below 2^31, and every mean below 2^31 (the spreading's means are at
+// most 65535, its counts at most 2 * reach + 2): the vector loops convert
+// through signed 32-bit lanes.
 
 // out[i] = sum / count.
 void meansOfPairs(const uint32_t* pairs, uint32_t* out, int n);

@@ -60,7 +60,8 @@ __attribute__((target("avx2"))) bool stepAvx2(const Step& s, const Pull& pull)
         const __m256i alive = avx2::load(s.alive + i);
         const __m256i l = avx2::load(s.luma + i);
         const __m256i v = avx2::load(s.value + i);
-        // Saturating band ends: every luminance lies above 0 and below 65535.
+        // Band ends saturate at 0 and 65535, beyond which no luminance lies,
+        // so the clipped band excludes nothing the true one holds.
         const __m256i above = _mm256_subs_epu16(l, _mm256_adds_epu16(v, tolerance));
         const __m256i below = _mm256_subs_epu16(_mm256_subs_epu16(v, tolerance), l);
         const __m256i inside = _mm256_cmpeq_epi16(_mm256_or_si256(above, below), zero);

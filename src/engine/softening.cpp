@@ -111,8 +111,9 @@ bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint1
     const int height = state.height;
     const std::size_t pixels = state.pixelCount();
     const int softness = ctx.current.Softness;
+    const int radius = softeningBoxRadius(width, height);
     if (!in || !out || width <= 0 || height <= 0 || softness > kMaxSoftness || state.pairs.bytes() < 8 * pixels ||
-        !state.secondWeightTable())
+        !state.secondWeightTable() || !BoxWindows::fits(radius, height))
         return false;
     std::optional<GaussianKernel> kernel;
     if (firstRun) {
@@ -135,7 +136,7 @@ bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint1
         item.softMap = state.pairsLastQuarter();
         item.exponents = state.secondWeightTable();
         item.kernel = kernel ? &*kernel : nullptr;
-        item.radius = softeningBoxRadius(width, height);
+        item.radius = radius;
         item.softness = softness;
     }
     StageOptions options;

@@ -9,10 +9,14 @@
 
 namespace qv {
 
-// Every operand is a whole number below 2^53, so products and differences
-// are exact in double precision, and the correctly rounded quotient never
-// rounds across an integer: truncating it gives the integer quotient.
-// A quarter is an exact division by a power of two.
+// Windows hold fewer than 2^37 pixels (images at most 2^28), so N * v and
+// the window sum stay below 2^53: the numerator a is exact in double
+// precision, and so is the divisor b (a quarter is an exact division by a
+// power of two, its floor exact too). a / b lies at least 1 / b away from
+// every whole number it does not equal, while correct rounding moves it by
+// at most |a / b| * 2^-53 < 1 / b: it never rounds onto or across a whole
+// number, and truncating it gives the integer quotient, toward zero for
+// either sign.
 
 namespace {
 

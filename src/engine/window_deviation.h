@@ -6,10 +6,10 @@ namespace qv {
 
 // Each pixel's deviation from the other pixels of its window, as the light
 // map and the softening's contrast map measure it. Pixel i has luminance
-// luma[i]; its window holds pixels[i] pixels (at least 1, the pixel
-// included) of luminance sum sum[i], whole numbers below 2^53 held as
-// doubles. The deviation is (pixels * luma - sum) / divisor, truncated
-// toward zero, plus `half`, limited to 0..65535.
+// luma[i]; its window holds pixels[i] pixels (at least 1 and below 2^37, the
+// pixel included) of luminance sum sum[i], whole numbers held as doubles.
+// The deviation is (pixels * luma - sum) / divisor, truncated toward zero,
+// plus `half`, limited to 0..65535.
 struct DeviationRow {
     const uint16_t* luma;
     const double* sum;

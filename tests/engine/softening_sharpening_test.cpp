@@ -115,6 +115,17 @@ TEST(Softening, SoftnessOnlyChangeReusesTheCachedMap)
     EXPECT_FALSE(image.soften(90, true));
 }
 
+// Box radius 32769 over 468129 rows: a column sum of a white window of
+// 65539 rows would wrap in 32 bits, so the stage refuses the image instead
+// of producing a wrong contrast map.
+TEST(Softening, RefusesImagesWhoseColumnSumsWouldOverflow)
+{
+    const int tall = 468129;
+    ASSERT_EQ(softeningBoxRadius(1, tall), 32769);
+    Image image(1, tall, Plane(tall, 65535));
+    EXPECT_FALSE(image.soften(60, true));
+}
+
 TEST(SofteningAndSharpening, PublishTheirStatusFirstAndRefuseOutOfRangeSettings)
 {
     Image image(8, 8, Plane(64, 1000));
