@@ -22,17 +22,6 @@ int floorLog2(int v) { return std::bit_width(static_cast<unsigned>(v)) - 1; }
 // up to `longestRun` pixels.
 int topLevel(int length, int longestRun) { return floorLog2(std::max(1, std::min(length, longestRun))); }
 
-// What a stopping pixel receives: its own luminance pulled 2/3 of the
-// tolerance towards the spread value, rounded down: (3 L - 2T) / 3 above the
-// value, (3 L + 2T) / 3 below it (both numerators positive at a stop), that
-// is L - ceil(2T / 3) and L + floor(2T / 3).
-struct Pull {
-    int32_t down;
-    int32_t up;
-    explicit Pull(int32_t tolerance) : down((2 * tolerance + 2) / 3), up(2 * tolerance / 3) {}
-    int32_t operator()(int32_t luma, int32_t value) const { return luma > value ? luma - down : luma + up; }
-};
-
 // The last steps of a search test 16 pixels at once.
 constexpr int kScanPixels = 16;
 constexpr int kScanLevel = 4;
@@ -208,7 +197,7 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
     // 2^32. Indices -1 .. n+1 (a spread that meets no stop ends at -1 or n).
     uint64_t* steps = scratch.steps.data() + 1;
     auto contribution = [](int32_t value) { return (uint64_t{1} << 32) + static_cast<uint32_t>(value); };
-    const Pull pulled(tolerance);
+    const StopPull pulled(tolerance);
     for (int x = 0; x < n; ++x) {
         const int32_t value = static_cast<int32_t>(line.values[x]);
         const int32_t low = value - tolerance;

@@ -42,6 +42,17 @@ struct SpreadScratch {
     bool reserve(int length, int maxReach);
 };
 
+// What the pixel where a spread stops receives: its own luminance pulled 2/3
+// of the tolerance towards the spread value, rounded down: (3 L - 2T) / 3
+// above the value, (3 L + 2T) / 3 below it (both numerators positive at a
+// stop), that is L - ceil(2T / 3) and L + floor(2T / 3).
+struct StopPull {
+    int32_t down;
+    int32_t up;
+    explicit StopPull(int32_t tolerance) : down((2 * tolerance + 2) / 3), up(2 * tolerance / 3) {}
+    int32_t operator()(int32_t luma, int32_t value) const { return luma > value ? luma - down : luma + up; }
+};
+
 // Spreads the value of every pixel of a line along it and stores, per pixel,
 // the pair (sum, count) of everything that reached it (pairs: 2 * length
 // values). A spread stops at the first pixel whose luminance lies more than

@@ -11,8 +11,7 @@ namespace {
 // One step for `count` spreads: spread i (going while alive[i] is all ones)
 // meets a pixel of luminance luma[i] and, inside its band around value[i],
 // adds the value there and goes on; outside, adds the pulled luminance and
-// stops. The sums and counts are those of the pixels met. Answers whether
-// any spread is still going.
+// stops. The sums and counts are those of the pixels met.
 struct Step {
     const uint16_t* luma;
     const uint16_t* value;
@@ -22,16 +21,9 @@ struct Step {
     int count;
 };
 
-// What a stopping pixel receives: its luminance pulled 2/3 of the tolerance
-// towards the value, rounded down ((3 L - 2T) / 3 above, (3 L + 2T) / 3
-// below, both numerators positive at a stop).
-struct Pull {
-    uint16_t tolerance;
-    uint16_t down;  // ceil(2T / 3)
-    uint16_t up;    // floor(2T / 3)
-};
-
-bool stepPlain(const Step& s, const Pull& pull, int first)
+// Both step loops answer whether any spread is still going; the plain one
+// takes the spreads from `first` on (the tail after the vectors).
+bool stepPlain(const Step& s, int32_t tolerance, const StopPull& pulled, int first)
 {
     bool going = false;
     for (int i = first; i < s.count; ++i) {
@@ -39,8 +31,8 @@ bool stepPlain(const Step& s, const Pull& pull, int first)
             continue;
         const int32_t l = s.luma[i];
         const int32_t v = s.value[i];
-        const bool inside = l <= v + pull.tolerance && l >= v - pull.tolerance;
-        s.sums[i] += inside ? v : (l > v ? l - pull.down : l + pull.up);
+        const bool inside = l <= v + tolerance && l >= v - tolerance;
+        s.sums[i] += inside ? v : pulled(l, v);
         s.counts[i] += 1;
         s.alive[i] = inside ? 0xFFFF : 0;
         going |= inside;
@@ -48,9 +40,9 @@ bool stepPlain(const Step& s, const Pull& pull, int first)
     return going;
 }
 
-__attribute__((target("avx2"))) bool stepAvx2(const Step& s, const Pull& pull)
+__attribute__((target("avx2"))) bool stepAvx2(const Step& s, int32_t t, const StopPull& pull)
 {
-    const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(pull.tolerance));
+    const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(t));
     const __m256i down = _mm256_set1_epi16(static_cast<short>(pull.down));
     const __m256i up = _mm256_set1_epi16(static_cast<short>(pull.up));
     const __m256i zero = _mm256_setzero_si256();
@@ -81,7 +73,7 @@ __attribute__((target("avx2"))) bool stepAvx2(const Step& s, const Pull& pull)
         avx2::store(s.alive + i, stillGoing);
         going = _mm256_or_si256(going, stillGoing);
     }
-    const bool tailGoing = stepPlain(s, pull, i);
+    const bool tailGoing = stepPlain(s, t, pull, i);
     return !_mm256_testz_si256(going, going) || tailGoing;
 }
 
@@ -99,21 +91,20 @@ void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int toleranc
     std::copy(line.values, line.values + n, value);
     std::fill(counts, counts + n, uint16_t{0});
     std::fill(sums, sums + n, 0u);
-    const auto t = static_cast<uint16_t>(tolerance);
-    const Pull pull{t, static_cast<uint16_t>((2 * t + 2) / 3), static_cast<uint16_t>(2 * t / 3)};
+    const StopPull pull(tolerance);
 
     // Towards the end: the spread from x meets pixel x + d at step d
     // (lane x, pixel x + d), d from 0 while it stays in the line.
     std::fill(alive, alive + n, uint16_t{0xFFFF});
     for (int d = 0; d < std::min(reach.forward, n); ++d) {
-        if (!stepAvx2({line.luma + d, value, alive, sums + d, counts + d, n - d}, pull))
+        if (!stepAvx2({line.luma + d, value, alive, sums + d, counts + d, n - d}, tolerance, pull))
             break;
     }
     // Towards the start: the spread from x meets pixel x - d at step d
     // (lane x - d), d from 1.
     std::fill(alive, alive + n, uint16_t{0xFFFF});
     for (int d = 1; d <= std::min(reach.back, n - 1); ++d) {
-        if (!stepAvx2({line.luma, value + d, alive + d, sums, counts, n - d}, pull))
+        if (!stepAvx2({line.luma, value + d, alive + d, sums, counts, n - d}, tolerance, pull))
             break;
     }
     for (int x = 0; x < n; ++x) {
