@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "cli/batch_plan.h"
 #include "cli/help_text.h"
 #include "cli/preset_lookup.h"
-#include "support/temp_dir.h"
-#include "support/test_files.h"
 
 namespace qv::cli {
 namespace {
@@ -192,21 +188,6 @@ TEST(BatchPlan, OutputsGoIntoTheFolderWithTheTypesExtension)
     const BatchPlan clash = planBatchOutputs({"/x/a.jpg", "b.png", "/y/a.png"}, "out", SaveFileType::Tiff16);
     EXPECT_FALSE(clash.ok());
     EXPECT_NE(clash.error.find("„/x/a.jpg” i „/y/a.png”"), std::string::npos) << clash.error;
-}
-
-TEST(BatchPlan, AnOutputThatIsAnInputUnderAnyNameIsRefused)
-{
-    test::TempDir dir;
-    const std::string photo = dir.file("a.tif");
-    ASSERT_TRUE(test::writeTextFile(photo, "a photo"));
-    const std::string sameFile = (dir.path() / "sub" / ".." / "a.tif").string();
-    std::filesystem::create_directory(dir.file("sub"));
-    EXPECT_NE(replacedInputError(sameFile, {"b.jpg", photo}).find("„" + photo + "”"), std::string::npos);
-    EXPECT_EQ(replacedInputError(dir.file("a.jpg"), {photo}), "");
-    EXPECT_EQ(replacedInputError(dir.file("missing.tif"), {dir.file("missing.tif")}), "");  // nothing to replace
-
-    EXPECT_FALSE(planBatchOutputs({photo}, dir.path().string(), SaveFileType::Tiff8).ok());
-    EXPECT_TRUE(planBatchOutputs({photo}, dir.path().string(), SaveFileType::Jpeg).ok());
 }
 
 TEST(VersionText, ShowsThePatchAndBuildOnlyWhenSet)

@@ -64,12 +64,5 @@ TEST_F(StagedOutputTest, WithoutCommitNothingIsLeftAndTheTargetIsUntouched)
     EXPECT_EQ(entries(), 1);
 }
 
-TEST_F(StagedOutputTest, ATargetThatCannotBeWrittenFailsAtOnce)
-{
-    fs::create_directory(dir.file("folder.jpg"));
-    EXPECT_EQ(StagedOutput(dir.file("folder.jpg")).error(), EISDIR);
-    EXPECT_EQ(StagedOutput(dir.file("missing/out.jpg")).error(), ENOENT);
-}
-
 }  // namespace
 }  // namespace qv::cli
