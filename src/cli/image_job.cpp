@@ -60,6 +60,11 @@ JobResult failed(JobStatus status, std::string message) { return {status, std::m
 
 std::string saveErrorLine(const std::string& path) { return "Błąd zapisu „" + path + "”"; }
 
+JobResult cannotSave(const ImageJob& job, int error)
+{
+    return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), std::strerror(error)));
+}
+
 int load(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
 {
     LoadThread loader;
@@ -113,10 +118,11 @@ SaveOptions saveOptionsFor(const ImageJob& job, const Bitmap& output)
 JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
                       StepTimes* times)
 {
-    // Made first, so that a target that cannot be written fails the job at once.
-    StagedOutput target(job.save.path);
-    if (const int error = target.error(); error != 0)
-        return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), std::strerror(error)));
+    // A target that cannot be written fails the job before any work. The
+    // trial file is removed at once, so that nothing is left beside the
+    // target should a second Ctrl+C end the tool during the work.
+    if (const int error = StagedOutput(job.save.path).error(); error != 0)
+        return cannotSave(job, error);
 
     ctx.pipeline = &state;
     ctx.fileList = job.inputs;
@@ -134,6 +140,9 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (!processed)
         return failed(JobStatus::ProcessingFailed, "Błąd przetwarzania " + quotedList(job.inputs));
 
+    StagedOutput target(job.save.path);
+    if (const int error = target.error(); error != 0)
+        return cannotSave(job, error);
     SaveOptions options = saveOptionsFor(job, *state.output);
     options.path = target.savePath();
     const bool saved = save(ctx, state, options, display, times);
@@ -143,7 +152,7 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (!saved)
         return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), ctx.errorText));
     if (const int error = target.commit(); error != 0)
-        return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), std::strerror(error)));
+        return cannotSave(job, error);
     const ImageSize written = options.resize ? ImageSize{options.width, options.height}
                                              : ImageSize{state.output->width(), state.output->height()};
     return {JobStatus::Done, {}, written};
