@@ -20,9 +20,22 @@ BatchPlan planBatchOutputs(const std::vector<std::string>& inputs, const std::st
                 return plan;
             }
         }
+        plan.error = replacedInputError(output, inputs);
+        if (!plan.ok())
+            return plan;
         plan.outputs.push_back(output);
     }
     return plan;
+}
+
+std::string replacedInputError(const std::string& output, const std::vector<std::string>& inputs)
+{
+    for (const std::string& input : inputs) {
+        std::error_code error;  // a file that does not exist is no input's
+        if (std::filesystem::equivalent(output, input, error))
+            return "plik wynikowy „" + output + "” zastąpiłby plik wejściowy „" + input + "”";
+    }
+    return {};
 }
 
 }  // namespace qv::cli

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -134,6 +135,10 @@ private:
 
     int runSingle()
     {
+        if (const std::string clash = replacedInputError(options_.output, options_.inputs); !clash.empty()) {
+            printError(clash);
+            return ExitCode::Usage;
+        }
         const ImageJob job = jobFor(options_.inputs, options_.output);
         if (!saveSettings(job.tone))
             return ExitCode::Failed;
@@ -181,8 +186,9 @@ private:
 
     void summarise(std::size_t done, const std::vector<std::string>& failures)
     {
-        std::string line = "Gotowe: " + std::to_string(done) + " z " + std::to_string(options_.inputs.size()) +
-                           " plików";
+        const std::size_t count = options_.inputs.size();
+        std::string line = "Gotowe: " + std::to_string(done) + " z " + std::to_string(count) +
+                           (count == 1 ? " pliku" : " plików");
         if (!failures.empty()) {
             line += "; nieudane (" + std::to_string(failures.size()) + "):";
             for (const std::string& path : failures)
@@ -203,6 +209,8 @@ private:
 
 int runTool(int argc, char** argv)
 {
+    // The system's error texts in the user's language, as the program shows them.
+    std::setlocale(LC_MESSAGES, "");
     const ParseResult parsed = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.ok()) {
         printError(parsed.error);

@@ -1,10 +1,12 @@
 #include "cli/image_job.h"
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
+#include "cli/staged_output.h"
 #include "cli/step_times.h"
 #include "engine/background_thread.h"
 #include "engine/processing_context.h"
@@ -47,12 +49,21 @@ std::string quotedList(const std::vector<std::string>& paths)
     return text;
 }
 
+// The line and the error text the worker left, unless the text says no more
+// than the line's beginning ("Błąd wczytywania").
 std::string withReason(std::string line, const std::string& reason)
 {
-    return reason.empty() ? line : line + ": " + reason;
+    return reason.empty() || line.starts_with(reason) ? line : line + ": " + reason;
 }
 
 JobResult failed(JobStatus status, std::string message) { return {status, std::move(message), {}}; }
+
+std::string saveErrorLine(const std::string& path) { return "Błąd zapisu „" + path + "”"; }
+
+JobResult cannotSave(const ImageJob& job, int error)
+{
+    return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), std::strerror(error)));
+}
 
 int load(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
 {
@@ -78,6 +89,10 @@ bool save(ProcessingContext& ctx, PipelineState& state, const SaveOptions& optio
           StepTimes* times)
 {
     BackgroundThread saver;
+    // Published before the thread starts, so that the first look shows the
+    // save and not the end of the run before it.
+    ctx.statusCode.store(StatusCode::Saving, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
     if (!saver.start(state, [&] { return runSaveThread(ctx, options); }))
         return false;
     watch([&] { return saver.running(); }, ctx, state, display, times);
@@ -103,6 +118,12 @@ SaveOptions saveOptionsFor(const ImageJob& job, const Bitmap& output)
 JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
                       StepTimes* times)
 {
+    // A target that cannot be written fails the job before any work. The
+    // trial file is removed at once, so that nothing is left beside the
+    // target should a second Ctrl+C end the tool during the work.
+    if (const int error = StagedOutput(job.save.path).error(); error != 0)
+        return cannotSave(job, error);
+
     ctx.pipeline = &state;
     ctx.fileList = job.inputs;
     const int loaded = load(ctx, state, display, times);
@@ -119,12 +140,19 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (!processed)
         return failed(JobStatus::ProcessingFailed, "Błąd przetwarzania " + quotedList(job.inputs));
 
-    const SaveOptions options = saveOptionsFor(job, *state.output);
-    if (!save(ctx, state, options, display, times)) {
-        if (interruptRequested())
-            return failed(JobStatus::Interrupted, {});
-        return failed(JobStatus::SaveFailed, withReason("Błąd zapisu „" + options.path + "”", ctx.errorText));
-    }
+    StagedOutput target(job.save.path);
+    if (const int error = target.error(); error != 0)
+        return cannotSave(job, error);
+    SaveOptions options = saveOptionsFor(job, *state.output);
+    options.path = target.savePath();
+    const bool saved = save(ctx, state, options, display, times);
+    // Encoding a JPEG cannot be stopped: a Ctrl+C during it drops the result.
+    if (interruptRequested())
+        return failed(JobStatus::Interrupted, {});
+    if (!saved)
+        return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), ctx.errorText));
+    if (const int error = target.commit(); error != 0)
+        return cannotSave(job, error);
     const ImageSize written = options.resize ? ImageSize{options.width, options.height}
                                              : ImageSize{state.output->width(), state.output->height()};
     return {JobStatus::Done, {}, written};

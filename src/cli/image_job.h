@@ -39,7 +39,9 @@ struct JobResult {
 // processing run over every stage, the save thread. The context supplies the
 // options and the worker count; the state is reused from job to job. While
 // each worker runs, its progress goes to `display` (and `times`), and a
-// Ctrl+C is passed on to the abort flag.
+// Ctrl+C is passed on to the abort flag. The saved file takes the target's
+// place only when the job ends done, so a failed or interrupted job leaves an
+// existing target as it was and no new file behind.
 JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
                       StepTimes* times);
 

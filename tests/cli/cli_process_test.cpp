@@ -44,6 +44,16 @@ std::vector<std::string> entriesOf(const fs::path& folder)
     return names;
 }
 
+// A settings file of an older version: its tag "<digit>0LA" and the words of
+// its body, which start further down the record than the current one's.
+bool writeOldSettingsFile(const std::string& path, char digit, std::initializer_list<uint16_t> words)
+{
+    std::string bytes{digit, '0', 'L', 'A'};
+    for (const uint16_t word : words)
+        bytes += {static_cast<char>(word & 0xFF), static_cast<char>(word >> 8)};
+    return test::writeTextFile(path, bytes);
+}
+
 // What the program's own functions write for these files, settings and
 // options: the load thread, one pipeline run and the save, in this process.
 struct Reference {
@@ -111,7 +121,8 @@ protected:
         run.stderrIsTerminal = terminal;
         run.env = {{"HOME", home.path().string()},
                    {"XDG_CONFIG_HOME", (home.path() / ".config").string()},
-                   {"QT_QPA_PLATFORM", "offscreen"}};
+                   {"QT_QPA_PLATFORM", "offscreen"},
+                   {"LC_ALL", "C"}};  // the system's error texts as the tests expect them
         run.interruptOn = std::move(interruptOn);
         return test::runProcess(QV_CLI_PATH, run);
     }
@@ -171,6 +182,7 @@ TEST_F(CliProcess, BrokenFilesFailWithTheProgramsTextAndKeepAnExistingOutput)
     const std::vector<std::pair<std::string, std::string>> cases{
         {"bad_text_renamed.png", "Nieznany format obrazu"},
         {"bad_empty.jpg", ""},
+        {"bad_truncated.jpg", ""},
         {"bad_truncated_16bit.tif", ""},
         {"bad_huge_100000x100000.tif", ""},
         {"edge_tiny_15x200.png", ""},
@@ -178,8 +190,9 @@ TEST_F(CliProcess, BrokenFilesFailWithTheProgramsTextAndKeepAnExistingOutput)
     };
     for (const auto& [name, reason] : cases) {
         SCOPED_TRACE(name);
-        EXPECT_TRUE(failedWith(cli({test::testDataPath(name), "-o", target, "--quiet"}), 1,
-                               {"Błąd wczytywania", name, reason}));
+        const test::ProcessResult r = cli({test::testDataPath(name), "-o", target, "--quiet"});
+        EXPECT_TRUE(failedWith(r, 1, {"Błąd wczytywania", name, reason}));
+        EXPECT_EQ(r.err.find("Błąd wczytywania", r.err.find("Błąd wczytywania") + 1), std::string::npos) << r.err;
         EXPECT_EQ(readAll(target), "an earlier result");
         EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"keep.jpg"});
     }
@@ -221,6 +234,52 @@ TEST_F(CliProcess, SettingsAloneAreSavedWithoutAnImage)
     ASSERT_TRUE(loadToneFile(read, file).ok());
     ToneSettings expected = tonePresets()[6].settings;
     expected.Sharpness = 120;
+    EXPECT_TRUE(sameToneValues(read, expected));
+}
+
+TEST_F(CliProcess, SettingsLayersApplyStoreThenPresetThenFileThenCompanionThenSet)
+{
+    {
+        QSettingsStore store = userStore();
+        store.writeInt(kSettingsSection, "SharpnessRadius", 20);
+        store.writeInt(kSettingsSection, "Details", 2);
+        ASSERT_TRUE(store.sync());
+    }
+    // Version "80LA" holds GrayPoint .. Mode, sets Sharpness and Lightness to 0
+    // and leaves SharpnessRadius as the layers below gave it.
+    const std::string older = out("older.qvl");
+    ASSERT_TRUE(writeOldSettingsFile(older, '8', {60, 20, 3, 8, 30, 15, 2, 70, 80, 0, 0, 6, 4, 7}));
+    ToneSettings fromOlder;
+    fromOlder.GrayPoint = 60, fromOlder.Softness = 20, fromOlder.ColorNR = 3, fromOlder.Gamma = 8;
+    fromOlder.Contrast = 30, fromOlder.Saturation = 15, fromOlder.DetectSH = 2, fromOlder.Opacity = 70;
+    fromOlder.Opacity2 = 80, fromOlder.Details = 6, fromOlder.Smoothing = 4, fromOlder.Mode = 7;
+    fromOlder.Sharpness = 0, fromOlder.Lightness = 0;
+
+    // Stored defaults, then the preset (its radius 7 over the stored 20), the
+    // file, and --set over the file's own rule.
+    const std::string saved = out("saved.qvl");
+    ASSERT_EQ(cli({"-p", "kworwelia", "-s", older, "--set", "Sharpness=9", "--save-settings", saved}).exitCode, 0);
+    ToneSettings expected = fromOlder;
+    expected.SharpnessRadius = 7;
+    expected.Sharpness = 9;
+    ToneSettings read;
+    ASSERT_TRUE(loadToneFile(read, saved).ok());
+    EXPECT_TRUE(sameToneValues(read, expected));
+
+    // The companion goes over the settings file (keeping its radius 25), --set over both.
+    const std::string photo = out("photo.bmp");
+    ASSERT_TRUE(test::copyFile(test::testDataPath("bmp24_moraine_lake_640x480.bmp"), photo));
+    ASSERT_TRUE(test::copyFile(older, out("photo.qvl")));
+    ToneSettings file = tonePresets()[0].settings;
+    file.SharpnessRadius = 25;
+    ASSERT_TRUE(saveToneFile(file, out("file.qvl")).ok());
+    const test::ProcessResult r = cli({photo, "-o", out("photo.jpg"), "-s", out("file.qvl"), "--set", "Mode=2",
+                                       "--save-settings", saved, "--preview", "800"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    expected = fromOlder;
+    expected.SharpnessRadius = 25;
+    expected.Mode = 2;
+    ASSERT_TRUE(loadToneFile(read, saved).ok());
     EXPECT_TRUE(sameToneValues(read, expected));
 }
 
@@ -333,20 +392,59 @@ TEST_F(CliProcess, SeveralFilesAreMergedAsExposures)
     EXPECT_EQ(QImageReader(QString::fromStdString(out("merged.jpg"))).size(), QSize(800, 600));
 }
 
-TEST_F(CliProcess, EachGoesOnPastABrokenFileAndSumsUp)
+TEST_F(CliProcess, ExposuresFindTheCompanionUnderTheirCombinedName)
+{
+    std::vector<std::string> frames{out("scene_1.jpg"), out("scene_2.jpg")};
+    ASSERT_TRUE(test::copyFile(test::testDataPath("bracket_arch_2_0.25s.jpg"), frames[0]));
+    ASSERT_TRUE(test::copyFile(test::testDataPath("bracket_arch_3_2.5s.jpg"), frames[1]));
+    ASSERT_TRUE(saveToneFile(tonePresets()[9].settings, out("scene_1_2.qvl")).ok());
+    // Given in either order, the frames name the same companion.
+    const test::ProcessResult r = cli({frames[1], frames[0], "-o", out("scene.jpg"), "--preview", "800"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Ustawienia z pliku „" + out("scene_1_2.qvl") + "”"), std::string::npos) << r.err;
+
+    ASSERT_TRUE(writeReference(
+        {{frames[1], frames[0]}, tonePresets()[9].settings, previewConfig(1), {out("lib.jpg"), SaveFileType::Jpeg}}));
+    EXPECT_TRUE(readAll(out("scene.jpg")) == readAll(out("lib.jpg")));
+}
+
+TEST_F(CliProcess, EachGoesOnPastFailuresAndSumsUp)
 {
     const std::string folder = out("results/today");  // made by the tool
     const std::string broken = test::testDataPath("bad_text_renamed.png");
+    const std::string tiny = test::testDataPath("edge_tiny_15x200.png");
     const test::ProcessResult r =
-        cli({"--each", test::testDataPath("bmp24_moraine_lake_640x480.bmp"), broken,
+        cli({"--each", test::testDataPath("bmp24_moraine_lake_640x480.bmp"), broken, tiny,
              test::testDataPath("tiff16_d30_linear_gray.tif"), "-d", folder, "-t", "jpeg", "--preview", "800"});
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const std::vector<std::string> written{"bmp24_moraine_lake_640x480.jpg", "tiff16_d30_linear_gray.jpg"};
     EXPECT_EQ(entriesOf(folder), written);
     EXPECT_NE(r.err.find("Błąd wczytywania „" + broken + "”: Nieznany format obrazu"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Gotowe: 2 z 3 plików; nieudane (1): „" + broken + "”"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("[3/3] tiff16_d30_linear_gray.tif"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Gotowe: 2 z 4 plików; nieudane (2): „" + broken + "” „" + tiny + "”"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("[4/4] tiff16_d30_linear_gray.tif"), std::string::npos) << r.err;
     EXPECT_EQ(QImageReader(QString::fromStdString(folder + "/tiff16_d30_linear_gray.jpg")).size(), QSize(800, 532));
+
+    // A target that cannot be written fails that file alone, before it is loaded.
+    const std::string gray = test::testDataPath("tiff16_d30_linear_gray.tif");
+    fs::remove(folder + "/tiff16_d30_linear_gray.jpg");
+    fs::create_directory(folder + "/tiff16_d30_linear_gray.jpg");
+    const test::ProcessResult again =
+        cli({"--each", test::testDataPath("bmp24_moraine_lake_640x480.bmp"), gray,
+             test::testDataPath("png16_room_backlit_windows.png"), "-d", folder, "-t", "jpeg", "--preview", "800"});
+    EXPECT_EQ(again.exitCode, 1) << again.err;
+    EXPECT_NE(again.err.find("Błąd zapisu „" + folder + "/tiff16_d30_linear_gray.jpg”: Is a directory"),
+              std::string::npos)
+        << again.err;
+    EXPECT_EQ(again.err.find("[2/3] tiff16_d30_linear_gray.tif  Wczytywanie"), std::string::npos) << again.err;
+    EXPECT_NE(again.err.find("Gotowe: 2 z 3 plików; nieudane (1): „" + gray + "”"), std::string::npos) << again.err;
+    EXPECT_TRUE(fs::exists(folder + "/png16_room_backlit_windows.jpg"));
+
+    const test::ProcessResult single = cli({"--each", test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-d",
+                                            folder, "-t", "tiff8", "--preview", "800"});
+    EXPECT_EQ(single.exitCode, 0) << single.err;
+    EXPECT_NE(single.err.find("Gotowe: 1 z 1 pliku"), std::string::npos) << single.err;
 }
 
 TEST_F(CliProcess, CtrlCAbortsWith130AndLeavesTheOutputAlone)
@@ -364,11 +462,54 @@ TEST_F(CliProcess, CtrlCAbortsWith130AndLeavesTheOutputAlone)
     EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"night.tif"});
 }
 
+TEST_F(CliProcess, CtrlCWhileLoadingOrSavingAlsoExitsWith130)
+{
+    const std::string target = out("kept.jpg");
+    ASSERT_TRUE(test::writeTextFile(target, "an earlier result"));
+    // Decoding this RAW file takes far longer than the first progress line.
+    const test::ProcessResult loading =
+        cli({test::testDataPath("raw_canon_eos_d30.crw"), "-o", target}, "Wczytywanie obrazu (");
+    ASSERT_TRUE(loading.interruptSent) << loading.err;
+    EXPECT_EQ(loading.exitCode, 130) << loading.err;
+    EXPECT_EQ(loading.err.find("Obliczenia wstępne"), std::string::npos) << loading.err;
+
+    // Scaling and encoding a JPEG cannot be stopped; its result is dropped.
+    const test::ProcessResult saving = cli({test::testDataPath("photo_people_bar_portrait.jpg"), "-o", target,
+                                            "--resize", "2000x2000"},
+                                           "Zapisywanie obrazu (");
+    ASSERT_TRUE(saving.interruptSent) << saving.err;
+    EXPECT_EQ(saving.exitCode, 130) << saving.err;
+    EXPECT_NE(saving.err.find("quorvelin-cli: Przerwane"), std::string::npos) << saving.err;
+    EXPECT_EQ(saving.err.find("Zapisano"), std::string::npos) << saving.err;
+
+    EXPECT_EQ(readAll(target), "an earlier result");
+    EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"kept.jpg"});
+}
+
+TEST_F(CliProcess, AnOutputNeverReplacesAnInput)
+{
+    const std::string photo = out("photo.tif");
+    ASSERT_TRUE(test::copyFile(test::testDataPath("tiff16_d30_linear_gray.tif"), photo));
+    const std::string original = readAll(photo);
+    EXPECT_TRUE(failedWith(cli({photo, "-o", outDir.path().string() + "/./photo.tif"}), 2,
+                           {"„" + photo + "”", "wejściowy"}));
+    EXPECT_TRUE(failedWith(cli({"--each", photo, "-d", outDir.path().string()}), 2, {"wejściowy"}));
+    EXPECT_EQ(readAll(photo), original);
+    EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"photo.tif"});
+}
+
 TEST_F(CliProcess, AFailedSaveExitsWithOne)
 {
     const test::ProcessResult r = cli({test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-o",
                                        out("no/such/folder/x.jpg"), "--quiet"});
     EXPECT_TRUE(failedWith(r, 1, {"Błąd zapisu", "x.jpg", "No such file"}));
+
+    // A folder of the output's name stays as it was.
+    fs::create_directory(out("taken.jpg"));
+    EXPECT_TRUE(failedWith(cli({test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-o", out("taken.jpg")}), 1,
+                           {"Błąd zapisu „" + out("taken.jpg") + "”: Is a directory"}));
+    EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"taken.jpg"});
+    EXPECT_TRUE(fs::is_empty(out("taken.jpg")));
 }
 
 }  // namespace
