@@ -154,7 +154,7 @@ TEST_F(CliProcess, VersionAndHelp)
 {
     const test::ProcessResult version = cli({"--version"});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out.rfind("Quorvelin ", 0), 0u) << version.out;
+    EXPECT_EQ(version.out, "Quorvelin 1.1.2\n");
 
     const test::ProcessResult help = cli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
