@@ -27,10 +27,18 @@ uint64_t readEveryPage(const std::vector<uint8_t>& block)
     return sum;
 }
 
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 class WorkingSetMeterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        if (kSanitized)
+            GTEST_SKIP() << "a sanitizer's shadow memory and quarantine count too";
         if (WorkingSetMeter().bytes() == 0)
             GTEST_SKIP() << "the kernel does not tell this process its page statistics";
     }
