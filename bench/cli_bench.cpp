@@ -1,10 +1,7 @@
 // The command-line tool on a 24-megapixel photo: full size, default
 // settings, JPEG out, as a user runs it. Each iteration is one process; the
-// peak memory of the processes is reported per pixel.
+// peak resident memory of the processes is reported per pixel.
 #include <benchmark/benchmark.h>
-
-#include <QImage>
-#include <QString>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -15,25 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "camera_jpeg.h"
+#include "working_set.h"
+
 extern char** environ;
 
+namespace qv::bench {
 namespace {
-
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
-
-// A 6000 x 4000 JPEG made once from a test photo scaled up.
-const std::string& bigJpeg()
-{
-    static const std::string path = [] {
-        const std::string out = "/tmp/quorvelin_cli_bench_24mp.jpg";
-        const QImage photo(QString(QV_TESTDATA_DIR) + "/photo_people_bar_portrait.jpg");
-        photo.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .save(QString::fromStdString(out), "JPEG", 90);
-        return out;
-    }();
-    return path;
-}
 
 // Runs the tool with its output streams closed; its exit code, or -1.
 int runTool(std::vector<std::string> args)
@@ -56,19 +41,23 @@ int runTool(std::vector<std::string> args)
     return WEXITSTATUS(status);
 }
 
-void BM_CliFullSizeJpeg(benchmark::State& state)
+void CliFullSizeJpeg(benchmark::State& bm)
 {
-    const std::string& input = bigJpeg();
+    const std::string& input = cameraJpeg();
     // A home of its own, so that no stored settings of the user take part.
     ::setenv("HOME", "/tmp/quorvelin_cli_bench_home", 1);
     ::setenv("XDG_CONFIG_HOME", "/tmp/quorvelin_cli_bench_home/.config", 1);
-    for (auto _ : state)
-        if (runTool({input, "-o", "/tmp/quorvelin_cli_bench_out.jpg", "--quiet"}) != 0)
-            state.SkipWithError("the tool failed");
+    for (auto _ : bm)
+        if (runTool({input, "-o", "/tmp/quorvelin_cli_bench_out.jpg", "--quiet"}) != 0) {
+            bm.SkipWithError("the tool failed");
+            return;
+        }
+    // The largest peak of the processes this program waited for.
     rusage usage{};
     ::getrusage(RUSAGE_CHILDREN, &usage);
-    state.counters["peak_bytes_per_pixel"] = usage.ru_maxrss * 1024.0 / (double(kWidth) * kHeight);
+    reportBytesPerPixel(bm, std::size_t(usage.ru_maxrss) * 1024, std::size_t(kCameraJpegWidth) * kCameraJpegHeight);
 }
-BENCHMARK(BM_CliFullSizeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(CliFullSizeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
 
 }  // namespace
+}  // namespace qv::bench

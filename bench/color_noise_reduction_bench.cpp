@@ -1,68 +1,50 @@
-// The colour noise reduction stage on the merged planes of 1280 x 853 photos
-// (prepared and run through the pipeline as far as merging): the literal
-// walk beside the fast methods.
+// The colour noise reduction stage on the merged planes of real photos (run
+// through the pipeline as far as it goes): the literal walk beside the fast
+// methods.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <vector>
+#include <span>
 
 #include "engine/color_noise_reduction.h"
-#include "engine/ray_list.h"
 #include "photo_image.h"
+#include "working_set.h"
 
 namespace qv::bench {
 namespace {
 
-const char* const kPhotos[] = {"photo_backlit_dome_interior.jpg", "photo_people_bar_portrait.jpg"};
-
-struct MergedPlanes {
-    std::vector<uint16_t> luma;
-    std::vector<int16_t> chroma;
-};
-
-const MergedPlanes& mergedPlanes(int photo)
+// Arguments: width, height, method (0 literal, 1 scalar, 2 vector),
+// strength, photo. The planes the pipeline gives the stage: the merged luma
+// and chroma in, the denoised chroma out, scratch in the pair accumulator,
+// with the ray list the stage built on the pipeline's run.
+void ColorNR(benchmark::State& bm)
 {
-    static MergedPlanes planes[2];
-    if (planes[photo].luma.empty()) {
-        PhotoImage image(1280, 853, kPhotos[photo]);
-        if (!image.runFromScratch())
-            std::abort();
-        const std::size_t n = image.state.pixelCount();
-        planes[photo].luma.assign(image.state.mergedLuma(), image.state.mergedLuma() + n);
-        planes[photo].chroma.assign(image.state.mergedChroma(), image.state.mergedChroma() + 2 * n);
-    }
-    return planes[photo];
+    PhotoImage& image = processedPhotoAt(sizeArgument(bm), static_cast<int>(bm.range(4)));
+    PipelineState& state = image.state;
+    const std::span<const RayEntry> rays(state.rayList.data(), static_cast<std::size_t>(state.rayCount));
+    const auto method = static_cast<WalkMethod>(bm.range(2));
+    const int strength = static_cast<int>(bm.range(3));
+    timeAndMeasure(bm, state.pixelCount(), [&] {
+        return runColorNoiseReduction(image.ctx, state.abort, state.width, state.height, state.mergedLuma(),
+                                      state.mergedChroma(), state.denoisedChroma.as<int16_t>(),
+                                      state.pairs.as<uint16_t>(), rays, strength, method);
+    });
 }
 
-// Arguments: method (0 literal, 1 scalar, 2 vector), strength, photo.
-void BM_ColorNR(benchmark::State& state)
-{
-    const MergedPlanes& in = mergedPlanes(static_cast<int>(state.range(2)));
-    std::vector<RayEntry> rays(kRayListCapacity);
-    rays.resize(buildRayList(rays.data(), 0.0f, kRayRadius, kRayListCapacity, kRayAngleStep));
-    std::vector<int16_t> out(in.chroma.size());
-    std::vector<uint16_t> scratch(in.chroma.size());
-    ProcessingContext ctx;
-    std::atomic<bool> abort{false};
-    for (auto _ : state) {
-        if (!runColorNoiseReduction(ctx, abort, 1280, 853, in.luma.data(), in.chroma.data(), out.data(),
-                                    scratch.data(), rays, static_cast<int>(state.range(1)),
-                                    static_cast<WalkMethod>(state.range(0))))
-            state.SkipWithError("stage failed");
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.counters["workers"] = ctx.workerCount;
-}
-
-BENCHMARK(BM_ColorNR)
-    ->ArgNames({"method", "strength", "photo"})
-    ->ArgsProduct({{1, 2}, {5, 10}, {0, 1}})
+// The fast methods on three photos at the preview size; the vector one,
+// the program's own, at the camera size too.
+BENCHMARK(ColorNR)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        argsAtSizes(b, {kPreviewSize}, {{1, 2}, {5, 10}, {0, 1, 2}});
+        argsAtSizes(b, {kCameraSize}, {{2}, {5, 10}, {0}});
+    })
+    ->ArgNames({"w", "h", "method", "strength", "photo"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MeasureProcessCPUTime();
-BENCHMARK(BM_ColorNR)
-    ->ArgNames({"method", "strength", "photo"})
-    ->ArgsProduct({{0}, {5}, {0}})
+// Several times as slow: one run at the preview size.
+BENCHMARK(ColorNR)
+    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize}, {{0}, {5}, {1}}); })
+    ->ArgNames({"w", "h", "method", "strength", "photo"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MeasureProcessCPUTime()

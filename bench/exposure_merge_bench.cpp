@@ -17,12 +17,14 @@
 #include "imageio/exposure_blend.h"
 #include "imageio/exposure_merge.h"
 #include "imageio/merge_files.h"
+#include "working_set.h"
 
 namespace qv {
 namespace {
 
 constexpr int kWidth = 6000;
 constexpr int kHeight = 4000;
+constexpr std::size_t kPixels = std::size_t(kWidth) * kHeight;
 constexpr double kGains[] = {0.35, 1.0, 2.8};
 
 QImage scaledPhoto()
@@ -73,6 +75,7 @@ bool mergeOnce(std::vector<Exposure> exposures, int workers)
     return mergeDecodedExposures(std::move(exposures), ctx, abort, merged);
 }
 
+// Memory per pixel of the merged image, the decoded exposures included.
 void BM_MergeThreeExposures(benchmark::State& state)
 {
     const QImage photo = scaledPhoto();
@@ -80,15 +83,14 @@ void BM_MergeThreeExposures(benchmark::State& state)
     for (double gain : kGains)
         inputs.push_back(exposedAt(photo, gain));
     const int workers = static_cast<int>(state.range(0));
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::vector<Exposure> copies;
+    auto copies = [&] {
+        std::vector<Exposure> decoded;
         for (const Exposure& e : inputs)
-            copies.push_back(copyOf(e));
-        state.ResumeTiming();
-        if (!mergeOnce(std::move(copies), workers))
-            state.SkipWithError("merge failed");
-    }
+            decoded.push_back(copyOf(e));
+        return decoded;
+    };
+    bench::timeAndMeasureEach(state, kPixels, copies,
+                              [&](std::vector<Exposure>& decoded) { return mergeOnce(std::move(decoded), workers); });
 }
 BENCHMARK(BM_MergeThreeExposures)->Arg(1)->Arg(2)->Arg(ProcessingContext::defaultWorkerCount())
     ->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -107,12 +109,11 @@ void BM_DecodeAndMergeThreeJpegs(benchmark::State& state)
                             .string());
         view.save(QString::fromStdString(paths.back()), "JPEG", 92);
     }
-    for (auto _ : state) {
+    bench::timeAndMeasure(state, kPixels, [&] {
         ProcessingContext ctx;
         PipelineState pipeline;
-        if (!mergeExposures(ctx, pipeline, paths))
-            state.SkipWithError("merge failed");
-    }
+        return mergeExposures(ctx, pipeline, paths);
+    });
     for (const std::string& path : paths)
         std::filesystem::remove(path);
 }

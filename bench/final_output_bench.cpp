@@ -1,5 +1,6 @@
-// The final output with the program's worker count, at the neutral and at
-// another gamma, and the row conversion alone on one thread, plain and AVX2.
+// The final output on the planes of a real photo (run through the pipeline
+// as far as it goes) with the program's worker count, at the neutral and at
+// another gamma; and the row conversion alone on one thread, plain and AVX2.
 
 #include <benchmark/benchmark.h>
 
@@ -7,55 +8,61 @@
 #include "engine/output_gamma.h"
 #include "engine/output_row.h"
 #include "engine/simd.h"
-#include "late_stage_planes.h"
+#include "photo_image.h"
+#include "working_set.h"
 
+namespace qv::bench {
 namespace {
 
-using namespace qv;
-
-// Arguments: width, height, Gamma.
-void BM_FinalOutput(benchmark::State& st)
+// Arguments: width, height, Gamma. The sharpened plane and the denoised
+// chroma in, the output bitmap, the result buffer and the histograms out.
+void FinalOutput(benchmark::State& bm)
 {
-    auto image = bench::lateStageImage(int(st.range(0)), int(st.range(1)));
-    PipelineState& state = image->state;
-    image->ctx.current.Gamma = uint16_t(st.range(2));
-    image->ctx.current.Saturation = 12;
-    for (auto _ : st)
-        if (!renderOutput(image->ctx, state, state.mergedLuma(), state.mergedChroma(), *state.output))
-            st.SkipWithError("stage failed");
-    st.SetItemsProcessed(st.iterations() * state.pixelCount());
-    st.SetLabel(std::to_string(image->ctx.workerCount) + " workers");
+    PhotoImage& image = processedPhotoAt(sizeArgument(bm));
+    PipelineState& state = image.state;
+    image.ctx.current.Gamma = uint16_t(bm.range(2));
+    image.ctx.current.Saturation = 12;
+    timeAndMeasure(bm, state.pixelCount(), [&] {
+        return renderOutput(image.ctx, state, state.sharpened.as<uint16_t>(), state.denoisedChroma.as<int16_t>(),
+                            *state.output);
+    });
 }
-BENCHMARK(BM_FinalOutput)
-    ->Args({1280, 853, 6})
-    ->Args({1280, 853, 3})
-    ->Args({4000, 3000, 6})
+BENCHMARK(FinalOutput)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        argsAtSizes(b, {kPreviewSize}, {{6, 3}});
+        argsAtSizes(b, {kCameraSize}, {{6}});
+    })
+    ->ArgNames({"w", "h", "Gamma"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 // Arguments: width, height, AVX2 (1) or plain (0).
-void BM_OutputRows(benchmark::State& st)
+void OutputRows(benchmark::State& bm)
 {
-    auto image = bench::lateStageImage(int(st.range(0)), int(st.range(1)));
-    PipelineState& state = image->state;
-    if (st.range(2) && !avx2Enabled()) {
-        st.SkipWithError("no AVX2");
+    PipelineState& state = processedPhotoAt(sizeArgument(bm)).state;
+    if (bm.range(2) && !avx2Enabled()) {
+        bm.SkipWithError("no AVX2");
         return;
     }
-    const OutputRowConverter convert = st.range(2) ? convertOutputRowAvx2 : convertOutputRowPlain;
+    const OutputRowConverter convert = bm.range(2) ? convertOutputRowAvx2 : convertOutputRowPlain;
     const float* gamma = outputGammaTable(3);
+    const uint16_t* luma = state.sharpened.as<uint16_t>();
+    const int16_t* chroma = state.denoisedChroma.as<int16_t>();
     ChannelHistograms counts;
-    for (auto _ : st) {
+    for (auto _ : bm) {
         for (int y = 0; y < state.height; ++y) {
             const std::size_t at = std::size_t(y) * state.width;
-            const OutputRow row{state.mergedLuma() + at, state.mergedChroma() + 2 * at, state.resultBuffer() + 3 * at,
-                                state.output->row(y), state.width};
+            const OutputRow row{luma + at, chroma + 2 * at, state.resultBuffer() + 3 * at, state.output->row(y),
+                                state.width};
             convert(row, gamma, 1.2f, counts);
         }
         benchmark::ClobberMemory();
     }
-    st.SetItemsProcessed(st.iterations() * state.pixelCount());
 }
-BENCHMARK(BM_OutputRows)->Args({1280, 853, 0})->Args({1280, 853, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(OutputRows)
+    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize}, {{0, 1}}); })
+    ->ArgNames({"w", "h", "avx2"})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+}  // namespace qv::bench

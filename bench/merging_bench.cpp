@@ -1,35 +1,33 @@
-// The merging stage with the program's worker count, in a brightness-scaled
-// colour mode and in the HSL lightness mode. Arguments: width, height, Mode.
+// The merging stage on the planes of a real photo (run through the pipeline
+// as far as it goes) with the program's worker count, in a brightness-scaled
+// colour mode and in the HSL lightness mode.
 
 #include <benchmark/benchmark.h>
 
 #include "engine/merging.h"
-#include "engine/pipeline_driver.h"
-#include "late_stage_planes.h"
+#include "photo_image.h"
+#include "working_set.h"
 
+namespace qv::bench {
 namespace {
 
-using namespace qv;
-
-void BM_MergingStage(benchmark::State& st)
+// Arguments: width, height, Mode. The inputs the pipeline gives the stage:
+// the source luminance, the region plane, the tone curve's plane, the
+// source chroma and the working bitmap.
+void MergingStage(benchmark::State& bm)
 {
-    auto image = bench::lateStageImage(int(st.range(0)), int(st.range(1)));
-    PipelineState& state = image->state;
-    image->ctx.current.Mode = uint16_t(st.range(2));
+    PhotoImage& image = processedPhotoAt(sizeArgument(bm));
+    PipelineState& state = image.state;
+    image.ctx.current.Mode = uint16_t(bm.range(2));
     const MergeInputs in{state.luminancePlane(), state.region.as<uint16_t>(), state.curvePlane(),
                          state.sourceChromaPlane(), *state.working};
-    for (auto _ : st)
-        if (!runMergingStage(image->ctx, state, in))
-            st.SkipWithError("stage failed");
-    st.SetItemsProcessed(st.iterations() * state.pixelCount());
-    st.SetLabel(std::to_string(image->ctx.workerCount) + " workers");
+    timeAndMeasure(bm, state.pixelCount(), [&] { return runMergingStage(image.ctx, state, in); });
 }
-BENCHMARK(BM_MergingStage)
-    ->Args({1280, 853, 0})
-    ->Args({1280, 853, 2})
-    ->Args({4000, 3000, 0})
-    ->Args({4000, 3000, 2})
+BENCHMARK(MergingStage)
+    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize, kCameraSize}, {{0, 2}}); })
+    ->ArgNames({"w", "h", "Mode"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 }  // namespace
+}  // namespace qv::bench

@@ -3,50 +3,40 @@
 
 #include <benchmark/benchmark.h>
 
-#include <map>
-#include <memory>
-
 #include "photo_image.h"
+#include "working_set.h"
 
 namespace qv::bench {
 namespace {
 
-PhotoImage& photo(int width, int height)
-{
-    static std::map<std::pair<int, int>, std::unique_ptr<PhotoImage>> cache;
-    auto& slot = cache[{width, height}];
-    if (!slot)
-        slot = std::make_unique<PhotoImage>(width, height);
-    return *slot;
-}
-
-void run(benchmark::State& bm, PhotoImage& image, auto&& step)
-{
-    for (auto _ : bm)
-        if (!step())
-            bm.SkipWithError("the run failed");
-    bm.counters["bytes_per_px"] = image.bytesPerPixel();
-}
-
+// Arguments: width, height. A run of every stage with the default settings.
 void FullRun(benchmark::State& bm)
 {
-    PhotoImage& image = photo(static_cast<int>(bm.range(0)), static_cast<int>(bm.range(1)));
+    PhotoImage& image = photoAt(sizeArgument(bm));
     image.ctx.current = ToneSettings{};
-    run(bm, image, [&] { return image.runFromScratch(); });
+    timeAndMeasure(bm, image.state.pixelCount(), [&] { return image.runFromScratch(); });
 }
-BENCHMARK(FullRun)->Args({1280, 853})->Args({4000, 3000})->Args({6000, 4000})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FullRun)
+    ->Args({kPreviewSize.width, kPreviewSize.height})
+    ->Args({kCameraSize.width, kCameraSize.height})
+    ->Args({6000, 4000})
+    ->ArgNames({"w", "h"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
-// Alternates one value between two settings; every iteration is the
-// incremental run that the change causes.
+// Arguments: width, height. Alternates one value between two settings;
+// every iteration is the incremental run that the change causes.
 void Rerun(benchmark::State& bm, uint16_t ToneSettings::*field, uint16_t a, uint16_t b, ToneSettings base = {})
 {
-    PhotoImage& image = photo(1280, 853);
+    PhotoImage& image = photoAt(sizeArgument(bm));
     base.*field = a;
     image.ctx.current = base;
-    if (!image.runFromScratch())
+    if (!image.runFromScratch()) {
         bm.SkipWithError("the first run failed");
+        return;
+    }
     bool flip = false;
-    run(bm, image, [&] {
+    timeAndMeasure(bm, image.state.pixelCount(), [&] {
         flip = !flip;
         base.*field = flip ? b : a;
         return image.apply(base);
@@ -60,32 +50,35 @@ ToneSettings softened()
     return s;
 }
 
-BENCHMARK_CAPTURE(Rerun, Saturation, &ToneSettings::Saturation, 10, 20)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Rerun, Contrast, &ToneSettings::Contrast, 50, 30)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Rerun, Mode, &ToneSettings::Mode, 0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Rerun, Softness, &ToneSettings::Softness, 60, 90, softened())
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+// At the preview size.
+void previewRerun(benchmark::internal::Benchmark* b)
+{
+    b->Args({kPreviewSize.width, kPreviewSize.height})
+        ->ArgNames({"w", "h"})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+BENCHMARK_CAPTURE(Rerun, Saturation, &ToneSettings::Saturation, 10, 20)->Apply(previewRerun);
+BENCHMARK_CAPTURE(Rerun, Contrast, &ToneSettings::Contrast, 50, 30)->Apply(previewRerun);
+BENCHMARK_CAPTURE(Rerun, Mode, &ToneSettings::Mode, 0, 1)->Apply(previewRerun);
+BENCHMARK_CAPTURE(Rerun, Softness, &ToneSettings::Softness, 60, 90, softened())->Apply(previewRerun);
 
+// Arguments: width, height, preset index.
 void Preset(benchmark::State& bm)
 {
-    PhotoImage& image = photo(1280, 853);
-    const TonePreset& preset = tonePresets()[bm.range(0)];
+    PhotoImage& image = photoAt(sizeArgument(bm));
+    const TonePreset& preset = tonePresets()[bm.range(2)];
     bm.SetLabel(presetDisplayName(preset));
     image.ctx.current = preset.settings;
-    run(bm, image, [&] { return image.runFromScratch(); });
+    timeAndMeasure(bm, image.state.pixelCount(), [&] { return image.runFromScratch(); });
 }
-BENCHMARK(Preset)->DenseRange(0, kPresetCount - 1)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void PresetLarge(benchmark::State& bm)
+void everyPresetAt(benchmark::internal::Benchmark* b, ImageSize size)
 {
-    PhotoImage& image = photo(4000, 3000);
-    const TonePreset& preset = tonePresets()[bm.range(0)];
-    bm.SetLabel(presetDisplayName(preset));
-    image.ctx.current = preset.settings;
-    run(bm, image, [&] { return image.runFromScratch(); });
+    argsAtSizes(b, {size}, {benchmark::CreateDenseRange(0, kPresetCount - 1, 1)});
+    b->ArgNames({"w", "h", "preset"})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
-BENCHMARK(PresetLarge)->DenseRange(0, kPresetCount - 1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(Preset)->Apply([](benchmark::internal::Benchmark* b) { everyPresetAt(b, kPreviewSize); });
+BENCHMARK(Preset)->Apply([](benchmark::internal::Benchmark* b) { everyPresetAt(b, kCameraSize); })->Iterations(1);
 
 }  // namespace
 }  // namespace qv::bench

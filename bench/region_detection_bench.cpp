@@ -1,34 +1,30 @@
-// The region detection stage with the program's worker count.
-// Arguments: width, height, DetectSH.
+// The region detection stage on the luminance of a real photo with the
+// program's worker count.
 
 #include <benchmark/benchmark.h>
 
-#include "bench_planes.h"
 #include "engine/region_detection.h"
+#include "photo_image.h"
+#include "working_set.h"
 
+namespace qv::bench {
 namespace {
 
-using namespace qv;
-
-void BM_RegionStage(benchmark::State& st)
+// Arguments: width, height, DetectSH.
+void RegionStage(benchmark::State& bm)
 {
-    bench::BenchImage image(int(st.range(0)), int(st.range(1)));
-    image.ctx.current.DetectSH = uint16_t(st.range(2));
+    PhotoImage& image = photoAt(sizeArgument(bm));
     PipelineState& state = image.state;
-    for (auto _ : st) {
-        if (!runRegionStage(image.ctx, state, state.luminancePlane(), state.region.as<uint16_t>()))
-            st.SkipWithError("stage failed");
-    }
-    st.SetItemsProcessed(st.iterations() * state.pixelCount());
-    st.SetLabel(std::to_string(image.ctx.workerCount) + " workers");
+    image.ctx.current.DetectSH = uint16_t(bm.range(2));
+    timeAndMeasure(bm, state.pixelCount(), [&] {
+        return runRegionStage(image.ctx, state, state.luminancePlane(), state.region.as<uint16_t>());
+    });
 }
-
-BENCHMARK(BM_RegionStage)
-    ->Args({1280, 853, 1})
-    ->Args({1280, 853, 5})
-    ->Args({4000, 3000, 1})
-    ->Args({4000, 3000, 5})
+BENCHMARK(RegionStage)
+    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize, kCameraSize}, {{1, 5}}); })
+    ->ArgNames({"w", "h", "DetectSH"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 }  // namespace
+}  // namespace qv::bench

@@ -1,58 +1,44 @@
-// The smoothing stage on the detail plane of a 1280 x 853 photo (prepared
-// and run through detail extraction as the pipeline does): the literal walk
-// beside the fast methods.
+// The smoothing stage on the detail plane of real photos (run through the
+// pipeline as far as it goes): the literal walk beside the fast methods.
 #include <benchmark/benchmark.h>
-
-#include <atomic>
-#include <vector>
 
 #include "engine/smoothing.h"
 #include "photo_image.h"
+#include "working_set.h"
 
 namespace qv::bench {
 namespace {
 
-const char* const kPhotos[] = {"photo_backlit_dome_interior.jpg", "photo_people_bar_portrait.jpg"};
-
-// The photo's detail plane.
-const std::vector<uint16_t>& detailPlane(int photo)
+// Arguments: width, height, method (0 literal, 1 scalar, 2 vector),
+// strength, photo. The planes the pipeline gives the stage: the detail plane
+// in, the smoothed plane out, scratch in the pair accumulator.
+void Smoothing(benchmark::State& bm)
 {
-    static std::vector<uint16_t> planes[2];
-    if (planes[photo].empty()) {
-        PhotoImage image(1280, 853, kPhotos[photo]);
-        if (!image.runFromScratch())
-            std::abort();
-        const uint16_t* detail = image.state.detail.as<uint16_t>();
-        planes[photo].assign(detail, detail + image.state.pixelCount());
-    }
-    return planes[photo];
+    PhotoImage& image = processedPhotoAt(sizeArgument(bm), static_cast<int>(bm.range(4)));
+    PipelineState& state = image.state;
+    const auto method = static_cast<WalkMethod>(bm.range(2));
+    const int strength = static_cast<int>(bm.range(3));
+    timeAndMeasure(bm, state.pixelCount(), [&] {
+        return runSmoothing(image.ctx, state.abort, state.width, state.height, state.detail.as<uint16_t>(),
+                            state.smoothed.as<uint16_t>(), state.pairs.as<uint16_t>(), strength, method);
+    });
 }
 
-// Arguments: method (0 literal, 1 scalar, 2 vector), strength, photo.
-void BM_Smoothing(benchmark::State& state)
-{
-    const std::vector<uint16_t>& in = detailPlane(static_cast<int>(state.range(2)));
-    std::vector<uint16_t> out(in.size()), scratch(in.size());
-    ProcessingContext ctx;
-    std::atomic<bool> abort{false};
-    for (auto _ : state) {
-        if (!runSmoothing(ctx, abort, 1280, 853, in.data(), out.data(), scratch.data(),
-                          static_cast<int>(state.range(1)), static_cast<WalkMethod>(state.range(0))))
-            state.SkipWithError("stage failed");
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.counters["workers"] = ctx.workerCount;
-}
-
-BENCHMARK(BM_Smoothing)
-    ->ArgNames({"method", "strength", "photo"})
-    ->ArgsProduct({{1, 2}, {9, 10}, {0, 1}})
+// The fast methods on three photos at the preview size; the vector one,
+// the program's own, at the camera size too.
+BENCHMARK(Smoothing)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        argsAtSizes(b, {kPreviewSize}, {{1, 2}, {9, 10}, {0, 1, 2}});
+        argsAtSizes(b, {kCameraSize}, {{2}, {9, 10}, {0}});
+    })
+    ->ArgNames({"w", "h", "method", "strength", "photo"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MeasureProcessCPUTime();
-BENCHMARK(BM_Smoothing)
-    ->ArgNames({"method", "strength", "photo"})
-    ->ArgsProduct({{0}, {9, 10}, {0}})
+// About eight times as slow: one run at the preview size.
+BENCHMARK(Smoothing)
+    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize}, {{0}, {9, 10}, {1}}); })
+    ->ArgNames({"w", "h", "method", "strength", "photo"})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MeasureProcessCPUTime()

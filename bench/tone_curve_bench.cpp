@@ -1,58 +1,53 @@
-// The tone curve stage with the program's worker count: a first run (blur
-// and mapping) and a `Contrast`-only run (mapping alone).
-// Arguments: width, height, first run (1) or not (0).
+// The tone curve stage on the smoothed plane of a real photo with the
+// program's worker count: a first run (blur and mapping) and a
+// `Contrast`-only run (mapping alone); and the mapping alone on one thread.
 
 #include <benchmark/benchmark.h>
 
-#include "bench_planes.h"
 #include "engine/tone_curve.h"
+#include "photo_image.h"
+#include "working_set.h"
 
+namespace qv::bench {
 namespace {
 
-using namespace qv;
-
-void BM_ToneCurveStage(benchmark::State& st)
+// Arguments: width, height, first run (1) or not (0).
+void ToneCurveStage(benchmark::State& bm)
 {
-    bench::BenchImage image(int(st.range(0)), int(st.range(1)));
-    const bool firstRun = st.range(2) != 0;
+    PhotoImage& image = processedPhotoAt(sizeArgument(bm));
     PipelineState& state = image.state;
-    if (!runToneCurveStage(image.ctx, state, state.luminancePlane(), state.curvePlane(), true))
-        st.SkipWithError("stage failed");
+    const bool firstRun = bm.range(2) != 0;
     int contrast = 0;
-    for (auto _ : st) {
+    timeAndMeasure(bm, state.pixelCount(), [&] {
         image.ctx.current.Contrast = uint16_t(contrast++ % 100);
-        if (!runToneCurveStage(image.ctx, state, state.luminancePlane(), state.curvePlane(), firstRun))
-            st.SkipWithError("stage failed");
-    }
-    st.SetItemsProcessed(st.iterations() * state.pixelCount());
-    st.SetLabel(std::to_string(image.ctx.workerCount) + " workers");
+        return runToneCurveStage(image.ctx, state, state.smoothed.as<uint16_t>(), state.curvePlane(), firstRun);
+    });
 }
+BENCHMARK(ToneCurveStage)
+    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize, kCameraSize}, {{1, 0}}); })
+    ->ArgNames({"w", "h", "first"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
-// The per-pixel mapping on one thread.
-void BM_ToneCurveMapping(benchmark::State& st)
+// Arguments: width, height. The per-pixel mapping of every row, on the
+// blur the pipeline's run left.
+void ToneCurveMapping(benchmark::State& bm)
 {
-    bench::BenchImage image(int(st.range(0)), int(st.range(1)));
-    PipelineState& state = image.state;
-    if (!runToneCurveStage(image.ctx, state, state.luminancePlane(), state.curvePlane(), true))
-        st.SkipWithError("stage failed");
-    for (auto _ : st) {
+    PipelineState& state = processedPhotoAt(sizeArgument(bm)).state;
+    const uint16_t* in = state.smoothed.as<uint16_t>();
+    for (auto _ : bm) {
         for (int y = 0; y < state.height; ++y) {
             const std::size_t row = std::size_t(y) * state.width;
-            mapToneCurveRow(state.luminancePlane() + row, state.curveBlur() + row, state.curvePlane() + row,
-                            state.width, state.firstWeightTable(), 50);
+            mapToneCurveRow(in + row, state.curveBlur() + row, state.curvePlane() + row, state.width,
+                            state.firstWeightTable(), 50);
         }
         benchmark::DoNotOptimize(state.curvePlane());
     }
-    st.SetItemsProcessed(st.iterations() * state.pixelCount());
 }
-
-BENCHMARK(BM_ToneCurveStage)
-    ->Args({1280, 853, 1})
-    ->Args({1280, 853, 0})
-    ->Args({4000, 3000, 1})
-    ->Args({4000, 3000, 0})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_ToneCurveMapping)->Args({1280, 853})->Args({4000, 3000})->Unit(benchmark::kMillisecond);
+BENCHMARK(ToneCurveMapping)
+    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize, kCameraSize}); })
+    ->ArgNames({"w", "h"})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+}  // namespace qv::bench

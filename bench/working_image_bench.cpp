@@ -1,6 +1,6 @@
 // Preparing the working image of a 24 MP photo in the 1280 px preview mode:
-// the preparation alone (with the prepared state's bytes per working pixel),
-// and a whole load with the JPEG decoded by Qt the way the codec adapter does.
+// the preparation alone, and a whole load with the JPEG decoded by Qt the
+// way the codec adapter does. Memory per pixel of the photo loaded.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -10,25 +10,16 @@
 #include <cstring>
 #include <memory>
 
+#include "camera_jpeg.h"
 #include "engine/processing_context.h"
 #include "imageio/working_image.h"
 #include "imaging/bitmap.h"
+#include "working_set.h"
 
+namespace qv::bench {
 namespace {
 
-using namespace qv;
-
-// A 24 MP JPEG made once from the portrait photo of the test material.
-const QString& bigJpegPath()
-{
-    static const QString path = [] {
-        const QString out = QStringLiteral("/tmp/quorvelin_bench_24mp.jpg");
-        QImage photo(QStringLiteral(QV_TESTDATA_DIR "/photo_people_bar_portrait.jpg"));
-        photo.scaled(6000, 4000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(out, "JPEG", 90);
-        return out;
-    }();
-    return path;
-}
+constexpr std::size_t kLoadedPixels = std::size_t(kCameraJpegWidth) * kCameraJpegHeight;
 
 // The decoded pair of a QImage: 8-bit blue, green, red and the 16-bit widening.
 void putDecodedPair(PipelineState& state, const QImage& decoded)
@@ -53,40 +44,37 @@ struct PreviewContext : ProcessingContext {
     PreviewContext() { config.previewMode = 2; }
 };
 
-void BM_PrepareWorkingImage24MpPreview1280(benchmark::State& state)
+void PrepareWorkingImage24MpPreview1280(benchmark::State& bm)
 {
     PipelineState decoded;
-    putDecodedPair(decoded, QImage(bigJpegPath()));
-    double bytesPerPixel = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        PipelineState pipeline;
-        pipeline.source = Bitmap::create(6000, 4000, PixelFormat::Bgr24);
-        pipeline.working = Bitmap::create(6000, 4000, PixelFormat::Bgr48);
-        std::memcpy(pipeline.source->bits(), decoded.source->bits(), decoded.source->byteSize());
-        std::memcpy(pipeline.working->bits(), decoded.working->bits(), decoded.working->byteSize());
+    putDecodedPair(decoded, QImage(QString::fromStdString(cameraJpeg())));
+    auto copyOfDecoded = [&] {
+        auto pipeline = std::make_unique<PipelineState>();
+        pipeline->source = Bitmap::create(kCameraJpegWidth, kCameraJpegHeight, PixelFormat::Bgr24);
+        pipeline->working = Bitmap::create(kCameraJpegWidth, kCameraJpegHeight, PixelFormat::Bgr48);
+        std::memcpy(pipeline->source->bits(), decoded.source->bits(), decoded.source->byteSize());
+        std::memcpy(pipeline->working->bits(), decoded.working->bits(), decoded.working->byteSize());
+        return pipeline;
+    };
+    timeAndMeasureEach(bm, kLoadedPixels, copyOfDecoded, [](std::unique_ptr<PipelineState>& pipeline) {
         PreviewContext ctx;
-        state.ResumeTiming();
-        if (!prepareWorkingImage(ctx, pipeline))
-            state.SkipWithError("preparation failed");
-        bytesPerPixel = static_cast<double>(workingImageBytes(pipeline)) / pipeline.pixelCount();
-    }
-    state.counters["bytes/px"] = bytesPerPixel;
+        return prepareWorkingImage(ctx, *pipeline);
+    });
 }
-BENCHMARK(BM_PrepareWorkingImage24MpPreview1280)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PrepareWorkingImage24MpPreview1280)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_LoadJpeg24MpPreview1280(benchmark::State& state)
+void LoadJpeg24MpPreview1280(benchmark::State& bm)
 {
-    const QString& path = bigJpegPath();
-    for (auto _ : state) {
+    const QString path = QString::fromStdString(cameraJpeg());
+    timeAndMeasure(bm, kLoadedPixels, [&] {
         PipelineState pipeline;
         QImageReader reader(path);
         putDecodedPair(pipeline, reader.read());
         PreviewContext ctx;
-        if (!prepareWorkingImage(ctx, pipeline))
-            state.SkipWithError("preparation failed");
-    }
+        return prepareWorkingImage(ctx, pipeline);
+    });
 }
-BENCHMARK(BM_LoadJpeg24MpPreview1280)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(LoadJpeg24MpPreview1280)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+}  // namespace qv::bench
