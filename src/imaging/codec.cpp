@@ -15,6 +15,7 @@
 
 #include "imaging/bmp_extent.h"
 #include "imaging/codec_runtime.h"
+#include "imaging/png_extent.h"
 
 namespace qv::codec {
 
@@ -54,6 +55,16 @@ bool bmpCutShort(QFile& file)
     return read > 0 && bmpRowsCutShort(header, static_cast<std::size_t>(read), static_cast<uint64_t>(file.size()));
 }
 
+bool pngCutShort(QFile& file)
+{
+    const ReadAt readAt = [&file](uint64_t offset, uint8_t* out, std::size_t n) {
+        return file.seek(static_cast<qint64>(offset)) &&
+               file.read(reinterpret_cast<char*>(out), static_cast<qint64>(n)) == static_cast<qint64>(n);
+    };
+    const bool cut = codec::pngCutShort(readAt, static_cast<uint64_t>(file.size()));
+    return !file.seek(0) || cut;
+}
+
 // A QImage over a bitmap's own rows (our rows are 4-byte aligned, as
 // QImage requires), without copying.
 QImage viewOf(Bitmap& bitmap)
@@ -79,6 +90,9 @@ Answer DecodedImage::load(const std::string& path)
     if (!opened.ok())
         return opened;
 
+    // Found before the read, which would have libpng complain on the terminal.
+    if (pngCutShort(file))
+        return answer(Status::Damaged);
     // Notes the damage the plugins report while the file is read.
     const DamageWatch watch;
     // The format is told from the content, not from the name.

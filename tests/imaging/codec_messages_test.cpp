@@ -52,8 +52,17 @@ TEST(CodecMessages, DamagedFilesLeaveNoTraceOnTheTerminal)
 {
     qInstallMessageHandler(recordMessage);
     test::TempDir dir;
-    const std::string printed = capturedStderr(dir.file("stderr.txt"), [] {
+    // A PNG cut short in its pixel data.
+    const std::string cutPng = dir.file("cut.png");
+    {
+        std::ifstream in(test::testDataPath("png16_room_backlit_windows.png"), std::ios::binary);
+        std::vector<char> head(100000);
+        in.read(head.data(), std::streamsize(head.size()));
+        std::ofstream(cutPng, std::ios::binary).write(head.data(), in.gcount());
+    }
+    const std::string printed = capturedStderr(dir.file("stderr.txt"), [&] {
         codec::DecodedImage image;
+        EXPECT_EQ(image.load(cutPng).status, codec::Status::Damaged);
         // A truncated JPEG draws a warning from the JPEG plugin, the TIFF
         // files draw warnings and errors from libtiff under the TIFF plugin.
         EXPECT_EQ(image.load(test::testDataPath("bad_truncated.jpg")).status, codec::Status::Damaged);
