@@ -7,6 +7,7 @@
 
 #include "engine/color_noise_reduction.h"
 #include "photo_image.h"
+#include "walk_benchmarks.h"
 #include "working_set.h"
 
 namespace qv::bench {
@@ -30,25 +31,7 @@ void ColorNR(benchmark::State& bm)
     });
 }
 
-// The fast methods on three photos at the preview size; the vector one,
-// the program's own, at the camera size too.
-BENCHMARK(ColorNR)
-    ->Apply([](benchmark::internal::Benchmark* b) {
-        argsAtSizes(b, {kPreviewSize}, {{1, 2}, {5, 10}, {0, 1, 2}});
-        argsAtSizes(b, {kCameraSize}, {{2}, {5, 10}, {0}});
-    })
-    ->ArgNames({"w", "h", "method", "strength", "photo"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
-// Several times as slow: one run at the preview size.
-BENCHMARK(ColorNR)
-    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize}, {{0}, {5}, {1}}); })
-    ->ArgNames({"w", "h", "method", "strength", "photo"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->Iterations(1);
+const bool registered = registerWalkBenchmarks("ColorNR", ColorNR, {5, 10}, {5});
 
 }  // namespace
 }  // namespace qv::bench

@@ -4,6 +4,7 @@
 
 #include "engine/smoothing.h"
 #include "photo_image.h"
+#include "walk_benchmarks.h"
 #include "working_set.h"
 
 namespace qv::bench {
@@ -24,25 +25,7 @@ void Smoothing(benchmark::State& bm)
     });
 }
 
-// The fast methods on three photos at the preview size; the vector one,
-// the program's own, at the camera size too.
-BENCHMARK(Smoothing)
-    ->Apply([](benchmark::internal::Benchmark* b) {
-        argsAtSizes(b, {kPreviewSize}, {{1, 2}, {9, 10}, {0, 1, 2}});
-        argsAtSizes(b, {kCameraSize}, {{2}, {9, 10}, {0}});
-    })
-    ->ArgNames({"w", "h", "method", "strength", "photo"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
-// About eight times as slow: one run at the preview size.
-BENCHMARK(Smoothing)
-    ->Apply([](benchmark::internal::Benchmark* b) { argsAtSizes(b, {kPreviewSize}, {{0}, {9, 10}, {1}}); })
-    ->ArgNames({"w", "h", "method", "strength", "photo"})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->Iterations(1);
+const bool registered = registerWalkBenchmarks("Smoothing", Smoothing, {9, 10}, {9, 10});
 
 }  // namespace
 }  // namespace qv::bench
