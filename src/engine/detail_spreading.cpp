@@ -1,8 +1,5 @@
 #include "engine/detail_spreading.h"
 
-#include "engine/short_spreading.h"
-#include "engine/simd.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -11,6 +8,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "engine/short_spreading.h"
+#include "engine/simd.h"
 
 namespace qv {
 

@@ -63,9 +63,9 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // The cost per pixel does not follow the reach: each spread adds one value
 // over a run of pixels, recorded as two differences, and the end of the run
 // is found with one 16-pixel scan plus one range-table probe per doubling of
-// the reach beyond 16 (three probes at a reach of 121). Reaches of a few
-// pixels are walked instead, many spreads in lockstep, where the processor
-// has AVX2.
+// the reach beyond 16 (three probes at a reach of 121). Reaches of up to
+// 40 pixels are walked instead, 16 spreads in lockstep, where the processor
+// has AVX2: cheaper there than searching.
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 
 // The same without vector instructions; gives the same bits.
