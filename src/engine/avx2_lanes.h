@@ -5,6 +5,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace qv::avx2 {
@@ -35,6 +37,19 @@ __attribute__((target("avx2"))) inline __m256i within(__m256i v, __m256i lo, __m
 __attribute__((target("avx2"))) inline __m256i absDiff(__m256i a, __m256i b)
 {
     return _mm256_or_si256(_mm256_subs_epu16(a, b), _mm256_subs_epu16(b, a));
+}
+
+// Whether the 16-wide loads of a block of walks starting at column x0 stay
+// inside the plane the row walks over (its fields: width, height, y,
+// rowsUp, rowsDown, reach); near the plane's first and last pixels the
+// outer lanes of a block by the left or right edge would reach past it.
+template <class Row>
+bool blockLoadsStayInside(const Row& row, int x0)
+{
+    const std::ptrdiff_t w = row.width;
+    const std::ptrdiff_t first = std::max(row.y - row.rowsUp, 0) * w + x0 - row.reach;
+    const std::ptrdiff_t last = std::min(row.y + row.rowsDown, row.height - 1) * w + x0 + 15 + row.reach;
+    return first >= 0 && last < w * row.height;
 }
 
 }  // namespace qv::avx2

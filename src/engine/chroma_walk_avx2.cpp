@@ -164,17 +164,6 @@ __attribute__((target("avx2"))) void walkBoth(const Block& b, const Band (&bands
     walks[1] = w1;
 }
 
-// Whether the 16-wide loads of a block's walks stay inside the planes; near
-// their first and last pixels the outer lanes of a block by the left or
-// right edge would reach past them.
-bool loadsStayInside(const ChromaRow& row, int x0)
-{
-    const std::ptrdiff_t w = row.width;
-    const std::ptrdiff_t first = std::max(row.y - row.rowsUp, 0) * w + x0 - row.reach;
-    const std::ptrdiff_t last = std::min(row.y + row.rowsDown, row.height - 1) * w + x0 + 15 + row.reach;
-    return first >= 0 && last < w * row.height;
-}
-
 }  // namespace
 
 __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params,
@@ -231,7 +220,7 @@ __attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, con
         }
         if (!(walking[0] | walking[1]))
             continue;
-        if (!loadsStayInside(row, x0)) {
+        if (!avx2::blockLoadsStayInside(row, x0)) {
             // Walked one by one instead.
             for (int p = 0; p < 2; ++p) {
                 for (uint32_t w = walking[p]; w; w &= w - 1) {

@@ -126,17 +126,6 @@ __attribute__((target("avx2"))) void walkLanes(const uint16_t* origin, __m256i c
         results[l] = static_cast<uint16_t>((centres[l] + totals.sum[l]) / (1 + totals.count[l]));
 }
 
-// Whether the 16-wide loads of a block's walks stay inside the sample
-// plane; near its first and last pixels the outer lanes of a block by the
-// left or right edge would reach past it.
-bool loadsStayInside(const WalkRow& row, int x0)
-{
-    const std::ptrdiff_t w = row.width;
-    const std::ptrdiff_t first = std::max(row.y - row.rowsUp, 0) * w + x0 - row.reach;
-    const std::ptrdiff_t last = std::min(row.y + row.rowsDown, row.height - 1) * w + x0 + 15 + row.reach;
-    return first >= 0 && last < w * row.height;
-}
-
 }  // namespace
 
 __attribute__((target("avx2"))) void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results)
@@ -172,7 +161,7 @@ __attribute__((target("avx2"))) void walkRowAvx2(const WalkRow& row, WalkBand wa
         // one, as are all walks of a block whose loads would leave the plane.
         __m256i oneByOne = _mm256_andnot_si256(keeps, belowTolerance);
         __m256i walking = _mm256_andnot_si256(_mm256_or_si256(keeps, oneByOne), _mm256_set1_epi16(-1));
-        if (!loadsStayInside(row, x0)) {
+        if (!avx2::blockLoadsStayInside(row, x0)) {
             oneByOne = _mm256_or_si256(oneByOne, walking);
             walking = _mm256_setzero_si256();
         }
