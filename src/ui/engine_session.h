@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/background_thread.h"
+#include "engine/processing_context.h"
+#include "imageio/load_thread.h"
+#include "imageio/save_options.h"
+
+namespace qv::ui {
+
+// The window's one way into the core: the context and pipeline state of the
+// current image, and the processing, load and save threads that work on
+// them. Everything the window reads of a run or an image goes through here.
+class EngineSession {
+public:
+    EngineSession();
+    ~EngineSession();
+    EngineSession(const EngineSession&) = delete;
+    EngineSession& operator=(const EngineSession&) = delete;
+
+    ProcessingContext& context() { return ctx_; }
+    const ProcessingContext& context() const { return ctx_; }
+    PipelineState& pipeline() { return state_; }
+    const PipelineState& pipeline() const { return state_; }
+
+    bool imageLoaded() const { return state_.loaded; }
+    bool stale() const;
+    int percent() const;
+    int statusCode() const;
+    uint32_t elapsedMs() const;
+
+    // Called on the processing thread as a run ends, with the run's number;
+    // the window turns it into a queued call to collectEndedRun.
+    void setRunEndedCallback(std::function<void(uint64_t run)> callback) { runEnded_ = std::move(callback); }
+
+    // Marks `bits` and the final output dirty; starts a run when Auto Start
+    // is on or the start is forced. A running run is stopped first.
+    bool startProcessing(uint32_t bits, bool forced);
+    // Stops a running run (abort flag, unbounded wait). True when one existed.
+    bool stopProcessing();
+    bool processing() const { return processor_.running(); }
+    // The exit code of an ended run (1 success, 0 failure), once; empty
+    // while it runs or when there is none.
+    std::optional<int> collectProcessing();
+    // The same for the run that reported its end: empty when another run
+    // has been started since.
+    std::optional<int> collectEndedRun(uint64_t run);
+    // The run that ended went through to its end (and was not aborted).
+    bool runCompleted() const;
+
+    // Load and save run one at a time beside no processing run.
+    bool startLoad(const std::vector<std::string>& files);
+    bool startSave(const SaveOptions& options);
+    bool workerRunning() const;
+    // Asks the load or save to stop at its next check.
+    void abortWorker();
+    // Waits for the load or save and returns its exit code: 1 success.
+    int finishWorker();
+
+    // Releases the image: the state of no image.
+    void closeImage();
+
+private:
+    ProcessingContext ctx_;
+    PipelineState state_;
+    BackgroundThread processor_;
+    LoadThread loader_;
+    BackgroundThread saver_;
+    SaveOptions saveOptions_;
+    std::function<void(uint64_t)> runEnded_;
+    uint64_t run_ = 0;  // number of the latest run started
+};
+
+}  // namespace qv::ui

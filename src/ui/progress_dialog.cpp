@@ -1,0 +1,67 @@
+#include "ui/progress_dialog.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "engine/status_codes.h"
+#include "ui/engine_session.h"
+
+namespace qv::ui {
+
+namespace {
+
+constexpr int kTickMs = 300;
+
+QString captionFor(int code, int percent)
+{
+    const char* pattern = code == StatusCode::Loading     ? "Wczytywanie obrazu (%1%)"
+                          : code == StatusCode::Preparing ? "Obliczenia wstępne (%1%)"
+                          : code == StatusCode::Saving    ? "Zapisywanie obrazu (%1%)"
+                                                          : nullptr;
+    return pattern ? QString::fromUtf8(pattern).arg(percent) : QString();
+}
+
+}  // namespace
+
+CProgressDialog::CProgressDialog(EngineSession& session, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), session_(session)
+{
+    setModal(true);
+    setMinimumWidth(440);
+    auto* layout = new QVBoxLayout(this);
+    text_ = new QLabel;
+    text_->setTextFormat(Qt::PlainText);
+    text_->setWordWrap(true);
+    bar_ = new QProgressBar;
+    bar_->setRange(0, 100);
+    auto* abort = new QPushButton(QStringLiteral("Przerwij"));
+    connect(abort, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addWidget(text_);
+    layout->addWidget(bar_);
+    layout->addWidget(abort, 0, Qt::AlignRight);
+
+    timer_.setInterval(kTickMs);
+    connect(&timer_, &QTimer::timeout, this, &CProgressDialog::tick);
+    timer_.start();
+    tick();
+}
+
+void CProgressDialog::tick()
+{
+    const int percent = session_.percent();
+    if (percent != shownPercent_) {
+        shownPercent_ = percent;
+        bar_->setValue(std::clamp(percent, 0, 100));
+        setWindowTitle(captionFor(session_.statusCode(), percent));
+    }
+    if (std::string text = session_.context().statusText.get(); text != shownText_) {
+        shownText_ = std::move(text);
+        text_->setText(QString::fromStdString(shownText_));
+    }
+    if (!session_.workerRunning())
+        accept();
+}
+
+}  // namespace qv::ui

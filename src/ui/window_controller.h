@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imageio/save_options.h"
+#include "settings/tone_settings.h"
+#include "ui/command_table.h"
+#include "ui/engine_session.h"
+#include "ui/recent_files.h"
+
+namespace qv::ui {
+
+struct PageControl;
+
+enum class Answer { Yes, No, Cancel };
+enum class WorkerKind { Load, Save };
+
+// How a slider's value came to change.
+enum class SliderPhase {
+    Dragging,  // the thumb is being dragged
+    Step,      // keyboard, page or line step, a click on the groove
+    Released,  // the thumb was let go
+};
+
+// What the title bar, status pane 0 and the progress bar show.
+struct StatusView {
+    enum class Bar { Keep, Show, Hide };
+    std::string title;
+    std::string text;
+    int progress = 0;
+    Bar bar = Bar::Keep;
+};
+
+// What "Zapisz jako..." offers: the suggested path and the preset options.
+struct ExportRequest {
+    std::string suggestedPath;
+    SaveOptions preset;
+    int fullWidth = 0;
+    int fullHeight = 0;
+};
+
+// What the controller needs of the window: showing, asking and waiting.
+class WindowHost {
+public:
+    virtual ~WindowHost() = default;
+    virtual void showStatus(const StatusView& view) = 0;
+    // Pane 0 after a run, pane 2 (image information), pane 3 (clipping).
+    virtual void showPane(int pane, const std::string& text) = 0;
+    // Waits for the session's load or save thread without freezing, with a
+    // progress dialog after a while. True when the user aborted it; the
+    // thread has ended on return either way.
+    virtual bool waitForWorker(WorkerKind kind, EngineSession& session) = 0;
+    virtual Answer ask(const std::string& question) = 0;
+    virtual void showError(const std::string& text) = 0;
+    // The tone values, the enabling or the zoom index changed.
+    virtual void syncControls() = 0;
+    // The image or its zoom changed: re-apply the zoom and repaint.
+    virtual void refreshView() = 0;
+    virtual void setWaitCursor(bool on) = 0;
+    // The export dialog; empty when cancelled.
+    virtual std::optional<SaveOptions> chooseExport(const ExportRequest& request) = 0;
+    // Hands a saved file to `program`, or to the file type's default program
+    // when `program` is empty.
+    virtual void openInEditor(const std::string& path, const std::string& program) = 0;
+};
+
+// The main window's state and decisions, free of widgets: what is loaded,
+// running, stale or modified; opening, closing, saving and the questions
+// they ask; the status, title and progress texts; every command's enabling.
+class WindowController {
+public:
+    explicit WindowController(WindowHost& host);
+    ~WindowController();
+
+    EngineSession& session() { return session_; }
+    const ToneSettings& tone() const { return session_.context().current; }
+    AppConfig& config() { return session_.context().config; }
+    RecentFiles& recentFiles() { return recent_; }
+
+    WindowState state() const;
+    bool enabled(Command command) const { return commandEnabled(command, state()); }
+    bool modified() const { return modified_; }
+    const std::string& imageName() const { return imageName_; }
+    const std::string& imagePath() const { return imagePath_; }
+    const std::optional<SaveOptions>& lastSave() const { return lastSave_; }
+
+    // The options read at start-up: Auto Start and the preview mode follow them.
+    void applyConfig(const AppConfig& config, const ToneSettings& storedDefaults);
+
+    // Status, title and progress bar for a code and a percentage (-1: none).
+    void setStatus(int percent, int code);
+    // The 300 ms look at the processing thread.
+    void poll();
+    // The processing thread's report that run `run` ended.
+    void runEnded(uint64_t run);
+
+    // Asks about an unsaved result, then opens the files. False when the
+    // user cancelled or the load failed.
+    bool openRequested(const std::vector<std::string>& files);
+    bool openImages(const std::vector<std::string>& files, bool companionSettings);
+    void closeImage();
+    // True when the caller may go on (the result is saved, or need not be).
+    bool askToSave();
+    // "&Zamknij": asks, then closes.
+    void closeRequested();
+    bool saveImage();
+    bool saveImageAs();
+    void saveToEditor();
+
+    void startProcessing(uint32_t bits, bool forced);
+    void stopProcessing(bool waitCursor);
+    void processButton();
+    void setAutoStart(bool on);
+
+    // The adjustment pages' input.
+    void controlMoved(const PageControl& control, int value, SliderPhase phase);
+    void modeSelected(uint16_t mode);
+    void radiusPressed(int delta);
+
+    // Whole-record changes and the settings commands.
+    void applyPreset(int commandId);
+    void applyDefaults();
+    void setAsDefaults();
+    bool loadSettings(const std::string& path);
+    bool saveSettings(const std::string& path);
+    // The path the settings dialogs suggest: the image's without extension.
+    std::string settingsPathSuggestion() const;
+
+    // "Widok": false when the user cancelled the re-load it needs.
+    bool setPreviewMode(int mode);
+
+    int zoomIndex() const { return zoomIndex_; }
+    void setZoomIndex(int index);
+    std::string zoomLabel() const;
+
+    std::string imageInfo() const;
+    std::string clippingInfo() const;
+
+private:
+    void applyRecord(const ToneSettings& incoming);
+    bool runSave(const SaveOptions& options);
+    void finishRun(int exitCode);
+    void setImageFiles(const std::vector<std::string>& files);
+
+    WindowHost& host_;
+    EngineSession session_;
+    RecentFiles recent_;
+    std::string titleBase_;
+    bool modified_ = false;
+    std::vector<std::string> files_;
+    std::string imageName_;
+    std::string imagePath_;
+    std::optional<SaveOptions> lastSave_;
+    int zoomIndex_ = 3;
+    // The last status shown, so that a repeated one changes nothing.
+    int lastCode_ = -1;
+    int lastPercent_ = -2;
+    bool lastModified_ = false;
+};
+
+}  // namespace qv::ui
