@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QApplication>
+
+namespace qv::test {
+
+// The one QApplication of a widget test program, made on first use.
+inline QApplication& qtApplication()
+{
+    static int argc = 1;
+    static char name[] = "quorvelin-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication application(argc, argv);
+    return application;
+}
+
+}  // namespace qv::test
