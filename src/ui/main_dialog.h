@@ -75,6 +75,7 @@ private:
     void syncControls() override;
     void refreshView() override;
     void setWaitCursor(bool on) override;
+    void commandsChanged() override { updateCommands(); }
     std::optional<SaveOptions> chooseExport(const ExportRequest& request) override;
     void openInEditor(const std::string& path, const std::string& program) override;
 

@@ -253,6 +253,7 @@ void WindowController::startProcessing(uint32_t bits, bool forced)
 {
     stopProcessing(false);
     session_.startProcessing(bits, forced);
+    host_.commandsChanged();
 }
 
 void WindowController::stopProcessing(bool waitCursor)

@@ -60,6 +60,8 @@ public:
     // The image or its zoom changed: re-apply the zoom and repaint.
     virtual void refreshView() = 0;
     virtual void setWaitCursor(bool on) = 0;
+    // Loaded, busy or stale changed: the commands' enabling follows.
+    virtual void commandsChanged() = 0;
     // The export dialog; empty when cancelled.
     virtual std::optional<SaveOptions> chooseExport(const ExportRequest& request) = 0;
     // Hands a saved file to `program`, or to the file type's default program

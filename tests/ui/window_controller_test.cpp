@@ -40,6 +40,7 @@ public:
     void syncControls() override { ++syncs; }
     void refreshView() override {}
     void setWaitCursor(bool) override {}
+    void commandsChanged() override {}
     std::optional<SaveOptions> chooseExport(const ExportRequest& request) override
     {
         lastRequest = request;

@@ -1,0 +1,139 @@
+#include "ui/main_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <thread>
+
+#include "support/test_data.h"
+#include "ui/adjustment_pages.h"
+#include "ui/export_dialog.h"
+#include "ui/image_view.h"
+#include "ui/qt_application.h"
+
+namespace qv::ui {
+namespace {
+
+// Made before the window, which needs the application.
+struct WithApplication {
+    WithApplication() { test::qtApplication(); }
+};
+
+class MainDialogTest : public ::testing::Test, private WithApplication {
+protected:
+    void waitForRun()
+    {
+        while (window.controller().session().processing())
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QCoreApplication::processEvents();
+        window.controller().poll();
+    }
+
+    CMainDialog window;
+};
+
+TEST_F(MainDialogTest, DroppingThreeFilesOpensTheFirst)
+{
+    const std::string first = test::testDataPath("bmp24_moraine_lake_640x480.bmp");
+    window.dropFiles({first, test::testDataPath("photo_night_street_shop.jpg"),
+                      test::testDataPath("photo_people_bar_portrait.jpg")});
+    EXPECT_EQ(window.controller().imagePath(), first);
+    EXPECT_EQ(window.controller().recentFiles().entries(), std::vector<std::string>{first});
+    waitForRun();
+    EXPECT_TRUE(window.windowTitle().endsWith(QStringLiteral("bmp24_moraine_lake_640x480.bmp*")));
+}
+
+TEST_F(MainDialogTest, PagesFollowTheRecordAndBlackAndWhiteDisablesColourControls)
+{
+    AdjustmentPages& pages = *window.pages();
+    QSlider* saturation = pages.slider(&ToneSettings::Saturation);
+    EXPECT_FALSE(saturation->isEnabled());  // no image yet
+    window.dropFiles({test::testDataPath("bmp24_moraine_lake_640x480.bmp")});
+    waitForRun();
+    EXPECT_TRUE(saturation->isEnabled());
+    EXPECT_EQ(pages.valueLabel(&ToneSettings::Details)->text(), QStringLiteral("Małe kontrasty (5)"));
+
+    window.controller().modeSelected(8);
+    EXPECT_EQ(pages.modeList()->currentText(), QStringLiteral("B&W"));
+    EXPECT_FALSE(saturation->isEnabled());
+    EXPECT_FALSE(pages.slider(&ToneSettings::ColorNR)->isEnabled());
+    EXPECT_TRUE(pages.slider(&ToneSettings::Gamma)->isEnabled());
+    window.controller().modeSelected(1);
+    EXPECT_TRUE(saturation->isEnabled());
+    waitForRun();
+}
+
+TEST_F(MainDialogTest, KeyboardStepsOnASliderTakeEffectAndEscapeClosesNothing)
+{
+    window.show();
+    window.dropFiles({test::testDataPath("bmp24_moraine_lake_640x480.bmp")});
+    waitForRun();
+    window.autoStartBox()->setChecked(false);
+    QSlider* details = window.pages()->slider(&ToneSettings::Details);
+    details->setFocus();
+    QTest::keyClick(details, Qt::Key_Right);
+    EXPECT_EQ(window.controller().tone().Details, 6);
+    EXPECT_EQ(window.pages()->valueLabel(&ToneSettings::Details)->text(), QStringLiteral("Małe kontrasty (6)"));
+    EXPECT_EQ(window.processButton()->text(), QStringLiteral("Przetwarzaj"));
+    EXPECT_TRUE(window.processButton()->isEnabled());
+    QTest::keyClick(details, Qt::Key_Escape);
+    QTest::keyClick(details, Qt::Key_Return);
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainDialogTest, ZoomFitsAfterALoadAndStepsWithTheShortcuts)
+{
+    window.resize(900, 700);
+    window.show();
+    window.dropFiles({test::testDataPath("photo_landscape_moraine_lake.jpg")});
+    const ViewGeometry fitted = window.imageView()->geometryNow();
+    EXPECT_LE(fitted.zoomedWidth(), fitted.clientWidth);
+    EXPECT_LE(fitted.zoomedHeight(), fitted.clientHeight);
+    waitForRun();
+    const int index = window.zoomSlider()->value();
+    QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_Plus));
+    EXPECT_EQ(window.controller().zoomIndex(), index + 1);
+    QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_0));
+    EXPECT_EQ(window.controller().zoomIndex(), index);
+}
+
+TEST(ExportDialog, PresetsTheOptionsAndTheTypeDecidesTheFormat)
+{
+    test::qtApplication();
+    ExportRequest request;
+    request.suggestedPath = "/tmp/zdjecie.jpg";
+    request.preset.type = SaveFileType::Jpeg;
+    request.preset.jpegQuality = 85;
+    request.preset.width = 5000;
+    request.preset.height = 853;
+    request.fullWidth = 1280;
+    request.fullHeight = 853;
+    CExportDialog dialog(request);
+    EXPECT_EQ(dialog.qualitySlider()->value(), 8);
+    EXPECT_EQ(dialog.qualityLabel()->text(), QStringLiteral("8"));
+    EXPECT_EQ(dialog.widthEdit()->text(), QStringLiteral("1280"));
+    EXPECT_FALSE(dialog.widthEdit()->isEnabled());
+
+    dialog.resizeBox()->setChecked(true);
+    dialog.widthEdit()->setText(QStringLiteral("640"));
+    emit dialog.widthEdit()->editingFinished();
+    EXPECT_EQ(dialog.heightEdit()->text(), QStringLiteral("426"));
+
+    emit dialog.filterSelected(QStringLiteral("TIFF 16-bit (*.tif *.tiff)"));
+    EXPECT_EQ(dialog.fileNameText(), QStringLiteral("zdjecie.tif"));
+    EXPECT_FALSE(dialog.qualitySlider()->isEnabled());
+    const SaveOptions options = dialog.options();
+    EXPECT_EQ(options.type, SaveFileType::Tiff16);
+    EXPECT_EQ(options.jpegQuality, 85);
+    EXPECT_EQ(options.width, 640);
+    EXPECT_EQ(options.height, 426);
+}
+
+}  // namespace
+}  // namespace qv::ui
