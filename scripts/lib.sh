@@ -3,7 +3,7 @@
 QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QV_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev qt6-image-formats-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
   libtiff-dev libraw-dev
   libgtest-dev libbenchmark-dev
 )

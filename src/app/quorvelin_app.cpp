@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QScreen>
 
 #include "app/settings_store.h"
 #include "settings/app_config.h"
@@ -34,6 +35,9 @@ ui::CMainDialog& CQuorvelinApp::start(const std::vector<std::string>& files)
     window_->setPendingOpen(files);
     // Hook: the splash window and the user presets are read here.
     readConfiguration();
+    // Without a window manager "maximized" means nothing: the screen's size.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window_->setGeometry(screen->availableGeometry());
     window_->showMaximized();
     return *window_;
 }

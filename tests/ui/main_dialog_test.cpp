@@ -11,11 +11,11 @@
 #include <QTest>
 #include <thread>
 
+#include "support/qt_application.h"
 #include "support/test_data.h"
 #include "ui/adjustment_pages.h"
 #include "ui/export_dialog.h"
 #include "ui/image_view.h"
-#include "ui/qt_application.h"
 
 namespace qv::ui {
 namespace {
