@@ -28,7 +28,8 @@ public:
     PipelineState& pipeline() { return state_; }
     const PipelineState& pipeline() const { return state_; }
 
-    bool imageLoaded() const { return state_.loaded; }
+    // An image is ready (never while the load thread works on the state).
+    bool imageLoaded() const { return !loader_.running() && state_.loaded; }
     bool stale() const;
     int percent() const;
     int statusCode() const;

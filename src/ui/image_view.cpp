@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "imaging/bitmap.h"
+#include "ui/display_reduction.h"
 
 namespace qv::ui {
 
@@ -106,8 +107,7 @@ const QImage* CImageView::scaledCopy(Bitmap& bitmap, int slot)
     if (!lock.owns())
         return nullptr;
     const ViewGeometry g = geometryNow();
-    scaled_[slot] = wrap(bitmap).scaled(std::max(g.zoomedWidth(), 1), std::max(g.zoomedHeight(), 1),
-                                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled_[slot] = reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight());
     scaledZoom_[slot] = zoom_;
     return &scaled_[slot];
 }

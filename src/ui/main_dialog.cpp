@@ -84,8 +84,8 @@ CMainDialog::CMainDialog(QWidget* parent) : QMainWindow(parent), controller_(*th
 
 CMainDialog::~CMainDialog()
 {
-    controller_.session().setRunEndedCallback({});
     controller_.stopProcessing(false);
+    controller_.session().setRunEndedCallback({});
 }
 
 void CMainDialog::buildCentre()
