@@ -36,6 +36,8 @@ CExportDialog::CExportDialog(const ExportRequest& request, QWidget* parent)
     setFileMode(QFileDialog::AnyFile);
     setNameFilters(typeFilters());
     selectNameFilter(typeFilters()[static_cast<int>(type_) - 1]);
+    // A name typed without extension gets the type's.
+    setDefaultSuffix(QString::fromLatin1(extensionFor(type_) + 1));
     selectFile(QString::fromStdString(request.suggestedPath));
 
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
@@ -104,6 +106,7 @@ void CExportDialog::typeChanged(const QString& filter)
     if (index < 0)
         return;
     type_ = static_cast<SaveFileType>(index + 1);
+    setDefaultSuffix(QString::fromLatin1(extensionFor(type_) + 1));
     if (const QString name = fileNameText(); !name.isEmpty())
         selectFile(QString::fromStdString(withExtensionFor(name.toStdString(), type_)));
     applyEnabling();

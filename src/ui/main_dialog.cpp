@@ -118,7 +118,7 @@ void CMainDialog::buildCentre()
     pages_->setFixedWidth(kSidePanelWidth);
     connect(pages_, &AdjustmentPages::contextMenuWanted, this,
             [this](const QPoint& at) { settingsMenu_->popup(at); });
-    side->addWidget(pages_, 1);
+    side->addWidget(pages_);
     auto* buttons = new QHBoxLayout;
     processButton_ = new QPushButton(QStringLiteral("Przetwarzaj"));
     connect(processButton_, &QPushButton::clicked, this, [this] {
@@ -139,6 +139,7 @@ void CMainDialog::buildCentre()
         place->setFrameShape(QFrame::StyledPanel);
         side->addWidget(place);
     }
+    side->addStretch(1);
     columns->addLayout(side);
     setCentralWidget(centre);
 }
@@ -212,6 +213,7 @@ void CMainDialog::buildMenus()
         addCommand(presets, Command::Preset, preset.menuText, {},
                    [this, id = preset.commandId] { controller_.applyPreset(id); });
     userPresetsMenu_ = settingsMenu_->addMenu(QStringLiteral("Użytkownika"));
+    userPresetsMenu_->addAction(QStringLiteral("Ustawienia użytkownika"))->setEnabled(false);
     settingsMenu_->addSeparator();
     addCommand(settingsMenu_, Command::Configuration, "Konfiguracja", {}, [] {});
 
