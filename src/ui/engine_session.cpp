@@ -81,14 +81,14 @@ bool EngineSession::startSave(const SaveOptions& options)
     return saver_.start(state_, [this] { return runSaveThread(ctx_, saveOptions_); });
 }
 
-bool EngineSession::workerRunning() const { return loader_.running() || saver_.running(); }
+bool EngineSession::workerRunning() const { return loader_.running() || saver_.running() || processor_.running(); }
 
 void EngineSession::abortWorker() { state_.abort.store(true, std::memory_order_relaxed); }
 
 int EngineSession::finishWorker()
 {
     // Both end on their own; waiting without the abort flag.
-    while (workerRunning())
+    while (loader_.running() || saver_.running())
         std::this_thread::yield();
     if (auto code = loader_.collect())
         return *code;

@@ -57,8 +57,9 @@ public:
     // Load and save run one at a time beside no processing run.
     bool startLoad(const std::vector<std::string>& files);
     bool startSave(const SaveOptions& options);
+    // A load, save or processing thread is running: what a wait waits for.
     bool workerRunning() const;
-    // Asks the load or save to stop at its next check.
+    // Asks the running thread to stop at its next check.
     void abortWorker();
     // Waits for the load or save and returns its exit code: 1 success.
     int finishWorker();

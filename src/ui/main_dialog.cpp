@@ -76,8 +76,8 @@ CMainDialog::CMainDialog(QWidget* parent) : QMainWindow(parent), controller_(*th
     });
     progressTimer_.start(kProgressPollMs);
 
-    controller_.setStatus(-1, StatusCode::Ready);
     controller_.closeImage();
+    controller_.setStatus(-1, StatusCode::Ready);
     setMinimumSize(760, 540);
     resize(1280, 860);
 }

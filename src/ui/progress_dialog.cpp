@@ -7,6 +7,7 @@
 
 #include "engine/status_codes.h"
 #include "ui/engine_session.h"
+#include "ui/status_texts.h"
 
 namespace qv::ui {
 
@@ -14,13 +15,14 @@ namespace {
 
 constexpr int kTickMs = 300;
 
+// A processing run (waited for before its result is saved) shows its status line.
 QString captionFor(int code, int percent)
 {
     const char* pattern = code == StatusCode::Loading     ? "Wczytywanie obrazu (%1%)"
                           : code == StatusCode::Preparing ? "Obliczenia wstępne (%1%)"
                           : code == StatusCode::Saving    ? "Zapisywanie obrazu (%1%)"
                                                           : nullptr;
-    return pattern ? QString::fromUtf8(pattern).arg(percent) : QString();
+    return pattern ? QString::fromUtf8(pattern).arg(percent) : QString::fromStdString(statusLine(code, percent));
 }
 
 }  // namespace

@@ -10,8 +10,8 @@ namespace qv::ui {
 
 class EngineSession;
 
-// The modal window of a long load or save: the path being worked on, the
-// percentage and "Przerwij". Closes by itself (accepted) when the thread
+// The modal window of a long load or save (or of the run a save waits
+// for): the path being worked on, the percentage and "Przerwij". Closes by itself (accepted) when the thread
 // ends; "Przerwij" rejects it.
 class CProgressDialog : public QDialog {
     Q_OBJECT

@@ -166,14 +166,30 @@ void WindowController::closeImage()
 
 bool WindowController::askToSave()
 {
-    if (!modified_ || !session_.imageLoaded() || session_.stale())
+    // Also asked while the result is out of date: the changes that made it
+    // so would be lost as well.
+    if (!modified_ || !session_.imageLoaded())
         return true;
     switch (host_.ask("Czy zapisać przetworzony obraz?")) {
     case Answer::Cancel: return false;
     case Answer::No: return true;
     case Answer::Yes: break;
     }
-    return saveImage();
+    return completeRun() && saveImage();
+}
+
+bool WindowController::completeRun()
+{
+    if (!session_.stale())
+        return true;
+    if (!session_.processing())
+        startProcessing(0, true);
+    const bool aborted = host_.waitForWorker(WorkerKind::Processing, session_);
+    if (const auto exitCode = session_.collectProcessing())
+        finishRun(*exitCode);
+    if (aborted)
+        setStatus(-1, StatusCode::Aborted);
+    return !aborted && !session_.stale();
 }
 
 void WindowController::closeRequested()

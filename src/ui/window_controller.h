@@ -16,7 +16,7 @@ namespace qv::ui {
 struct PageControl;
 
 enum class Answer { Yes, No, Cancel };
-enum class WorkerKind { Load, Save };
+enum class WorkerKind { Load, Save, Processing };
 
 // How a slider's value came to change.
 enum class SliderPhase {
@@ -49,9 +49,9 @@ public:
     virtual void showStatus(const StatusView& view) = 0;
     // Pane 0 after a run, pane 2 (image information), pane 3 (clipping).
     virtual void showPane(int pane, const std::string& text) = 0;
-    // Waits for the session's load or save thread without freezing, with a
-    // progress dialog after a while. True when the user aborted it; the
-    // thread has ended on return either way.
+    // Waits for the session's load, save or processing thread without
+    // freezing, with a progress dialog after a while. True when the user
+    // aborted it; the thread has ended on return either way.
     virtual bool waitForWorker(WorkerKind kind, EngineSession& session) = 0;
     virtual Answer ask(const std::string& question) = 0;
     virtual void showError(const std::string& text) = 0;
@@ -145,6 +145,9 @@ private:
     void applyRecord(const ToneSettings& incoming);
     bool runSave(const SaveOptions& options);
     void finishRun(int exitCode);
+    // Runs the stale result to its end before it is saved; false when that
+    // was aborted or failed.
+    bool completeRun();
     void setImageFiles(const std::vector<std::string>& files);
 
     WindowHost& host_;

@@ -186,6 +186,22 @@ TEST_F(WindowControllerTest, AYesSavesWithTheExportChoiceAndClearsModified)
     EXPECT_FALSE(controller.session().imageLoaded());
 }
 
+TEST_F(WindowControllerTest, AnOutOfDateResultIsAskedAboutAndRunToItsEndBeforeSaving)
+{
+    openProcessed();
+    controller.setAutoStart(false);
+    controller.controlMoved(*controlFor(&ToneSettings::Gamma), 9, SliderPhase::Step);
+    ASSERT_TRUE(controller.session().stale());
+    SaveOptions choice;
+    choice.path = dir.file("wynik.tif");
+    host.exportChoice = choice;
+    host.answer = Answer::Yes;
+    controller.closeRequested();
+    EXPECT_EQ(host.questions, 1);
+    EXPECT_TRUE(std::filesystem::exists(choice.path));
+    EXPECT_FALSE(controller.session().imageLoaded());
+}
+
 TEST_F(WindowControllerTest, AFailedLoadShowsTheErrorAndLeavesNoImage)
 {
     EXPECT_FALSE(controller.openImages({test::testDataPath("bad_text_renamed.png")}, true));
