@@ -15,4 +15,9 @@ inline QApplication& qtApplication()
     return *application;
 }
 
+// A base of test fixtures whose members are widgets: made before them.
+struct WithApplication {
+    WithApplication() { qtApplication(); }
+};
+
 }  // namespace qv::test

@@ -20,12 +20,7 @@
 namespace qv::ui {
 namespace {
 
-// Made before the window, which needs the application.
-struct WithApplication {
-    WithApplication() { test::qtApplication(); }
-};
-
-class MainDialogTest : public ::testing::Test, private WithApplication {
+class MainDialogTest : public ::testing::Test, private test::WithApplication {
 protected:
     void waitForRun()
     {

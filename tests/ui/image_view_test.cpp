@@ -1,0 +1,120 @@
+#include "ui/image_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QTimer>
+
+#include "imaging/bitmap.h"
+#include "support/qt_application.h"
+#include "support/test_data.h"
+#include "ui/engine_session.h"
+#include "ui/worker_wait.h"
+
+namespace qv::ui {
+namespace {
+
+// A bitmap whose every pixel has its own colour: red = 40 x, green = 40 y,
+// blue as given.
+std::unique_ptr<Bitmap> pattern(int width, int height, uint8_t blue)
+{
+    auto bitmap = Bitmap::create(width, height, PixelFormat::Bgr24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = bitmap->row(y) + 3 * x;
+            p[0] = blue;
+            p[1] = static_cast<uint8_t>(40 * y);
+            p[2] = static_cast<uint8_t>(40 * x);
+        }
+    return bitmap;
+}
+
+QRgb colourOf(int x, int y, uint8_t blue) { return qRgb(40 * x, 40 * y, blue); }
+
+class ImageViewTest : public ::testing::Test, private test::WithApplication {
+protected:
+    ImageViewTest()
+    {
+        view.resize(view.minimumSize());
+        view.setImages(output.get(), source.get());
+    }
+    // The top left corner of an image of w x h centred in the view.
+    int left(int w) const { return (view.width() - w) / 2; }
+    int top(int h) const { return (view.height() - h) / 2; }
+    QImage shown() { return view.grab().toImage(); }
+    void press(Qt::MouseButton button, QEvent::Type type)
+    {
+        QMouseEvent event(type, QPointF(5, 5), view.mapToGlobal(QPointF(5, 5)), button,
+                          type == QEvent::MouseButtonPress ? button : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &event);
+    }
+
+    std::unique_ptr<Bitmap> output = pattern(4, 2, 200);
+    std::unique_ptr<Bitmap> source = pattern(4, 2, 0);
+    CImageView view;
+};
+
+TEST_F(ImageViewTest, FullSizeShowsEachPixelOnceCentredOnBlack)
+{
+    EXPECT_EQ(view.applyZoom(kFullSizeZoomIndex, false), kFullSizeZoomIndex);
+    const QImage image = shown();
+    const int x = left(4), y = top(2);
+    EXPECT_EQ(image.pixel(x - 1, y), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(x, y), colourOf(0, 0, 200));
+    EXPECT_EQ(image.pixel(x + 1, y), colourOf(1, 0, 200));
+    EXPECT_EQ(image.pixel(x + 3, y + 1), colourOf(3, 1, 200));
+    EXPECT_EQ(image.pixel(x + 4, y + 1), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(x, y + 2), qRgb(0, 0, 0));
+}
+
+TEST_F(ImageViewTest, TwoHundredPercentReplicatesPixels)
+{
+    view.applyZoom(11, false);
+    const QImage image = shown();
+    const int x = left(8), y = top(4);
+    for (int dy = 0; dy < 2; ++dy)
+        for (int dx = 0; dx < 2; ++dx)
+            EXPECT_EQ(image.pixel(x + 2 + dx, y + 2 + dy), colourOf(1, 1, 200));
+}
+
+TEST_F(ImageViewTest, RightButtonShowsTheSourceUnlessProcessingRuns)
+{
+    view.applyZoom(kFullSizeZoomIndex, false);
+    const int x = left(4), y = top(2);
+    press(Qt::RightButton, QEvent::MouseButtonPress);
+    EXPECT_EQ(shown().pixel(x, y), colourOf(0, 0, 0));
+    press(Qt::RightButton, QEvent::MouseButtonRelease);
+    EXPECT_EQ(shown().pixel(x, y), colourOf(0, 0, 200));
+
+    view.setBusyQuery([] { return true; });
+    press(Qt::RightButton, QEvent::MouseButtonPress);
+    EXPECT_EQ(shown().pixel(x, y), colourOf(0, 0, 200));
+}
+
+TEST_F(ImageViewTest, FittingNeverEnlargesAndReductionsAreDrawnFromTheReducedCopy)
+{
+    EXPECT_EQ(view.applyZoom(-1, false), kFullSizeZoomIndex);
+    auto large = pattern(2000, 1000, 50);
+    view.setImages(large.get(), nullptr);
+    EXPECT_EQ(view.applyZoom(-1, false), 0);  // too large even at 12 %
+    EXPECT_EQ(qBlue(shown().pixel(view.width() / 2, view.height() / 2)), 50);
+}
+
+TEST(WorkerWait, TheEventLoopRunsWhileALoadIsWaitedFor)
+{
+    test::qtApplication();
+    QWidget window;
+    EngineSession session;
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(1);
+    ASSERT_TRUE(session.startLoad({test::testDataPath("photo_night_street_shop.jpg")}));
+    EXPECT_FALSE(waitForWorkerThread(&window, session));
+    EXPECT_FALSE(session.workerRunning());
+    EXPECT_EQ(session.finishWorker(), 1);
+    EXPECT_GT(ticks, 0);
+}
+
+}  // namespace
+}  // namespace qv::ui
