@@ -1,0 +1,246 @@
+#include "settings/user_presets.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "settings/replacement_file.h"
+#include "settings/tone_file_format.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::array<uint8_t, 4> kTag{0x51, 0x56, 0x00, 0x00};
+constexpr char32_t kReplacement = 0xFFFD;
+// The name's byte length is a 16-bit field.
+constexpr std::size_t kMaxStoredUnits = 0xFFFF / 2;
+
+// The code points of UTF-8 text; a malformed sequence gives one replacement
+// character per byte.
+std::u32string codePoints(std::string_view text)
+{
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<uint8_t>(text[i]);
+        const int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2 : (lead >> 3) == 30 ? 3 : -1;
+        char32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+        bool valid = extra >= 0 && i + extra < text.size();
+        for (int k = 1; valid && k <= extra; ++k) {
+            const auto next = static_cast<uint8_t>(text[i + k]);
+            valid = (next >> 6) == 2;
+            c = (c << 6) | (next & 0x3F);
+        }
+        static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+        valid = valid && c >= kSmallest[extra] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+        out.push_back(valid ? c : kReplacement);
+        i += valid ? extra + 1 : 1;
+    }
+    return out;
+}
+
+std::u16string toUtf16(std::string_view text)
+{
+    std::u16string out;
+    for (char32_t c : codePoints(text)) {
+        if (c < 0x10000) {
+            out.push_back(static_cast<char16_t>(c));
+        } else {
+            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        }
+    }
+    return out;
+}
+
+bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+        return;
+    }
+    const int extra = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    static constexpr uint8_t kLeadBits[] = {0, 0xC0, 0xE0, 0xF0};
+    out.push_back(static_cast<char>(kLeadBits[extra] | (c >> (6 * extra))));
+    for (int k = extra - 1; k >= 0; --k)
+        out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
+}
+
+// UTF-8 text from UTF-16 code units; a lone surrogate becomes a replacement character.
+std::string toUtf8(std::u16string_view units)
+{
+    std::string out;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (isHighSurrogate(units[i]) && i + 1 < units.size() && isLowSurrogate(units[i + 1])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (isHighSurrogate(units[i]) || isLowSurrogate(units[i])) {
+            c = kReplacement;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+// The first `limit` code units, dropping a pair that the cut would split.
+std::u16string_view headOf(std::u16string_view units, std::size_t limit)
+{
+    if (units.size() <= limit)
+        return units;
+    return units.substr(0, limit > 0 && isHighSurrogate(units[limit - 1]) ? limit - 1 : limit);
+}
+
+void putWord(std::vector<uint8_t>& out, std::size_t value)
+{
+    out.push_back(static_cast<uint8_t>(value & 0xFF));
+    out.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
+}
+
+// Reads little-endian words and byte runs off the front of a span.
+class Reader {
+public:
+    explicit Reader(std::span<const uint8_t> bytes) : rest_(bytes) {}
+
+    bool word(std::size_t& value)
+    {
+        if (rest_.size() < 2)
+            return false;
+        value = rest_[0] | (rest_[1] << 8);
+        rest_ = rest_.subspan(2);
+        return true;
+    }
+    bool take(std::size_t size, std::span<const uint8_t>& run)
+    {
+        if (rest_.size() < size)
+            return false;
+        run = rest_.first(size);
+        rest_ = rest_.subspan(size);
+        return true;
+    }
+    std::span<const uint8_t> rest() const { return rest_; }
+    void skip(std::size_t size) { rest_ = rest_.subspan(size); }
+
+private:
+    std::span<const uint8_t> rest_;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+UserPresetsResult ioError(int error) { return {UserPresetsStatus::IoError, std::strerror(error)}; }
+
+}  // namespace
+
+std::size_t presetNameLength(std::string_view name) { return toUtf16(name).size(); }
+
+std::string truncatePresetName(std::string_view name)
+{
+    return toUtf8(headOf(toUtf16(name), kMaxPresetNameLength));
+}
+
+std::string proposedPresetName(std::string_view imageName)
+{
+    return std::string(imageName.substr(0, std::min(imageName.rfind('.'), imageName.size())));
+}
+
+bool addUserPreset(UserPresetList& presets, const ToneSettings& current, std::string_view name)
+{
+    if (!canAddUserPreset(presets) || name.empty())
+        return false;
+    ToneSettings preset;
+    copyToneValues(current, preset);
+    preset.name = truncatePresetName(name);
+    presets.push_back(std::move(preset));
+    return true;
+}
+
+std::optional<ToneChange> userPresetChange(const UserPresetList& presets, std::size_t index,
+                                           const ToneSettings& current)
+{
+    if (index >= presets.size())
+        return std::nullopt;
+    return wholeRecordChange(presets[index], current);
+}
+
+std::vector<uint8_t> encodeUserPresets(const UserPresetList& presets)
+{
+    std::vector<uint8_t> out(kTag.begin(), kTag.end());
+    putWord(out, presets.size());
+    for (const ToneSettings& preset : presets) {
+        const std::u16string full = toUtf16(preset.name);
+        const std::u16string_view name = headOf(full, kMaxStoredUnits);
+        putWord(out, 2 * name.size());
+        for (char16_t unit : name)
+            putWord(out, unit);
+        const auto record = encodeToneFile(preset);
+        out.insert(out.end(), record.begin(), record.end());
+    }
+    return out;
+}
+
+UserPresetsStatus decodeUserPresets(std::span<const uint8_t> bytes, UserPresetList& presets, std::size_t limit)
+{
+    Reader in(bytes);
+    std::span<const uint8_t> tag;
+    if (!in.take(kTag.size(), tag) || !std::equal(tag.begin(), tag.end(), kTag.begin()))
+        return UserPresetsStatus::WrongTag;
+    std::size_t count = 0;
+    if (!in.word(count))
+        return UserPresetsStatus::Damaged;
+
+    for (std::size_t entry = 0; entry < std::min(count, limit); ++entry) {
+        std::size_t nameBytes = 0;
+        std::span<const uint8_t> nameRun;
+        if (!in.word(nameBytes) || !in.take(nameBytes, nameRun))
+            return UserPresetsStatus::Damaged;
+        std::u16string units(nameBytes / 2, u'\0');
+        for (std::size_t i = 0; i < units.size(); ++i)
+            units[i] = static_cast<char16_t>(nameRun[2 * i] | (nameRun[2 * i + 1] << 8));
+
+        ToneSettings preset;
+        const ToneFileDecode record = decodeToneFile(in.rest(), preset);
+        if (record.status != ToneFileStatus::Ok)
+            return UserPresetsStatus::Damaged;
+        in.skip(record.size);
+        preset.name = toUtf8(units);
+        presets.push_back(std::move(preset));
+    }
+    return UserPresetsStatus::Ok;
+}
+
+UserPresetsResult loadUserPresets(UserPresetList& presets, const std::string& path, std::size_t limit)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return errno == ENOENT ? UserPresetsResult{UserPresetsStatus::Missing, {}} : ioError(errno);
+    // The most that `limit` entries can take; anything beyond is never looked at.
+    const std::size_t largest = 6 + std::min(limit, kMaxUserPresets) * (2 + 2 * kMaxStoredUnits + kToneFileSize);
+    std::vector<uint8_t> bytes;
+    uint8_t block[4096];
+    std::size_t read = 0;
+    while (bytes.size() < largest && (read = std::fread(block, 1, sizeof block, file.get())) > 0)
+        bytes.insert(bytes.end(), block, block + read);
+    if (std::ferror(file.get()))
+        return ioError(errno ? errno : EIO);
+    return {decodeUserPresets(bytes, presets, limit), {}};
+}
+
+UserPresetsResult saveUserPresets(const UserPresetList& presets, const std::string& path)
+{
+    const std::vector<uint8_t> bytes = encodeUserPresets(presets);
+    ReplacementFile file(path);
+    int error = file.error();
+    if (error == 0)
+        error = file.write(bytes.data(), bytes.size());
+    if (error == 0)
+        error = file.commit();
+    return error == 0 ? UserPresetsResult{} : ioError(error);
+}
+
+}  // namespace qv
