@@ -1,0 +1,117 @@
+#include "ui/monitor_profile.h"
+
+#include <gtest/gtest.h>
+
+#include <lcms2.h>
+
+#include "panels/qt_application.h"
+
+namespace qv {
+namespace {
+
+// An RGB display profile with sRGB's primaries and white but a plain gamma
+// of 1.8 instead of sRGB's curve, written to ICC bytes.
+QByteArray gammaProfileBytes()
+{
+    cmsCIExyY white;
+    cmsWhitePointFromTemp(&white, 6504);
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(gamma);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray bytes(static_cast<qsizetype>(size), '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+// What Little CMS itself makes of one sRGB colour for that profile.
+QRgb expectedColour(const QByteArray& icc, QRgb colour)
+{
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHPROFILE monitor = cmsOpenProfileFromMem(icc.constData(), static_cast<cmsUInt32Number>(icc.size()));
+    cmsHTRANSFORM transform = cmsCreateTransform(srgb, TYPE_RGB_8, monitor, TYPE_RGB_8, INTENT_PERCEPTUAL, 0);
+    const uint8_t in[3] = {static_cast<uint8_t>(qRed(colour)), static_cast<uint8_t>(qGreen(colour)),
+                           static_cast<uint8_t>(qBlue(colour))};
+    uint8_t out[3];
+    cmsDoTransform(transform, in, out, 1);
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(monitor);
+    cmsCloseProfile(srgb);
+    return qRgb(out[0], out[1], out[2]);
+}
+
+QImage samplePicture(QImage::Format format)
+{
+    QImage picture(3, 2, QImage::Format_RGB32);
+    const QRgb colours[] = {qRgb(128, 128, 128), qRgb(200, 30, 60), qRgb(0, 0, 0),
+                            qRgb(255, 255, 255), qRgb(10, 240, 90), qRgb(64, 64, 200)};
+    for (int i = 0; i < 6; ++i)
+        picture.setPixel(i % 3, i / 3, colours[i]);
+    return picture.convertToFormat(format);
+}
+
+TEST(MonitorProfile, ConvertsDrawnPixelsAsLittleCmsDoesInEveryLayout)
+{
+    test::qtApplication();
+    const QByteArray icc = gammaProfileBytes();
+    const auto profile = MonitorProfile::fromIcc(icc);
+    ASSERT_TRUE(profile);
+    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888, QImage::Format_BGR888,
+                                  QImage::Format_Grayscale8}) {
+        const QImage picture = samplePicture(format);
+        const QImage converted = profile->convert(picture);
+        ASSERT_EQ(converted.size(), picture.size());
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                EXPECT_EQ(converted.pixel(x, y), expectedColour(icc, picture.pixel(x, y))) << format;
+    }
+    EXPECT_NE(profile->convert(samplePicture(QImage::Format_RGB32)).pixel(0, 0), qRgb(128, 128, 128));
+}
+
+TEST(MonitorProfile, UnusableProfilesAreRefused)
+{
+    QByteArray truncated = gammaProfileBytes();
+    truncated.chop(truncated.size() / 2);
+    QByteArray spoiled = gammaProfileBytes();
+    spoiled.replace(36, 4, "xxxx");  // the "acsp" signature
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
+    cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), curve);
+    cmsFreeToneCurve(curve);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(grey, nullptr, &size);
+    QByteArray greyBytes(static_cast<qsizetype>(size), '\0');
+    cmsSaveProfileToMem(grey, greyBytes.data(), &size);
+    cmsCloseProfile(grey);
+
+    for (const QByteArray& bytes : {QByteArray(), QByteArray("not a profile at all"), truncated, spoiled, greyBytes})
+        EXPECT_FALSE(MonitorProfile::fromIcc(bytes));
+}
+
+TEST(MonitorProfile, WithoutX11ThereIsNoDesktopProfile)
+{
+    test::qtApplication();
+    EXPECT_TRUE(MonitorProfile::desktopProfileBytes().isEmpty());
+}
+
+TEST(ManagedImageCache, ConvertsAPictureOnceAndPassesItThroughWithoutAProfile)
+{
+    const auto profile = MonitorProfile::fromIcc(gammaProfileBytes());
+    ASSERT_TRUE(profile);
+    ManagedImageCache cache;
+    const QImage picture = samplePicture(QImage::Format_RGB32);
+    const qint64 first = cache.managed(picture, profile.get()).cacheKey();
+    EXPECT_NE(first, picture.cacheKey());
+    EXPECT_EQ(cache.managed(picture, profile.get()).cacheKey(), first);
+
+    QImage changed = picture;
+    changed.setPixel(0, 0, qRgb(1, 2, 3));
+    EXPECT_NE(cache.managed(changed, profile.get()).cacheKey(), first);
+    EXPECT_EQ(cache.managed(picture, nullptr).cacheKey(), picture.cacheKey());
+}
+
+}  // namespace
+}  // namespace qv
