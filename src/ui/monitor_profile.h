@@ -17,6 +17,8 @@ public:
     // The profile the desktop gives the screen (on X11 the root window's
     // "_ICC_PROFILE" property); empty when there is none or no X11.
     static QByteArray desktopProfileBytes();
+    // The desktop's profile, when it gives a usable one.
+    static std::unique_ptr<MonitorProfile> forDesktop() { return fromIcc(desktopProfileBytes()); }
 
     ~MonitorProfile();
     MonitorProfile(const MonitorProfile&) = delete;

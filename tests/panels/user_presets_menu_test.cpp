@@ -6,12 +6,16 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
 #include "panels/qt_application.h"
+#include "support/temp_dir.h"
+#include "support/test_files.h"
 #include "ui/preset_name_dialog.h"
 #include "ui/preset_organizer_dialog.h"
+#include "ui/user_presets_storage.h"
 
 namespace qv {
 namespace {
@@ -197,6 +201,30 @@ TEST_F(UserPresetsMenuTest, NameDialogAcceptsOneToThirtyCharacters)
     EXPECT_TRUE(dialog.okButton()->isEnabled());
     dialog.edit()->setText(QString(31, QChar(u'ź')));
     EXPECT_FALSE(dialog.okButton()->isEnabled());
+}
+
+TEST(UserPresetsStorage, AFailedWriteAtExitIsReported)
+{
+    test::qtApplication();
+    test::TempDir dir;
+    ASSERT_TRUE(test::writeTextFile(dir.file("plik"), "x"));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        shown = box->text();
+        box->accept();
+    });
+    const QString path = QString::fromStdString(dir.file("plik/UserSettings.qvl"));
+    EXPECT_FALSE(saveUserPresetsAtExit({ToneSettings{}}, path, nullptr));
+    EXPECT_TRUE(shown.startsWith(path)) << shown.toStdString();
+
+    const QString good = QString::fromStdString(dir.file("nowy/UserSettings.qvl"));
+    EXPECT_TRUE(saveUserPresetsAtExit({ToneSettings{}}, good, nullptr));
+    UserPresetList read;
+    loadUserPresetsAtStart(read, good, nullptr);
+    EXPECT_EQ(read.size(), 1u);
+    EXPECT_TRUE(userPresetsFilePath().endsWith("/UserSettings.qvl"));
 }
 
 }  // namespace
