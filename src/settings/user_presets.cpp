@@ -234,12 +234,7 @@ UserPresetsResult loadUserPresets(UserPresetList& presets, const std::string& pa
 UserPresetsResult saveUserPresets(const UserPresetList& presets, const std::string& path)
 {
     const std::vector<uint8_t> bytes = encodeUserPresets(presets);
-    ReplacementFile file(path);
-    int error = file.error();
-    if (error == 0)
-        error = file.write(bytes.data(), bytes.size());
-    if (error == 0)
-        error = file.commit();
+    const int error = replaceFileContent(path, bytes.data(), bytes.size());
     return error == 0 ? UserPresetsResult{} : ioError(error);
 }
 

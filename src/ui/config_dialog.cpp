@@ -13,6 +13,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
+
 namespace qv {
 
 ConfigDialog::ConfigDialog(const AppConfig& config, QWidget* parent)
@@ -24,15 +26,9 @@ ConfigDialog::ConfigDialog(const AppConfig& config, QWidget* parent)
     tabs->addTab(rawPage(), QStringLiteral("RAW"));
     tabs->addTab(displayPage(), QStringLiteral("Wyświetlanie"));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Anuluj"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
-    layout->addWidget(buttons);
+    layout->addWidget(okCancelButtons(this));
     updateEditorControls();
 }
 

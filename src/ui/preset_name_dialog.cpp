@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "settings/user_presets.h"
+#include "ui/dialog_buttons.h"
 
 namespace qv {
 
@@ -13,12 +14,8 @@ PresetNameDialog::PresetNameDialog(const std::string& proposal, QWidget* parent)
     : QDialog(parent), edit_(new QLineEdit(QString::fromStdString(proposal)))
 {
     setWindowTitle(QStringLiteral("Wprowadź nazwę ustawienia"));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QDialogButtonBox* buttons = okCancelButtons(this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
-    ok_->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Anuluj"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(edit_, &QLineEdit::textChanged, this, &PresetNameDialog::updateOk);
 
     auto* layout = new QVBoxLayout(this);

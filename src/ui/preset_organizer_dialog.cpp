@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "ui/dialog_buttons.h"
 #include "ui/preset_name_dialog.h"
 
 namespace qv {
@@ -36,18 +37,12 @@ PresetOrganizerDialog::PresetOrganizerDialog(const UserPresetList& presets, QWid
     connect(buttons_[MoveUp], &QPushButton::clicked, this, [this] { act(&UserPresetOrganizer::moveUp); });
     connect(buttons_[MoveDown], &QPushButton::clicked, this, [this] { act(&UserPresetOrganizer::moveDown); });
 
-    auto* confirm = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    confirm->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    confirm->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Anuluj"));
-    connect(confirm, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(confirm, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
     auto* row = new QHBoxLayout;
     row->addWidget(list_);
     row->addLayout(column);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
-    layout->addWidget(confirm);
+    layout->addWidget(okCancelButtons(this));
     fillList();
 }
 

@@ -9,8 +9,18 @@
 namespace qv {
 namespace {
 
+QByteArray iccBytes(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    QByteArray bytes(static_cast<qsizetype>(size), '\0');
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
 // An RGB display profile with sRGB's primaries and white but a plain gamma
-// of 1.8 instead of sRGB's curve, written to ICC bytes.
+// of 1.8 instead of sRGB's curve, as ICC bytes.
 QByteArray gammaProfileBytes()
 {
     cmsCIExyY white;
@@ -20,12 +30,7 @@ QByteArray gammaProfileBytes()
     cmsToneCurve* curves[3] = {gamma, gamma, gamma};
     cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
     cmsFreeToneCurve(gamma);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    QByteArray bytes(static_cast<qsizetype>(size), '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
+    return iccBytes(profile);
 }
 
 // What Little CMS itself makes of one sRGB colour for that profile.
@@ -81,11 +86,7 @@ TEST(MonitorProfile, UnusableProfilesAreRefused)
     cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
     cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), curve);
     cmsFreeToneCurve(curve);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(grey, nullptr, &size);
-    QByteArray greyBytes(static_cast<qsizetype>(size), '\0');
-    cmsSaveProfileToMem(grey, greyBytes.data(), &size);
-    cmsCloseProfile(grey);
+    const QByteArray greyBytes = iccBytes(grey);
 
     for (const QByteArray& bytes : {QByteArray(), QByteArray("not a profile at all"), truncated, spoiled, greyBytes})
         EXPECT_FALSE(MonitorProfile::fromIcc(bytes));
