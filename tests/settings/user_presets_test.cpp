@@ -119,28 +119,5 @@ TEST(UserPresetRules, NamesAreCutToThirtyUnitsAndProposedFromTheImageName)
     EXPECT_EQ(proposedPresetName("scene"), "scene");
 }
 
-TEST(UserPresetRules, AddStopsAtFortyNineAndEqualValuesMarkOnlyTheOutput)
-{
-    UserPresetList list;
-    ToneSettings current = preset("bieżące", 7);
-    for (int i = 0; i < 49; ++i)
-        ASSERT_TRUE(addUserPreset(list, current, std::string(35, 'n')));
-    EXPECT_EQ(list.back().name, std::string(30, 'n'));
-    EXPECT_TRUE(sameToneValues(list.back(), current));
-    EXPECT_FALSE(addUserPreset(list, current, "pięćdziesiąty"));
-    EXPECT_EQ(list.size(), 49u);
-
-    const UserPresetList two{preset("Pierwszy", 4), preset("Drugi", 4)};
-    ToneSettings applied = current;
-    for (std::size_t i : {0u, 1u}) {
-        const auto change = userPresetChange(two, i, applied);
-        ASSERT_TRUE(change);
-        EXPECT_EQ(change->dirtyBits, i == 0 ? (DirtyBits::Details | DirtyBits::Softness | DirtyBits::Output)
-                                            : DirtyBits::Output);
-        copyToneValues(change->record, applied);
-    }
-    EXPECT_FALSE(userPresetChange(two, 2, applied));
-}
-
 }  // namespace
 }  // namespace qv
