@@ -4,9 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <lcms2.h>
-
 #include "engine/histogram_plot.h"
+#include "panels/test_profiles.h"
 #include "photo_image.h"
 #include "ui/histogram_panel.h"
 #include "ui/monitor_profile.h"
@@ -36,28 +35,10 @@ void HistogramPanel(benchmark::State& bm)
 }
 BENCHMARK(HistogramPanel)->Unit(benchmark::kMicrosecond);
 
-// A display profile with sRGB's primaries and a gamma of 1.8.
-std::unique_ptr<MonitorProfile> gammaProfile()
-{
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(gamma);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    QByteArray bytes(static_cast<qsizetype>(size), '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return MonitorProfile::fromIcc(bytes);
-}
-
 // A 1920 x 1080 view of the photo's output converted for the monitor.
 void MonitorConversion(benchmark::State& bm)
 {
-    const auto profile = gammaProfile();
+    const auto profile = MonitorProfile::fromIcc(test::gammaProfileBytes());
     const Bitmap& output = *processedPhotoAt({1920, 1080}).state.output;
     const QImage view = QImage(output.bits(), output.width(), output.height(), output.stride(), QImage::Format_BGR888)
                             .convertToFormat(QImage::Format_RGB32);

@@ -5,33 +5,10 @@
 #include <lcms2.h>
 
 #include "panels/qt_application.h"
+#include "panels/test_profiles.h"
 
 namespace qv {
 namespace {
-
-QByteArray iccBytes(cmsHPROFILE profile)
-{
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    QByteArray bytes(static_cast<qsizetype>(size), '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
-
-// An RGB display profile with sRGB's primaries and white but a plain gamma
-// of 1.8 instead of sRGB's curve, as ICC bytes.
-QByteArray gammaProfileBytes()
-{
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(gamma);
-    return iccBytes(profile);
-}
 
 // What Little CMS itself makes of one sRGB colour for that profile.
 QRgb expectedColour(const QByteArray& icc, QRgb colour)
@@ -62,7 +39,7 @@ QImage samplePicture(QImage::Format format)
 TEST(MonitorProfile, ConvertsDrawnPixelsAsLittleCmsDoesInEveryLayout)
 {
     test::qtApplication();
-    const QByteArray icc = gammaProfileBytes();
+    const QByteArray icc = test::gammaProfileBytes();
     const auto profile = MonitorProfile::fromIcc(icc);
     ASSERT_TRUE(profile);
     for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888, QImage::Format_BGR888,
@@ -79,14 +56,14 @@ TEST(MonitorProfile, ConvertsDrawnPixelsAsLittleCmsDoesInEveryLayout)
 
 TEST(MonitorProfile, UnusableProfilesAreRefused)
 {
-    QByteArray truncated = gammaProfileBytes();
+    QByteArray truncated = test::gammaProfileBytes();
     truncated.chop(truncated.size() / 2);
-    QByteArray spoiled = gammaProfileBytes();
+    QByteArray spoiled = test::gammaProfileBytes();
     spoiled.replace(36, 4, "xxxx");  // the "acsp" signature
     cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
     cmsHPROFILE grey = cmsCreateGrayProfile(cmsD50_xyY(), curve);
     cmsFreeToneCurve(curve);
-    const QByteArray greyBytes = iccBytes(grey);
+    const QByteArray greyBytes = test::iccBytes(grey);
 
     for (const QByteArray& bytes : {QByteArray(), QByteArray("not a profile at all"), truncated, spoiled, greyBytes})
         EXPECT_FALSE(MonitorProfile::fromIcc(bytes));
@@ -100,7 +77,7 @@ TEST(MonitorProfile, WithoutX11ThereIsNoDesktopProfile)
 
 TEST(ManagedImageCache, ConvertsAPictureOnceAndPassesItThroughWithoutAProfile)
 {
-    const auto profile = MonitorProfile::fromIcc(gammaProfileBytes());
+    const auto profile = MonitorProfile::fromIcc(test::gammaProfileBytes());
     ASSERT_TRUE(profile);
     ManagedImageCache cache;
     const QImage picture = samplePicture(QImage::Format_RGB32);
