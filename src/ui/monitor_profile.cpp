@@ -4,6 +4,7 @@
 #include <lcms2.h>
 
 #include <atomic>
+#include <cstdlib>
 
 #ifdef QV_HAVE_XCB
 #include <QtGui/qguiapplication_platform.h>
@@ -112,10 +113,11 @@ QImage MonitorProfile::convert(const QImage& image) const
         transform = transforms_->forFormat(out.format());
     if (out.isNull())
         return image;  // no memory for the copy: drawn unconverted
-    const auto width = static_cast<cmsUInt32Number>(out.width());
+    // Converted in place: Little CMS allows the same buffer in and out.
+    uchar* pixels = out.bits();
     const auto stride = static_cast<cmsUInt32Number>(out.bytesPerLine());
-    cmsDoTransformLineStride(transform, out.constBits(), out.bits(), width, static_cast<cmsUInt32Number>(out.height()),
-                             stride, stride, 0, 0);
+    cmsDoTransformLineStride(transform, pixels, pixels, static_cast<cmsUInt32Number>(out.width()),
+                             static_cast<cmsUInt32Number>(out.height()), stride, stride, 0, 0);
     return out;
 }
 

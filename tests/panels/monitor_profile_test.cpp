@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <lcms2.h>
+
+#ifdef QV_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#endif
 
 #include "panels/qt_application.h"
 #include "panels/test_profiles.h"
@@ -69,9 +75,44 @@ TEST(MonitorProfile, UnusableProfilesAreRefused)
         EXPECT_FALSE(MonitorProfile::fromIcc(bytes));
 }
 
-TEST(MonitorProfile, WithoutX11ThereIsNoDesktopProfile)
+#ifdef QV_HAVE_XCB
+// Sets (or with empty bytes, deletes) the root window's "_ICC_PROFILE".
+void setRootProfile(xcb_connection_t* connection, const QByteArray& bytes)
+{
+    static constexpr char kName[] = "_ICC_PROFILE";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof kName - 1, kName), nullptr);
+    ASSERT_TRUE(atom);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    if (bytes.isEmpty())
+        xcb_delete_property(connection, root, atom->atom);
+    else
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL, 8,
+                            static_cast<uint32_t>(bytes.size()), bytes.constData());
+    free(atom);
+    // A round trip, so that the change has reached the server.
+    free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+#endif
+
+// Without X11 (as under the offscreen platform) there is no desktop profile;
+// on X11 (QT_QPA_PLATFORM=xcb) it is the root window's property.
+TEST(MonitorProfile, DesktopProfileComesFromTheX11RootWindow)
 {
     test::qtApplication();
+#ifdef QV_HAVE_XCB
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    // The offscreen platform may answer as X11 but without a connection.
+    if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr) {
+        const QByteArray icc = test::gammaProfileBytes();
+        setRootProfile(connection, icc);
+        EXPECT_EQ(MonitorProfile::desktopProfileBytes(), icc);
+        EXPECT_TRUE(MonitorProfile::forDesktop());
+        setRootProfile(connection, "no profile");
+        EXPECT_FALSE(MonitorProfile::forDesktop());
+        setRootProfile(connection, {});
+    }
+#endif
     EXPECT_TRUE(MonitorProfile::desktopProfileBytes().isEmpty());
 }
 
