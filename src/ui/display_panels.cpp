@@ -13,7 +13,7 @@ namespace {
 
 // Hands the picture to the panel, converted for the monitor; false (and the
 // panel untouched) when there is no picture.
-bool show(PicturePanel& panel, const QImage& picture, const MonitorProfile* profile)
+bool handOver(PicturePanel& panel, const QImage& picture, const MonitorProfile* profile)
 {
     if (picture.isNull())
         return false;
@@ -40,10 +40,10 @@ bool drawPanels(PipelineState* state, PicturePanel& thumbnail, PicturePanel& his
     BitmapLock lock(*state->output);
     if (!lock.owns())
         return false;
-    if (!show(thumbnail, renderThumbnail(*state->output, thumbnail.size()), profile))
+    if (!handOver(thumbnail, renderThumbnail(*state->output, thumbnail.size()), profile))
         return false;
     const QImage plot = renderHistogram(histogramPlot(state->histograms));
-    return show(histogram, stretchHistogram(plot, histogram.size()), profile);
+    return handOver(histogram, stretchHistogram(plot, histogram.size()), profile);
 }
 
 }  // namespace qv

@@ -27,13 +27,25 @@ QPen pen(const QColor& colour, Qt::PenStyle style = Qt::SolidLine)
     return p;
 }
 
-// A vertical line in `column` between two bar tops (or the base row).
-void drawUpright(QPainter& painter, int column, int fromRow, int toRow)
+int topOf(int height) { return L::kTopOfZero - height; }
+
+// One bar per bin, from the base row up to the bin's height.
+QList<QLine> bars(const std::array<int, 256>& heights)
 {
-    painter.drawLine(QLine(column, fromRow, column, toRow));
+    QList<QLine> lines;
+    for (int i = 0; i < 256; ++i)
+        lines.append(QLine(L::kFirstColumn + i, L::kBaseRow, L::kFirstColumn + i, topOf(heights[i])));
+    return lines;
 }
 
-int topOf(int height) { return L::kTopOfZero - height; }
+// The curve's outline: in each bin's column, from the previous bin's top to its own.
+QList<QLine> outline(const std::array<int, 256>& heights)
+{
+    QList<QLine> lines;
+    for (int i = 1; i < 256; ++i)
+        lines.append(QLine(L::kFirstColumn + i, topOf(heights[i - 1]), L::kFirstColumn + i, topOf(heights[i])));
+    return lines;
+}
 
 }  // namespace
 
@@ -47,26 +59,22 @@ QImage renderHistogram(const HistogramPlot& plot)
     const Channel channels[] = {{plot.red, pen(QColor(0xFF, 0x20, 0x20, 0x40))},
                                 {plot.green, pen(QColor(0x00, 0xFF, 0x00, 0x40))},
                                 {plot.blue, pen(QColor(0x20, 0x20, 0xFF, 0x40))}};
-    const QPen combinedPen = pen(kCombined);
-
+    // Each bin keeps to its own column, so drawing curve after curve lays the
+    // pens over one another in each column as drawing bin after bin would.
     QPainter painter(&picture);
-    for (int i = 0; i < 256; ++i) {
-        const int column = L::kFirstColumn + i;
-        for (const Channel& channel : channels) {
-            painter.setPen(channel.pen);
-            drawUpright(painter, column, L::kBaseRow, topOf(channel.heights[i]));
-        }
-        painter.setPen(combinedPen);
-        drawUpright(painter, column, L::kBaseRow, topOf(plot.combined[i]));
-    }
     for (const Channel& channel : channels) {
         painter.setPen(channel.pen);
-        for (int i = 1; i < 256; ++i)
-            drawUpright(painter, L::kFirstColumn + i, topOf(channel.heights[i - 1]), topOf(channel.heights[i]));
+        painter.drawLines(bars(channel.heights));
+    }
+    painter.setPen(pen(kCombined));
+    painter.drawLines(bars(plot.combined));
+    for (const Channel& channel : channels) {
+        painter.setPen(channel.pen);
+        painter.drawLines(outline(channel.heights));
     }
     painter.setPen(pen(kGrid, Qt::DashLine));
     for (int column : L::kGridColumns)
-        drawUpright(painter, column, L::kBaseRow, L::kGridTopRow);
+        painter.drawLine(QLine(column, L::kBaseRow, column, L::kGridTopRow));
     return painter.end() ? picture : QImage();
 }
 

@@ -38,7 +38,9 @@ void UserPresetsMenu::rebuild()
     placeholder_->setEnabled(false);
     placeholder_->setVisible(presets_.empty());
     for (std::size_t i = 0; i < presets_.size(); ++i) {
-        QAction* item = menu_->addAction(QString::fromStdString(presets_[i].name), this, [this, i] { applyPreset(i); });
+        // A "&" in a name is shown, not taken as the item's shortcut letter.
+        const QString text = QString::fromStdString(presets_[i].name).replace(u'&', QStringLiteral("&&"));
+        QAction* item = menu_->addAction(text, this, [this, i] { applyPreset(i); });
         item->setEnabled(loaded);
     }
 }

@@ -68,10 +68,10 @@ struct UserPresetsMenuTest : ::testing::Test {
 
 TEST_F(UserPresetsMenuTest, ItemsFollowTheListAndTheImage)
 {
-    UserPresetList presets = namedPresets({"Jeden", "Dwa"});
+    UserPresetList presets = namedPresets({"Jeden", "B&W"});
     UserPresetsMenu menu(presets, window, nullptr);
     using Items = std::vector<std::pair<QString, bool>>;
-    EXPECT_EQ(presetItems(*menu.menu()), (Items{{"Jeden", true}, {"Dwa", true}}));
+    EXPECT_EQ(presetItems(*menu.menu()), (Items{{"Jeden", true}, {"B&&W", true}}));
     EXPECT_TRUE(menu.organizeAction()->isEnabled());
 
     window.loaded = false;
