@@ -5,6 +5,7 @@ QV_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
   libtiff-dev libraw-dev
+  liblcms2-dev libxcb1-dev
   libgtest-dev libbenchmark-dev
 )
 

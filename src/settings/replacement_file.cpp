@@ -106,4 +106,15 @@ void ReplacementFile::discard()
     }
 }
 
+int replaceFileContent(const std::string& target, const uint8_t* data, std::size_t size)
+{
+    ReplacementFile file(target);
+    int error = file.error();
+    if (error == 0)
+        error = file.write(data, size);
+    if (error == 0)
+        error = file.commit();
+    return error;
+}
+
 }  // namespace qv

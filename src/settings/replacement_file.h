@@ -48,4 +48,8 @@ private:
     bool committed_ = false;
 };
 
+// Replaces `target` with `size` bytes, through a ReplacementFile: 0 or the
+// error number, with the target as it was on failure.
+int replaceFileContent(const std::string& target, const uint8_t* data, std::size_t size);
+
 }  // namespace qv

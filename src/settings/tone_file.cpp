@@ -34,12 +34,7 @@ bool isSeparator(char c)
 ToneFileResult saveToneFile(const ToneSettings& settings, const std::string& path)
 {
     const auto bytes = encodeToneFile(settings);
-    ReplacementFile file(path);
-    int error = file.error();
-    if (error == 0)
-        error = file.write(bytes.data(), bytes.size());
-    if (error == 0)
-        error = file.commit();
+    const int error = replaceFileContent(path, bytes.data(), bytes.size());
     return error == 0 ? ToneFileResult{} : ioError(error);
 }
 

@@ -1,0 +1,66 @@
+#include "ui/thumbnail_panel.h"
+
+#include <QPainter>
+#include <atomic>
+#include <memory>
+#include <new>
+
+#include "engine/processing_context.h"
+#include "imageio/resample.h"
+#include "imageio/working_image.h"
+#include "imaging/bitmap.h"
+
+namespace qv {
+
+namespace {
+
+// The picture as a QImage sharing its rows (blue, green, red bytes).
+QImage viewOf(const Bitmap& bitmap)
+{
+    return QImage(bitmap.bits(), bitmap.width(), bitmap.height(), static_cast<qsizetype>(bitmap.stride()),
+                  QImage::Format_BGR888);
+}
+
+// A copy of `image` reduced to `size` with the cubic filter; nullptr on failure.
+std::unique_ptr<Bitmap> shrunk(const Bitmap& image, ImageSize size)
+{
+    auto target = Bitmap::create(size.width, size.height, PixelFormat::Bgr24);
+    const std::size_t workFloats = resampleWorkFloats(size.width, image.height());
+    std::unique_ptr<float[]> work(new (std::nothrow) float[workFloats]);
+    if (!target || !work)
+        return nullptr;
+    const std::atomic<bool> abort{false};
+    std::atomic<int> progress{0};
+    const ResampleControl control{abort, progress, ProcessingContext::defaultWorkerCount()};
+    const int result = resampleImage(
+        PixelRows<const uint8_t>{image.bits(), image.width(), image.height(), image.stride()},
+        PixelRows<uint8_t>{target->bits(), target->width(), target->height(), target->stride()}, work.get(),
+        ResampleKernel::Cubic, control);
+    return result == ResampleResult::Done ? std::move(target) : nullptr;
+}
+
+}  // namespace
+
+QImage renderThumbnail(const Bitmap& image, QSize panel)
+{
+    if (image.format() != PixelFormat::Bgr24 || panel.isEmpty())
+        return {};
+    QImage canvas(panel, QImage::Format_RGB32);
+    if (canvas.isNull())
+        return {};
+    canvas.fill(Qt::black);
+
+    const ImageSize fitted = fitToBox(image.width(), image.height(), panel.width(), panel.height());
+    std::unique_ptr<Bitmap> reduced;
+    if (fitted.width != image.width() || fitted.height != image.height()) {
+        reduced = shrunk(image, fitted);
+        if (!reduced)
+            return {};
+    }
+    QPainter painter(&canvas);
+    painter.drawImage((panel.width() - fitted.width) / 2, (panel.height() - fitted.height) / 2,
+                      viewOf(reduced ? *reduced : image));
+    return canvas;
+}
+
+}  // namespace qv
