@@ -52,9 +52,11 @@ CUpdateWindow::CUpdateWindow(const QString& releaseText, bool critical, const QS
     headingRow->addWidget(heading, 1);
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addLayout(headingRow);
-    groupLayout->addWidget(linkLine(QStringLiteral("Kliknij tutaj aby pobrać najnowszą wersję"), downloadPage(), group));
+    groupLayout->addWidget(linkLine(QStringLiteral("Kliknij tutaj aby pobrać najnowszą wersję"), downloadPage(), group),
+                           0, Qt::AlignLeft);
     groupLayout->addWidget(
-        linkLine(QStringLiteral("Kliknij tutaj aby odwiedzić stronę projektu Quorvelin"), projectPage(), group));
+        linkLine(QStringLiteral("Kliknij tutaj aby odwiedzić stronę projektu Quorvelin"), projectPage(), group), 0,
+        Qt::AlignLeft);
 
     auto* changeList = new QPlainTextEdit(this);
     changeList->setObjectName(QStringLiteral("changes"));

@@ -12,6 +12,8 @@ CLinkLine::CLinkLine(QWidget* parent)
 {
     setCursor(Qt::PointingHandCursor);
     setMouseTracking(true);
+    // In a layout the line is as wide as its text, so that only the text is clickable.
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
 CLinkLine::CLinkLine(const QString& text, const QString& target, QWidget* parent) : CLinkLine(parent)
@@ -162,6 +164,7 @@ void CLinkLine::setHovering(bool hovering)
 
 void CLinkLine::fitToText()
 {
+    updateGeometry();
     if (!autoSize_)
         return;
     const QSize size = sizeHint();
