@@ -19,7 +19,8 @@ CLinkLine::CLinkLine(QWidget* parent)
 CLinkLine::CLinkLine(const QString& text, const QString& target, QWidget* parent) : CLinkLine(parent)
 {
     text_ = text;
-    setTarget(target);
+    // A line made from its text alone leads where its text says.
+    setTarget(target.isEmpty() ? text : target);
 }
 
 void CLinkLine::setTarget(const QString& target)

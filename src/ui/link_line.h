@@ -19,6 +19,7 @@ public:
     using Opener = std::function<void(const QUrl&)>;
 
     explicit CLinkLine(QWidget* parent = nullptr);
+    // An empty target is taken from the text, an empty text shows the target.
     CLinkLine(const QString& text, const QString& target, QWidget* parent = nullptr);
 
     // What a click opens. An empty text shows the target instead.

@@ -116,6 +116,8 @@ TEST_F(LinkLineTest, EmptyTextShowsTheTargetAndFitsIt)
     line.setAutoSize(true);
     EXPECT_EQ(line.width(), QFontMetrics(line.font()).horizontalAdvance(target));
     EXPECT_EQ(line.pos(), QPoint(10, 10));
+
+    EXPECT_EQ(CLinkLine(target, QString()).target(), target);
 }
 
 TEST_F(LinkLineTest, FittingKeepsTheEdgeTheAlignmentNames)
