@@ -11,6 +11,7 @@ namespace {
 
 constexpr auto kProjectPage = scrambled("https://quorvelin.example/");
 constexpr auto kDownloadPage = scrambled("https://quorvelin.example/pobierz");
+constexpr auto kManualPage = scrambled("https://quorvelin.example/instrukcja");
 constexpr auto kSupportMail = scrambled("pomoc@quorvelin.example");
 constexpr auto kServerHost = scrambled("aktualizacje.quorvelin.example");
 constexpr auto kVersionPath = scrambled("/aktualizacje/wersja.txt");
@@ -36,6 +37,11 @@ QString projectPage()
 QString downloadPage()
 {
     return unscrambled(kDownloadPage);
+}
+
+QString manualPage()
+{
+    return unscrambled(kManualPage);
 }
 
 QString supportMailAddress()

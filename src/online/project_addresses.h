@@ -11,6 +11,8 @@ namespace qv {
 
 QString projectPage();
 QString downloadPage();
+// The online manual ("Instrukcja online" of the help menu).
+QString manualPage();
 // The support address alone, without "mailto:".
 QString supportMailAddress();
 

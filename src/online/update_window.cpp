@@ -52,11 +52,10 @@ CUpdateWindow::CUpdateWindow(const QString& releaseText, bool critical, const QS
     headingRow->addWidget(heading, 1);
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addLayout(headingRow);
-    groupLayout->addWidget(linkLine(QStringLiteral("Kliknij tutaj aby pobrać najnowszą wersję"), downloadPage(), group),
-                           0, Qt::AlignLeft);
-    groupLayout->addWidget(
-        linkLine(QStringLiteral("Kliknij tutaj aby odwiedzić stronę projektu Quorvelin"), projectPage(), group), 0,
-        Qt::AlignLeft);
+    const QString download = QStringLiteral("Kliknij tutaj aby pobrać najnowszą wersję");
+    const QString project = QStringLiteral("Kliknij tutaj aby odwiedzić stronę projektu Quorvelin");
+    groupLayout->addWidget(linkLine(download, downloadPage(), group), 0, Qt::AlignLeft);
+    groupLayout->addWidget(linkLine(project, projectPage(), group), 0, Qt::AlignLeft);
 
     auto* changeList = new QPlainTextEdit(this);
     changeList->setObjectName(QStringLiteral("changes"));

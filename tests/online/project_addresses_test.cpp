@@ -46,8 +46,9 @@ TEST(ProjectAddresses, AddressesAreNotStoredInPlainText)
     QFile program(QStringLiteral("/proc/self/exe"));
     ASSERT_TRUE(program.open(QIODevice::ReadOnly));
     const QByteArray code = program.readAll();
-    for (const QString& address : {updateServer().host, projectPage(), downloadPage(), supportMailAddress(),
-                                   versionResourceUrl(updateServer()).path()}) {
+    const QString addresses[] = {updateServer().host, projectPage(),       downloadPage(),
+                                 manualPage(),        supportMailAddress(), versionResourceUrl(updateServer()).path()};
+    for (const QString& address : addresses) {
         ASSERT_GT(address.size(), 5);
         EXPECT_FALSE(code.contains(address.toUtf8())) << address.toStdString();
     }

@@ -230,7 +230,8 @@ TEST_F(UpdateCheckTest, NonDigitVersionCharacterCountsAsZero)
     serve("1.2.x.0   Opis\r\n");
     runCheck(*check, false);
     ASSERT_NE(shown<CUpdateWindow>(), nullptr);
-    EXPECT_EQ(shown<CUpdateWindow>()->findChild<QLabel*>(QStringLiteral("heading"))->text(), QStringLiteral("Opis 1.2"));
+    EXPECT_EQ(shown<CUpdateWindow>()->findChild<QLabel*>(QStringLiteral("heading"))->text(),
+              QStringLiteral("Opis 1.2"));
 }
 
 TEST_F(UpdateCheckTest, UnreachableServerIsAskedLessAndLessOftenUntilItAnswers)
