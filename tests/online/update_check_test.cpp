@@ -99,6 +99,19 @@ Dialog* shown()
     return nullptr;
 }
 
+bool showsIcon(CUpdateWindow* window, QStyle::StandardPixmap icon)
+{
+    const QStyle* style = window->style();
+    const int size = style->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, window);
+    return window->findChild<QLabel*>(QStringLiteral("icon"))->pixmap().toImage()
+           == style->standardIcon(icon, nullptr, window).pixmap(size).toImage();
+}
+
+QString headingOf(CUpdateWindow* window)
+{
+    return window->findChild<QLabel*>(QStringLiteral("heading"))->text();
+}
+
 void pressOk(QDialog* dialog)
 {
     dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
@@ -173,12 +186,9 @@ TEST_F(UpdateCheckTest, CriticalReleaseEndsTheProgramAfterOkAndTheSaveQuestion)
     CUpdateWindow* announcement = shown<CUpdateWindow>();
     ASSERT_NE(announcement, nullptr) << "critical releases are announced every time";
     EXPECT_EQ(announcement->windowTitle(), QStringLiteral("Aktualizacja"));
-    EXPECT_EQ(announcement->findChild<QLabel*>(QStringLiteral("heading"))->text(),
-              QStringLiteral("*** Aktualizacja krytyczna! *** Poprawka bezpieczeństwa 1.1.3"));
-    const QStyle* style = announcement->style();
-    const int size = style->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, announcement);
-    EXPECT_EQ(announcement->findChild<QLabel*>(QStringLiteral("icon"))->pixmap().toImage(),
-              style->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, announcement).pixmap(size).toImage());
+    EXPECT_EQ(headingOf(announcement), QStringLiteral("*** Aktualizacja krytyczna! *** Poprawka bezpieczeństwa 1.1.3"));
+    EXPECT_TRUE(showsIcon(announcement, QStyle::SP_MessageBoxWarning));
+    EXPECT_FALSE(showsIcon(announcement, QStyle::SP_MessageBoxInformation));
     EXPECT_EQ(announcement->findChild<QPlainTextEdit*>(QStringLiteral("changes"))->toPlainText(),
               QStringLiteral("Naprawiono zapis\n\nNowe ustawienia"));
     EXPECT_EQ(window.questions, 0) << "nothing ends before OK";
@@ -203,7 +213,8 @@ TEST_F(UpdateCheckTest, SameReleaseIsAnnouncedOnceAtStartButAlwaysFromTheMenu)
     runCheck(*check, true);
     CUpdateWindow* announcement = shown<CUpdateWindow>();
     ASSERT_NE(announcement, nullptr);
-    EXPECT_EQ(announcement->findChild<QLabel*>(QStringLiteral("heading"))->text(), QStringLiteral("Nowa wersja 1.1.3"));
+    EXPECT_EQ(headingOf(announcement), QStringLiteral("Nowa wersja 1.1.3"));
+    EXPECT_TRUE(showsIcon(announcement, QStyle::SP_MessageBoxInformation));
     pressOk(announcement);
     EXPECT_EQ(store.readText(kSettingsSection, "LastUpdate"), "Nowa wersja 1.1.3");
     EXPECT_EQ(window.questions, 0) << "a plain release ends nothing";
@@ -230,8 +241,7 @@ TEST_F(UpdateCheckTest, NonDigitVersionCharacterCountsAsZero)
     serve("1.2.x.0   Opis\r\n");
     runCheck(*check, false);
     ASSERT_NE(shown<CUpdateWindow>(), nullptr);
-    EXPECT_EQ(shown<CUpdateWindow>()->findChild<QLabel*>(QStringLiteral("heading"))->text(),
-              QStringLiteral("Opis 1.2"));
+    EXPECT_EQ(headingOf(shown<CUpdateWindow>()), QStringLiteral("Opis 1.2"));
 }
 
 TEST_F(UpdateCheckTest, UnreachableServerIsAskedLessAndLessOftenUntilItAnswers)
