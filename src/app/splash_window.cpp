@@ -76,7 +76,7 @@ CSplashWindow::CSplashWindow(int autoCloseSeconds, QWidget* centreOn)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_ShowWithoutActivating, !closesOnFocusLoss_);
-    setWindowTitle(QStringLiteral("Quorvelin"));
+    setWindowTitle(QStringLiteral("Splash"));
     setFixedSize(picture_.isNull() ? kPictureSize : picture_.deviceIndependentSize().toSize());
 
     const int textWidth = width() - kTextRightMargin - kTextLeft;
