@@ -76,6 +76,8 @@ CSplashWindow::CSplashWindow(int autoCloseSeconds, QWidget* centreOn)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_ShowWithoutActivating, !closesOnFocusLoss_);
+    // The program ends with its main window, even while this one is still up.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Splash"));
     setFixedSize(picture_.isNull() ? kPictureSize : picture_.deviceIndependentSize().toSize());
 

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QTest>
+#include <QTimer>
 
 #include "support/gui_application.h"
 #include "ui/link_line.h"
@@ -111,6 +112,17 @@ TEST_F(SplashWindowTest, OnlyTheAboutBoxClosesWhenAnotherWindowTakesTheFocus)
     EXPECT_TRUE(CSplashWindow::isOpen()) << "no time limit";
     QApplication::setActiveWindow(&other);
     EXPECT_TRUE(QTest::qWaitFor([] { return !CSplashWindow::isOpen(); }, 2000));
+}
+
+TEST_F(SplashWindowTest, ProgramEndsWithItsMainWindowWhileTheSplashIsUp)
+{
+    QWidget mainWindow;
+    mainWindow.show();
+    ASSERT_NE(open(CSplashWindow::kStartupSeconds), nullptr);
+    QTimer::singleShot(50, &mainWindow, &QWidget::close);
+    // A safety net: the loop would otherwise run until the splash closes.
+    QTimer::singleShot(5000, [] { QApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
 }
 
 }  // namespace
