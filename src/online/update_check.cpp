@@ -44,7 +44,12 @@ void CUpdateCheck::start(bool automatic)
     automatic_ = automatic;
     if (running_)
         return;
-    retryTimer_.stop();
+    // Asked anew while waiting to repeat a check: the waits start over from
+    // the shortest, so that a check from the menu is not left pending for long.
+    if (retryTimer_.isActive()) {
+        retryTimer_.stop();
+        nextDelay_ = firstDelay_;
+    }
     if (!fetch_) {
         fetch_ = new UpdateFetch(server_, programVersion());
         fetch_->moveToThread(&thread_);

@@ -30,7 +30,8 @@ class KeyValueStore;
 //   through the exit request, which may be refused (an unsaved result whose
 //   question the user cancelled); then the program keeps running.
 // A check that gets no answer is repeated after 5 s, then after twice as long
-// each time, at most an hour apart, until one is answered. Destroying the
+// each time, at most an hour apart, until one is answered; a start while
+// waiting asks at once and begins the series again. Destroying the
 // check abandons a request in flight at once.
 class CUpdateCheck : public QObject {
     Q_OBJECT

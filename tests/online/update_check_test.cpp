@@ -275,6 +275,21 @@ TEST_F(UpdateCheckTest, UnreachableServerIsAskedLessAndLessOftenUntilItAnswers)
     EXPECT_EQ(answered.size(), 1);
 }
 
+TEST_F(UpdateCheckTest, AskingWhileWaitingToRepeatBeginsTheWaitsAgain)
+{
+    serve("");
+    auto check = makeCheck();
+    check->setRetryDelays(1s, 60s);
+    QSignalSpy retries(check.get(), &CUpdateCheck::retryScheduled);
+    check->start(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return retries.size() == 2; }, 10'000));
+    // From the menu, while the 2 s wait runs: asked at once, then 1 s again.
+    check->start(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return retries.size() == 3; }, 1500));
+    EXPECT_EQ(retries[2][0].toInt(), 1000);
+    EXPECT_EQ(server.paths.size(), 3);
+}
+
 TEST_F(UpdateCheckTest, ReplyWithoutVersionLineReportsNothing)
 {
     serve("\r\n\r\n");
