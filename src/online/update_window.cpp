@@ -42,6 +42,8 @@ CUpdateWindow::CUpdateWindow(const QString& releaseText, bool critical, const QS
                                         : releaseText,
                                group);
     heading->setObjectName(QStringLiteral("heading"));
+    // The release text comes from the server: shown as it stands, never as markup.
+    heading->setTextFormat(Qt::PlainText);
     QFont bold = heading->font();
     bold.setWeight(QFont::Bold);
     heading->setFont(bold);

@@ -228,6 +228,15 @@ TEST_F(UpdateCheckTest, SameReleaseIsAnnouncedOnceAtStartButAlwaysFromTheMenu)
     EXPECT_NE(shown<CUpdateWindow>(), nullptr);
 }
 
+TEST_F(UpdateCheckTest, ReleaseTextFromTheServerIsShownAsItStands)
+{
+    const QString markup = QStringLiteral("<i>Wersja</i>");
+    CUpdateWindow announcement(markup, false, {});
+    QLabel* heading = announcement.findChild<QLabel*>(QStringLiteral("heading"));
+    heading->setWordWrap(false);
+    EXPECT_GE(heading->sizeHint().width(), QFontMetrics(heading->font()).horizontalAdvance(markup));
+}
+
 TEST_F(UpdateCheckTest, NonDigitVersionCharacterCountsAsZero)
 {
     // 1.1.x.9 is 1.1.0.9, older than 1.1.2.
