@@ -1,20 +1,25 @@
 #include "app/quorvelin_app.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QScreen>
 
 #include "app/settings_store.h"
+#include "app/splash_window.h"
+#include "online/update_check.h"
 #include "settings/app_config.h"
 #include "settings/key_value_store.h"
 #include "settings/tone_defaults.h"
 #include "ui/main_dialog.h"
+#include "ui/user_presets_storage.h"
 
 namespace qv {
 
-CQuorvelinApp::CQuorvelinApp(std::unique_ptr<KeyValueStore> store)
-    : store_(store ? std::move(store) : std::make_unique<QSettingsStore>())
+CQuorvelinApp::CQuorvelinApp(std::unique_ptr<KeyValueStore> store, QString presetsPath)
+    : store_(store ? std::move(store) : std::make_unique<QSettingsStore>()),
+      presetsPath_(presetsPath.isEmpty() ? userPresetsFilePath() : std::move(presetsPath))
 {
 }
 
@@ -30,22 +35,48 @@ std::optional<std::string> CQuorvelinApp::missingPlatformText()
 
 ui::CMainDialog& CQuorvelinApp::start(const std::vector<std::string>& files)
 {
-    lastUpdate = store_->readText(kSettingsSection, "LastUpdate").value_or("");
     window_ = std::make_unique<ui::CMainDialog>();
     window_->setPendingOpen(files);
-    // Hook: the splash window and the user presets are read here.
+    CSplashWindow::open(CSplashWindow::kStartupSeconds);
     readConfiguration();
+    loadUserPresetsAtStart(window_->controller().userPresets(), presetsPath_, window_.get());
+    updateCheck_ = std::make_unique<CUpdateCheck>(*store_);
+    connectHelpCommands();
     // Without a window manager "maximized" means nothing: the screen's size.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window_->setGeometry(screen->availableGeometry());
     window_->showMaximized();
+    updateCheck_->start(true);
     return *window_;
+}
+
+void CQuorvelinApp::connectHelpCommands()
+{
+    ui::CMainDialog* window = window_.get();
+    ui::WindowController& controller = window->controller();
+    // A critical release closes the window the usual way, with its question
+    // about an unsaved result.
+    updateCheck_->setDialogParent(window);
+    QObject::connect(window->action(ui::Command::About), &QAction::triggered, window,
+                     [window] { CSplashWindow::open(0, window); });
+    QObject::connect(window->action(ui::Command::CheckUpdates), &QAction::triggered, updateCheck_.get(),
+                     [this, &controller] {
+                         controller.updateCheckStarted();
+                         updateCheck_->start(false);
+                     });
+    QObject::connect(updateCheck_.get(), &CUpdateCheck::answered, window,
+                     [&controller] { controller.updateCheckAnswered(); });
+    // A check that waits to be repeated is no longer shown as running.
+    QObject::connect(updateCheck_.get(), &CUpdateCheck::retryScheduled, window,
+                     [&controller] { controller.updateCheckAnswered(); });
 }
 
 void CQuorvelinApp::finish()
 {
-    // Hook: the user presets are written here.
+    saveUserPresetsAtExit(window_->controller().userPresets(), presetsPath_, window_.get());
     writeConfiguration();
+    // A request still in flight is abandoned.
+    updateCheck_.reset();
     window_.reset();
 }
 
@@ -77,7 +108,6 @@ void CQuorvelinApp::writeConfiguration()
     writeAppConfig(*store_, controller.config());
     writeToneDefaults(*store_, controller.session().context().storedDefaults);
     controller.recentFiles().write(*store_);
-    store_->writeText(kSettingsSection, "LastUpdate", lastUpdate);
     if (auto* settings = dynamic_cast<QSettingsStore*>(store_.get()))
         settings->sync();
 }

@@ -6,9 +6,9 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "online/project_addresses.h"
-#include "online/version_line.h"
 #include "ui/link_line.h"
+#include "ui/project_addresses.h"
+#include "ui/status_texts.h"
 
 // The picture is compiled into a static library, whose resources are
 // registered by hand (at global scope, where the resource compiler put them).
@@ -133,7 +133,7 @@ void CSplashWindow::paintEvent(QPaintEvent*)
     else
         painter.drawPixmap(0, 0, picture_);
 
-    const QString title = QStringLiteral("Quorvelin ") + formatVersion(programVersion());
+    const QString title = QString::fromStdString(ui::titleBase());
     const QRect titleArea(kTextLeft, 315, width() - kTextRightMargin - kTextLeft, 20);
     painter.setFont(font_);
     painter.setPen(kShadowColor);

@@ -1,7 +1,7 @@
 #include "engine/histogram_plot.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 
 #include "engine/processing_context.h"
 
@@ -43,9 +43,14 @@ std::optional<ClippingFigures> clippingFigures(const Histograms& h)
 
 std::string clippingText(const ClippingFigures& figures)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "C:%.1f%% \xC5\x9A:%.1f%%", figures.dark, figures.light);
-    return text;
+    // to_chars ignores the locale, which a Qt program sets from the desktop:
+    // the figures keep their decimal point under every language.
+    const auto percent = [](double value) {
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1).ptr;
+        return std::string(buffer, end) + "%";
+    };
+    return "C:" + percent(figures.dark) + " \xC5\x9A:" + percent(figures.light);
 }
 
 }  // namespace qv

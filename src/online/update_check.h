@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-#include "online/project_addresses.h"
+#include "ui/project_addresses.h"
 #include "online/update_fetch.h"
 
 namespace qv {

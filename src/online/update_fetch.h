@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "online/project_addresses.h"
+#include "ui/project_addresses.h"
 #include "online/version_line.h"
 
 class QNetworkAccessManager;

@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "online/project_addresses.h"
+#include "ui/project_addresses.h"
 #include "ui/link_line.h"
 
 namespace qv {

@@ -1,5 +1,7 @@
 #include "online/version_line.h"
 
+#include "ui/status_texts.h"
+
 namespace qv {
 
 namespace {
@@ -30,15 +32,6 @@ int versionNumber(const ReleaseVersion& version)
     return ((version[0] * 10 + version[1]) * 10 + version[2]) * 10 + version[3];
 }
 
-QString formatVersion(const ReleaseVersion& version)
-{
-    QString text = version[2] != 0 ? QStringLiteral("%1.%2.%3").arg(version[0]).arg(version[1]).arg(version[2])
-                                   : QStringLiteral("%1.%2").arg(version[0]).arg(version[1]);
-    if (version[3] != 0)
-        text += QStringLiteral(" (build %1)").arg(version[3]);
-    return text;
-}
-
 VersionLine parseVersionLine(QByteArrayView line)
 {
     const auto at = [&](qsizetype i) { return i < line.size() ? line[i] : '\0'; };
@@ -55,7 +48,8 @@ VersionLine parseVersionLine(QByteArrayView line)
 
 QString releaseText(const VersionLine& line)
 {
-    const QString version = formatVersion(line.version);
+    const auto& v = line.version;
+    const QString version = QString::fromStdString(ui::versionText(v[0], v[1], v[2], v[3]));
     return line.description.isEmpty() ? version : line.description + u' ' + version;
 }
 

@@ -16,10 +16,6 @@ ReleaseVersion programVersion();
 // The four numbers as one: ((a * 10 + b) * 10 + c) * 10 + d.
 int versionNumber(const ReleaseVersion& version);
 
-// "1.1.2", or "1.1" when the third number is 0, followed by " (build 4)"
-// when the fourth is not 0.
-QString formatVersion(const ReleaseVersion& version);
-
 // One line of the server's version resource, e.g. "1.1.3.0 * Nowa wersja":
 // the digits at positions 0, 2, 4 and 6 (any other character counts as 0), a
 // "*" at position 8 for a critical release, the description from position 10.

@@ -6,6 +6,7 @@
 
 #include "imaging/bitmap.h"
 #include "ui/display_reduction.h"
+#include "ui/monitor_profile.h"
 
 namespace qv::ui {
 
@@ -31,10 +32,8 @@ CImageView::CImageView(QWidget* parent) : QWidget(parent)
 
 void CImageView::setImages(Bitmap* output, Bitmap* source)
 {
-    if (output != output_ || source != source_) {
-        scaledZoom_[0] = scaledZoom_[1] = 0;
-        scaled_[0] = scaled_[1] = QImage();
-    }
+    if (output != output_ || source != source_)
+        dropScaledCopies();
     output_ = output;
     source_ = source;
     if (imageReady())
@@ -42,6 +41,21 @@ void CImageView::setImages(Bitmap* output, Bitmap* source)
     else
         unsetCursor();
     update();
+}
+
+void CImageView::setMonitorProfile(const MonitorProfile* profile)
+{
+    if (profile == profile_)
+        return;
+    profile_ = profile;
+    dropScaledCopies();
+    update();
+}
+
+void CImageView::dropScaledCopies()
+{
+    scaledZoom_[0] = scaledZoom_[1] = 0;
+    scaled_[0] = scaled_[1] = QImage();
 }
 
 void CImageView::outputChanged()
@@ -107,7 +121,10 @@ const QImage* CImageView::scaledCopy(Bitmap& bitmap, int slot)
     if (!lock.owns())
         return nullptr;
     const ViewGeometry g = geometryNow();
-    scaled_[slot] = reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight());
+    // At 100 % and above a copy is kept only for the monitor: the whole
+    // image, converted once and scaled as it is drawn.
+    const QImage picture = zoom_ < 1.0f ? reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight()) : wrap(bitmap);
+    scaled_[slot] = profile_ ? profile_->convert(picture) : picture;
     scaledZoom_[slot] = zoom_;
     return &scaled_[slot];
 }
@@ -148,13 +165,23 @@ void CImageView::paintEvent(QPaintEvent*)
 
     const bool useSource = showSource_ && !dragging_ && source_;
     Bitmap& bitmap = useSource ? *source_ : *output_;
-    if (g.zoom < 1.0f) {
-        const QImage* reduced = scaledCopy(bitmap, useSource ? 1 : 0);
-        if (!reduced) {
+    const QImage* copy = nullptr;
+    if (g.zoom < 1.0f || profile_) {
+        copy = scaledCopy(bitmap, useSource ? 1 : 0);
+        if (!copy) {
             retryPaintLater();
             return;
         }
-        painter.drawImage(destination.topLeft(), *reduced, QRect(g.scrollX, g.scrollY, d.width, d.height));
+    }
+    if (g.zoom < 1.0f) {
+        painter.drawImage(destination.topLeft(), *copy, QRect(g.scrollX, g.scrollY, d.width, d.height));
+        return;
+    }
+    double x, y, w, h;
+    g.sourceRect(x, y, w, h);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothScaling(g.zoom));
+    if (copy) {
+        painter.drawImage(QRectF(destination), *copy, QRectF(x, y, w, h));
         return;
     }
     BitmapLock lock(bitmap);
@@ -162,9 +189,6 @@ void CImageView::paintEvent(QPaintEvent*)
         retryPaintLater();
         return;
     }
-    double x, y, w, h;
-    g.sourceRect(x, y, w, h);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, smoothScaling(g.zoom));
     painter.drawImage(QRectF(destination), wrap(bitmap), QRectF(x, y, w, h));
 }
 

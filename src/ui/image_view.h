@@ -9,6 +9,7 @@
 
 namespace qv {
 class Bitmap;
+class MonitorProfile;
 }
 
 namespace qv::ui {
@@ -17,7 +18,9 @@ namespace qv::ui {
 // smaller than the view; pans by dragging with the left button and shows
 // the unprocessed image while the right button is held. 100 % is one image
 // pixel per device pixel. The bitmaps are drawn in place, never copied per
-// paint; below 100 % one scaled copy per zoom is kept.
+// paint; below 100 % one scaled copy per zoom is kept. With a monitor
+// profile the copy is converted for the monitor once, and one is kept at
+// every zoom.
 class CImageView : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +35,9 @@ public:
     // Applies a zoom step; -1 picks the fitting one. Returns the step used
     // (-1 stays -1 while there is no image).
     int applyZoom(int index, bool keepCentre);
+    // The monitor's profile to draw with; nullptr draws sRGB unchanged. The
+    // profile must outlive its use here.
+    void setMonitorProfile(const MonitorProfile* profile);
     // Tells whether processing runs: no panning and no before/after then.
     void setBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
 
@@ -51,13 +57,16 @@ private:
     bool imageReady() const { return output_ != nullptr; }
     bool busy() const { return busy_ && busy_(); }
     QSize clientPixels() const;
-    // The image reduced to the current zoom, made when first needed.
+    // The image reduced to the current zoom and converted for the monitor,
+    // made when first needed.
     const QImage* scaledCopy(Bitmap& bitmap, int slot);
+    void dropScaledCopies();
     void retryPaintLater();
 
     Bitmap* output_ = nullptr;
     Bitmap* source_ = nullptr;
     std::function<bool()> busy_;
+    const MonitorProfile* profile_ = nullptr;
     float zoom_ = 1.0f;
     int scrollX_ = 0;
     int scrollY_ = 0;

@@ -28,9 +28,15 @@
 #include "engine/processing_context.h"
 #include "engine/status_codes.h"
 #include "ui/adjustment_pages.h"
+#include "ui/config_dialog.h"
+#include "ui/display_panels.h"
 #include "ui/export_dialog.h"
 #include "ui/image_view.h"
+#include "ui/monitor_profile.h"
 #include "ui/open_filter.h"
+#include "ui/picture_panel.h"
+#include "ui/project_addresses.h"
+#include "ui/undo_actions.h"
 #include "ui/view_geometry.h"
 #include "ui/worker_wait.h"
 
@@ -39,9 +45,10 @@ namespace qv::ui {
 namespace {
 
 constexpr int kProgressPollMs = 300;
-constexpr int kSidePanelWidth = 250;
-constexpr const char* kManualAddress = "https://www.quorvelin.com/instrukcja/";
-constexpr const char* kSupportAddress = "mailto:pomoc@quorvelin.com";
+constexpr int kSidePanelWidth = 272;
+// The histogram picture is 272 x 136: shown one to one.
+constexpr QSize kHistogramPanelSize(kSidePanelWidth, 136);
+constexpr QSize kThumbnailPanelSize(kSidePanelWidth, 192);
 constexpr const char* kSettingsFilter = "Ustawienia (*.qvl)";
 const char* const kPreviewTexts[] = {"Pełny rozmiar", "Podgląd 800px", "Podgląd 1280px", "Podgląd 2048px"};
 
@@ -57,7 +64,8 @@ std::vector<std::string> imageFormats()
 
 }  // namespace
 
-CMainDialog::CMainDialog(QWidget* parent) : QMainWindow(parent), controller_(*this)
+CMainDialog::CMainDialog(QWidget* parent)
+    : QMainWindow(parent), controller_(*this), userPresets_(new UserPresetsMenu(controller_.userPresets(), *this, this))
 {
     openFilters_ = openFilters(imageFormats());
     buildCentre();
@@ -130,15 +138,13 @@ void CMainDialog::buildCentre()
     buttons->addWidget(processButton_);
     buttons->addWidget(autoStart_);
     side->addLayout(buttons);
-    // Places of the thumbnail and histogram panels.
-    thumbnailPlace_ = new QFrame;
-    thumbnailPlace_->setFixedSize(kSidePanelWidth, 176);
-    histogramPlace_ = new QFrame;
-    histogramPlace_->setFixedSize(kSidePanelWidth, 118);
-    for (QFrame* place : {thumbnailPlace_, histogramPlace_}) {
-        place->setFrameShape(QFrame::StyledPanel);
-        side->addWidget(place);
-    }
+    // The thumbnail and histogram of the result, hidden while there is none.
+    thumbnail_ = new PicturePanel;
+    thumbnail_->setFixedSize(kThumbnailPanelSize);
+    histogram_ = new PicturePanel;
+    histogram_->setFixedSize(kHistogramPanelSize);
+    side->addWidget(thumbnail_);
+    side->addWidget(histogram_);
     side->addStretch(1);
     columns->addLayout(side);
     setCentralWidget(centre);
@@ -202,6 +208,16 @@ void CMainDialog::buildMenus()
     connect(imageMenu_, &QMenu::aboutToShow, this, &CMainDialog::fillRecentFiles);
 
     settingsMenu_ = menuBar()->addMenu(QStringLiteral("Ustawienia"));
+    undoActions_ = new UndoActions(
+        controller_.undoHistory(), [this]() -> const ToneSettings& { return controller_.tone(); },
+        [this](const ToneChange& change) {
+            controller_.applyUndoStep(change);
+            updateCommands();
+        },
+        this);
+    settingsMenu_->addAction(undoActions_->undoAction());
+    settingsMenu_->addAction(undoActions_->redoAction());
+    settingsMenu_->addSeparator();
     addCommand(settingsMenu_, Command::LoadSettings, "&Wczytaj ustawienia", {}, [this] { loadSettingsFile(); });
     addCommand(settingsMenu_, Command::SaveSettings, "&Zapisz ustawienia", {}, [this] { saveSettingsFile(); });
     settingsMenu_->addSeparator();
@@ -212,10 +228,9 @@ void CMainDialog::buildMenus()
     for (const TonePreset& preset : tonePresets())
         addCommand(presets, Command::Preset, preset.menuText, {},
                    [this, id = preset.commandId] { controller_.applyPreset(id); });
-    userPresetsMenu_ = settingsMenu_->addMenu(QStringLiteral("Użytkownika"));
-    userPresetsMenu_->addAction(QStringLiteral("Ustawienia użytkownika"))->setEnabled(false);
+    settingsMenu_->addMenu(userPresets_->menu());
     settingsMenu_->addSeparator();
-    addCommand(settingsMenu_, Command::Configuration, "Konfiguracja", {}, [] {});
+    addCommand(settingsMenu_, Command::Configuration, "Konfiguracja", {}, [this] { configure(); });
 
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("Widok"));
     previewGroup_ = new QActionGroup(this);
@@ -238,9 +253,9 @@ void CMainDialog::buildMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomoc"));
     addCommand(help, Command::Manual, "Instrukcja online", QKeySequence(Qt::Key_F1),
-               [] { QDesktopServices::openUrl(QUrl(QString::fromUtf8(kManualAddress))); });
+               [] { QDesktopServices::openUrl(QUrl(manualPage())); });
     addCommand(help, Command::Support, "Pomoc techniczna", {},
-               [] { QDesktopServices::openUrl(QUrl(QString::fromUtf8(kSupportAddress))); });
+               [] { QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + supportMailAddress())); });
     addCommand(help, Command::CheckUpdates, "&Sprawdź aktualizacje...", {}, [] {});
     help->addSeparator();
     addCommand(help, Command::About, "&O programie", {}, [] {});
@@ -291,6 +306,7 @@ void CMainDialog::updateCommands()
     processButton_->setText(state.busy ? QStringLiteral("Przerwij") : QStringLiteral("Przetwarzaj"));
     processButton_->setEnabled(commandEnabled(Command::ProcessButton, state));
     zoomSlider_->setEnabled(commandEnabled(Command::ZoomSlider, state));
+    undoActions_->update(state.loaded);
 }
 
 void CMainDialog::showStatus(const StatusView& status)
@@ -339,6 +355,8 @@ void CMainDialog::syncControls()
 void CMainDialog::refreshView()
 {
     EngineSession& session = controller_.session();
+    const MonitorProfile* profile = monitorProfile();
+    view_->setMonitorProfile(profile);
     if (session.imageLoaded()) {
         view_->setImages(session.pipeline().output.get(), session.pipeline().source.get());
         if (controller_.zoomIndex() < 0)
@@ -348,12 +366,48 @@ void CMainDialog::refreshView()
     } else {
         view_->setImages(nullptr, nullptr);
     }
-    if (!session.processing() && (!redrawPanels || redrawPanels()))
+    // The clipping figures only with panels drawn from the finished run.
+    if (!session.processing() && drawPanels(&session.pipeline(), *thumbnail_, *histogram_, profile))
         if (const std::string clipping = controller_.clippingInfo(); !clipping.empty())
             panes_[3]->setText(qs(clipping));
     if (!session.imageLoaded())
         panes_[3]->clear();
     syncControls();
+}
+
+void CMainDialog::applyToneChange(const ToneChange& change)
+{
+    controller_.applyToneChange(change);
+    updateCommands();
+}
+
+void CMainDialog::configure()
+{
+    AppConfig edited = controller_.config();
+    // Drawn anew at once when the monitor profile was switched.
+    if (ConfigDialog::edit(edited, this) && controller_.takeConfiguration(edited)) {
+        refreshView();
+        update();
+    }
+}
+
+const MonitorProfile* CMainDialog::monitorProfile()
+{
+    if (!controller_.config().iccProfile)
+        return nullptr;
+    if (!monitorRead_) {
+        monitor_ = MonitorProfile::forDesktop();
+        monitorRead_ = true;
+    }
+    return monitor_.get();
+}
+
+void CMainDialog::setMonitorProfile(std::unique_ptr<MonitorProfile> profile)
+{
+    view_->setMonitorProfile(nullptr);
+    monitor_ = std::move(profile);
+    monitorRead_ = true;
+    refreshView();
 }
 
 void CMainDialog::setWaitCursor(bool on)

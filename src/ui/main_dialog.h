@@ -3,21 +3,28 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "ui/user_presets_menu.h"
 #include "ui/window_controller.h"
 
 class QAction;
 class QActionGroup;
 class QCheckBox;
-class QFrame;
 class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSlider;
+
+namespace qv {
+class MonitorProfile;
+class PicturePanel;
+class UndoActions;
+}
 
 namespace qv::ui {
 
@@ -25,10 +32,10 @@ class AdjustmentPages;
 class CImageView;
 
 // The program's main window: the image, the three adjustment pages, the
-// process button with "Auto Start", two panel places, the zoom, the menus
-// and the four-pane status bar. It shows the controller's state and passes
-// input on; the decisions are the controller's.
-class CMainDialog : public QMainWindow, private WindowHost {
+// process button with "Auto Start", the thumbnail and histogram panels, the
+// zoom, the menus and the four-pane status bar. It shows the controller's
+// state and passes input on; the decisions are the controller's.
+class CMainDialog : public QMainWindow, private WindowHost, private UserPresetsHost {
     Q_OBJECT
 public:
     CMainDialog(QWidget* parent = nullptr);
@@ -38,15 +45,14 @@ public:
     // Files to open once the window is shown (the command line's).
     void setPendingOpen(std::vector<std::string> files) { pendingOpen_ = std::move(files); }
 
-    // Places and hooks for the parts that come with later work: the display
-    // panels, the user presets menu, and the actions of the configuration,
-    // about and update-check commands (connected by whoever provides them).
-    QFrame* thumbnailPanelPlace() const { return thumbnailPlace_; }
-    QFrame* histogramPanelPlace() const { return histogramPlace_; }
-    QMenu* userPresetsMenu() const { return userPresetsMenu_; }
+    // The action of a command; "&O programie" and "&Sprawdź aktualizacje..."
+    // are connected by the program, which owns those windows.
     QAction* action(Command command) const;
-    // Redraws the display panels after a run; true when they were drawn.
-    std::function<bool()> redrawPanels;
+    UserPresetsMenu& userPresetsMenu() const { return *userPresets_; }
+    UndoActions& undoActions() const { return *undoActions_; }
+    // Gives the monitor's profile instead of the desktop's (the desktop's is
+    // read when "Użyj profilu ICC monitora" is first on).
+    void setMonitorProfile(std::unique_ptr<MonitorProfile> profile);
 
     // Parts reached by tests and the benchmark.
     CImageView* imageView() const { return view_; }
@@ -54,6 +60,8 @@ public:
     QPushButton* processButton() const { return processButton_; }
     QCheckBox* autoStartBox() const { return autoStart_; }
     QSlider* zoomSlider() const { return zoomSlider_; }
+    PicturePanel* thumbnailPanel() const { return thumbnail_; }
+    PicturePanel* histogramPanel() const { return histogram_; }
     QLabel* statusPane(int pane) const { return panes_[pane]; }
     void dropFiles(const std::vector<std::string>& files);
 
@@ -79,6 +87,12 @@ private:
     std::optional<SaveOptions> chooseExport(const ExportRequest& request) override;
     void openInEditor(const std::string& path, const std::string& program) override;
 
+    // UserPresetsHost
+    bool imageLoaded() const override { return controller_.state().loaded; }
+    const ToneSettings& currentRecord() const override { return controller_.tone(); }
+    std::string imageName() const override { return controller_.imageName(); }
+    void applyToneChange(const ToneChange& change) override;
+
     void buildCentre();
     void buildStatusBar();
     void buildMenus();
@@ -91,21 +105,27 @@ private:
     void saveSettingsFile();
     void stepZoom(int step);
     void zoomChanged(int index);
+    void configure();
+    // The monitor profile while the option is on, else nullptr.
+    const MonitorProfile* monitorProfile();
 
     WindowController controller_;
     CImageView* view_ = nullptr;
     AdjustmentPages* pages_ = nullptr;
     QPushButton* processButton_ = nullptr;
     QCheckBox* autoStart_ = nullptr;
-    QFrame* thumbnailPlace_ = nullptr;
-    QFrame* histogramPlace_ = nullptr;
+    PicturePanel* thumbnail_ = nullptr;
+    PicturePanel* histogram_ = nullptr;
     QLabel* zoomLabel_ = nullptr;
     QSlider* zoomSlider_ = nullptr;
     QLabel* panes_[4] = {};
     QProgressBar* progress_ = nullptr;
     QMenu* imageMenu_ = nullptr;
     QMenu* settingsMenu_ = nullptr;
-    QMenu* userPresetsMenu_ = nullptr;
+    std::unique_ptr<UserPresetsMenu> userPresets_;
+    UndoActions* undoActions_ = nullptr;
+    std::unique_ptr<MonitorProfile> monitor_;
+    bool monitorRead_ = false;
     QActionGroup* previewGroup_ = nullptr;
     std::vector<QAction*> recentActions_;
     QAction* recentSeparator_ = nullptr;

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include "engine/processing_context.h"
 #include "engine/status_codes.h"
 
 namespace qv::ui {
@@ -69,15 +68,6 @@ std::string imageInfoText(const std::string& path, int width, int height, int bi
         return {};
     return path + "   " + std::to_string(width) + " x " + std::to_string(height) +
            (bitDepth == 48 ? " 48bpp sRGB" : " 24bpp sRGB");
-}
-
-std::string clippingText(const Histograms& h)
-{
-    if (h.combinedCount < 1)
-        return {};
-    const double count = h.combinedCount;
-    return "C:" + oneDecimal(h.combined[0] * 100.0 / count) + "% Ś:" + oneDecimal(h.combined[255] * 100.0 / count) +
-           "%";
 }
 
 }  // namespace qv::ui

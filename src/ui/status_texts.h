@@ -3,10 +3,6 @@
 #include <cstdint>
 #include <string>
 
-namespace qv {
-struct Histograms;
-}
-
 namespace qv::ui {
 
 // "1.1.2" for 1.1.2.0, "1.1" for 1.1.0.0; a build number other than 0 adds
@@ -28,8 +24,5 @@ std::string runTimeText(uint32_t milliseconds);
 
 // Pane 2: the image's path, its working size and the source's depth.
 std::string imageInfoText(const std::string& path, int width, int height, int bitDepth);
-// Pane 3: the share of black and of white pixels of the last run, or empty
-// when the run counted no pixel.
-std::string clippingText(const Histograms& histograms);
 
 }  // namespace qv::ui

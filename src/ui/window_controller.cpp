@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/histogram_plot.h"
 #include "engine/status_codes.h"
 #include "imageio/working_image.h"
 #include "settings/image_name.h"
@@ -42,6 +43,19 @@ void WindowController::applyConfig(const AppConfig& config, const ToneSettings& 
     ctx.autoStart = config.autoStart;
     copyToneValues(storedDefaults, ctx.current);
     copyToneValues(storedDefaults, ctx.storedDefaults);
+}
+
+bool WindowController::takeConfiguration(const AppConfig& edited)
+{
+    AppConfig& c = config();
+    const bool profileChanged = c.iccProfile != edited.iccProfile;
+    c.externalEditor = edited.externalEditor;
+    c.externalEditorPath = edited.externalEditorPath;
+    c.rawNoiseReduction = edited.rawNoiseReduction;
+    c.rawAutoWhiteBalance = edited.rawAutoWhiteBalance;
+    c.lightRecovery = edited.lightRecovery;
+    c.iccProfile = edited.iccProfile;
+    return profileChanged;
 }
 
 void WindowController::setStatus(int percent, int code)
@@ -115,6 +129,10 @@ bool WindowController::openRequested(const std::vector<std::string>& files)
 
 bool WindowController::openImages(const std::vector<std::string>& files, bool companionSettings)
 {
+    // Undo belongs to one image; a re-load of the same files (another
+    // preview size) keeps it.
+    if (files != files_)
+        undo_.clear();
     closeImage();
     for (const std::string& file : files)
         recent_.add(file);
@@ -307,11 +325,25 @@ void WindowController::controlMoved(const PageControl& control, int value, Slide
         return;
     ToneSettings& current = session_.context().current;
     const auto clamped = static_cast<uint16_t>(std::clamp(value, control.min, control.max));
-    if (!session_.imageLoaded() || current.*control.field == clamped)
+    if (!session_.imageLoaded())
         return;
+    // A live drag is one undo step, from the value before it to the one let go.
+    if (phase == SliderPhase::Dragging)
+        undo_.beginGesture(current);
+    const bool gestureEnds = phase == SliderPhase::Released && undo_.gestureOpen();
+    if (current.*control.field == clamped) {
+        if (gestureEnds)
+            undo_.endGesture(current);
+        return;
+    }
+    const ToneSettings before = current;
     // No value changes under a running pipeline.
     stopProcessing(false);
     current.*control.field = clamped;
+    if (gestureEnds)
+        undo_.endGesture(current);
+    else
+        undo_.record(before, current);
     if (control.apply == Apply::OnRelease)
         host_.syncControls();
     startProcessing(control.bits, false);
@@ -323,10 +355,7 @@ void WindowController::modeSelected(uint16_t mode)
     mode = std::min<uint16_t>(mode, kBlackAndWhiteMode);
     if (!session_.imageLoaded() || current.Mode == mode)
         return;
-    stopProcessing(false);
-    current.Mode = mode;
-    host_.syncControls();
-    startProcessing(controlFor(&ToneSettings::Mode)->bits, false);
+    setValue(&ToneSettings::Mode, mode, controlFor(&ToneSettings::Mode)->bits);
 }
 
 void WindowController::radiusPressed(int delta)
@@ -337,23 +366,45 @@ void WindowController::radiusPressed(int delta)
     if (!session_.imageLoaded() || value == current.SharpnessRadius)
         return;
     // Without sharpening the radius is read by no stage: stored, nothing re-run.
-    if (current.Sharpness == 0) {
-        current.SharpnessRadius = value;
-        host_.syncControls();
-        return;
-    }
-    stopProcessing(false);
-    current.SharpnessRadius = value;
+    setValue(&ToneSettings::SharpnessRadius, value, current.Sharpness == 0 ? 0 : radius.bits);
+}
+
+void WindowController::setValue(uint16_t ToneSettings::*field, uint16_t value, uint32_t bits)
+{
+    ToneSettings& current = session_.context().current;
+    const ToneSettings before = current;
+    if (bits != 0)
+        stopProcessing(false);
+    current.*field = value;
+    undo_.record(before, current);
     host_.syncControls();
-    startProcessing(radius.bits, false);
+    if (bits != 0)
+        startProcessing(bits, false);
 }
 
 void WindowController::applyRecord(const ToneSettings& incoming)
 {
+    applyToneChange(wholeRecordChange(incoming, tone()));
+}
+
+void WindowController::applyToneChange(const ToneChange& change)
+{
+    if (!session_.imageLoaded())
+        return;
+    undo_.record(tone(), change.record);
+    putRecord(change.record, change.dirtyBits);
+}
+
+void WindowController::applyUndoStep(const ToneChange& change)
+{
+    if (session_.imageLoaded())
+        putRecord(change.record, change.dirtyBits);
+}
+
+void WindowController::putRecord(const ToneSettings& record, uint32_t bits)
+{
     stopProcessing(false);
-    ToneSettings& current = session_.context().current;
-    const uint32_t bits = compareToneSettings(incoming, current);
-    copyToneValues(incoming, current);
+    copyToneValues(record, session_.context().current);
     host_.syncControls();
     startProcessing(bits, false);
 }
@@ -437,6 +488,18 @@ bool WindowController::setPreviewMode(int mode)
     return true;
 }
 
+void WindowController::updateCheckStarted()
+{
+    if (!session_.processing())
+        setStatus(-1, StatusCode::UpdateCheck);
+}
+
+void WindowController::updateCheckAnswered()
+{
+    if (!session_.processing())
+        setStatus(-1, StatusCode::Ready);
+}
+
 void WindowController::setZoomIndex(int index) { zoomIndex_ = std::clamp(index, 0, kLastZoomIndex); }
 
 std::string WindowController::zoomLabel() const
@@ -451,6 +514,10 @@ std::string WindowController::imageInfo() const
     return imageInfoText(imagePath_, ctx.workingWidth, ctx.workingHeight, ctx.bitDepth);
 }
 
-std::string WindowController::clippingInfo() const { return clippingText(session_.pipeline().histograms); }
+std::string WindowController::clippingInfo() const
+{
+    const auto figures = clippingFigures(session_.pipeline().histograms);
+    return figures ? clippingText(*figures) : std::string();
+}
 
 }  // namespace qv::ui

@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "imageio/save_options.h"
+#include "settings/tone_change.h"
 #include "settings/tone_settings.h"
+#include "settings/undo_history.h"
+#include "settings/user_presets.h"
 #include "ui/command_table.h"
 #include "ui/engine_session.h"
 #include "ui/recent_files.h"
@@ -81,6 +84,10 @@ public:
     const ToneSettings& tone() const { return session_.context().current; }
     AppConfig& config() { return session_.context().config; }
     RecentFiles& recentFiles() { return recent_; }
+    // The user presets: read at start-up, written at exit.
+    UserPresetList& userPresets() { return userPresets_; }
+    // Every change of the tone record, for "Cofnij" and "Ponów".
+    UndoHistory& undoHistory() { return undo_; }
 
     WindowState state() const;
     bool enabled(Command command) const { return commandEnabled(command, state()); }
@@ -91,6 +98,9 @@ public:
 
     // The options read at start-up: Auto Start and the preview mode follow them.
     void applyConfig(const AppConfig& config, const ToneSettings& storedDefaults);
+    // "Konfiguracja" closed with OK. True when the monitor-profile option
+    // changed, so that the window is drawn anew at once.
+    bool takeConfiguration(const AppConfig& edited);
 
     // Status, title and progress bar for a code and a percentage (-1: none).
     void setStatus(int percent, int code);
@@ -123,6 +133,10 @@ public:
     void radiusPressed(int delta);
 
     // Whole-record changes and the settings commands.
+    // A user preset: a whole record with its dirty bits, one undo step.
+    void applyToneChange(const ToneChange& change);
+    // An undo or redo step: the record put back without a new step.
+    void applyUndoStep(const ToneChange& change);
     void applyPreset(int commandId);
     void applyDefaults();
     void setAsDefaults();
@@ -134,6 +148,11 @@ public:
     // "Widok": false when the user cancelled the re-load it needs.
     bool setPreviewMode(int mode);
 
+    // The update check asked from the menu, and its answer: the status
+    // shows the check unless a run shows its progress.
+    void updateCheckStarted();
+    void updateCheckAnswered();
+
     int zoomIndex() const { return zoomIndex_; }
     void setZoomIndex(int index);
     std::string zoomLabel() const;
@@ -143,6 +162,10 @@ public:
 
 private:
     void applyRecord(const ToneSettings& incoming);
+    // One value changed by a control that shows it at once; `bits` 0 re-runs nothing.
+    void setValue(uint16_t ToneSettings::*field, uint16_t value, uint32_t bits);
+    // Puts the values of `record` in place and re-runs the stages of `bits`.
+    void putRecord(const ToneSettings& record, uint32_t bits);
     bool runSave(const SaveOptions& options);
     void finishRun(int exitCode);
     // Runs the stale result to its end before it is saved; false when that
@@ -153,6 +176,8 @@ private:
     WindowHost& host_;
     EngineSession session_;
     RecentFiles recent_;
+    UserPresetList userPresets_;
+    UndoHistory undo_;
     std::string titleBase_;
     bool modified_ = false;
     std::vector<std::string> files_;

@@ -30,11 +30,8 @@ TEST(VersionLine, NonDigitsAndMissingPositionsCountAsZero)
     EXPECT_FALSE(parseVersionLine("1.2.3.4 ").critical);
 }
 
-TEST(VersionLine, FormatsAsTheWindowTitleDoes)
+TEST(VersionLine, ProgramVersionIsTheBuiltOne)
 {
-    EXPECT_EQ(formatVersion({1, 1, 2, 0}), QStringLiteral("1.1.2"));
-    EXPECT_EQ(formatVersion({1, 2, 0, 0}), QStringLiteral("1.2"));
-    EXPECT_EQ(formatVersion({1, 1, 3, 4}), QStringLiteral("1.1.3 (build 4)"));
     EXPECT_EQ(programVersion(), kProgram);
 }
 

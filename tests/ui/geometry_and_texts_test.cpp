@@ -71,7 +71,7 @@ TEST(ExportRules, TypeDecidesTheExtension)
     EXPECT_EQ(withExtensionFor("photo", SaveFileType::Tiff8), "photo.tif");
 }
 
-TEST(StatusTexts, VersionRunTimesAndClipping)
+TEST(StatusTexts, VersionAndRunTimes)
 {
     EXPECT_EQ(versionText(1, 1, 2, 0), "1.1.2");
     EXPECT_EQ(versionText(1, 1, 0, 0), "1.1");
@@ -83,12 +83,6 @@ TEST(StatusTexts, VersionRunTimesAndClipping)
     EXPECT_TRUE(statusInTitle(121));
     EXPECT_FALSE(statusInTitle(117));
     EXPECT_FALSE(statusInTitle(106));
-    Histograms h;
-    EXPECT_EQ(clippingText(h), "");
-    h.combinedCount = 1000;
-    h.combined[0] = 5;
-    h.combined[255] = 125;
-    EXPECT_EQ(clippingText(h), "C:0.5% Ś:12.5%");
 }
 
 TEST(CommandTable, SavingNeedsACurrentResultAndTheButtonAStaleOneOrARun)

@@ -1,9 +1,9 @@
-#include "online/project_addresses.h"
+#include "ui/project_addresses.h"
 
 #include <QDebug>
 #include <QtGlobal>
 
-#include "online/scrambled_text.h"
+#include "ui/scrambled_text.h"
 
 namespace qv {
 

@@ -1,11 +1,11 @@
-#include "online/project_addresses.h"
+#include "ui/project_addresses.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QtGlobal>
 
-#include "online/scrambled_text.h"
+#include "ui/scrambled_text.h"
 
 namespace qv {
 namespace {
