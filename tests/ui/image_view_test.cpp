@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
 
 #include "imaging/bitmap.h"
@@ -114,6 +116,33 @@ TEST(WorkerWait, TheEventLoopRunsWhileALoadIsWaitedFor)
     EXPECT_FALSE(session.workerRunning());
     EXPECT_EQ(session.finishWorker(), 1);
     EXPECT_GT(ticks, 0);
+}
+
+TEST(WorkerWait, TheWindowsShortcutsAreHeldBackDuringAWait)
+{
+    test::qtApplication();
+    QWidget window;
+    QAction open(&window);
+    open.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    window.addAction(&open);
+    int triggered = 0;
+    QObject::connect(&open, &QAction::triggered, [&] { ++triggered; });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+    ASSERT_EQ(triggered, 1);
+
+    EngineSession session;
+    ASSERT_TRUE(session.startLoad({test::testDataPath("photo_night_street_shop.jpg")}));
+    bool pressedDuringWait = false;
+    QTimer::singleShot(0, [&] {
+        pressedDuringWait = session.workerRunning();
+        QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+    });
+    waitForWorkerThread(&window, session);
+    session.finishWorker();
+    ASSERT_TRUE(pressedDuringWait);
+    EXPECT_EQ(triggered, 1);
 }
 
 }  // namespace
