@@ -39,6 +39,7 @@ namespace qv::ui {
 namespace {
 
 constexpr int kProgressPollMs = 300;
+constexpr int kWheelNotch = 120;
 constexpr int kSidePanelWidth = 250;
 constexpr const char* kManualAddress = "https://www.quorvelin.com/instrukcja/";
 constexpr const char* kSupportAddress = "mailto:pomoc@quorvelin.com";
@@ -490,9 +491,13 @@ void CMainDialog::dropEvent(QDropEvent* event)
 
 void CMainDialog::wheelEvent(QWheelEvent* event)
 {
-    const int notches = event->angleDelta().y() / 120;
+    // One step per notch of 120; the finer deltas of touchpads and free
+    // wheels add up to notches.
+    wheelAngle_ += event->angleDelta().y();
+    const int notches = wheelAngle_ / kWheelNotch;
+    wheelAngle_ -= notches * kWheelNotch;
     if (notches != 0)
-        stepZoom(notches > 0 ? +1 : -1);
+        stepZoom(notches);
     event->accept();
 }
 

@@ -114,6 +114,7 @@ private:
     std::vector<std::string> pendingOpen_;
     std::vector<std::string> openFilters_;
     bool shownOnce_ = false;
+    int wheelAngle_ = 0;  // wheel turn not yet a whole notch
 };
 
 }  // namespace qv::ui

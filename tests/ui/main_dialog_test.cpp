@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <thread>
 
 #include "support/qt_application.h"
@@ -96,6 +97,19 @@ TEST_F(MainDialogTest, ZoomFitsAfterALoadAndStepsWithTheShortcuts)
     EXPECT_EQ(window.controller().zoomIndex(), index + 1);
     QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_0));
     EXPECT_EQ(window.controller().zoomIndex(), index);
+
+    // One step per notch; half notches add up.
+    const auto turn = [&](int angle) {
+        QWheelEvent wheel(QPointF(10, 10), window.mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, angle),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&window, &wheel);
+    };
+    turn(240);
+    EXPECT_EQ(window.controller().zoomIndex(), index + 2);
+    turn(-60);
+    EXPECT_EQ(window.controller().zoomIndex(), index + 2);
+    turn(-60);
+    EXPECT_EQ(window.controller().zoomIndex(), index + 1);
 }
 
 TEST(ExportDialog, PresetsTheOptionsAndTheTypeDecidesTheFormat)
