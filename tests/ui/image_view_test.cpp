@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QTest>
 #include <QTimer>
 
@@ -67,6 +68,27 @@ TEST_F(ImageViewTest, FullSizeShowsEachPixelOnceCentredOnBlack)
     EXPECT_EQ(image.pixel(x + 3, y + 1), colourOf(3, 1, 200));
     EXPECT_EQ(image.pixel(x + 4, y + 1), qRgb(0, 0, 0));
     EXPECT_EQ(image.pixel(x, y + 2), qRgb(0, 0, 0));
+}
+
+TEST_F(ImageViewTest, EveryPixelOfTheViewIsPaintedWhateverTheBorderWidths)
+{
+    std::vector<std::unique_ptr<Bitmap>> images;
+    for (const auto& [width, height] : {std::pair{5, 3}, std::pair{161, 121}, std::pair{1000, 7}}) {
+        images.push_back(pattern(width, height, 90));
+        view.setImages(images.back().get(), nullptr);
+        for (int index : {4, kFullSizeZoomIndex, 10}) {
+            view.applyZoom(index, false);
+            // What the paint leaves out keeps the red the view is drawn over.
+            QPixmap canvas(view.size());
+            canvas.fill(Qt::red);
+            view.render(&canvas, QPoint(), QRegion(), QWidget::RenderFlags());
+            const QImage image = canvas.toImage();
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    ASSERT_NE(image.pixel(x, y), qRgb(255, 0, 0)) << width << "x" << height << " step " << index
+                                                                  << " at " << x << "," << y;
+        }
+    }
 }
 
 TEST_F(ImageViewTest, TwoHundredPercentReplicatesPixels)
