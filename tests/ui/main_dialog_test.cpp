@@ -93,6 +93,9 @@ TEST_F(MainDialogTest, ZoomFitsAfterALoadAndStepsWithTheShortcuts)
     EXPECT_LE(fitted.zoomedHeight(), fitted.clientHeight);
     waitForRun();
     const int index = window.zoomSlider()->value();
+    // A slow load shows the progress dialog, which may leave the window inactive.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_Plus));
     EXPECT_EQ(window.controller().zoomIndex(), index + 1);
     QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_0));
