@@ -214,7 +214,7 @@ void CMainDialog::buildMenus()
         addCommand(presets, Command::Preset, preset.menuText, {},
                    [this, id = preset.commandId] { controller_.applyPreset(id); });
     userPresetsMenu_ = settingsMenu_->addMenu(QStringLiteral("Użytkownika"));
-    userPresetsMenu_->addAction(QStringLiteral("Ustawienia użytkownika"))->setEnabled(false);
+    userPresetsMenu_->addAction(QStringLiteral("Ustawienia"))->setEnabled(false);
     settingsMenu_->addSeparator();
     addCommand(settingsMenu_, Command::Configuration, "Konfiguracja", {}, [] {});
 
