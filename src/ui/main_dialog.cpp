@@ -154,12 +154,18 @@ void CMainDialog::buildStatusBar()
         panes_[pane]->setTextFormat(Qt::PlainText);
         panes_[pane]->setMinimumWidth(20);
         if (pane == 1) {
+            // The pane keeps its width while its progress bar is hidden, so
+            // that the other panes do not move at every run.
+            auto* holder = new QWidget;
+            auto* layout = new QHBoxLayout(holder);
+            layout->setContentsMargins(0, 0, 0, 0);
             progress_ = new QProgressBar;
             progress_->setRange(0, 100);
             progress_->setTextVisible(false);
             progress_->setMaximumHeight(14);
             progress_->hide();
-            statusBar()->addWidget(progress_, stretch[pane]);
+            layout->addWidget(progress_);
+            statusBar()->addWidget(holder, stretch[pane]);
             continue;
         }
         statusBar()->addWidget(panes_[pane], stretch[pane]);

@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 #include <thread>
 
+#include "engine/status_codes.h"
 #include "support/qt_application.h"
 #include "support/test_data.h"
 #include "ui/adjustment_pages.h"
@@ -113,6 +114,17 @@ TEST_F(MainDialogTest, ZoomFitsAfterALoadAndStepsWithTheShortcuts)
     EXPECT_EQ(window.controller().zoomIndex(), index + 2);
     turn(-60);
     EXPECT_EQ(window.controller().zoomIndex(), index + 1);
+}
+
+TEST_F(MainDialogTest, StatusPanesKeepTheirPlaceWhenTheProgressBarShows)
+{
+    window.resize(1000, 700);
+    window.show();
+    QCoreApplication::processEvents();
+    const QRect image = window.statusPane(2)->geometry();
+    window.controller().setStatus(40, StatusCode::Detail);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.statusPane(2)->geometry(), image);
 }
 
 TEST(ExportDialog, PresetsTheOptionsAndTheTypeDecidesTheFormat)
