@@ -335,6 +335,11 @@ void CMainDialog::syncControls()
         const QSignalBlocker blocker(autoStart_);
         autoStart_->setChecked(controller_.session().context().autoStart);
     }
+    showZoom();
+}
+
+void CMainDialog::showZoom()
+{
     if (controller_.zoomIndex() >= 0) {
         const QSignalBlocker blocker(zoomSlider_);
         zoomSlider_->setValue(controller_.zoomIndex());
@@ -360,7 +365,8 @@ void CMainDialog::refreshView()
             panes_[3]->setText(qs(clipping));
     if (!session.imageLoaded())
         panes_[3]->clear();
-    syncControls();
+    // Only the zoom: a slider being dragged keeps its place until let go.
+    showZoom();
 }
 
 void CMainDialog::setWaitCursor(bool on)

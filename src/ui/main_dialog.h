@@ -89,6 +89,8 @@ private:
     void chooseAndOpen(bool several);
     void loadSettingsFile();
     void saveSettingsFile();
+    // The zoom slider and label follow the zoom index.
+    void showZoom();
     void stepZoom(int step);
     void zoomChanged(int index);
 

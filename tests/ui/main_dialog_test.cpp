@@ -18,6 +18,7 @@
 #include "ui/adjustment_pages.h"
 #include "ui/export_dialog.h"
 #include "ui/image_view.h"
+#include "ui/page_controls.h"
 
 namespace qv::ui {
 namespace {
@@ -82,6 +83,22 @@ TEST_F(MainDialogTest, KeyboardStepsOnASliderTakeEffectAndEscapeClosesNothing)
     QTest::keyClick(details, Qt::Key_Escape);
     QTest::keyClick(details, Qt::Key_Return);
     EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainDialogTest, ARunEndingWhileASliderIsDraggedKeepsTheDraggedValue)
+{
+    window.dropFiles({test::testDataPath("bmp24_moraine_lake_640x480.bmp")});
+    waitForRun();
+    QSlider* details = window.pages()->slider(&ToneSettings::Details);
+    details->setSliderDown(true);
+    details->setValue(8);
+    // A live change starts a run that ends while Details is still held.
+    window.controller().controlMoved(*controlFor(&ToneSettings::Gamma), 9, SliderPhase::Dragging);
+    waitForRun();
+    EXPECT_EQ(details->value(), 8);
+    details->setSliderDown(false);
+    EXPECT_EQ(window.controller().tone().Details, 8);
+    waitForRun();
 }
 
 TEST_F(MainDialogTest, ZoomFitsAfterALoadAndStepsWithTheShortcuts)
