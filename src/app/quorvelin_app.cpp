@@ -33,8 +33,9 @@ ui::CMainDialog& CQuorvelinApp::start(const std::vector<std::string>& files)
     lastUpdate = store_->readText(kSettingsSection, "LastUpdate").value_or("");
     window_ = std::make_unique<ui::CMainDialog>();
     window_->setPendingOpen(files);
-    // Hook: the splash window and the user presets are read here.
     readConfiguration();
+    if (windowCreated)
+        windowCreated(*window_);
     // Without a window manager "maximized" means nothing: the screen's size.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window_->setGeometry(screen->availableGeometry());
@@ -44,7 +45,8 @@ ui::CMainDialog& CQuorvelinApp::start(const std::vector<std::string>& files)
 
 void CQuorvelinApp::finish()
 {
-    // Hook: the user presets are written here.
+    if (windowClosed)
+        windowClosed(*window_);
     writeConfiguration();
     window_.reset();
 }

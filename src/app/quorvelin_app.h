@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "settings/key_value_store.h"
@@ -36,6 +37,13 @@ public:
 
     // The version the user was last told about by the update check.
     std::string lastUpdate;
+
+    // Places for the parts that join later: called after the window is built
+    // and the configuration read, before it shows (splash, user presets read),
+    // and after it has closed, before the configuration is written (user
+    // presets written).
+    std::function<void(ui::CMainDialog&)> windowCreated;
+    std::function<void(ui::CMainDialog&)> windowClosed;
 
 private:
     void readConfiguration();

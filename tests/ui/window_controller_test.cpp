@@ -27,9 +27,11 @@ public:
     void showPane(int pane, const std::string& text) override { panes[pane] = text; }
     bool waitForWorker(WorkerKind, EngineSession& session) override
     {
+        if (abortWaits)
+            session.abortWorker();
         while (session.workerRunning())
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        return false;
+        return abortWaits;
     }
     Answer ask(const std::string&) override
     {
@@ -56,6 +58,7 @@ public:
     int statusCalls = 0;
     std::string panes[4];
     Answer answer = Answer::Cancel;
+    bool abortWaits = false;  // "Przerwij" pressed in every wait
     int questions = 0;
     std::vector<std::string> errors;
     int syncs = 0;
@@ -219,6 +222,15 @@ TEST_F(WindowControllerTest, AFailedLoadShowsTheErrorAndLeavesNoImage)
     EXPECT_FALSE(controller.openImages({dir.path().string()}, true));
     EXPECT_EQ(host.status.text, "Błąd wczytywania");
     EXPECT_EQ(host.panes[2], "");
+}
+
+TEST_F(WindowControllerTest, AnAbortedLoadSaysSoAndLeavesNoImage)
+{
+    host.abortWaits = true;
+    EXPECT_FALSE(controller.openImages({test::testDataPath("photo_night_street_shop.jpg")}, true));
+    EXPECT_EQ(host.status.text, "Przerwane");
+    EXPECT_FALSE(controller.session().imageLoaded());
+    EXPECT_TRUE(host.errors.empty());
 }
 
 TEST_F(WindowControllerTest, SettingsFilesLoadWholeRecordsAndBadOnesChangeNothing)
