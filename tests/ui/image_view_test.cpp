@@ -12,6 +12,7 @@
 #include "support/qt_application.h"
 #include "support/test_data.h"
 #include "ui/engine_session.h"
+#include "ui/progress_dialog.h"
 #include "ui/worker_wait.h"
 
 namespace qv::ui {
@@ -138,6 +139,19 @@ TEST(WorkerWait, TheEventLoopRunsWhileALoadIsWaitedFor)
     EXPECT_FALSE(session.workerRunning());
     EXPECT_EQ(session.finishWorker(), 1);
     EXPECT_GT(ticks, 0);
+}
+
+TEST(WorkerWait, EnterInTheProgressDialogAbortsNothing)
+{
+    test::qtApplication();
+    EngineSession session;
+    ASSERT_TRUE(session.startLoad({test::testDataPath("photo_night_street_shop.jpg")}));
+    CProgressDialog dialog(session);
+    dialog.show();
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    const bool stillRunning = session.workerRunning();
+    EXPECT_TRUE(dialog.isVisible() || !stillRunning);
+    EXPECT_EQ(session.finishWorker(), 1);
 }
 
 TEST(WorkerWait, TheWindowsShortcutsAreHeldBackDuringAWait)
