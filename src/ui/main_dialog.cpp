@@ -275,7 +275,9 @@ void CMainDialog::fillRecentFiles()
     }
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string path = entries[i];
-        auto* item = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(qs(path)), imageMenu_);
+        // A "&" in the path is shown, not taken as the item's key letter.
+        const QString shown = qs(path).replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* item = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), imageMenu_);
         connect(item, &QAction::triggered, this, [this, path] {
             controller_.openRequested({path});
             updateCommands();
