@@ -41,6 +41,7 @@ protected:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
         case QEvent::Drop:
         case QEvent::Close: {
             auto* widget = qobject_cast<QWidget*>(watched);

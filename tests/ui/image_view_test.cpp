@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QTest>
@@ -154,10 +155,13 @@ TEST(WorkerWait, EnterInTheProgressDialogAbortsNothing)
     EXPECT_EQ(session.finishWorker(), 1);
 }
 
-TEST(WorkerWait, TheWindowsShortcutsAreHeldBackDuringAWait)
+TEST(WorkerWait, TheWindowsShortcutsAndMenusAreHeldBackDuringAWait)
 {
     test::qtApplication();
     QWidget window;
+    window.setContextMenuPolicy(Qt::CustomContextMenu);
+    int menus = 0;
+    QObject::connect(&window, &QWidget::customContextMenuRequested, [&] { ++menus; });
     QAction open(&window);
     open.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     window.addAction(&open);
@@ -174,11 +178,14 @@ TEST(WorkerWait, TheWindowsShortcutsAreHeldBackDuringAWait)
     QTimer::singleShot(0, [&] {
         pressedDuringWait = session.workerRunning();
         QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5));
+        QCoreApplication::sendEvent(&window, &menu);
     });
     waitForWorkerThread(&window, session);
     session.finishWorker();
     ASSERT_TRUE(pressedDuringWait);
     EXPECT_EQ(triggered, 1);
+    EXPECT_EQ(menus, 0);
 }
 
 }  // namespace
