@@ -174,6 +174,12 @@ TEST(ExportDialog, PresetsTheOptionsAndTheTypeDecidesTheFormat)
     EXPECT_EQ(options.jpegQuality, 85);
     EXPECT_EQ(options.width, 640);
     EXPECT_EQ(options.height, 426);
+
+    // A stored quality below the slider's range is saved as the slider shows it.
+    request.preset.jpegQuality = 20;
+    const CExportDialog low(request);
+    EXPECT_EQ(low.qualitySlider()->value(), 4);
+    EXPECT_EQ(low.options().jpegQuality, 40);
 }
 
 }  // namespace
