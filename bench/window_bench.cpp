@@ -149,7 +149,8 @@ void BM_PanStepAtFullSize(benchmark::State& state)
     int step = 0;
     for (auto _ : state) {
         // Back and forth by 24 pixels, painted at once.
-        const QPointF at = centre + QPointF((++step % 2) ? 24 : 0, (step % 2) ? 16 : 0);
+        const bool away = ++step % 2 != 0;
+        const QPointF at = centre + QPointF(away ? 24 : 0, away ? 16 : 0);
         send(QEvent::MouseMove, at, Qt::LeftButton);
         view.repaint();
     }

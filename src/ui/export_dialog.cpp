@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QSlider>
+#include <algorithm>
 
 #include "ui/export_rules.h"
 #include "ui/window_controller.h"
@@ -14,6 +15,12 @@
 namespace qv::ui {
 
 namespace {
+
+// The quality the slider can show: positions 4..10 in tens. A stored
+// quality outside is taken as the end the slider shows, so that the file
+// gets what the dialog showed.
+constexpr int kLowestQuality = 40;
+constexpr int kHighestQuality = 100;
 
 const QStringList& typeFilters()
 {
@@ -28,7 +35,9 @@ QString number(int value) { return QString::number(value); }
 
 CExportDialog::CExportDialog(const ExportRequest& request, QWidget* parent)
     : QFileDialog(parent, QStringLiteral("Zapisz jako...")), fullWidth_(request.fullWidth),
-      fullHeight_(request.fullHeight), jpegQuality_(request.preset.jpegQuality), type_(request.preset.type)
+      fullHeight_(request.fullHeight),
+      jpegQuality_(std::clamp(request.preset.jpegQuality, kLowestQuality, kHighestQuality)),
+      type_(request.preset.type)
 {
     // Qt's own dialog: the options panel is part of it.
     setOption(QFileDialog::DontUseNativeDialog);
@@ -57,7 +66,7 @@ QWidget* CExportDialog::makePanel()
     auto* grid = new QGridLayout(panel);
 
     quality_ = new QSlider(Qt::Horizontal);
-    quality_->setRange(4, 10);
+    quality_->setRange(kLowestQuality / 10, kHighestQuality / 10);
     quality_->setPageStep(1);
     quality_->setTickInterval(1);
     quality_->setTickPosition(QSlider::TicksBelow);

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <algorithm>
 
 #include "imaging/bitmap.h"
 #include "ui/display_reduction.h"
@@ -158,8 +159,10 @@ void CImageView::paintEvent(QPaintEvent*)
     painter.scale(1 / dpr, 1 / dpr);
     const ViewRect d = g.destination();
     const QRect destination(d.x, d.y, d.width, d.height);
+    // Black wherever the image does not reach: the centred rectangle can be
+    // a pixel wider or higher than the zoomed image.
     QRegion borders(QRect(0, 0, g.clientWidth, g.clientHeight));
-    borders -= destination;
+    borders -= QRect(d.x, d.y, std::min(d.width, g.zoomedWidth()), std::min(d.height, g.zoomedHeight()));
     for (const QRect& r : borders)
         painter.fillRect(r, Qt::black);
 

@@ -49,6 +49,7 @@ constexpr int kSidePanelWidth = 272;
 // The histogram picture is 272 x 136: shown one to one.
 constexpr QSize kHistogramPanelSize(kSidePanelWidth, 136);
 constexpr QSize kThumbnailPanelSize(kSidePanelWidth, 192);
+constexpr int kWheelNotch = 120;
 constexpr const char* kSettingsFilter = "Ustawienia (*.qvl)";
 const char* const kPreviewTexts[] = {"Pełny rozmiar", "Podgląd 800px", "Podgląd 1280px", "Podgląd 2048px"};
 
@@ -159,12 +160,18 @@ void CMainDialog::buildStatusBar()
         panes_[pane]->setTextFormat(Qt::PlainText);
         panes_[pane]->setMinimumWidth(20);
         if (pane == 1) {
+            // The pane keeps its width while its progress bar is hidden, so
+            // that the other panes do not move at every run.
+            auto* holder = new QWidget;
+            auto* layout = new QHBoxLayout(holder);
+            layout->setContentsMargins(0, 0, 0, 0);
             progress_ = new QProgressBar;
             progress_->setRange(0, 100);
             progress_->setTextVisible(false);
             progress_->setMaximumHeight(14);
             progress_->hide();
-            statusBar()->addWidget(progress_, stretch[pane]);
+            layout->addWidget(progress_);
+            statusBar()->addWidget(holder, stretch[pane]);
             continue;
         }
         statusBar()->addWidget(panes_[pane], stretch[pane]);
@@ -283,7 +290,9 @@ void CMainDialog::fillRecentFiles()
     }
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string path = entries[i];
-        auto* item = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(qs(path)), imageMenu_);
+        // A "&" in the path is shown, not taken as the item's key letter.
+        const QString shown = qs(path).replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* item = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), imageMenu_);
         connect(item, &QAction::triggered, this, [this, path] {
             controller_.openRequested({path});
             updateCommands();
@@ -344,6 +353,11 @@ void CMainDialog::syncControls()
         const QSignalBlocker blocker(autoStart_);
         autoStart_->setChecked(controller_.session().context().autoStart);
     }
+    showZoom();
+}
+
+void CMainDialog::showZoom()
+{
     if (controller_.zoomIndex() >= 0) {
         const QSignalBlocker blocker(zoomSlider_);
         zoomSlider_->setValue(controller_.zoomIndex());
@@ -372,7 +386,8 @@ void CMainDialog::refreshView()
             panes_[3]->setText(qs(clipping));
     if (!session.imageLoaded())
         panes_[3]->clear();
-    syncControls();
+    // Only the zoom: a slider being dragged keeps its place until let go.
+    showZoom();
 }
 
 void CMainDialog::applyToneChange(const ToneChange& change)
@@ -544,9 +559,13 @@ void CMainDialog::dropEvent(QDropEvent* event)
 
 void CMainDialog::wheelEvent(QWheelEvent* event)
 {
-    const int notches = event->angleDelta().y() / 120;
+    // One step per notch of 120; the finer deltas of touchpads and free
+    // wheels add up to notches.
+    wheelAngle_ += event->angleDelta().y();
+    const int notches = wheelAngle_ / kWheelNotch;
+    wheelAngle_ -= notches * kWheelNotch;
     if (notches != 0)
-        stepZoom(notches > 0 ? +1 : -1);
+        stepZoom(notches);
     event->accept();
 }
 

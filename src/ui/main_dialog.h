@@ -103,6 +103,8 @@ private:
     void chooseAndOpen(bool several);
     void loadSettingsFile();
     void saveSettingsFile();
+    // The zoom slider and label follow the zoom index.
+    void showZoom();
     void stepZoom(int step);
     void zoomChanged(int index);
     void configure();
@@ -134,6 +136,7 @@ private:
     std::vector<std::string> pendingOpen_;
     std::vector<std::string> openFilters_;
     bool shownOnce_ = false;
+    int wheelAngle_ = 0;  // wheel turn not yet a whole notch
 };
 
 }  // namespace qv::ui

@@ -39,6 +39,8 @@ CProgressDialog::CProgressDialog(EngineSession& session, QWidget* parent)
     bar_ = new QProgressBar;
     bar_->setRange(0, 100);
     auto* abort = new QPushButton(QStringLiteral("Przerwij"));
+    // Only a deliberate press aborts: Enter does nothing here, Escape aborts.
+    abort->setAutoDefault(false);
     connect(abort, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(text_);
     layout->addWidget(bar_);

@@ -143,8 +143,10 @@ bool WindowController::openImages(const std::vector<std::string>& files, bool co
     const int exitCode = session_.finishWorker();
 
     if (exitCode == 1 && session_.imageLoaded()) {
-        setStatus(-1, StatusCode::Ready);
+        // Named before the status, so that the title carries the name even
+        // when no run follows (Auto Start off).
         setImageFiles(files);
+        setStatus(-1, StatusCode::Ready);
         zoomIndex_ = -1;
         host_.refreshView();
         if (companionSettings) {

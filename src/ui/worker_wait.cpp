@@ -26,6 +26,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         switch (event->type()) {
+        // A shortcut goes to its action, not to a widget: held back while
+        // the window is the active one.
+        case QEvent::Shortcut:
+            if (QApplication::activeWindow() != window_)
+                return false;
+            event->ignore();
+            return true;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
@@ -33,8 +40,8 @@ protected:
         case QEvent::Wheel:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
-        case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
         case QEvent::Drop:
         case QEvent::Close: {
             auto* widget = qobject_cast<QWidget*>(watched);

@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QPixmap>
+#include <QTest>
 #include <QTimer>
 
 #include "imaging/bitmap.h"
 #include "support/qt_application.h"
 #include "support/test_data.h"
 #include "ui/engine_session.h"
+#include "ui/progress_dialog.h"
 #include "ui/worker_wait.h"
 
 namespace qv::ui {
@@ -67,6 +72,27 @@ TEST_F(ImageViewTest, FullSizeShowsEachPixelOnceCentredOnBlack)
     EXPECT_EQ(image.pixel(x, y + 2), qRgb(0, 0, 0));
 }
 
+TEST_F(ImageViewTest, EveryPixelOfTheViewIsPaintedWhateverTheBorderWidths)
+{
+    std::vector<std::unique_ptr<Bitmap>> images;
+    for (const auto& [width, height] : {std::pair{5, 3}, std::pair{161, 121}, std::pair{1000, 7}}) {
+        images.push_back(pattern(width, height, 90));
+        view.setImages(images.back().get(), nullptr);
+        for (int index : {4, kFullSizeZoomIndex, 10}) {
+            view.applyZoom(index, false);
+            // What the paint leaves out keeps the red the view is drawn over.
+            QPixmap canvas(view.size());
+            canvas.fill(Qt::red);
+            view.render(&canvas, QPoint(), QRegion(), QWidget::RenderFlags());
+            const QImage image = canvas.toImage();
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    ASSERT_NE(image.pixel(x, y), qRgb(255, 0, 0)) << width << "x" << height << " step " << index
+                                                                  << " at " << x << "," << y;
+        }
+    }
+}
+
 TEST_F(ImageViewTest, TwoHundredPercentReplicatesPixels)
 {
     view.applyZoom(11, false);
@@ -114,6 +140,52 @@ TEST(WorkerWait, TheEventLoopRunsWhileALoadIsWaitedFor)
     EXPECT_FALSE(session.workerRunning());
     EXPECT_EQ(session.finishWorker(), 1);
     EXPECT_GT(ticks, 0);
+}
+
+TEST(WorkerWait, EnterInTheProgressDialogAbortsNothing)
+{
+    test::qtApplication();
+    EngineSession session;
+    ASSERT_TRUE(session.startLoad({test::testDataPath("photo_night_street_shop.jpg")}));
+    CProgressDialog dialog(session);
+    dialog.show();
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    const bool stillRunning = session.workerRunning();
+    EXPECT_TRUE(dialog.isVisible() || !stillRunning);
+    EXPECT_EQ(session.finishWorker(), 1);
+}
+
+TEST(WorkerWait, TheWindowsShortcutsAndMenusAreHeldBackDuringAWait)
+{
+    test::qtApplication();
+    QWidget window;
+    window.setContextMenuPolicy(Qt::CustomContextMenu);
+    int menus = 0;
+    QObject::connect(&window, &QWidget::customContextMenuRequested, [&] { ++menus; });
+    QAction open(&window);
+    open.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    window.addAction(&open);
+    int triggered = 0;
+    QObject::connect(&open, &QAction::triggered, [&] { ++triggered; });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+    ASSERT_EQ(triggered, 1);
+
+    EngineSession session;
+    ASSERT_TRUE(session.startLoad({test::testDataPath("photo_night_street_shop.jpg")}));
+    bool pressedDuringWait = false;
+    QTimer::singleShot(0, [&] {
+        pressedDuringWait = session.workerRunning();
+        QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5));
+        QCoreApplication::sendEvent(&window, &menu);
+    });
+    waitForWorkerThread(&window, session);
+    session.finishWorker();
+    ASSERT_TRUE(pressedDuringWait);
+    EXPECT_EQ(triggered, 1);
+    EXPECT_EQ(menus, 0);
 }
 
 }  // namespace

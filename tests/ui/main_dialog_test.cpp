@@ -9,13 +9,16 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <thread>
 
+#include "engine/status_codes.h"
 #include "support/qt_application.h"
 #include "support/test_data.h"
 #include "ui/adjustment_pages.h"
 #include "ui/export_dialog.h"
 #include "ui/image_view.h"
+#include "ui/page_controls.h"
 
 namespace qv::ui {
 namespace {
@@ -82,6 +85,22 @@ TEST_F(MainDialogTest, KeyboardStepsOnASliderTakeEffectAndEscapeClosesNothing)
     EXPECT_TRUE(window.isVisible());
 }
 
+TEST_F(MainDialogTest, ARunEndingWhileASliderIsDraggedKeepsTheDraggedValue)
+{
+    window.dropFiles({test::testDataPath("bmp24_moraine_lake_640x480.bmp")});
+    waitForRun();
+    QSlider* details = window.pages()->slider(&ToneSettings::Details);
+    details->setSliderDown(true);
+    details->setValue(8);
+    // A live change starts a run that ends while Details is still held.
+    window.controller().controlMoved(*controlFor(&ToneSettings::Gamma), 9, SliderPhase::Dragging);
+    waitForRun();
+    EXPECT_EQ(details->value(), 8);
+    details->setSliderDown(false);
+    EXPECT_EQ(window.controller().tone().Details, 8);
+    waitForRun();
+}
+
 TEST_F(MainDialogTest, ZoomFitsAfterALoadAndStepsWithTheShortcuts)
 {
     window.resize(900, 700);
@@ -99,6 +118,30 @@ TEST_F(MainDialogTest, ZoomFitsAfterALoadAndStepsWithTheShortcuts)
     EXPECT_EQ(window.controller().zoomIndex(), index + 1);
     QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_0));
     EXPECT_EQ(window.controller().zoomIndex(), index);
+
+    // One step per notch; half notches add up.
+    const auto turn = [&](int angle) {
+        QWheelEvent wheel(QPointF(10, 10), window.mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, angle),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&window, &wheel);
+    };
+    turn(240);
+    EXPECT_EQ(window.controller().zoomIndex(), index + 2);
+    turn(-60);
+    EXPECT_EQ(window.controller().zoomIndex(), index + 2);
+    turn(-60);
+    EXPECT_EQ(window.controller().zoomIndex(), index + 1);
+}
+
+TEST_F(MainDialogTest, StatusPanesKeepTheirPlaceWhenTheProgressBarShows)
+{
+    window.resize(1000, 700);
+    window.show();
+    QCoreApplication::processEvents();
+    const QRect image = window.statusPane(2)->geometry();
+    window.controller().setStatus(40, StatusCode::Detail);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.statusPane(2)->geometry(), image);
 }
 
 TEST(ExportDialog, PresetsTheOptionsAndTheTypeDecidesTheFormat)
@@ -131,6 +174,12 @@ TEST(ExportDialog, PresetsTheOptionsAndTheTypeDecidesTheFormat)
     EXPECT_EQ(options.jpegQuality, 85);
     EXPECT_EQ(options.width, 640);
     EXPECT_EQ(options.height, 426);
+
+    // A stored quality below the slider's range is saved as the slider shows it.
+    request.preset.jpegQuality = 20;
+    const CExportDialog low(request);
+    EXPECT_EQ(low.qualitySlider()->value(), 4);
+    EXPECT_EQ(low.options().jpegQuality, 40);
 }
 
 }  // namespace

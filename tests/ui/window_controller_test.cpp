@@ -100,6 +100,15 @@ TEST_F(WindowControllerTest, ARunThatEndsMarksTheResultModifiedAndShowsItsTime)
     EXPECT_TRUE(controller.enabled(Command::Save));
 }
 
+TEST_F(WindowControllerTest, WithoutAutoStartTheTitleStillNamesTheLoadedImage)
+{
+    controller.setAutoStart(false);
+    ASSERT_TRUE(controller.openImages({kPhoto}, true));
+    EXPECT_FALSE(controller.session().processing());
+    EXPECT_EQ(host.status.title, "Quorvelin 1.1.2  bmp24_moraine_lake_640x480.bmp");
+    EXPECT_EQ(host.status.text, "Gotowe");
+}
+
 TEST_F(WindowControllerTest, TheSameStatusTwiceChangesNothing)
 {
     controller.setStatus(40, StatusCode::Detail);
