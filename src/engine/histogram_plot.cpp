@@ -1,7 +1,7 @@
 #include "engine/histogram_plot.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 
 #include "engine/processing_context.h"
 
@@ -10,6 +10,14 @@ namespace qv {
 namespace {
 
 int barHeight(double value) { return static_cast<int>(std::min<double>(value, HistogramLayout::kTallest)); }
+
+// One decimal with a point, whatever the locale: a Qt program takes the
+// desktop's, which may write a comma.
+std::string oneDecimal(double value)
+{
+    char text[32];
+    return {text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1).ptr};
+}
 
 void plotChannel(const std::array<uint32_t, 256>& bins, std::array<int, 256>& heights)
 {
@@ -43,9 +51,7 @@ std::optional<ClippingFigures> clippingFigures(const Histograms& h)
 
 std::string clippingText(const ClippingFigures& figures)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "C:%.1f%% \xC5\x9A:%.1f%%", figures.dark, figures.light);
-    return text;
+    return "C:" + oneDecimal(figures.dark) + "% \xC5\x9A:" + oneDecimal(figures.light) + "%";
 }
 
 }  // namespace qv
