@@ -11,6 +11,14 @@ namespace {
 
 int barHeight(double value) { return static_cast<int>(std::min<double>(value, HistogramLayout::kTallest)); }
 
+// One decimal with a point, whatever the locale: a Qt program takes the
+// desktop's, which may write a comma.
+std::string oneDecimal(double value)
+{
+    char text[32];
+    return {text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1).ptr};
+}
+
 void plotChannel(const std::array<uint32_t, 256>& bins, std::array<int, 256>& heights)
 {
     std::transform(bins.begin(), bins.end(), heights.begin(), [](uint32_t bin) { return barHeight(bin); });
@@ -43,14 +51,7 @@ std::optional<ClippingFigures> clippingFigures(const Histograms& h)
 
 std::string clippingText(const ClippingFigures& figures)
 {
-    // to_chars ignores the locale, which a Qt program sets from the desktop:
-    // the figures keep their decimal point under every language.
-    const auto percent = [](double value) {
-        char buffer[32];
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1).ptr;
-        return std::string(buffer, end) + "%";
-    };
-    return "C:" + percent(figures.dark) + " \xC5\x9A:" + percent(figures.light);
+    return "C:" + oneDecimal(figures.dark) + "% \xC5\x9A:" + oneDecimal(figures.light) + "%";
 }
 
 }  // namespace qv

@@ -15,7 +15,8 @@ namespace {
 
 constexpr std::array<uint8_t, 4> kTag{0x51, 0x56, 0x00, 0x00};
 // The name's byte length is a 16-bit field.
-constexpr std::size_t kMaxStoredUnits = 0xFFFF / 2;
+constexpr std::size_t kMaxNameBytes = 0xFFFF;
+constexpr std::size_t kMaxStoredUnits = kMaxNameBytes / 2;
 
 void putWord(std::vector<uint8_t>& out, std::size_t value)
 {
@@ -142,7 +143,7 @@ UserPresetsResult loadUserPresets(UserPresetList& presets, const std::string& pa
     if (!file)
         return errno == ENOENT ? UserPresetsResult{UserPresetsStatus::Missing, {}} : ioError(errno);
     // The most that `limit` entries can take; anything beyond is never looked at.
-    const std::size_t largest = 6 + std::min(limit, kMaxUserPresets) * (2 + 2 * kMaxStoredUnits + kToneFileSize);
+    const std::size_t largest = 6 + std::min(limit, kMaxUserPresets) * (2 + kMaxNameBytes + kToneFileSize);
     std::vector<uint8_t> bytes;
     uint8_t block[4096];
     std::size_t read = 0;

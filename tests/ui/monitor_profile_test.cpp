@@ -104,6 +104,8 @@ TEST(MonitorProfile, DesktopProfileComesFromTheX11RootWindow)
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     // The offscreen platform may answer as X11 but without a connection.
     if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr) {
+        // The desktop's own profile is put back afterwards.
+        const QByteArray desktops = MonitorProfile::desktopProfileBytes();
         const QByteArray icc = test::gammaProfileBytes();
         setRootProfile(connection, icc);
         EXPECT_EQ(MonitorProfile::desktopProfileBytes(), icc);
@@ -111,6 +113,9 @@ TEST(MonitorProfile, DesktopProfileComesFromTheX11RootWindow)
         setRootProfile(connection, "no profile");
         EXPECT_FALSE(MonitorProfile::forDesktop());
         setRootProfile(connection, {});
+        EXPECT_TRUE(MonitorProfile::desktopProfileBytes().isEmpty());
+        setRootProfile(connection, desktops);
+        return;
     }
 #endif
     EXPECT_TRUE(MonitorProfile::desktopProfileBytes().isEmpty());
