@@ -27,7 +27,6 @@ namespace qv::cli {
 namespace {
 
 constexpr const char* kToolName = "quorvelin-cli";
-constexpr const char* kInterruptedText = "Przerwane";
 
 void printError(const std::string& line) { std::fprintf(stderr, "%s: %s\n", kToolName, line.c_str()); }
 
@@ -72,7 +71,7 @@ private:
     int interrupted()
     {
         display_.clear();
-        printError(kInterruptedText);
+        std::fputs(kInterruptedLine, stderr);
         return interruptExitCode();
     }
 

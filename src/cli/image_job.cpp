@@ -1,6 +1,7 @@
 #include "cli/image_job.h"
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "cli/interrupt.h"
@@ -20,6 +21,9 @@ namespace qv::cli {
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(40);
+// How long a worker may take to stop after a Ctrl+C before the tool ends
+// without it. Nothing of the run has taken the target's place by then.
+constexpr auto kStopGrace = std::chrono::milliseconds(800);
 
 // Polls a running worker as the program's window does: shows its status and
 // percentage, and turns a Ctrl+C into the abort flag (again on every poll,
@@ -28,9 +32,18 @@ template <class Running>
 void watch(const Running& running, ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display,
            StepTimes* times)
 {
+    std::optional<std::chrono::steady_clock::time_point> stopAsked;
     for (;;) {
-        if (interruptRequested())
+        if (interruptRequested()) {
             state.abort.store(true, std::memory_order_relaxed);
+            const auto now = std::chrono::steady_clock::now();
+            if (!stopAsked)
+                stopAsked = now;
+            else if (now - *stopAsked > kStopGrace && running()) {
+                display.clear();
+                endInterruptedNow();
+            }
+        }
         const int code = ctx.statusCode.load(std::memory_order_relaxed);
         display.update(code, ctx.percent.load(std::memory_order_relaxed));
         if (times)

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 
 #include "settings/replacement_file.h"
 
@@ -40,5 +41,13 @@ void installInterruptHandler()
 bool interruptRequested() { return received.load(std::memory_order_relaxed) != 0; }
 
 int interruptExitCode() { return 128 + received.load(std::memory_order_relaxed); }
+
+void endInterruptedNow()
+{
+    removeTemporaryFilesNow();
+    std::fputs(kInterruptedLine, stderr);
+    std::fflush(stderr);
+    ::_exit(interruptExitCode());
+}
 
 }  // namespace qv::cli

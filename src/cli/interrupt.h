@@ -14,4 +14,12 @@ bool interruptRequested();
 // 128 + the number of the first signal received (130 for Ctrl+C).
 int interruptExitCode();
 
+// The line an interrupted run ends with.
+inline constexpr const char* kInterruptedLine = "quorvelin-cli: Przerwane\n";
+
+// For a worker that does not stop in time (a library step that cannot be
+// interrupted): removes the temporary files of the saves in progress,
+// writes the interrupted line and ends the tool with interruptExitCode().
+[[noreturn]] void endInterruptedNow();
+
 }  // namespace qv::cli

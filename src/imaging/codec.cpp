@@ -92,8 +92,10 @@ Answer DecodedImage::load(const std::string& path)
     // Found before the read, which would have libpng complain on the terminal.
     if (pngCutShort(file))
         return answer(Status::Damaged);
-    // Notes the damage the plugins report while the file is read.
+    // Notes the damage the plugins report while the file is read, and keeps
+    // what their libraries print themselves off the terminal.
     const DamageWatch watch;
+    const LibraryOutputCapture quiet;
     // The format is told from the content, not from the name.
     QImageReader reader(&file);
     reader.setAutoTransform(true);
