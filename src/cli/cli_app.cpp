@@ -95,7 +95,7 @@ private:
             return true;
         const ToneFileResult result = saveToneFile(settings, options_.saveSettingsPath);
         if (!result.ok()) {
-            fail(failureLine("Błąd zapisu", options_.saveSettingsPath, result.systemMessage));
+            fail(failureLine(kWriteErrorText, options_.saveSettingsPath, result.systemMessage));
             return false;
         }
         return true;

@@ -127,7 +127,7 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     // A target that cannot be written fails the job before any work. The
     // trial file is removed at once.
     if (const int error = ReplacementFile(job.save.path).error(); error != 0)
-        return failed(JobStatus::SaveFailed, failureLine("Błąd zapisu", job.save.path, failureReason(error)));
+        return failed(JobStatus::SaveFailed, failureLine(kWriteErrorText, job.save.path, failureReason(error)));
 
     ctx.pipeline = &state;
     ctx.fileList = job.inputs;
@@ -135,7 +135,7 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (interruptRequested())
         return failed(JobStatus::Interrupted, {});
     if (loaded != 1)
-        return failed(JobStatus::LoadFailed, failureText(ctx, "Błąd wczytywania", job.inputs));
+        return failed(JobStatus::LoadFailed, failureText(ctx, kLoadErrorText, job.inputs));
 
     ctx.current = job.tone;
     ctx.dirtyMask = 0;
@@ -153,7 +153,7 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (!save(ctx, state, options, display, times)) {
         if (interruptRequested())
             return failed(JobStatus::Interrupted, {});
-        return failed(JobStatus::SaveFailed, failureText(ctx, "Błąd zapisu", {job.save.path}));
+        return failed(JobStatus::SaveFailed, failureText(ctx, kWriteErrorText, {job.save.path}));
     }
     const ImageSize written = options.resize ? ImageSize{options.width, options.height}
                                              : ImageSize{state.output->width(), state.output->height()};

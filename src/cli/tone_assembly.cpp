@@ -24,7 +24,7 @@ std::string settingsFileReason(const ToneFileResult& result)
 
 std::string settingsFileError(const std::string& path, const ToneFileResult& result)
 {
-    return failureLine("Błąd wczytywania", path, settingsFileReason(result));
+    return failureLine(kLoadErrorText, path, settingsFileReason(result));
 }
 
 void applyAssignments(const std::vector<ToneAssignment>& assignments, ToneSettings& settings)

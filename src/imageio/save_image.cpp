@@ -18,8 +18,6 @@ namespace qv {
 
 namespace {
 
-constexpr const char* kWriteErrorText = "Błąd zapisu";
-
 bool fail(ProcessingContext& ctx, std::string text = {})
 {
     ctx.errorText = std::move(text);

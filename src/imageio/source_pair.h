@@ -7,13 +7,13 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/codec.h"
+#include "settings/failure_text.h"
 
 namespace qv {
 
 struct ProcessingContext;
 
-// The texts a failed load leaves for the window.
-inline constexpr const char* kLoadErrorText = "Błąd wczytywania";
+// The texts a failed load leaves for the window, besides kLoadErrorText.
 inline constexpr const char* kUnknownFormatText = "Nieznany format obrazu";
 // The reason a decoder gives for a file whose data is cut short or corrupt.
 inline constexpr const char* kDamagedReason = "plik jest uszkodzony lub ucięty";

@@ -5,6 +5,11 @@
 
 namespace qv {
 
+// The program's own texts for a failed load and a failed save, which begin
+// the failure lines below.
+inline constexpr const char* kLoadErrorText = "Błąd wczytywania";
+inline constexpr const char* kWriteErrorText = "Błąd zapisu";
+
 // Error numbers of the program's own, for what the system has no number for.
 // Negative, so that they never meet a system error number.
 inline constexpr int kErrorNotRegularFile = -1001;  // a pipe, device or socket where a file belongs
