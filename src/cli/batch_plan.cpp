@@ -59,9 +59,12 @@ std::string outputClashError(const std::vector<std::string>& outputs, const std:
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         if (std::string error = replacedInputError(outputs[i], inputs); !error.empty())
             return error;
-        for (std::size_t j = 0; j < i; ++j)
+        for (std::size_t j = 0; j < i; ++j) {
+            if (outputs[i] == outputs[j])
+                return "plik „" + outputs[i] + "” byłby zapisany dwa razy (obraz i ustawienia)";
             if (samePlace(outputs[i], outputs[j]))
                 return "pliki wynikowe „" + outputs[j] + "” i „" + outputs[i] + "” to ten sam plik";
+        }
     }
     return {};
 }
