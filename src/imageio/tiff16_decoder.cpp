@@ -140,7 +140,9 @@ DecodeResult readStrips(const DecodeJob& job, TIFF* tiff, const Layout& layout, 
     return kDecoded;
 }
 
-// Tiles bigger than this many samples are taken for damage, not read.
+// Tiles wider or longer than this, or of more samples, are taken for
+// damage, not read.
+constexpr uint32_t kMaxTileSide = 1 << 16;
 constexpr int64_t kMaxTileSamples = int64_t(1) << 26;
 
 // Tile by tile, plane by plane; the rows of each tile that lie inside the
@@ -150,9 +152,11 @@ DecodeResult readTiles(const DecodeJob& job, TIFF* tiff, const Layout& layout, S
     uint32_t tileWidth = 0, tileLength = 0;
     TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
     TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileLength);
+    if (tileWidth == 0 || tileLength == 0 || tileWidth > kMaxTileSide || tileLength > kMaxTileSide)
+        return job.fail(pair, kDamagedReason);
     const int64_t rowSamples = int64_t(tileWidth) * layout.samplesPerChunkPixel();
     const int64_t tileSamples = rowSamples * tileLength;
-    if (tileSamples == 0 || tileSamples > kMaxTileSamples || TIFFTileSize64(tiff) != uint64_t(tileSamples) * 2)
+    if (tileSamples > kMaxTileSamples || TIFFTileSize64(tiff) != uint64_t(tileSamples) * 2)
         return job.fail(pair, kDamagedReason);
     const std::unique_ptr<uint16_t[]> tile = sampleBuffer(tileSamples);
     if (!tile)
@@ -195,7 +199,7 @@ DecodeResult decodeTiff16(const DecodeJob& job, SourcePair& pair)
     uint32_t width = 0, height = 0;
     TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
-    if (int64_t(width) * height > kMaxSourcePixels)
+    if (uint64_t(width) * height > uint64_t(kMaxSourcePixels))
         return job.fail(pair, tooLargeReason(width, height));
     if (!directoryHoldsItsPicture(tiff.get()))
         return job.fail(pair, kDamagedReason);
