@@ -20,6 +20,7 @@
 #include "settings/app_config.h"
 #include "settings/failure_text.h"
 #include "settings/image_name.h"
+#include "settings/replacement_file.h"
 #include "settings/tone_file.h"
 
 namespace qv::cli {
@@ -150,6 +151,19 @@ private:
         return inputs;
     }
 
+    // The settings file is written last, but a place that cannot take it
+    // (a folder, a pipe, a device, an immutable file) fails the run before
+    // any image is loaded, as an image's target does.
+    bool settingsTargetRefused()
+    {
+        if (options_.saveSettingsPath.empty())
+            return false;
+        const int error = ReplacementFile(options_.saveSettingsPath).error();
+        if (error != 0)
+            fail(failureLine(kWriteErrorText, options_.saveSettingsPath, failureReason(error)));
+        return error != 0;
+    }
+
     // No output of a run may be one of its inputs or another of its outputs.
     bool outputsClash(std::vector<std::string> outputs, const std::vector<std::vector<std::string>>& images)
     {
@@ -165,6 +179,8 @@ private:
     {
         if (outputsClash({options_.output}, {options_.inputs}))
             return ExitCode::Usage;
+        if (settingsTargetRefused())
+            return ExitCode::Failed;
         const ImageJob job = jobFor(options_.inputs, options_.output);
         // A Ctrl+C that comes once the file is written has nothing left to stop.
         const JobResult result = runJob(job);
@@ -188,6 +204,8 @@ private:
             images.push_back({input});
         if (outputsClash(plan.outputs, images))
             return ExitCode::Usage;
+        if (settingsTargetRefused())
+            return ExitCode::Failed;
         std::error_code error;
         std::filesystem::create_directories(options_.outputDir, error);
         if (!std::filesystem::is_directory(options_.outputDir))

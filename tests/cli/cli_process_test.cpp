@@ -566,6 +566,10 @@ TEST_F(CliProcess, OutputsFollowLinksAndRefuseWhatIsNoFile)
         EXPECT_TRUE(failedWith(r, 1, {"Błąd zapisu „" + target + "”: " + reason}));
         EXPECT_EQ(r.err.find("Wczytywanie"), std::string::npos) << r.err;
     }
+    // The settings file, though written last, is refused as early.
+    const test::ProcessResult settings = cli({photo, "-o", out("x.jpg"), "--save-settings", out("pipe.jpg")});
+    EXPECT_TRUE(failedWith(settings, 1, {"Błąd zapisu „" + out("pipe.jpg") + "”: to nie jest zwykły plik"}));
+    EXPECT_EQ(settings.err.find("Wczytywanie"), std::string::npos) << settings.err;
     EXPECT_TRUE(fs::is_fifo(out("pipe.jpg")));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
     EXPECT_EQ(entriesOf(outDir.path()),
