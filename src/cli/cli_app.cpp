@@ -204,13 +204,14 @@ private:
             images.push_back({input});
         if (outputsClash(plan.outputs, images))
             return ExitCode::Usage;
-        if (settingsTargetRefused())
-            return ExitCode::Failed;
         std::error_code error;
         std::filesystem::create_directories(options_.outputDir, error);
         if (!std::filesystem::is_directory(options_.outputDir))
-            return fail("Nie można utworzyć folderu „" + options_.outputDir + "”" +
-                        (error ? ": " + error.message() : std::string()));
+            return fail(failureLine("Nie można utworzyć folderu", options_.outputDir,
+                                    error ? failureReason(error.value()) : std::string()));
+        // After the folder is made: the settings file may be meant to go there.
+        if (settingsTargetRefused())
+            return ExitCode::Failed;
         const std::size_t count = options_.inputs.size();
         std::vector<std::string> failures;
         std::size_t done = 0;

@@ -542,6 +542,11 @@ TEST_F(CliProcess, AFailedSaveExitsWithOne)
                            {"Błąd zapisu „" + out("taken.jpg") + "”: to jest folder, a nie plik"}));
     EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"taken.jpg"});
     EXPECT_TRUE(fs::is_empty(out("taken.jpg")));
+
+    // A batch folder that cannot be made says why in the program's words.
+    ASSERT_TRUE(test::writeTextFile(out("plain"), "x"));
+    EXPECT_TRUE(failedWith(cli({"--each", test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-d", out("plain/sub")}),
+                           1, {"Nie można utworzyć folderu „" + out("plain/sub") + "”: nie ma takiego pliku"}));
 }
 
 // What a run writes follows links and never replaces anything but a plain
