@@ -16,6 +16,7 @@
 #include "imaging/bmp_extent.h"
 #include "imaging/codec_runtime.h"
 #include "imaging/png_extent.h"
+#include "imaging/qimage_view.h"
 
 namespace qv::codec {
 
@@ -63,13 +64,6 @@ bool pngCutShort(QFile& file)
     };
     const bool cut = codec::pngCutShort(readAt, static_cast<uint64_t>(file.size()));
     return !file.seek(0) || cut;
-}
-
-// A QImage over a bitmap's own rows (our rows are 4-byte aligned, as
-// QImage requires), without copying.
-QImage viewOf(Bitmap& bitmap)
-{
-    return QImage(bitmap.bits(), bitmap.width(), bitmap.height(), bitmap.stride(), QImage::Format_BGR888);
 }
 
 }  // namespace
@@ -131,7 +125,7 @@ bool DecodedImage::drawInto(Bitmap& target24) const
     if (image.isNull() || target24.format() != PixelFormat::Bgr24 || target24.width() != image.width() ||
         target24.height() != image.height())
         return false;
-    QImage target = viewOf(target24);
+    QImage target = qimageView(target24);
     QPainter painter;
     if (!painter.begin(&target))
         return false;

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include "imaging/codec_runtime.h"
+#include "imaging/qimage_view.h"
 
 namespace qv::codec {
 
@@ -89,10 +90,7 @@ Answer encodeToDescriptor(const Bitmap& image24, int fd, const EncodeOptions& op
     if (image24.format() != PixelFormat::Bgr24 || fd < 0)
         return {Status::Failed, {}};
     prepareImageIo();
-    // Read-only view of the bitmap's rows (4-byte aligned, as the toolkit
-    // requires), without copying.
-    const QImage image(image24.bits(), image24.width(), image24.height(), image24.stride(),
-                       QImage::Format_BGR888);
+    const QImage image = qimageView(image24);
 
     WatchedFile file(fd);
     file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);

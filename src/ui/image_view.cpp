@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "imaging/bitmap.h"
+#include "imaging/qimage_view.h"
 #include "ui/display_reduction.h"
 #include "ui/monitor_profile.h"
 
@@ -13,13 +14,6 @@ namespace qv::ui {
 namespace {
 
 constexpr int kPaintRetryMs = 100;
-
-// The bitmap's memory as an image, without a copy.
-QImage wrap(Bitmap& bitmap)
-{
-    return QImage(bitmap.bits(), bitmap.width(), bitmap.height(), static_cast<qsizetype>(bitmap.stride()),
-                  QImage::Format_BGR888);
-}
 
 }  // namespace
 
@@ -123,7 +117,7 @@ const QImage* CImageView::scaledCopy(Bitmap& bitmap, int slot)
     const ViewGeometry g = geometryNow();
     // At 100 % and above a copy is kept only for the monitor: the whole
     // image, converted once and scaled as it is drawn.
-    const QImage picture = zoom_ < 1.0f ? reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight()) : wrap(bitmap);
+    const QImage picture = zoom_ < 1.0f ? reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight()) : qimageView(bitmap);
     scaled_[slot] = profile_ ? profile_->convert(picture) : picture;
     scaledZoom_[slot] = zoom_;
     return &scaled_[slot];
@@ -189,7 +183,7 @@ void CImageView::paintEvent(QPaintEvent*)
         retryPaintLater();
         return;
     }
-    painter.drawImage(QRectF(destination), wrap(bitmap), QRectF(x, y, w, h));
+    painter.drawImage(QRectF(destination), qimageView(bitmap), QRectF(x, y, w, h));
 }
 
 void CImageView::mousePressEvent(QMouseEvent* event)

@@ -9,18 +9,12 @@
 #include "imageio/resample.h"
 #include "imageio/working_image.h"
 #include "imaging/bitmap.h"
+#include "imaging/qimage_view.h"
 #include "ui/display_reduction.h"
 
 namespace qv {
 
 namespace {
-
-// The picture as a QImage sharing its rows (blue, green, red bytes).
-QImage viewOf(const Bitmap& bitmap)
-{
-    return QImage(bitmap.bits(), bitmap.width(), bitmap.height(), static_cast<qsizetype>(bitmap.stride()),
-                  QImage::Format_BGR888);
-}
 
 // Beyond this many times the thumbnail's size a photo is first reduced by
 // area means to that multiple, so that the cubic filter reads a few hundred
@@ -73,7 +67,7 @@ QImage renderThumbnail(const Bitmap& image, QSize panel)
     }
     QPainter painter(&canvas);
     painter.drawImage((panel.width() - fitted.width) / 2, (panel.height() - fitted.height) / 2,
-                      viewOf(reduced ? *reduced : image));
+                      qimageView(reduced ? *reduced : image));
     return canvas;
 }
 
