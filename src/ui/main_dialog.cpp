@@ -48,7 +48,7 @@ constexpr int kProgressPollMs = 300;
 constexpr int kSidePanelWidth = 272;
 // The histogram picture is 272 x 136: shown one to one.
 constexpr QSize kHistogramPanelSize(kSidePanelWidth, 136);
-constexpr QSize kThumbnailPanelSize(kSidePanelWidth, 192);
+constexpr QSize kThumbnailPanelSize(kSidePanelWidth, 150);
 constexpr const char* kSettingsFilter = "Ustawienia (*.qvl)";
 const char* const kPreviewTexts[] = {"Pełny rozmiar", "Podgląd 800px", "Podgląd 1280px", "Podgląd 2048px"};
 
