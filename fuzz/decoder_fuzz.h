@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 #include "imageio/source_pair.h"
 
 namespace qv::fuzz {

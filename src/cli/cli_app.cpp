@@ -16,7 +16,7 @@
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
 #include "cli/step_times.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 #include "settings/app_config.h"
 #include "settings/image_name.h"
 #include "settings/tone_file.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/status_codes.h"
+#include "engine/pipeline/status_codes.h"
 
 namespace qv::cli {
 

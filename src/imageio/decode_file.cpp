@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 #include "imageio/codec_decoder.h"
 #include "imageio/raw_decoder.h"
 #include "imageio/tiff16_decoder.h"

@@ -8,8 +8,8 @@
 #include <deque>
 #include <new>
 
-#include "engine/processing_context.h"
-#include "engine/simd.h"
+#include "engine/kernels/simd.h"
+#include "engine/pipeline/processing_context.h"
 #include "imageio/exposure_blend.h"
 #include "imageio/level_map.h"
 #include "imageio/parallel_rows.h"

@@ -2,8 +2,8 @@
 
 #include <system_error>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/status_codes.h"
 #include "imageio/decode_file.h"
 #include "imageio/merge_files.h"
 #include "imageio/working_image.h"

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "engine/background_thread.h"
+#include "engine/pipeline/background_thread.h"
 
 namespace qv {
 

@@ -1,6 +1,6 @@
 #include "imageio/merge_files.h"
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
 

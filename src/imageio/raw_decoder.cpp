@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 
 namespace qv {
 

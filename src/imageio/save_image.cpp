@@ -6,11 +6,11 @@
 #include <new>
 #include <string>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "codec/codec_encode.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/status_codes.h"
 #include "imageio/resample.h"
 #include "imageio/tiff16_writer.h"
-#include "imaging/codec_encode.h"
 #include "settings/replacement_file.h"
 
 namespace qv {

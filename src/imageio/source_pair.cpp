@@ -4,7 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 
 namespace qv {
 

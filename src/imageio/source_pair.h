@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "codec/codec.h"
 #include "imaging/bitmap.h"
-#include "imaging/codec.h"
 
 namespace qv {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "imaging/libtiff_quiet.h"
+#include "codec/libtiff_quiet.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 
 #include <tiffio.h>
 
-#include "imaging/libtiff_quiet.h"
+#include "codec/libtiff_quiet.h"
 
 namespace qv {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <new>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
-#include "engine/weight_tables.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/status_codes.h"
+#include "engine/pipeline/weight_tables.h"
 #include "imageio/resample.h"
 #include "imageio/source_planes.h"
 

@@ -12,8 +12,8 @@
 #include <iterator>
 
 #include "app/settings_store.h"
-#include "engine/pipeline_driver.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/processing_context.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_image.h"
 #include "settings/app_config.h"

@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
-#include "support/test_files.h"
 #include "support/test_data.h"
+#include "support/test_files.h"
 #include "support/tiff_writer.h"
 
 namespace qv {

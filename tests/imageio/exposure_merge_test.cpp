@@ -6,8 +6,8 @@
 #include <cstring>
 #include <functional>
 
-#include "engine/processing_context.h"
-#include "engine/simd.h"
+#include "engine/kernels/simd.h"
+#include "engine/pipeline/processing_context.h"
 #include "imageio/decode_file.h"
 #include "support/pair_checks.h"
 #include "support/reference_blur.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/status_codes.h"
 #include "imageio/source_pair.h"
 #include "support/test_data.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
 #include "support/pair_checks.h"

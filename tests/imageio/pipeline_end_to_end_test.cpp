@@ -6,9 +6,9 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/pipeline_driver.h"
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/status_codes.h"
 #include "imageio/load_thread.h"
 #include "support/test_data.h"
 

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <thread>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
-#include "support/test_files.h"
 #include "support/test_data.h"
+#include "support/test_files.h"
 
 namespace qv {
 namespace {

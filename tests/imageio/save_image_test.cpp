@@ -17,8 +17,8 @@
 
 #include <tiffio.h>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/status_codes.h"
 #include "imageio/resample.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"

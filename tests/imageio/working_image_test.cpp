@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/status_codes.h"
 #include "imageio/resample.h"
 #include "imageio/source_planes.h"
 #include "imaging/bitmap.h"

@@ -1,0 +1,90 @@
+// The codec keeps the image plugins' complaints about damaged files off the
+// terminal and passes every other message on. Its own program, because the
+// codec installs its message filter once per process.
+#include <gtest/gtest.h>
+
+#include <QLoggingCategory>
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "codec/codec.h"
+#include "support/temp_dir.h"
+#include "support/test_data.h"
+
+namespace qv {
+namespace {
+
+std::vector<std::string> received;
+
+void recordMessage(QtMsgType, const QMessageLogContext& context, const QString& text)
+{
+    received.push_back(std::string(context.category ? context.category : "") + ": " + text.toStdString());
+}
+
+Q_LOGGING_CATEGORY(otherCategory, "qv.test.other")
+
+// Runs `work` with the standard error stream sent to a file and returns what
+// was written there.
+template <class Work>
+std::string capturedStderr(const std::string& file, Work work)
+{
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    FILE* sink = std::fopen(file.c_str(), "w");
+    ::dup2(::fileno(sink), 2);
+    work();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::fclose(sink);
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(CodecMessages, DamagedFilesLeaveNoTraceOnTheTerminal)
+{
+    qInstallMessageHandler(recordMessage);
+    test::TempDir dir;
+    // A PNG cut short in its pixel data.
+    const std::string cutPng = dir.file("cut.png");
+    {
+        std::ifstream in(test::testDataPath("png16_room_backlit_windows.png"), std::ios::binary);
+        std::vector<char> head(100000);
+        in.read(head.data(), std::streamsize(head.size()));
+        std::ofstream(cutPng, std::ios::binary).write(head.data(), in.gcount());
+    }
+    const std::string printed = capturedStderr(dir.file("stderr.txt"), [&] {
+        codec::DecodedImage image;
+        EXPECT_EQ(image.load(cutPng).status, codec::Status::Damaged);
+        // A truncated JPEG draws a warning from the JPEG plugin, the TIFF
+        // files draw warnings and errors from libtiff under the TIFF plugin.
+        EXPECT_EQ(image.load(test::testDataPath("bad_truncated.jpg")).status, codec::Status::Damaged);
+        EXPECT_FALSE(image.load(test::testDataPath("bad_truncated_16bit.tif")).ok());
+        EXPECT_TRUE(image.load(test::testDataPath("tiff8_d30_srgb_lzw.tif")).ok());
+        qCWarning(otherCategory) << "still delivered";
+    });
+    EXPECT_EQ(printed, "");
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], "qv.test.other: still delivered");
+}
+
+// Damage is seen through the plugins' warnings, which logging rules that
+// switch them off must not hide.
+TEST(CodecMessages, DamageIsSeenWhateverTheLoggingRules)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false\nqt.*.warning=false"));
+    codec::DecodedImage image;
+    EXPECT_EQ(image.load(test::testDataPath("bad_truncated.jpg")).status, codec::Status::Damaged);
+    EXPECT_TRUE(image.load(test::testDataPath("photo_landscape_moraine_lake.jpg")).ok());
+    QLoggingCategory::setFilterRules(QString());
+}
+
+}  // namespace
+}  // namespace qv
