@@ -45,11 +45,11 @@ struct Image {
     }
 };
 
-// The softening result by its definition: the window mean by brute force,
+// The softening result by its definition: the mean of the window of radius r
+// (7 % of the longer side, at least 2, stated by each caller) by brute force,
 // the blur by the reference convolution, then the blend.
-Plane referenceSoften(const Plane& in, int w, int h, int softness, const float* exponents)
+Plane referenceSoften(const Plane& in, int w, int h, int r, int softness, const float* exponents)
 {
-    const int r = softeningBoxRadius(w, h);
     Plane contrast(in.size());
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -74,12 +74,12 @@ Plane referenceSoften(const Plane& in, int w, int h, int softness, const float* 
 TEST(Softening, MatchesTheDefinitionWhateverTheWorkers)
 {
     struct Case {
-        int width, height;
+        int width, height, radius;
     };
-    for (const Case& c : {Case{61, 37}, Case{2, 2}, Case{1, 1}, Case{120, 9}, Case{5, 71}}) {
+    for (const Case& c : {Case{61, 37, 4}, Case{2, 2, 2}, Case{1, 1, 2}, Case{120, 9, 8}, Case{5, 71, 4}}) {
         Image image(c.width, c.height, test::randomPlane(c.width * c.height, c.width * 7 + c.height));
         const Plane expected =
-            referenceSoften(image.luma, c.width, c.height, 60, image.state.secondWeightTable());
+            referenceSoften(image.luma, c.width, c.height, c.radius, 60, image.state.secondWeightTable());
         for (int workers : {1, 3, 20}) {
             ASSERT_TRUE(image.soften(60, true, workers));
             EXPECT_EQ(image.plane(image.state.softened), expected) << c.width << "x" << c.height << " " << workers;
@@ -109,7 +109,7 @@ TEST(Softening, SoftnessOnlyChangeReusesTheCachedMap)
     ASSERT_TRUE(image.soften(90, false));
     EXPECT_EQ(Plane(image.state.pairsLastQuarter(), image.state.pairsLastQuarter() + 2000), map);
     EXPECT_EQ(image.plane(image.state.softened),
-              referenceSoften(image.luma, 50, 40, 90, image.state.secondWeightTable()));
+              referenceSoften(image.luma, 50, 40, 3, 90, image.state.secondWeightTable()));
 
     image.state.abort = true;
     EXPECT_FALSE(image.soften(90, true));
@@ -166,6 +166,9 @@ TEST(Sharpening, SoftThresholdAndClamping)
     EXPECT_EQ(sharpenValue(1000, 3000, 2.0f), 0);
     // Below it, proportionally less: d = 512 gets half the amount.
     EXPECT_EQ(sharpenValue(10512, 10000, 1.0f), 10768);
+    // A fractional result truncates: d = 600 gets 600/1024 of the amount,
+    // 10600 + 0.5859375 * 600 = 10951.5625 (exact in single precision).
+    EXPECT_EQ(sharpenValue(10600, 10000, 1.0f), 10951);
     // In single precision 1.009375 * 1000 - 0.009375 * 40 comes to 1009;
     // double precision would leave it just below and truncate to 1008.
     EXPECT_EQ(sharpenValue(1000, 40, 1 / 100.0f), 1009);
