@@ -1,12 +1,11 @@
 #include "cli/image_job.h"
 
 #include <chrono>
-#include <cstring>
+#include <optional>
 #include <thread>
 
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
-#include "cli/staged_output.h"
 #include "cli/step_times.h"
 #include "engine/pipeline/background_thread.h"
 #include "engine/pipeline/processing_context.h"
@@ -14,12 +13,17 @@
 #include "engine/pipeline/status_codes.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_image.h"
+#include "settings/failure_text.h"
+#include "settings/replacement_file.h"
 
 namespace qv::cli {
 
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(40);
+// How long a worker may take to stop after a Ctrl+C before the tool ends
+// without it. Nothing of the run has taken the target's place by then.
+constexpr auto kStopGrace = std::chrono::milliseconds(800);
 
 // Polls a running worker as the program's window does: shows its status and
 // percentage, and turns a Ctrl+C into the abort flag (again on every poll,
@@ -28,9 +32,18 @@ template <class Running>
 void watch(const Running& running, ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display,
            StepTimes* times)
 {
+    std::optional<std::chrono::steady_clock::time_point> stopAsked;
     for (;;) {
-        if (interruptRequested())
+        if (interruptRequested()) {
             state.abort.store(true, std::memory_order_relaxed);
+            const auto now = std::chrono::steady_clock::now();
+            if (!stopAsked)
+                stopAsked = now;
+            else if (now - *stopAsked > kStopGrace && running()) {
+                display.clear();
+                endInterruptedNow();
+            }
+        }
         const int code = ctx.statusCode.load(std::memory_order_relaxed);
         display.update(code, ctx.percent.load(std::memory_order_relaxed));
         if (times)
@@ -49,20 +62,13 @@ std::string quotedList(const std::vector<std::string>& paths)
     return text;
 }
 
-// The line and the error text the worker left, unless the text says no more
-// than the line's beginning ("Błąd wczytywania").
-std::string withReason(std::string line, const std::string& reason)
-{
-    return reason.empty() || line.starts_with(reason) ? line : line + ": " + reason;
-}
-
 JobResult failed(JobStatus status, std::string message) { return {status, std::move(message), {}}; }
 
-std::string saveErrorLine(const std::string& path) { return "Błąd zapisu „" + path + "”"; }
-
-JobResult cannotSave(const ImageJob& job, int error)
+// The error text the worker left, which names the file and the reason, or,
+// when it left none, the bare failure with the files.
+std::string failureText(const ProcessingContext& ctx, const char* what, const std::vector<std::string>& files)
 {
-    return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), std::strerror(error)));
+    return ctx.errorText.empty() ? what + (" " + quotedList(files)) : ctx.errorText;
 }
 
 int load(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
@@ -119,10 +125,9 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
                       StepTimes* times)
 {
     // A target that cannot be written fails the job before any work. The
-    // trial file is removed at once, so that nothing is left beside the
-    // target should a second Ctrl+C end the tool during the work.
-    if (const int error = StagedOutput(job.save.path).error(); error != 0)
-        return cannotSave(job, error);
+    // trial file is removed at once.
+    if (const int error = ReplacementFile(job.save.path).error(); error != 0)
+        return failed(JobStatus::SaveFailed, failureLine(kWriteErrorText, job.save.path, failureReason(error)));
 
     ctx.pipeline = &state;
     ctx.fileList = job.inputs;
@@ -130,7 +135,7 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (interruptRequested())
         return failed(JobStatus::Interrupted, {});
     if (loaded != 1)
-        return failed(JobStatus::LoadFailed, withReason("Błąd wczytywania " + quotedList(job.inputs), ctx.errorText));
+        return failed(JobStatus::LoadFailed, failureText(ctx, kLoadErrorText, job.inputs));
 
     ctx.current = job.tone;
     ctx.dirtyMask = 0;
@@ -140,19 +145,16 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (!processed)
         return failed(JobStatus::ProcessingFailed, "Błąd przetwarzania " + quotedList(job.inputs));
 
-    StagedOutput target(job.save.path);
-    if (const int error = target.error(); error != 0)
-        return cannotSave(job, error);
-    SaveOptions options = saveOptionsFor(job, *state.output);
-    options.path = target.savePath();
-    const bool saved = save(ctx, state, options, display, times);
-    // Encoding a JPEG cannot be stopped: a Ctrl+C during it drops the result.
-    if (interruptRequested())
-        return failed(JobStatus::Interrupted, {});
-    if (!saved)
-        return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), ctx.errorText));
-    if (const int error = target.commit(); error != 0)
-        return cannotSave(job, error);
+    // The save writes beside the target and takes its place only when
+    // complete and not aborted, so a Ctrl+C during an encoder that cannot be
+    // stopped still drops the result. One that comes once the file is in
+    // place has nothing left to stop.
+    const SaveOptions options = saveOptionsFor(job, *state.output);
+    if (!save(ctx, state, options, display, times)) {
+        if (interruptRequested())
+            return failed(JobStatus::Interrupted, {});
+        return failed(JobStatus::SaveFailed, failureText(ctx, kWriteErrorText, {job.save.path}));
+    }
     const ImageSize written = options.resize ? ImageSize{options.width, options.height}
                                              : ImageSize{state.output->width(), state.output->height()};
     return {JobStatus::Done, {}, written};

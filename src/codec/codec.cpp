@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include <QByteArray>
 #include <QFile>
@@ -16,14 +15,14 @@
 #include "codec/bmp_extent.h"
 #include "codec/codec_runtime.h"
 #include "codec/png_extent.h"
+#include "settings/failure_text.h"
 
 namespace qv::codec {
 
 namespace {
 
 Answer answer(Status status, std::string message = {}) { return Answer{status, std::move(message)}; }
-Answer systemError(int code) { return answer(Status::SystemError, std::strerror(code)); }
-Answer outOfMemory() { return answer(Status::OutOfMemory, std::strerror(ENOMEM)); }
+Answer systemError(int code) { return answer(Status::SystemError, failureReason(code)); }
 
 // Opens a file for reading through a descriptor of our own, so that a
 // failure carries the system's error code rather than a generic answer.
@@ -93,16 +92,27 @@ Answer DecodedImage::load(const std::string& path)
     // Found before the read, which would have libpng complain on the terminal.
     if (pngCutShort(file))
         return answer(Status::Damaged);
-    // Notes the damage the plugins report while the file is read.
+    // Notes the damage the plugins report while the file is read, and keeps
+    // what their libraries print themselves off the terminal.
     const DamageWatch watch;
+    const LibraryOutputCapture quiet;
     // The format is told from the content, not from the name.
     QImageReader reader(&file);
     reader.setAutoTransform(true);
     const QSize declared = reader.size();
     // Asked before the read: afterwards the reader no longer knows.
     const bool bmp = reader.format() == "bmp";
-    if (declared.isValid() && static_cast<long long>(declared.width()) * declared.height() > kMaxDecodedPixels)
-        return outOfMemory();
+    if (declared.isValid()) {
+        const long long pixels = static_cast<long long>(declared.width()) * declared.height();
+        if (pixels > kMaxDecodedPixels) {
+            Answer tooLarge = answer(Status::TooLarge);
+            tooLarge.declaredWidth = declared.width();
+            tooLarge.declaredHeight = declared.height();
+            return tooLarge;
+        }
+        if (pixels > file.size() * kMaxPixelsPerFileByte)
+            return answer(Status::Damaged);
+    }
 
     QImage image;
     if (!reader.read(&image)) {

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include <QByteArray>
 #include <QIODevice>
@@ -13,6 +12,7 @@
 #include <QString>
 
 #include "codec/codec_runtime.h"
+#include "settings/failure_text.h"
 
 namespace qv::codec {
 
@@ -104,9 +104,9 @@ Answer encodeToDescriptor(const Bitmap& image24, int fd, const EncodeOptions& op
     const bool written = writer.write(image);
 
     if (file.failure() == ENOMEM)
-        return {Status::OutOfMemory, std::strerror(ENOMEM)};
+        return {Status::OutOfMemory, failureReason(ENOMEM)};
     if (file.failure() != 0)
-        return {Status::SystemError, std::strerror(file.failure())};
+        return {Status::SystemError, failureReason(file.failure())};
     if (!written)
         return {Status::Failed, {}};
     return {Status::Ok, {}};

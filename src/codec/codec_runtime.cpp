@@ -1,7 +1,14 @@
 #include "codec/codec_runtime.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 #include <QImageReader>
@@ -89,7 +96,78 @@ void keepImageIoWarnings(QLoggingCategory* category)
         category->setEnabled(QtWarningMsg, true);
 }
 
+// Lines the image libraries print themselves.
+constexpr std::string_view kLibraryLines[] = {"libpng error: ", "libpng warning: "};
+
+struct CaptureState {
+    std::mutex mutex;
+    int users = 0;
+    int capture = -1;  // where the stream goes meanwhile
+    int saved = -1;    // the stream's own descriptor, kept aside
+};
+CaptureState captureState;
+
+bool isLibraryLine(std::string_view line)
+{
+    for (std::string_view prefix : kLibraryLines)
+        if (startsWith(line, prefix))
+            return true;
+    return false;
+}
+
+// Writes what was captured to `fd`, without the libraries' lines.
+void passOn(int capture, int fd)
+{
+    std::string text;
+    char buffer[4096];
+    ssize_t got = 0;
+    ::lseek(capture, 0, SEEK_SET);
+    while ((got = ::read(capture, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(got));
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        const std::string_view line(text.data() + start, end - start);
+        if (!isLibraryLine(line))
+            for (std::size_t done = 0; done < line.size();) {
+                const ssize_t written = ::write(fd, line.data() + done, line.size() - done);
+                if (written <= 0)
+                    break;
+                done += static_cast<std::size_t>(written);
+            }
+        start = end;
+    }
+}
+
 }  // namespace
+
+LibraryOutputCapture::LibraryOutputCapture()
+{
+    const std::lock_guard lock(captureState.mutex);
+    if (captureState.users++ > 0)
+        return;
+    std::fflush(stderr);
+    captureState.capture = ::memfd_create("library-output", MFD_CLOEXEC);
+    captureState.saved = captureState.capture >= 0 ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0) : -1;
+    if (captureState.saved >= 0)
+        ::dup2(captureState.capture, STDERR_FILENO);
+}
+
+LibraryOutputCapture::~LibraryOutputCapture()
+{
+    const std::lock_guard lock(captureState.mutex);
+    if (--captureState.users > 0)
+        return;
+    std::fflush(stderr);
+    if (captureState.saved >= 0) {
+        ::dup2(captureState.saved, STDERR_FILENO);
+        passOn(captureState.capture, STDERR_FILENO);
+        ::close(captureState.saved);
+    }
+    if (captureState.capture >= 0)
+        ::close(captureState.capture);
+    captureState.capture = captureState.saved = -1;
+}
 
 void prepareImageIo()
 {

@@ -26,4 +26,18 @@ private:
     bool damageReported_ = false;
 };
 
+// Keeps what image libraries print straight to the standard error stream off
+// the terminal while a file is read: libpng, for one, is given no handler for
+// its fatal errors by the toolkit and prints "libpng error: ..." itself. For
+// the captures' lifetime (they may overlap, on any threads) the stream goes to
+// a file of its own; when the last ends, the stream is restored and every
+// line but the libraries' is passed on, in order.
+class LibraryOutputCapture {
+public:
+    LibraryOutputCapture();
+    ~LibraryOutputCapture();
+    LibraryOutputCapture(const LibraryOutputCapture&) = delete;
+    LibraryOutputCapture& operator=(const LibraryOutputCapture&) = delete;
+};
+
 }  // namespace qv::codec

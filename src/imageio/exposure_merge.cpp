@@ -13,6 +13,7 @@
 #include "imageio/exposure_blend.h"
 #include "imageio/level_map.h"
 #include "imageio/parallel_rows.h"
+#include "settings/failure_text.h"
 
 namespace qv {
 
@@ -21,7 +22,7 @@ namespace {
 constexpr double kWhite = 65535.0;
 constexpr int kBrightnessStep = 8;
 
-std::string outOfMemoryText() { return std::strerror(ENOMEM); }
+std::string outOfMemoryText() { return failureLine(kLoadErrorText, {}, failureReason(ENOMEM)); }
 
 bool wellFormed(const Exposure& e)
 {

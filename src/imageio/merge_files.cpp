@@ -3,8 +3,20 @@
 #include "engine/pipeline/processing_context.h"
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
+#include "settings/failure_text.h"
 
 namespace qv {
+
+namespace {
+
+// "1408 × 1056 pikseli, 24 bpp"
+std::string formatText(const Exposure& exposure)
+{
+    return pictureSizeText(exposure.image16->width(), exposure.image16->height()) + ", " +
+           std::to_string(exposure.bitDepth) + " bpp";
+}
+
+}  // namespace
 
 bool mergeExposures(ProcessingContext& ctx, PipelineState& state, const std::vector<std::string>& files)
 {
@@ -18,7 +30,8 @@ bool mergeExposures(ProcessingContext& ctx, PipelineState& state, const std::vec
             return false;
         exposure.bitDepth = ctx.bitDepth;
         if (i > 0 && !sameFormat(exposure, exposures.back())) {
-            ctx.errorText = kMergeMismatchText;
+            ctx.errorText = failureLine(kMergeMismatchText, files[i], formatText(exposure) + " zamiast " +
+                                                                         formatText(exposures.back()));
             return false;
         }
         exposures.push_back(std::move(exposure));

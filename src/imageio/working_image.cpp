@@ -10,7 +10,9 @@
 #include "engine/pipeline/status_codes.h"
 #include "engine/pipeline/weight_tables.h"
 #include "imageio/resample.h"
+#include "imageio/source_pair.h"
 #include "imageio/source_planes.h"
+#include "settings/failure_text.h"
 
 namespace qv {
 
@@ -33,7 +35,7 @@ bool abandonPreparation(PipelineState& state)
 
 bool failOutOfMemory(ProcessingContext& ctx, PipelineState& state)
 {
-    ctx.errorText = std::strerror(ENOMEM);
+    ctx.errorText = failureLine(kLoadErrorText, {}, failureReason(ENOMEM));
     return abandonPreparation(state);
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "settings/failure_text.h"
 #include "support/decoded_bitmap.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
@@ -92,11 +93,11 @@ TEST_F(CodecEncode, AFailedWriteIsReportedWithTheSystemsText)
             beyondLimit = encodeFile(*original, dir.file(std::string("limited.") + name), {type, 90, "title"});
         }
         EXPECT_EQ(beyondLimit.status, Status::SystemError) << name;
-        EXPECT_EQ(beyondLimit.message, std::strerror(EFBIG)) << name;
+        EXPECT_EQ(beyondLimit.message, failureReason(EFBIG)) << name;
 
         const codec::Answer readOnly = encodeFile(*original, dir.file(std::string("read-only.") + name), {type, 90, ""}, O_RDONLY);
         EXPECT_EQ(readOnly.status, Status::SystemError) << name;
-        EXPECT_EQ(readOnly.message, std::strerror(EBADF)) << name;
+        EXPECT_EQ(readOnly.message, failureReason(EBADF)) << name;
     }
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "codec/codec.h"
+#include "codec/codec_runtime.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
 
@@ -60,6 +61,14 @@ TEST(CodecMessages, DamagedFilesLeaveNoTraceOnTheTerminal)
         in.read(head.data(), std::streamsize(head.size()));
         std::ofstream(cutPng, std::ios::binary).write(head.data(), in.gcount());
     }
+    // A whole PNG whose header says it is 0 pixels wide.
+    const std::string badHeaderPng = dir.file("header.png");
+    {
+        std::ifstream in(test::testDataPath("edge_tiny_15x200.png"), std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        bytes.replace(16, 4, std::string(4, '\0'));
+        std::ofstream(badHeaderPng, std::ios::binary) << bytes;
+    }
     const std::string printed = capturedStderr(dir.file("stderr.txt"), [&] {
         codec::DecodedImage image;
         EXPECT_EQ(image.load(cutPng).status, codec::Status::Damaged);
@@ -68,11 +77,30 @@ TEST(CodecMessages, DamagedFilesLeaveNoTraceOnTheTerminal)
         EXPECT_EQ(image.load(test::testDataPath("bad_truncated.jpg")).status, codec::Status::Damaged);
         EXPECT_FALSE(image.load(test::testDataPath("bad_truncated_16bit.tif")).ok());
         EXPECT_TRUE(image.load(test::testDataPath("tiff8_d30_srgb_lzw.tif")).ok());
+        // libpng prints its fatal errors itself ("libpng error: IHDR: CRC error").
+        EXPECT_FALSE(image.load(badHeaderPng).ok());
         qCWarning(otherCategory) << "still delivered";
     });
     EXPECT_EQ(printed, "");
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0], "qv.test.other: still delivered");
+}
+
+// What others write while a library's output is kept off the terminal still
+// arrives, in order, once the capture ends.
+TEST(CodecMessages, OtherOutputPassesTheCaptureInOrder)
+{
+    test::TempDir dir;
+    const std::string printed = capturedStderr(dir.file("stderr.txt"), [] {
+        codec::LibraryOutputCapture outer;
+        std::fputs("first\n", stderr);
+        {
+            codec::LibraryOutputCapture inner;
+            std::fputs("libpng error: Invalid IHDR data\nsecond\n", stderr);
+        }
+        std::fputs("libpng warning: iCCP: known incorrect sRGB profile\nthird", stderr);
+    });
+    EXPECT_EQ(printed, "first\nsecond\nthird");
 }
 
 // Damage is seen through the plugins' warnings, which logging rules that

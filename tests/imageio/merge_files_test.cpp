@@ -8,6 +8,7 @@
 #include "engine/pipeline/processing_context.h"
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
+#include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/test_data.h"
 
@@ -68,10 +69,13 @@ TEST(MergeFiles, FilesThatDoNotMatchAreRefused)
         // 1000 x 665 both, 48 and 24 bits.
         {testDataPath("tiff16_d30_linear_rgb.tif"), testDataPath("tiff8_d30_srgb_lzw.tif")},
     };
-    for (const auto& files : lists) {
+    const std::string reasons[] = {"1920 × 1440 pikseli, 24 bpp zamiast 1408 × 1056 pikseli, 24 bpp",
+                                   "1000 × 665 pikseli, 24 bpp zamiast 1000 × 665 pikseli, 48 bpp"};
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        const std::vector<std::string>& files = lists[i];
         Load load;
         EXPECT_FALSE(load.merge(files)) << files[1];
-        EXPECT_EQ(load.ctx.errorText, kMergeMismatchText) << files[1];
+        EXPECT_EQ(load.ctx.errorText, failureLine(kMergeMismatchText, files[1], reasons[i]));
         EXPECT_FALSE(load.state.source || load.state.working);
     }
 }
@@ -80,15 +84,15 @@ TEST(MergeFiles, AFileThatFailsEndsTheMergeWithItsDecodersAnswer)
 {
     Load unknown;
     EXPECT_FALSE(unknown.merge({kBracket[0], testDataPath("bad_text_renamed.png"), kBracket[1]}));
-    EXPECT_EQ(unknown.ctx.errorText, kUnknownFormatText);
+    EXPECT_EQ(unknown.ctx.errorText, failureLine(kUnknownFormatText, testDataPath("bad_text_renamed.png"), {}));
     EXPECT_EQ(unknown.ctx.percent.load(), 0);
 
-    // A missing third file of four: the codec has moved the percentage to the
-    // end of that file's range, (2 * 100 + 100) / 5, and left the system's text.
+    // A missing third file of four is named, and the percentage goes back to 0.
     Load missing;
     EXPECT_FALSE(missing.merge({kBracket[0], kBracket[1], testDataPath("no_such_file.jpg"), kBracket[2]}));
-    EXPECT_EQ(missing.ctx.percent.load(), 60);
-    EXPECT_FALSE(missing.ctx.errorText.empty());
+    EXPECT_EQ(missing.ctx.percent.load(), 0);
+    EXPECT_EQ(missing.ctx.errorText,
+              failureLine(kLoadErrorText, testDataPath("no_such_file.jpg"), failureReason(ENOENT)));
     EXPECT_EQ(missing.ctx.statusText.get(), testDataPath("no_such_file.jpg"));
 
     // A damaged file keeps whatever its decoder says about it.
