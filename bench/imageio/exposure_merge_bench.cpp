@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "engine/kernels/simd.h"
-#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "imageio/exposure_blend.h"
 #include "imageio/exposure_merge.h"
+#include "imageio/image_io_context.h"
 #include "imageio/merge_files.h"
 #include "working_set.h"
 
@@ -68,7 +69,7 @@ Exposure copyOf(const Exposure& e)
 
 bool mergeOnce(std::vector<Exposure> exposures, int workers)
 {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     ctx.workerCount = workers;
     const std::atomic<bool> abort{false};
     Exposure merged;
@@ -92,7 +93,7 @@ void BM_MergeThreeExposures(benchmark::State& state)
     bench::timeAndMeasureEach(state, kPixels, copies,
                               [&](std::vector<Exposure>& decoded) { return mergeOnce(std::move(decoded), workers); });
 }
-BENCHMARK(BM_MergeThreeExposures)->Arg(1)->Arg(2)->Arg(ProcessingContext::defaultWorkerCount())
+BENCHMARK(BM_MergeThreeExposures)->Arg(1)->Arg(2)->Arg(ImageIoContext::defaultWorkerCount())
     ->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // The whole load of a merge: the three exposures saved as JPEG files,
@@ -110,7 +111,7 @@ void BM_DecodeAndMergeThreeJpegs(benchmark::State& state)
         view.save(QString::fromStdString(paths.back()), "JPEG", 92);
     }
     bench::timeAndMeasure(state, kPixels, [&] {
-        ProcessingContext ctx;
+        ImageIoContext ctx;
         PipelineState pipeline;
         return mergeExposures(ctx, pipeline, paths);
     });

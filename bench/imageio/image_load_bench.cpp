@@ -6,8 +6,8 @@
 
 #include "camera_jpeg.h"
 #include "codec/codec.h"
-#include "engine/pipeline/processing_context.h"
 #include "imageio/decode_file.h"
+#include "imageio/image_io_context.h"
 #include "working_set.h"
 
 namespace qv::bench {
@@ -33,7 +33,7 @@ void DecodeFileToSourcePair(benchmark::State& bm)
 {
     const std::string& path = cameraJpeg();
     timeAndMeasure(bm, kLoadedPixels, [&] {
-        ProcessingContext ctx;
+        ImageIoContext ctx;
         std::atomic<bool> abort{false};
         SourcePair pair;
         const bool decoded = decodeFile(path, ctx, abort, pair);

@@ -11,7 +11,8 @@
 #include <string>
 
 #include "codec/codec.h"
-#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/save_image.h"
 #include "working_set.h"
 
@@ -73,7 +74,7 @@ void saveBenchmark(benchmark::State& bench, SaveOptions options, const char* nam
     }
     Folder folder;
     options.path = folder.file(name);
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     ctx.workerCount = 2;
     qv::bench::timeAndMeasure(bench, state->pixelCount(), [&] {
         if (saveImage(ctx, *state, options))

@@ -11,7 +11,8 @@
 #include <memory>
 
 #include "camera_jpeg.h"
-#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/working_image.h"
 #include "imaging/bitmap.h"
 #include "working_set.h"
@@ -40,7 +41,7 @@ void putDecodedPair(PipelineState& state, const QImage& decoded)
     widenTo16(*state.source, *state.working);
 }
 
-struct PreviewContext : ProcessingContext {
+struct PreviewContext : ImageIoContext {
     PreviewContext() { config.previewMode = 2; }
 };
 

@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "engine/pipeline/pipeline_driver.h"
-#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "imageio/decode_file.h"
+#include "imageio/image_io_context.h"
 #include "imageio/working_image.h"
 
 namespace qv::bench {
@@ -57,7 +58,7 @@ inline std::unique_ptr<Bitmap> scaled48(const Bitmap& in, int width, int height)
 // The 16-bit picture of a test photo, decoded by the program's decoders.
 inline std::unique_ptr<Bitmap> decodedPhoto48(const std::string& file)
 {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     SourcePair pair;
     std::atomic<bool> abort{false};
     if (!decodeFile(std::string(QV_TESTDATA_DIR) + "/" + file, ctx, abort, pair)) {
@@ -80,7 +81,7 @@ inline ToneSettings everyStageOn()
 }
 
 struct PhotoImage {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     PipelineState state;
     bool processed = false;  // the last run was runFromScratch with everyStageOn
 

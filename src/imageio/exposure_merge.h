@@ -8,7 +8,7 @@
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 
 inline constexpr const char* kMergeMismatchText = "Obrazy nie mają tych samych rozmiarów i głębi koloru";
 inline constexpr const char* kMergeStatusText = "Tworzenie HDR";
@@ -36,7 +36,7 @@ bool sampledBrightness(Bitmap& image8, uint64_t& sum);
 // depends neither on it nor on the vectorised loops being on. The exposures
 // are released whatever the outcome. On failure the context's error text
 // says why when there is something to say (an abort, a failed lock: nothing).
-bool mergeDecodedExposures(std::vector<Exposure> exposures, ProcessingContext& ctx, const std::atomic<bool>& abort,
+bool mergeDecodedExposures(std::vector<Exposure> exposures, ImageIoContext& ctx, const std::atomic<bool>& abort,
                            Exposure& merged);
 
 }  // namespace qv

@@ -11,7 +11,7 @@
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 
 // The texts a failed load leaves for the window, besides kLoadErrorText.
 inline constexpr const char* kUnknownFormatText = "Nieznany format obrazu";
@@ -67,7 +67,7 @@ struct ProgressRange {
 // depth and error text in, and the abort flag tested between rows.
 struct DecodeJob {
     const std::string& path;
-    ProcessingContext& context;
+    ImageIoContext& context;
     const std::atomic<bool>& abort;
     ProgressRange range;
 

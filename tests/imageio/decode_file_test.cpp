@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/pipeline/processing_context.h"
+#include "imageio/image_io_context.h"
 #include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
@@ -31,7 +31,7 @@ using test::testDataPath;
 
 // One decode with a fresh context.
 struct Load {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::atomic<bool> abort{false};
     SourcePair pair;
     bool ok = false;

@@ -7,8 +7,9 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/status_codes.h"
+#include "imageio/image_io_context.h"
 #include "imageio/source_pair.h"
 #include "settings/failure_text.h"
 #include "support/test_data.h"
@@ -19,7 +20,7 @@ namespace {
 using test::testDataPath;
 
 struct Window {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     PipelineState state;
 
     explicit Window(std::vector<std::string> files, int previewMode = 0)

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "engine/pipeline/processing_context.h"
+#include "imageio/image_io_context.h"
 #include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
@@ -18,7 +18,7 @@ namespace {
 using test::testDataPath;
 
 struct RawLoad {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::atomic<bool> abort{false};
     SourcePair pair;
 

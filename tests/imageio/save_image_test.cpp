@@ -17,8 +17,9 @@
 
 #include <tiffio.h>
 
-#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/status_codes.h"
+#include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "settings/failure_text.h"
 #include "support/file_size_limit.h"
@@ -175,7 +176,7 @@ protected:
     bool save(const SaveOptions& options) { return saveImage(ctx, *state, options); }
 
     test::TempDir dir;
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::unique_ptr<PipelineState> state = processedImage(800, 600);
 };
 

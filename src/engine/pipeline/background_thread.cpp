@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 
 namespace qv {

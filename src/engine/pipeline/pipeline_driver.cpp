@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/status_codes.h"
 

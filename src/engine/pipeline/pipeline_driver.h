@@ -4,21 +4,13 @@
 #include <cstdint>
 #include <functional>
 
+#include "engine/stages/merging/merging.h"
+
 namespace qv {
 
 class Bitmap;
 struct ProcessingContext;
 struct PipelineState;
-
-// What the merging stage combines: the source luminance and chroma, the
-// area brightness, the processed luma and the working bitmap (locked).
-struct MergeInputs {
-    const uint16_t* luminance;
-    const uint16_t* regionSource;
-    const uint16_t* luma;
-    const int16_t* sourceChroma;
-    const Bitmap& working;
-};
 
 // The stage functions the driver calls, in pipeline order. Each returns
 // true when every worker finished; false on failure or abort.

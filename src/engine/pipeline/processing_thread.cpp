@@ -1,6 +1,7 @@
 #include "engine/pipeline/processing_thread.h"
 
 #include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "settings/tone_settings.h"
 

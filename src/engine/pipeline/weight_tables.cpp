@@ -1,5 +1,6 @@
 #include "engine/pipeline/weight_tables.h"
 
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 
 namespace qv {

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/processing_thread.h"
 #include "engine/pipeline/status_codes.h"

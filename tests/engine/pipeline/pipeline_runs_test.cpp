@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/weight_tables.h"
 #include "settings/tone_settings.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/pipeline/processing_context.h"
+#include "engine/stages/color_noise_reduction/ray_list.h"
 
 namespace qv {
 

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "engine/kernels/walk_method.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/stages/color_noise_reduction/chroma_walk.h"
 

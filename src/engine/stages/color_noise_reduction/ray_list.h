@@ -1,8 +1,17 @@
 #pragma once
 
-#include "engine/pipeline/processing_context.h"
+#include <cstdint>
 
 namespace qv {
+
+// One neighbour of the colour noise reduction's ray list.
+struct RayEntry {
+    int16_t skip;
+    int16_t dx;
+    int16_t dy;
+    int16_t distance;
+};
+inline constexpr int kRayListCapacity = 289;
 
 // Fills `list` with the neighbours the colour noise reduction visits: rays
 // from the centre at angles 0, step, 2*step, ... below 360 (in radians, the

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/kernels/pair_means.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/status_codes.h"
 #include "engine/stages/detail/detail_tracking.h"

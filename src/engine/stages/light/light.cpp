@@ -5,6 +5,7 @@
 
 #include "engine/kernels/box_windows.h"
 #include "engine/kernels/window_deviation.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/pipeline/status_codes.h"

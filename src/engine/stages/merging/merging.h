@@ -4,10 +4,20 @@
 
 namespace qv {
 
-struct MergeInputs;
+class Bitmap;
 struct PipelineState;
 struct ProcessingContext;
 struct ToneSettings;
+
+// What the merging stage combines: the source luminance and chroma, the
+// area brightness, the processed luma and the working bitmap (locked).
+struct MergeInputs {
+    const uint16_t* luminance;
+    const uint16_t* regionSource;
+    const uint16_t* luma;
+    const int16_t* sourceChroma;
+    const Bitmap& working;
+};
 
 // What the merging stage takes from the settings and the context.
 struct MergeParams {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/kernels/range_scanner.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/pipeline/status_codes.h"

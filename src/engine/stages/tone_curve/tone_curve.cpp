@@ -4,6 +4,7 @@
 
 #include "engine/kernels/gaussian_blur.h"
 #include "engine/kernels/simd.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/pipeline/status_codes.h"

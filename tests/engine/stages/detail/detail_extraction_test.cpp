@@ -13,6 +13,7 @@
 #include "engine/kernels/pair_means.h"
 #include "engine/kernels/simd.h"
 #include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/stages/detail/detail_spreading.h"
 #include "support/test_data.h"

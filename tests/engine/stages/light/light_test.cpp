@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/status_codes.h"
 

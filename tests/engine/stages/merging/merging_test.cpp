@@ -9,6 +9,7 @@
 
 #include "engine/kernels/hsl.h"
 #include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/status_codes.h"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/kernels/gaussian_blur.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "support/reference_blur.h"
 

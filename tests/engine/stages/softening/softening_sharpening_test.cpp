@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/kernels/gaussian_blur.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/status_codes.h"
 #include "engine/pipeline/weight_tables.h"
