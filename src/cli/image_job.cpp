@@ -10,12 +10,13 @@
 #include "engine/pipeline/background_thread.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_thread.h"
-#include "engine/pipeline/status_codes.h"
 #include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_image.h"
 #include "settings/failure_text.h"
 #include "settings/replacement_file.h"
+#include "text/status_codes.h"
+#include "text/string_table.h"
 
 namespace qv::cli {
 
@@ -45,7 +46,7 @@ void watch(const Running& running, ImageIoContext& ctx, PipelineState& state, Pr
                 endInterruptedNow();
             }
         }
-        const int code = ctx.statusCode.load(std::memory_order_relaxed);
+        const StatusCode code = ctx.statusCode.load(std::memory_order_relaxed);
         display.update(code, ctx.percent.load(std::memory_order_relaxed));
         if (times)
             times->observe(code);
@@ -144,7 +145,7 @@ JobResult runImageJob(ImageIoContext& ctx, PipelineState& state, const ImageJob&
     if (interruptRequested())
         return failed(JobStatus::Interrupted, {});
     if (!processed)
-        return failed(JobStatus::ProcessingFailed, "Błąd przetwarzania " + quotedList(job.inputs));
+        return failed(JobStatus::ProcessingFailed, std::string(text::k121) + " " + quotedList(job.inputs));
 
     // The save writes beside the target and takes its place only when
     // complete and not aborted, so a Ctrl+C during an encoder that cannot be

@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "imageio/source_pair.h"
+#include "text/string_table.h"
 
 namespace qv {
 
 struct ImageIoContext;
 
-inline constexpr const char* kMergeMismatchText = "Obrazy nie mają tych samych rozmiarów i głębi koloru";
-inline constexpr const char* kMergeStatusText = "Tworzenie HDR";
+inline constexpr const char* kMergeMismatchText = text::k138;
+inline constexpr const char* kMergeStatusText = text::k144;
 
 // One decoded picture: the 8-bit and 16-bit bitmaps of one size and the bit
 // depth of the file it came from (24 or 48).

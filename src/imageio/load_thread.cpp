@@ -3,11 +3,11 @@
 #include <system_error>
 
 #include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/status_codes.h"
 #include "imageio/decode_file.h"
 #include "imageio/image_io_context.h"
 #include "imageio/merge_files.h"
 #include "imageio/working_image.h"
+#include "text/status_codes.h"
 
 namespace qv {
 

@@ -8,12 +8,12 @@
 
 #include "codec/codec_encode.h"
 #include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/status_codes.h"
 #include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/tiff16_writer.h"
 #include "settings/failure_text.h"
 #include "settings/replacement_file.h"
+#include "text/status_codes.h"
 
 namespace qv {
 

@@ -8,13 +8,14 @@
 #include "codec/codec.h"
 #include "imaging/bitmap.h"
 #include "settings/failure_text.h"
+#include "text/string_table.h"
 
 namespace qv {
 
 struct ImageIoContext;
 
 // The texts a failed load leaves for the window, besides kLoadErrorText.
-inline constexpr const char* kUnknownFormatText = "Nieznany format obrazu";
+inline constexpr const char* kUnknownFormatText = text::k140;
 // The reason a decoder gives for a file whose data is cut short or corrupt.
 inline constexpr const char* kDamagedReason = "plik jest uszkodzony lub ucięty";
 

@@ -7,13 +7,13 @@
 #include <new>
 
 #include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/pipeline/weight_tables.h"
 #include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/source_pair.h"
 #include "imageio/source_planes.h"
 #include "settings/failure_text.h"
+#include "text/status_codes.h"
 
 namespace qv {
 

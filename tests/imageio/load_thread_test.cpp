@@ -8,11 +8,11 @@
 #include <thread>
 
 #include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/status_codes.h"
 #include "imageio/image_io_context.h"
 #include "imageio/source_pair.h"
 #include "settings/failure_text.h"
 #include "support/test_data.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {

@@ -8,10 +8,10 @@
 
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/status_codes.h"
 #include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "support/test_data.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {

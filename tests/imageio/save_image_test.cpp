@@ -18,13 +18,13 @@
 #include <tiffio.h>
 
 #include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/status_codes.h"
 #include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "settings/failure_text.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_files.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {

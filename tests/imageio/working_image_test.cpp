@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/status_codes.h"
 #include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/source_planes.h"
 #include "imaging/bitmap.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {

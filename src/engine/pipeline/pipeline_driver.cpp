@@ -5,7 +5,7 @@
 
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
-#include "engine/pipeline/status_codes.h"
+#include "text/status_codes.h"
 
 namespace qv {
 

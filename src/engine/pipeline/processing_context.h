@@ -5,6 +5,7 @@
 
 #include "settings/app_config.h"
 #include "settings/tone_settings.h"
+#include "text/status_codes.h"
 
 namespace qv {
 
@@ -22,7 +23,7 @@ struct ProcessingContext {
     int workerCount = defaultWorkerCount();
     PipelineState* pipeline = nullptr;
     std::atomic<int> percent{0};
-    std::atomic<int> statusCode{0};
+    std::atomic<StatusCode> statusCode{StatusCode::None};
     int multiScale = -1;
     std::atomic<uint32_t> elapsedMs{0};
     bool autoStart = true;

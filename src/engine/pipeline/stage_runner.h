@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "text/status_codes.h"
+
 namespace qv {
 
 struct ProcessingContext;
@@ -46,7 +48,7 @@ struct WorkItem {
 
 // How a stage is run and how its percentage is computed.
 struct StageOptions {
-    int statusCode = 0;
+    StatusCode statusCode = StatusCode::None;
     int64_t totalWork = 1;      // sum of all items' progress at 100 %
     bool capAt100 = false;      // the percentage never shows more than 100
     bool queued = false;        // at most `workers` items run at once, the rest wait their turn

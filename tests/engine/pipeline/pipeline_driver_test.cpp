@@ -10,7 +10,7 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/processing_thread.h"
-#include "engine/pipeline/status_codes.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -261,10 +261,10 @@ TEST_F(PipelineDriverTest, AbortedRunStopsWaitingForTheOutput)
 TEST_F(PipelineDriverTest, RunsNothingWithoutAnOutputBitmap)
 {
     state.output.reset();
-    ctx.statusCode = 0;
+    ctx.statusCode = StatusCode::None;
     EXPECT_EQ(run(), "");
     EXPECT_FALSE(result);
-    EXPECT_EQ(ctx.statusCode.load(), 0);
+    EXPECT_EQ(ctx.statusCode.load(), StatusCode::None);
 }
 
 TEST_F(PipelineDriverTest, StageMissingFromTheTableFailsTheRun)

@@ -55,10 +55,10 @@ TEST(StageRunner, RunsEveryBandAndCombinesExitCodes)
         }
         return true;
     };
-    StageOptions options{.statusCode = 113, .totalWork = 100};
+    StageOptions options{.statusCode = StatusCode::Detail, .totalWork = 100};
     EXPECT_TRUE(runStage(ctx, abort, items, options, worker));
     EXPECT_EQ(rows, std::vector<int>(100, 1));
-    EXPECT_EQ(ctx.statusCode.load(), 113);
+    EXPECT_EQ(ctx.statusCode.load(), StatusCode::Detail);
 
     // One failing band fails the stage.
     EXPECT_FALSE(runStage(ctx, abort, items, options, [](CountingItem& item) { return item.index != 1; }));
@@ -90,7 +90,7 @@ TEST(StageRunner, PassesAdvanceInLockStep)
             }
             return true;
         };
-        EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.statusCode = 113}, worker)) << workers;
+        EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.statusCode = StatusCode::Detail}, worker)) << workers;
         EXPECT_EQ(inconsistencies.load(), 0) << workers;
     }
 }
@@ -113,7 +113,7 @@ TEST(StageRunner, AbortReleasesWorkersWaitingAtTheBarrier)
         ++released;
         return passed;
     };
-    EXPECT_FALSE(runStage(ctx, abort, items, StageOptions{.statusCode = 114}, worker));
+    EXPECT_FALSE(runStage(ctx, abort, items, StageOptions{.statusCode = StatusCode::Region}, worker));
     EXPECT_EQ(released.load(), 3);
 }
 
@@ -124,7 +124,7 @@ TEST(StageRunner, FailingWorkerReleasesTheOthersAtTheBarrier)
     std::atomic<bool> abort{false};
     auto items = makeWorkItems<WorkItem>(splitBands(64, 4), 1, 64, 65536);
     auto worker = [](WorkItem& item) { return item.index != 2 && item.passDone(); };
-    EXPECT_FALSE(runStage(ctx, abort, items, StageOptions{.statusCode = 114}, worker));
+    EXPECT_FALSE(runStage(ctx, abort, items, StageOptions{.statusCode = StatusCode::Region}, worker));
     EXPECT_FALSE(abort.load());
 }
 
@@ -139,7 +139,7 @@ TEST(StageRunner, ThrowingWorkerFailsTheStageAndReleasesTheOthers)
             throw std::bad_alloc();
         return item.passDone();
     };
-    EXPECT_FALSE(runStage(ctx, abort, items, StageOptions{.statusCode = 114}, worker));
+    EXPECT_FALSE(runStage(ctx, abort, items, StageOptions{.statusCode = StatusCode::Region}, worker));
 }
 
 TEST(StageRunner, QueuedItemsRunAtMostWorkerCountAtOnce)
@@ -159,7 +159,7 @@ TEST(StageRunner, QueuedItemsRunAtMostWorkerCountAtOnce)
         ++done;
         return true;
     };
-    EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.statusCode = 111, .queued = true}, worker));
+    EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.statusCode = StatusCode::Smoothing, .queued = true}, worker));
     EXPECT_EQ(done.load(), 6);
     EXPECT_LE(peak.load(), 2);
 
@@ -167,13 +167,13 @@ TEST(StageRunner, QueuedItemsRunAtMostWorkerCountAtOnce)
     ctx.workerCount = 0;
     done = 0;
     peak = 0;
-    EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.statusCode = 111, .queued = true}, worker));
+    EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.statusCode = StatusCode::Smoothing, .queued = true}, worker));
     EXPECT_EQ(done.load(), 6);
     EXPECT_EQ(peak.load(), 1);
 
     // Aborted before the queue is through: the items never run count as failed.
     abort.store(true);
-    EXPECT_FALSE(runStage(ctx, abort, items, StageOptions{.statusCode = 111, .queued = true}, worker));
+    EXPECT_FALSE(runStage(ctx, abort, items, StageOptions{.statusCode = StatusCode::Smoothing, .queued = true}, worker));
 }
 
 TEST(StageRunner, PublishesThePercentageOfWorkDone)
@@ -194,7 +194,7 @@ TEST(StageRunner, PublishesThePercentageOfWorkDone)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return true;
     };
-    EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.statusCode = 113, .totalWork = 40, .capAt100 = true}, worker));
+    EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.statusCode = StatusCode::Detail, .totalWork = 40, .capAt100 = true}, worker));
     EXPECT_EQ(seen.load(), 75);
     EXPECT_EQ(ctx.percent.load(), 100);  // 300 % capped
 }

@@ -7,8 +7,8 @@
 
 #include "engine/kernels/range_scanner.h"
 #include "engine/pipeline/stage_runner.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
+#include "text/status_codes.h"
 
 namespace qv {
 

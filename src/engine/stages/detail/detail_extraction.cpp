@@ -8,8 +8,8 @@
 #include "engine/kernels/pair_means.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/stages/detail/detail_tracking.h"
+#include "text/status_codes.h"
 
 namespace qv {
 

@@ -9,8 +9,8 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/stage_runner.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/stages/smoothing/smoothing_disc.h"
+#include "text/status_codes.h"
 
 namespace qv {
 

@@ -7,9 +7,9 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/stage_runner.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/pipeline/weight_tables.h"
 #include "engine/stages/tone_curve/tone_curve_lanes.h"
+#include "text/status_codes.h"
 
 namespace qv {
 

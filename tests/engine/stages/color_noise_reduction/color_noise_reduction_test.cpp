@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "engine/pipeline/pipeline_driver.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
 #include "support/photo_planes.h"
 #include "support/test_data.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -30,7 +30,7 @@ std::vector<RayEntry> standardRays()
 struct Denoised {
     bool ok = false;
     Chroma out;
-    int status = 0;
+    StatusCode status = StatusCode::None;
 };
 
 Denoised denoise(const Luma& luma, const Chroma& chroma, int w, int h, int strength, WalkMethod method,

@@ -8,9 +8,9 @@
 
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/stages/final_output/output_gamma.h"
 #include "support/reference_blur.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {

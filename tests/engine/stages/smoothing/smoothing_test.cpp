@@ -11,10 +11,10 @@
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/stages/smoothing/smoothing_disc.h"
 #include "support/photo_planes.h"
 #include "support/test_data.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -24,7 +24,7 @@ using Plane = std::vector<uint16_t>;
 struct Smoothed {
     bool ok = false;
     Plane out;
-    int status = 0;
+    StatusCode status = StatusCode::None;
 };
 
 Smoothed smooth(const Plane& in, int w, int h, int strength, WalkMethod method, int workers = 3)

@@ -5,11 +5,11 @@
 #include "engine/kernels/gaussian_blur.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
-#include "engine/pipeline/status_codes.h"
 #include "engine/pipeline/weight_tables.h"
 #include "engine/stages/sharpening/sharpening.h"
 #include "engine/stages/softening/softening.h"
 #include "support/reference_blur.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -130,7 +130,7 @@ TEST(Softening, RefusesImagesWhoseColumnSumsWouldOverflow)
 TEST(SofteningAndSharpening, PublishTheirStatusFirstAndRefuseOutOfRangeSettings)
 {
     Image image(8, 8, Plane(64, 1000));
-    auto refused = [&](auto run, int status) {
+    auto refused = [&](auto run, StatusCode status) {
         image.ctx.statusCode = StatusCode::Light;
         image.ctx.percent = 40;
         EXPECT_FALSE(run());
