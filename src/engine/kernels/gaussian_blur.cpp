@@ -1,11 +1,11 @@
 #include "engine/kernels/gaussian_blur.h"
 
 #include <cmath>
-#include <new>
 #include <type_traits>
 
 #include "engine/kernels/gaussian_blur_lanes.h"
 #include "engine/kernels/simd.h"
+#include "engine/pipeline/allocation.h"
 
 namespace qv {
 
@@ -120,16 +120,13 @@ bool prepareScratch(BlurScratch& scratch, int length, bool columnBlocks, const G
 {
     const std::size_t size = columnBlocks ? (static_cast<std::size_t>(length) + 1) * kColumnBlock
                                           : static_cast<std::size_t>(length) + 2 * kernel.reach() + 1;
-    try {
+    return allocationSucceeds([&] {
         if (kernel.fits32Bits())
             atLeast(scratch.sums32, size);
         else
             atLeast(scratch.sums64, size);
         atLeast(scratch.bounds, 2 * kernel.boxes.size());
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    });
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "engine/kernels/range_scanner.h"
+#include "engine/pipeline/allocation.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
 #include "text/status_codes.h"
@@ -161,7 +161,7 @@ bool fastWorker(ColorNRItem& item)
 
 bool prepareJob(ColorNRJob& job)
 {
-    try {
+    return allocationSucceeds([&] {
         job.spans = RowSpans::of(job.rays);
         for (const RayEntry& e : job.rays)
             job.reach = std::max(job.reach, std::abs(static_cast<int>(e.dx)));
@@ -171,10 +171,7 @@ bool prepareJob(ColorNRJob& job)
             job.steps.push_back({static_cast<int32_t>(e.dy * job.width + e.dx), e.dx, e.dy,
                                  static_cast<int16_t>(std::min(k + e.skip + 1, n))});
         }
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    });
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <new>
 #include <vector>
 
 #include "engine/kernels/pair_means.h"
+#include "engine/pipeline/allocation.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/stages/detail/detail_tracking.h"
@@ -50,15 +50,13 @@ struct DetailScratch {
     bool allocate(int width, int height, int trackerCount, int radius)
     {
         const std::size_t strip = static_cast<std::size_t>(kStripColumns) * height;
-        try {
+        const bool allocated = allocationSucceeds([&] {
             trackers.resize(trackerCount);
             stripLuma.resize(strip);
             stripValues.resize(strip);
             linePairs.resize(2 * static_cast<std::size_t>(std::max(width, height)));
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        return spread.reserve(std::max(width, height), radius + 1);
+        });
+        return allocated && spread.reserve(std::max(width, height), radius + 1);
     }
 };
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
-#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "engine/kernels/simd.h"
+#include "engine/pipeline/allocation.h"
 #include "engine/stages/detail/short_spreading.h"
 
 namespace qv {
@@ -170,7 +170,7 @@ private:
 bool SpreadScratch::reserve(int length, int maxReach)
 {
     const std::size_t levels = static_cast<std::size_t>(topLevel(length, maxReach)) + 1;
-    try {
+    return allocationSucceeds([&] {
         extents.resize(2 * levels * length);
         paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
         steps.assign(static_cast<std::size_t>(length) + 3, 0);
@@ -178,10 +178,7 @@ bool SpreadScratch::reserve(int length, int maxReach)
         shortAlive.resize(length);
         shortCounts.resize(length);
         shortSums.resize(length);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    });
 }
 
 namespace {

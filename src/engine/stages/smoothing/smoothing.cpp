@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "engine/kernels/range_scanner.h"
+#include "engine/pipeline/allocation.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/stage_runner.h"
@@ -186,15 +186,12 @@ bool secondWalkWorker(SmoothingItem& item)
 
 bool prepareJob(SmoothingJob& job)
 {
-    try {
+    return allocationSucceeds([&] {
         const SmoothingDisc disc = buildSmoothingDisc(smoothingDiscRadius(job.width, job.height));
         job.first.build(disc.firstPass(), job.width, job.height);
         if (job.params.secondPass)
             job.second.build(disc.secondPass(), job.width, job.height);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    });
 }
 
 }  // namespace
