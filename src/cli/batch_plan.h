@@ -22,4 +22,9 @@ BatchPlan planBatchOutputs(const std::vector<std::string>& inputs, const std::st
 // by its result; empty when it would not.
 std::string replacedInputError(const std::string& output, const std::vector<std::string>& inputs);
 
+// A line saying which of a run's outputs would replace one of its inputs
+// (the photos, the settings file, the companion settings files) or another
+// of its outputs; empty when each output is a place of its own.
+std::string outputClashError(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs);
+
 }  // namespace qv::cli

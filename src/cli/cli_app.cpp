@@ -16,9 +16,12 @@
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
 #include "cli/step_times.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "settings/app_config.h"
+#include "settings/failure_text.h"
 #include "settings/image_name.h"
+#include "settings/replacement_file.h"
 #include "settings/tone_file.h"
 
 namespace qv::cli {
@@ -26,7 +29,6 @@ namespace qv::cli {
 namespace {
 
 constexpr const char* kToolName = "quorvelin-cli";
-constexpr const char* kInterruptedText = "Przerwane";
 
 void printError(const std::string& line) { std::fprintf(stderr, "%s: %s\n", kToolName, line.c_str()); }
 
@@ -52,6 +54,8 @@ public:
             return fail(shared.error);
         shared_ = shared.settings;
         configureContext();
+        if (!options_.warning.empty())
+            display_.note("Uwaga: " + options_.warning);
 
         if (options_.inputs.empty())
             return saveSettings(settingsWithoutCompanion(options_.tone, shared_)) ? ExitCode::Done : ExitCode::Failed;
@@ -69,8 +73,8 @@ private:
     int interrupted()
     {
         display_.clear();
-        printError(kInterruptedText);
-        return ExitCode::Interrupted;
+        std::fputs(kInterruptedLine, stderr);
+        return interruptExitCode();
     }
 
     // The program's options from the user's store, with the command line's
@@ -93,7 +97,7 @@ private:
             return true;
         const ToneFileResult result = saveToneFile(settings, options_.saveSettingsPath);
         if (!result.ok()) {
-            fail("Błąd zapisu „" + options_.saveSettingsPath + "”: " + result.systemMessage);
+            fail(failureLine(kWriteErrorText, options_.saveSettingsPath, result.systemMessage));
             return false;
         }
         return true;
@@ -101,10 +105,12 @@ private:
 
     ImageJob jobFor(const std::vector<std::string>& inputs, const std::string& output)
     {
-        std::string companion;
+        std::string companion, ignored;
         ImageJob job;
         job.inputs = inputs;
-        job.tone = settingsForImage(options_.tone, shared_, imagePathOf(inputs), &companion);
+        job.tone = settingsForImage(options_.tone, shared_, imagePathOf(inputs), &companion, &ignored);
+        if (!ignored.empty())
+            display_.note(ignored);
         job.save.path = output;
         job.save.type = options_.type;
         job.save.jpegQuality = options_.jpegQuality.value_or(ctx_.config.jpegQuality);
@@ -133,20 +139,58 @@ private:
         return result;
     }
 
+    // Everything a run reads: the photos, the settings file and, when they
+    // are read, the companion settings files of each image the run makes.
+    std::vector<std::string> runInputs(const std::vector<std::vector<std::string>>& images) const
+    {
+        std::vector<std::string> inputs = options_.inputs;
+        if (!options_.tone.settingsFile.empty())
+            inputs.push_back(options_.tone.settingsFile);
+        if (options_.tone.companion)
+            for (const std::vector<std::string>& files : images)
+                inputs.push_back(companionToneFilePath(imagePathOf(files)));
+        return inputs;
+    }
+
+    // The settings file is written last, but a place that cannot take it
+    // (a folder, a pipe, a device, an immutable file) fails the run before
+    // any image is loaded, as an image's target does.
+    bool settingsTargetRefused()
+    {
+        if (options_.saveSettingsPath.empty())
+            return false;
+        const int error = ReplacementFile(options_.saveSettingsPath).error();
+        if (error != 0)
+            fail(failureLine(kWriteErrorText, options_.saveSettingsPath, failureReason(error)));
+        return error != 0;
+    }
+
+    // No output of a run may be one of its inputs or another of its outputs.
+    bool outputsClash(std::vector<std::string> outputs, const std::vector<std::vector<std::string>>& images)
+    {
+        if (!options_.saveSettingsPath.empty())
+            outputs.push_back(options_.saveSettingsPath);
+        const std::string clash = outputClashError(outputs, runInputs(images));
+        if (!clash.empty())
+            printError(clash);
+        return !clash.empty();
+    }
+
     int runSingle()
     {
-        if (const std::string clash = replacedInputError(options_.output, options_.inputs); !clash.empty()) {
-            printError(clash);
+        if (outputsClash({options_.output}, {options_.inputs}))
             return ExitCode::Usage;
-        }
-        const ImageJob job = jobFor(options_.inputs, options_.output);
-        if (!saveSettings(job.tone))
+        if (settingsTargetRefused())
             return ExitCode::Failed;
+        const ImageJob job = jobFor(options_.inputs, options_.output);
         // A Ctrl+C that comes once the file is written has nothing left to stop.
         const JobResult result = runJob(job);
         if (result.status == JobStatus::Interrupted)
             return interrupted();
-        return result.status == JobStatus::Done ? ExitCode::Done : ExitCode::Failed;
+        if (result.status != JobStatus::Done)
+            return ExitCode::Failed;
+        // The settings are kept only for a run that went well.
+        return saveSettings(job.tone) ? ExitCode::Done : ExitCode::Failed;
     }
 
     int runBatch()
@@ -156,14 +200,19 @@ private:
             printError(plan.error);
             return ExitCode::Usage;
         }
+        std::vector<std::vector<std::string>> images;
+        for (const std::string& input : options_.inputs)
+            images.push_back({input});
+        if (outputsClash(plan.outputs, images))
+            return ExitCode::Usage;
         std::error_code error;
         std::filesystem::create_directories(options_.outputDir, error);
         if (!std::filesystem::is_directory(options_.outputDir))
-            return fail("Nie można utworzyć folderu „" + options_.outputDir + "”" +
-                        (error ? ": " + error.message() : std::string()));
-        if (!saveSettings(settingsWithoutCompanion(options_.tone, shared_)))
+            return fail(failureLine("Nie można utworzyć folderu", options_.outputDir,
+                                    error ? failureReason(error.value()) : std::string()));
+        // After the folder is made: the settings file may be meant to go there.
+        if (settingsTargetRefused())
             return ExitCode::Failed;
-
         const std::size_t count = options_.inputs.size();
         std::vector<std::string> failures;
         std::size_t done = 0;
@@ -181,7 +230,9 @@ private:
         summarise(done, failures);
         if (interruptRequested())
             return interrupted();
-        return failures.empty() ? ExitCode::Done : ExitCode::Failed;
+        if (!failures.empty())
+            return ExitCode::Failed;
+        return saveSettings(settingsWithoutCompanion(options_.tone, shared_)) ? ExitCode::Done : ExitCode::Failed;
     }
 
     void summarise(std::size_t done, const std::vector<std::string>& failures)
@@ -201,7 +252,7 @@ private:
     ProgressDisplay display_;
     QSettingsStore store_;
     ToneSettings shared_;
-    ProcessingContext ctx_;
+    ImageIoContext ctx_;
     PipelineState state_;
 };
 

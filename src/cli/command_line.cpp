@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 #include <cctype>
 #include <charconv>
 #include <string_view>
@@ -190,6 +191,11 @@ private:
     {
         CliOptions& o = result_.options;
         const std::string name = optionName(info);
+        // A file or folder named twice leaves the user guessing which one counts.
+        const bool namesAPlace = info.id == Opt::Output || info.id == Opt::Settings ||
+                                 info.id == Opt::SaveSettings || info.id == Opt::Dir;
+        if (namesAPlace && !placesGiven_.insert(info.id).second)
+            return fail("opcja " + name + " podana więcej niż raz");
         switch (info.id) {
         case Opt::Output: o.output = value; break;
         case Opt::Type: readType(name, value); break;
@@ -297,12 +303,17 @@ private:
             return fail("nie można ustalić typu pliku " + quoted(o.output) +
                         " z rozszerzenia (.jpg, .jpeg, .tif, .tiff); podaj -t jpeg|tiff8|tiff16");
         o.type = *type;
+        const std::optional<SaveFileType> named = typeFromExtension(o.output);
+        if (named && (*named == SaveFileType::Jpeg) != (o.type == SaveFileType::Jpeg))
+            o.warning = "plik " + quoted(o.output) + " będzie zapisany jako " +
+                        (o.type == SaveFileType::Jpeg ? "JPEG" : "TIFF") + ", choć jego rozszerzenie mówi co innego";
     }
 
     const std::vector<std::string>& args_;
     std::size_t next_ = 0;
     ParseResult result_;
     std::optional<SaveFileType> typeGiven_;
+    std::set<Opt> placesGiven_;
 };
 
 }  // namespace

@@ -31,6 +31,7 @@ struct CliOptions {
     std::string outputDir;
     bool quiet = false;
     bool timings = false;                // time spent in each stage, after each image
+    std::string warning;                 // one line about a choice that works but looks like a slip
 };
 
 struct ParseResult {

@@ -1,37 +1,52 @@
 #include "cli/image_job.h"
 
 #include <chrono>
-#include <cstring>
+#include <optional>
 #include <thread>
 
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
-#include "cli/staged_output.h"
 #include "cli/step_times.h"
-#include "engine/background_thread.h"
-#include "engine/processing_context.h"
-#include "engine/processing_thread.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/background_thread.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/processing_thread.h"
+#include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_image.h"
+#include "settings/failure_text.h"
+#include "settings/replacement_file.h"
+#include "text/status_codes.h"
+#include "text/string_table.h"
 
 namespace qv::cli {
 
 namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(40);
+// How long a worker may take to stop after a Ctrl+C before the tool ends
+// without it. Nothing of the run has taken the target's place by then.
+constexpr auto kStopGrace = std::chrono::milliseconds(800);
 
 // Polls a running worker as the program's window does: shows its status and
 // percentage, and turns a Ctrl+C into the abort flag (again on every poll,
 // since a worker clears the flag when it starts).
 template <class Running>
-void watch(const Running& running, ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display,
+void watch(const Running& running, ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display,
            StepTimes* times)
 {
+    std::optional<std::chrono::steady_clock::time_point> stopAsked;
     for (;;) {
-        if (interruptRequested())
+        if (interruptRequested()) {
             state.abort.store(true, std::memory_order_relaxed);
-        const int code = ctx.statusCode.load(std::memory_order_relaxed);
+            const auto now = std::chrono::steady_clock::now();
+            if (!stopAsked)
+                stopAsked = now;
+            else if (now - *stopAsked > kStopGrace && running()) {
+                display.clear();
+                endInterruptedNow();
+            }
+        }
+        const StatusCode code = ctx.statusCode.load(std::memory_order_relaxed);
         display.update(code, ctx.percent.load(std::memory_order_relaxed));
         if (times)
             times->observe(code);
@@ -49,23 +64,16 @@ std::string quotedList(const std::vector<std::string>& paths)
     return text;
 }
 
-// The line and the error text the worker left, unless the text says no more
-// than the line's beginning ("Błąd wczytywania").
-std::string withReason(std::string line, const std::string& reason)
-{
-    return reason.empty() || line.starts_with(reason) ? line : line + ": " + reason;
-}
-
 JobResult failed(JobStatus status, std::string message) { return {status, std::move(message), {}}; }
 
-std::string saveErrorLine(const std::string& path) { return "Błąd zapisu „" + path + "”"; }
-
-JobResult cannotSave(const ImageJob& job, int error)
+// The error text the worker left, which names the file and the reason, or,
+// when it left none, the bare failure with the files.
+std::string failureText(const ImageIoContext& ctx, const char* what, const std::vector<std::string>& files)
 {
-    return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), std::strerror(error)));
+    return ctx.errorText.empty() ? what + (" " + quotedList(files)) : ctx.errorText;
 }
 
-int load(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
+int load(ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
 {
     LoadThread loader;
     if (!loader.start(ctx))
@@ -74,7 +82,7 @@ int load(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display,
     return loader.collect().value_or(-1);
 }
 
-bool process(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
+bool process(ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
 {
     ProcessingThread processor;
     if (!processor.start(ctx, DirtyBits::NewImage, /*forced=*/true))
@@ -85,7 +93,7 @@ bool process(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& disp
            ctx.statusCode.load(std::memory_order_relaxed) == StatusCode::RunEnded;
 }
 
-bool save(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options, ProgressDisplay& display,
+bool save(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options, ProgressDisplay& display,
           StepTimes* times)
 {
     BackgroundThread saver;
@@ -115,14 +123,13 @@ SaveOptions saveOptionsFor(const ImageJob& job, const Bitmap& output)
 
 }  // namespace
 
-JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
+JobResult runImageJob(ImageIoContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
                       StepTimes* times)
 {
     // A target that cannot be written fails the job before any work. The
-    // trial file is removed at once, so that nothing is left beside the
-    // target should a second Ctrl+C end the tool during the work.
-    if (const int error = StagedOutput(job.save.path).error(); error != 0)
-        return cannotSave(job, error);
+    // trial file is removed at once.
+    if (const int error = ReplacementFile(job.save.path).error(); error != 0)
+        return failed(JobStatus::SaveFailed, failureLine(kWriteErrorText, job.save.path, failureReason(error)));
 
     ctx.pipeline = &state;
     ctx.fileList = job.inputs;
@@ -130,7 +137,7 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (interruptRequested())
         return failed(JobStatus::Interrupted, {});
     if (loaded != 1)
-        return failed(JobStatus::LoadFailed, withReason("Błąd wczytywania " + quotedList(job.inputs), ctx.errorText));
+        return failed(JobStatus::LoadFailed, failureText(ctx, kLoadErrorText, job.inputs));
 
     ctx.current = job.tone;
     ctx.dirtyMask = 0;
@@ -138,21 +145,18 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (interruptRequested())
         return failed(JobStatus::Interrupted, {});
     if (!processed)
-        return failed(JobStatus::ProcessingFailed, "Błąd przetwarzania " + quotedList(job.inputs));
+        return failed(JobStatus::ProcessingFailed, std::string(text::k121) + " " + quotedList(job.inputs));
 
-    StagedOutput target(job.save.path);
-    if (const int error = target.error(); error != 0)
-        return cannotSave(job, error);
-    SaveOptions options = saveOptionsFor(job, *state.output);
-    options.path = target.savePath();
-    const bool saved = save(ctx, state, options, display, times);
-    // Encoding a JPEG cannot be stopped: a Ctrl+C during it drops the result.
-    if (interruptRequested())
-        return failed(JobStatus::Interrupted, {});
-    if (!saved)
-        return failed(JobStatus::SaveFailed, withReason(saveErrorLine(job.save.path), ctx.errorText));
-    if (const int error = target.commit(); error != 0)
-        return cannotSave(job, error);
+    // The save writes beside the target and takes its place only when
+    // complete and not aborted, so a Ctrl+C during an encoder that cannot be
+    // stopped still drops the result. One that comes once the file is in
+    // place has nothing left to stop.
+    const SaveOptions options = saveOptionsFor(job, *state.output);
+    if (!save(ctx, state, options, display, times)) {
+        if (interruptRequested())
+            return failed(JobStatus::Interrupted, {});
+        return failed(JobStatus::SaveFailed, failureText(ctx, kWriteErrorText, {job.save.path}));
+    }
     const ImageSize written = options.resize ? ImageSize{options.width, options.height}
                                              : ImageSize{state.output->width(), state.output->height()};
     return {JobStatus::Done, {}, written};

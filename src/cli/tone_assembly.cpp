@@ -1,7 +1,9 @@
 #include "cli/tone_assembly.h"
 
-#include <filesystem>
+#include <cerrno>
 
+#include "settings/failure_text.h"
+#include "settings/file_checks.h"
 #include "settings/tone_defaults.h"
 #include "settings/tone_file.h"
 
@@ -9,16 +11,20 @@ namespace qv::cli {
 
 namespace {
 
-std::string settingsFileError(const std::string& path, const ToneFileResult& result)
+std::string settingsFileReason(const ToneFileResult& result)
 {
-    std::string reason;
     switch (result.status) {
-    case ToneFileStatus::IoError: reason = result.systemMessage; break;
-    case ToneFileStatus::UnknownTag: reason = "nieznany format pliku ustawień"; break;
-    case ToneFileStatus::Truncated: reason = "plik ustawień jest niekompletny"; break;
+    case ToneFileStatus::IoError: return result.systemMessage;
+    case ToneFileStatus::UnknownTag: return "nieznany format pliku ustawień";
+    case ToneFileStatus::Truncated: return "plik ustawień jest niekompletny";
     case ToneFileStatus::Ok: break;
     }
-    return "Błąd wczytywania „" + path + "”: " + reason;
+    return {};
+}
+
+std::string settingsFileError(const std::string& path, const ToneFileResult& result)
+{
+    return failureLine(kLoadErrorText, path, settingsFileReason(result));
 }
 
 void applyAssignments(const std::vector<ToneAssignment>& assignments, ToneSettings& settings)
@@ -46,19 +52,23 @@ ToneAssembly sharedToneSettings(const ToneRequest& request, const KeyValueStore&
 }
 
 ToneSettings settingsForImage(const ToneRequest& request, const ToneSettings& shared, const std::string& imagePath,
-                              std::string* companionUsed)
+                              std::string* companionUsed, std::string* companionIgnored)
 {
     ToneSettings settings = shared;
     if (request.companion) {
         const std::string companion = companionToneFilePath(imagePath);
         // Only a plain file is read: a folder or a pipe of that name is no
         // settings file, and reading a pipe could block the run.
-        std::error_code error;
-        if (std::filesystem::is_regular_file(companion, error) && loadToneFile(settings, companion, &shared).ok()) {
+        const int error = inputFileError(companion);
+        const ToneFileResult result = error == 0 ? loadToneFile(settings, companion, &shared)
+                                                 : ToneFileResult{ToneFileStatus::IoError, failureReason(error)};
+        if (result.ok()) {
             if (companionUsed)
                 *companionUsed = companion;
         } else {
             settings = shared;
+            if (companionIgnored && error != ENOENT && error != ENOTDIR)
+                *companionIgnored = failureLine("Pominięto plik ustawień", companion, settingsFileReason(result));
         }
     }
     applyAssignments(request.assignments, settings);

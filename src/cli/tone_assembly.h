@@ -40,9 +40,10 @@ ToneAssembly sharedToneSettings(const ToneRequest& request, const KeyValueStore&
 // The settings for one image: the shared layers, the image's companion
 // settings file when asked for (read quietly as the program does: a missing
 // or unreadable one changes nothing), then the assignments.
-// `companionUsed` receives the companion's path when one was applied.
+// `companionUsed` receives the companion's path when one was applied,
+// `companionIgnored` a line saying why one that exists was not.
 ToneSettings settingsForImage(const ToneRequest& request, const ToneSettings& shared, const std::string& imagePath,
-                              std::string* companionUsed = nullptr);
+                              std::string* companionUsed = nullptr, std::string* companionIgnored = nullptr);
 
 // The shared layers with the assignments on top: what a batch saves.
 ToneSettings settingsWithoutCompanion(const ToneRequest& request, const ToneSettings& shared);

@@ -1,6 +1,6 @@
 #include "imageio/codec_decoder.h"
 
-#include "imaging/codec.h"
+#include "codec/codec.h"
 
 namespace qv {
 
@@ -20,16 +20,21 @@ DecodeResult decodeWithCodec(const DecodeJob& job, SourcePair& pair)
     case codec::Status::OutOfMemory:
         job.setError(answer.message);
         return kDecodeFailed;
+    case codec::Status::TooLarge:
+        job.setError(tooLargeReason(answer.declaredWidth, answer.declaredHeight));
+        return kDecodeFailed;
     case codec::Status::Damaged:
-        // Like the other decoders, a file whose data is cut short or
-        // corrupt fails with the load error rather than with a made-up part.
-        job.setError(kLoadErrorText);
+        job.setError(kDamagedReason);
         return kDecodeFailed;
     case codec::Status::Failed:
         return kDecodeFailed;
     }
-    if (job.aborted() || image.width() < kMinImageSide || image.height() < kMinImageSide)
+    if (job.aborted())
         return kDecodeFailed;
+    if (image.width() < kMinImageSide || image.height() < kMinImageSide) {
+        job.setError(tooSmallReason(image.width(), image.height()));
+        return kDecodeFailed;
+    }
 
     if (!job.allocate(pair, image.width(), image.height()))
         return kDecodeFailed;

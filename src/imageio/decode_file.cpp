@@ -2,10 +2,12 @@
 
 #include <span>
 
-#include "engine/processing_context.h"
 #include "imageio/codec_decoder.h"
+#include "imageio/image_io_context.h"
 #include "imageio/raw_decoder.h"
 #include "imageio/tiff16_decoder.h"
+#include "settings/failure_text.h"
+#include "settings/file_checks.h"
 
 namespace qv {
 
@@ -40,10 +42,19 @@ std::string fileExtension(const std::string& path)
     return extension;
 }
 
-bool decodeFile(const std::string& path, ProcessingContext& ctx, const std::atomic<bool>& abort, SourcePair& pair,
+bool decodeFile(const std::string& path, ImageIoContext& ctx, const std::atomic<bool>& abort, SourcePair& pair,
                 ProgressRange range)
 {
     ctx.statusText.set(path);
+    ctx.errorText.clear();
+    pair.release();
+    // Only a plain file with something in it goes to the decoders: each of
+    // them opens the file anew, which would wait forever on a pipe.
+    if (const int error = inputFileError(path); error != 0) {
+        ctx.percent.store(0, std::memory_order_relaxed);
+        ctx.errorText = failureLine(kLoadErrorText, path, failureReason(error));
+        return false;
+    }
     const DecodeJob job{path, ctx, abort, range};
     DecodeResult result = kNotThisFormat;
     for (Decoder decoder : decodersFor(path)) {
@@ -56,7 +67,16 @@ bool decodeFile(const std::string& path, ProcessingContext& ctx, const std::atom
     pair.release();
     if (result == kNotThisFormat) {
         ctx.percent.store(0, std::memory_order_relaxed);
-        ctx.errorText = kUnknownFormatText;
+        ctx.errorText = failureLine(kUnknownFormatText, path, {});
+    } else if (abort.load(std::memory_order_relaxed)) {
+        ctx.errorText.clear();  // the one who aborted knows why
+    } else {
+        // A TIFF whose samples no decoder reads says so rather than that
+        // it is damaged; a failure without a word is taken for damage.
+        std::string reason = unreadableTiffSamples(path);
+        if (reason.empty())
+            reason = ctx.errorText.empty() ? std::string(kDamagedReason) : ctx.errorText;
+        ctx.errorText = failureLine(kLoadErrorText, path, reason);
     }
     return false;
 }

@@ -1,12 +1,25 @@
 #include "imageio/merge_files.h"
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
+#include "imageio/image_io_context.h"
+#include "settings/failure_text.h"
 
 namespace qv {
 
-bool mergeExposures(ProcessingContext& ctx, PipelineState& state, const std::vector<std::string>& files)
+namespace {
+
+// "1408 × 1056 pikseli, 24 bpp"
+std::string formatText(const Exposure& exposure)
+{
+    return pictureSizeText(exposure.image16->width(), exposure.image16->height()) + ", " +
+           std::to_string(exposure.bitDepth) + " bpp";
+}
+
+}  // namespace
+
+bool mergeExposures(ImageIoContext& ctx, PipelineState& state, const std::vector<std::string>& files)
 {
     const int count = static_cast<int>(files.size());
     std::vector<Exposure> exposures;
@@ -18,7 +31,8 @@ bool mergeExposures(ProcessingContext& ctx, PipelineState& state, const std::vec
             return false;
         exposure.bitDepth = ctx.bitDepth;
         if (i > 0 && !sameFormat(exposure, exposures.back())) {
-            ctx.errorText = kMergeMismatchText;
+            ctx.errorText = failureLine(kMergeMismatchText, files[i], formatText(exposure) + " zamiast " +
+                                                                         formatText(exposures.back()));
             return false;
         }
         exposures.push_back(std::move(exposure));

@@ -2,14 +2,18 @@
 
 #include <fcntl.h>
 #include <libraw/libraw.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <string_view>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
+#include "imageio/tiff_file.h"
+#include "settings/failure_text.h"
+#include "settings/file_checks.h"
 
 namespace qv {
 
@@ -21,13 +25,17 @@ int cancelOnAbort(void* abortFlag, LibRaw_progress, int, int)
     return static_cast<const std::atomic<bool>*>(abortFlag)->load(std::memory_order_relaxed) ? 1 : 0;
 }
 
+// Called by LibRaw where the data it decodes ends early or makes no sense;
+// it goes on with made-up values, so the decode must not count as done.
+void noteDataError(void* damaged, const char*, const int) { *static_cast<bool*>(damaged) = true; }
+
 // A failed library step: cancelled ends without text, memory with the
-// system's out-of-memory text, anything else with the load error.
+// out-of-memory reason, anything else as damaged data.
 DecodeResult failure(const DecodeJob& job, int code)
 {
     if (code == LIBRAW_CANCELLED_BY_CALLBACK)
         return kDecodeFailed;
-    job.setError(code == LIBRAW_UNSUFFICIENT_MEMORY ? std::strerror(ENOMEM) : kLoadErrorText);
+    job.setError(code == LIBRAW_UNSUFFICIENT_MEMORY ? failureReason(ENOMEM) : kDamagedReason);
     return kDecodeFailed;
 }
 
@@ -50,19 +58,21 @@ void setProcessingParameters(libraw_output_params_t& params, const AppConfig& co
     params.user_qual = 3;   // AHD demosaicing
 }
 
-// LibRaw answers an input/output error both when it cannot open the file and
-// when a file is too short to be identified at all (an empty file, a few
-// bytes of text). Only the first is a failure; the second is simply not a
-// RAW file.
-bool isReadableFile(const std::string& path)
+// Formats whose files LibRaw recognises by a signature at the start; a file
+// of one of them that LibRaw cannot even identify is cut or damaged, not
+// someone else's.
+bool hasRawSignature(const std::string& path)
 {
+    std::array<char, 16> head{};
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const ssize_t read = ::read(fd, head.data(), head.size());
     ::close(fd);
-    return regular;
+    const std::string_view start(head.data(), read > 0 ? static_cast<std::size_t>(read) : 0);
+    const bool ciff = start.size() >= 14 && (start.starts_with("II") || start.starts_with("MM")) &&
+                      start.substr(6, 8) == "HEAPCCDR";  // Canon CRW
+    return ciff || start.starts_with("FUJIFILM");
 }
 
 struct LibRawDeleter {
@@ -116,22 +126,38 @@ DecodeResult decodeRaw(const DecodeJob& job, SourcePair& pair)
     std::unique_ptr<LibRaw, LibRawDeleter> raw(
         new (std::nothrow) LibRaw(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK));
     if (!raw)
-        return job.fail(pair, std::strerror(ENOMEM));
+        return job.fail(pair, failureReason(ENOMEM));
+    bool damaged = false;
     raw->set_progress_handler(cancelOnAbort, const_cast<std::atomic<bool>*>(&job.abort));
+    raw->set_dataerror_handler(noteDataError, &damaged);
     raw->recycle();
 
+    // LibRaw answers an input/output error also when a file is too short to
+    // be identified at all (a few bytes of text): that is not a RAW file,
+    // unless it starts like one, and then it is cut or damaged.
     int code = raw->open_file(job.path.c_str());
-    if (code == LIBRAW_FILE_UNSUPPORTED || (code == LIBRAW_IO_ERROR && isReadableFile(job.path)))
-        return kNotThisFormat;
+    if (code == LIBRAW_IO_ERROR)
+        if (const int error = inputFileError(job.path); error != 0 && error != kErrorEmptyFile)
+            return job.fail(pair, failureReason(error));
+    if (code == LIBRAW_FILE_UNSUPPORTED || code == LIBRAW_IO_ERROR)
+        return hasRawSignature(job.path) ? job.fail(pair, kDamagedReason) : kNotThisFormat;
     if (code != LIBRAW_SUCCESS)  // the progress callback already runs while the file is identified
         return failure(job, code);
+    // Data that reaches past the end of the file is found before the library
+    // decodes it and has its JPEG decoder complain on the terminal.
+    if (tiffDataCutShort(job.path))
+        return job.fail(pair, kDamagedReason);
     if ((code = raw->unpack()) != LIBRAW_SUCCESS)
         return stepFailure(job, code);
+    if (damaged)
+        return job.fail(pair, kDamagedReason);
 
     job.publishPercent(range.at(40, 100));
     setProcessingParameters(raw->imgdata.params, job.context.config);
     if ((code = raw->dcraw_process()) != LIBRAW_SUCCESS)
         return stepFailure(job, code);
+    if (damaged)
+        return job.fail(pair, kDamagedReason);
 
     job.publishPercent(range.at(70, 100));
     MemImage image(raw->dcraw_make_mem_image(&code));

@@ -6,26 +6,50 @@
 #include <new>
 #include <string>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "codec/codec_encode.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/tiff16_writer.h"
-#include "imaging/codec_encode.h"
+#include "settings/failure_text.h"
 #include "settings/replacement_file.h"
+#include "text/status_codes.h"
 
 namespace qv {
 
 namespace {
 
-constexpr const char* kWriteErrorText = "Błąd zapisu";
-
-bool fail(ProcessingContext& ctx, std::string text = {})
+bool fail(ImageIoContext& ctx, std::string text = {})
 {
     ctx.errorText = std::move(text);
     return false;
 }
 
-bool failOutOfMemory(ProcessingContext& ctx) { return fail(ctx, std::strerror(ENOMEM)); }
+// "Błąd zapisu „path”: reason", or without the reason when there is none.
+bool failWriting(ImageIoContext& ctx, const SaveOptions& options, std::string reason)
+{
+    return fail(ctx, failureLine(kWriteErrorText, options.path, reason));
+}
+
+bool failWriting(ImageIoContext& ctx, const SaveOptions& options, int error)
+{
+    return failWriting(ctx, options, error != 0 ? failureReason(error) : std::string());
+}
+
+bool failOutOfMemory(ImageIoContext& ctx, const SaveOptions& options) { return failWriting(ctx, options, ENOMEM); }
+
+// The file is complete; it takes the target's place unless the save was
+// aborted meanwhile (an encoder that cannot be stopped half-way still must
+// not leave its result behind).
+bool commitUnlessAborted(ImageIoContext& ctx, const PipelineState& state, const SaveOptions& options,
+                         ReplacementFile& file)
+{
+    if (state.abort.load(std::memory_order_relaxed))
+        return fail(ctx);
+    if (const int error = file.commit(); error != 0)
+        return failWriting(ctx, options, error);
+    return true;
+}
 
 // A request the state can serve: an output bitmap with its 48-bit result
 // buffer behind it, a known file type, a JPEG quality in range and, when
@@ -72,8 +96,9 @@ int shrink(PixelRows<const Sample> source, PixelRows<Sample> target, const std::
 
 // JPEG and 8-bit TIFF through the codec service, from the output bitmap.
 // Encoding cannot be aborted, so the percentage shows 100 from the start.
-bool saveThroughCodec(ProcessingContext& ctx, Bitmap& output, const SaveOptions& options, bool scale)
+bool saveThroughCodec(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
 {
+    Bitmap& output = *state.output;
     ctx.percent.store(100, std::memory_order_relaxed);
     const codec::FileType type = options.type == SaveFileType::Jpeg ? codec::FileType::Jpeg : codec::FileType::Tiff;
     if (!codec::hasEncoder(codec::mimeType(type)))
@@ -83,29 +108,27 @@ bool saveThroughCodec(ProcessingContext& ctx, Bitmap& output, const SaveOptions&
     if (scale) {
         scaled = Bitmap::create(options.width, options.height, PixelFormat::Bgr24);
         if (!scaled)
-            return failOutOfMemory(ctx);
+            return failOutOfMemory(ctx, options);
         const std::atomic<bool> neverAborted{false};
         if (shrink(rowsOf<const uint8_t>(output), rowsOf<uint8_t>(*scaled), neverAborted, ctx.workerCount) !=
             ResampleResult::Done)
-            return failOutOfMemory(ctx);
+            return failOutOfMemory(ctx, options);
     }
 
     ReplacementFile file(options.path);
     if (file.error() != 0)
-        return fail(ctx, std::strerror(file.error()));
+        return failWriting(ctx, options, file.error());
     const codec::Answer answer = codec::encodeToDescriptor(scaled ? *scaled : output, file.descriptor(),
                                                            {type, options.jpegQuality, kSavedImageTitle});
-    // The codec's message is the system's text for system errors and
-    // out-of-memory, and empty for any other failure.
+    // The codec's message is the reason for system errors and out-of-memory,
+    // and empty for any other failure.
     if (!answer.ok())
-        return fail(ctx, answer.message);
-    if (const int error = file.commit(); error != 0)
-        return fail(ctx, std::strerror(error));
-    return true;
+        return failWriting(ctx, options, answer.message);
+    return commitUnlessAborted(ctx, state, options, file);
 }
 
 // 16-bit TIFF from the 48-bit result buffer, row by row.
-bool saveTiff16(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
+bool saveTiff16(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
 {
     const Bitmap& output = *state.output;
     PixelRows<const uint16_t> image{state.resultBuffer(), output.width(), output.height(),
@@ -114,12 +137,12 @@ bool saveTiff16(ProcessingContext& ctx, PipelineState& state, const SaveOptions&
     if (scale) {
         scaled.reset(new (std::nothrow) uint16_t[static_cast<std::size_t>(options.width) * options.height * 3]);
         if (!scaled)
-            return failOutOfMemory(ctx);
+            return failOutOfMemory(ctx, options);
         const PixelRows<uint16_t> target{scaled.get(), options.width, options.height,
                                          static_cast<std::ptrdiff_t>(options.width) * 6};
         const int result = shrink(image, target, state.abort, ctx.workerCount);
         if (result == ResampleResult::OutOfMemory)
-            return failOutOfMemory(ctx);
+            return failOutOfMemory(ctx, options);
         if (result != ResampleResult::Done)
             return fail(ctx);
         image = {target.pixels, target.width, target.height, target.stride};
@@ -127,42 +150,42 @@ bool saveTiff16(ProcessingContext& ctx, PipelineState& state, const SaveOptions&
 
     ReplacementFile file(options.path);
     if (file.error() != 0)
-        return fail(ctx);
-    switch (writeTiff16(file.temporaryPath(), image.pixels, image.width, image.height, state.abort, ctx.percent)) {
+        return failWriting(ctx, options, file.error());
+    int error = 0;
+    switch (writeTiff16(file.temporaryPath(), image.pixels, image.width, image.height, state.abort, ctx.percent,
+                        error)) {
     case Tiff16WriteResult::Written:
         break;
     case Tiff16WriteResult::WriteError:
-        return fail(ctx, kWriteErrorText);
     case Tiff16WriteResult::CannotCreate:
+        return failWriting(ctx, options, error);
     case Tiff16WriteResult::Aborted:
         return fail(ctx);
     }
-    if (file.commit() != 0)
-        return fail(ctx, kWriteErrorText);
-    return true;
+    return commitUnlessAborted(ctx, state, options, file);
 }
 
 }  // namespace
 
-bool saveImage(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options)
+bool saveImage(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options)
 {
     ctx.statusCode.store(StatusCode::Saving, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
     ctx.statusText.set(options.path);
     if (!acceptable(state, options))
-        return fail(ctx, std::strerror(EINVAL));
+        return failWriting(ctx, options, EINVAL);
 
     const bool scale = scalingAsked(options, *state.output);
     if (options.type == SaveFileType::Tiff16)
         return saveTiff16(ctx, state, options, scale);
-    return saveThroughCodec(ctx, *state.output, options, scale);
+    return saveThroughCodec(ctx, state, options, scale);
 }
 
-int runSaveThread(ProcessingContext& ctx, const SaveOptions& options)
+int runSaveThread(ImageIoContext& ctx, const SaveOptions& options)
 {
     ctx.errorText.clear();
     if (!ctx.pipeline) {
-        fail(ctx, std::strerror(EINVAL));
+        failWriting(ctx, options, EINVAL);
         return 0;
     }
     ctx.pipeline->abort.store(false, std::memory_order_relaxed);

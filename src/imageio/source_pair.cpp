@@ -1,12 +1,24 @@
 #include "imageio/source_pair.h"
 
 #include <cerrno>
-#include <cstring>
 #include <type_traits>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
+#include "settings/failure_text.h"
 
 namespace qv {
+
+std::string tooSmallReason(int64_t width, int64_t height)
+{
+    return "obraz jest za mały: " + pictureSizeText(width, height) + ", a najmniej " + std::to_string(kMinImageSide) +
+           " na bok";
+}
+
+std::string tooLargeReason(int64_t width, int64_t height)
+{
+    return "obraz jest za duży: " + pictureSizeText(width, height) + ", a najwięcej " +
+           std::to_string(kMaxSourcePixels) + " pikseli";
+}
 
 void DecodeJob::publishPercent(int percent) const { context.percent.store(percent, std::memory_order_relaxed); }
 
@@ -15,15 +27,17 @@ void DecodeJob::setError(std::string text) const { context.errorText = std::move
 bool DecodeJob::allocate(SourcePair& pair, int64_t width, int64_t height) const
 {
     pair.release();
-    if (width <= kMaxSourcePixels && height <= kMaxSourcePixels && width * height <= kMaxSourcePixels) {
-        pair.image8 = Bitmap::create(static_cast<int>(width), static_cast<int>(height), PixelFormat::Bgr24);
-        if (pair.image8)
-            pair.image16 = Bitmap::create(static_cast<int>(width), static_cast<int>(height), PixelFormat::Bgr48);
-        if (pair.image16)
-            return true;
+    if (width > kMaxSourcePixels || height > kMaxSourcePixels || width * height > kMaxSourcePixels) {
+        setError(tooLargeReason(width, height));
+        return false;
     }
+    pair.image8 = Bitmap::create(static_cast<int>(width), static_cast<int>(height), PixelFormat::Bgr24);
+    if (pair.image8)
+        pair.image16 = Bitmap::create(static_cast<int>(width), static_cast<int>(height), PixelFormat::Bgr48);
+    if (pair.image16)
+        return true;
     pair.release();
-    setError(std::strerror(ENOMEM));
+    setError(failureReason(ENOMEM));
     return false;
 }
 

@@ -5,22 +5,29 @@
 #include <memory>
 #include <string>
 
+#include "codec/codec.h"
 #include "imaging/bitmap.h"
-#include "imaging/codec.h"
+#include "settings/failure_text.h"
+#include "text/string_table.h"
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 
-// The texts a failed load leaves for the window.
-inline constexpr const char* kLoadErrorText = "Błąd wczytywania";
-inline constexpr const char* kUnknownFormatText = "Nieznany format obrazu";
+// The texts a failed load leaves for the window, besides kLoadErrorText.
+inline constexpr const char* kUnknownFormatText = text::k140;
+// The reason a decoder gives for a file whose data is cut short or corrupt.
+inline constexpr const char* kDamagedReason = "plik jest uszkodzony lub ucięty";
 
 // Every decoder refuses pictures smaller than this in either direction.
 inline constexpr int kMinImageSide = 16;
 // Larger pictures are refused as out of memory before anything is allocated
 // (the pair alone takes 9 bytes per pixel, the pipeline several times more).
 inline constexpr long long kMaxSourcePixels = codec::kMaxDecodedPixels;
+
+// The reasons for a picture outside those bounds, with its size and the limit.
+std::string tooSmallReason(int64_t width, int64_t height);
+std::string tooLargeReason(int64_t width, int64_t height);
 
 // The two bitmaps of one decoded picture: 8-bit and 16-bit blue, green, red.
 // The 8-bit values are the high bytes of the 16-bit ones, or the 16-bit
@@ -61,7 +68,7 @@ struct ProgressRange {
 // depth and error text in, and the abort flag tested between rows.
 struct DecodeJob {
     const std::string& path;
-    ProcessingContext& context;
+    ImageIoContext& context;
     const std::atomic<bool>& abort;
     ProgressRange range;
 
@@ -69,9 +76,9 @@ struct DecodeJob {
     void publishPercent(int percent) const;
     void setError(std::string text) const;
 
-    // Creates both bitmaps for a size of at least one pixel; on failure (or a
-    // size beyond kMaxSourcePixels) leaves the out-of-memory text and nothing
-    // allocated. Takes the size as the file declares it, however large.
+    // Creates both bitmaps for a size of at least one pixel; on failure leaves
+    // the reason (too large beyond kMaxSourcePixels, else out of memory) and
+    // nothing allocated. Takes the size as the file declares it, however large.
     bool allocate(SourcePair& pair, int64_t width, int64_t height) const;
     // Releases the pair, leaves `text` (when not empty) and answers failure.
     DecodeResult fail(SourcePair& pair, std::string text = {}) const;

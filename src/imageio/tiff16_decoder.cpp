@@ -1,40 +1,17 @@
 #include "imageio/tiff16_decoder.h"
 
-#include <tiffio.h>
-
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <new>
 
-#include "imaging/libtiff_quiet.h"
+#include "codec/libtiff_quiet.h"
+#include "imageio/tiff_file.h"
+#include "settings/failure_text.h"
 
 namespace qv {
 
 namespace {
-
-// Bounds what libtiff may allocate for one strip of a file whose tags claim
-// absurd sizes.
-constexpr tmsize_t kMaxLibraryAllocation = tmsize_t(1) << 30;
-
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-using TiffFile = std::unique_ptr<TIFF, TiffCloser>;
-
-// Opens the file without a word on the terminal about damage (the decoder's
-// answer says enough) and with the allocation bound above.
-TiffFile openQuietly(const std::string& path)
-{
-    silenceLibtiff();
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    if (!options)
-        return nullptr;
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxLibraryAllocation);
-    TiffFile tiff(TIFFOpenExt(path.c_str(), "r", options));
-    TIFFOpenOptionsFree(options);
-    return tiff;
-}
 
 // The layouts this reader takes: 16-bit grey or RGB, RGB either interleaved
 // or as three planes, with the size the file declares and the way its rows
@@ -47,7 +24,8 @@ struct Layout {
     int orientation = ORIENTATION_TOPLEFT;
 
     int planes() const { return separatePlanes ? 3 : 1; }
-    int64_t samplesPerScanline() const { return int64_t(width) * (separatePlanes ? 1 : samplesPerPixel); }
+    int samplesPerChunkPixel() const { return separatePlanes ? 1 : samplesPerPixel; }
+    int64_t samplesPerScanline() const { return int64_t(width) * samplesPerChunkPixel(); }
     // Orientations 5 to 8 store the picture's columns as the file's rows.
     bool transposed() const { return orientation >= ORIENTATION_LEFTTOP; }
     int64_t uprightWidth() const { return transposed() ? height : width; }
@@ -106,64 +84,156 @@ bool readLayout(TIFF* tiff, Layout& layout)
     return true;
 }
 
-// Stores scanline y where the orientation puts it: a plane fills one
-// channel, a grey line all three, an interleaved line (red, green, blue) the
-// three in reverse order.
-void storeScanline(SourcePair& pair, const Layout& layout, int y, int plane, const uint16_t* line)
+// Stores `count` pixels of scanline y from column x0 on where the
+// orientation puts them: a plane fills one channel, a grey line all three, an
+// interleaved line (red, green, blue) the three in reverse order.
+void storeSegment(SourcePair& pair, const Layout& layout, int y, int x0, int count, int plane,
+                  const uint16_t* samples)
 {
-    const PixelRun run = layout.runOf(y);
+    PixelRun run = layout.runOf(y);
+    run.x += x0 * run.dx;
+    run.y += x0 * run.dy;
+    run.length = count;
     if (layout.separatePlanes) {
-        storeChannel(pair, run, 2 - plane, line, 1);  // planes come red, green, blue
+        storeChannel(pair, run, 2 - plane, samples, 1);  // planes come red, green, blue
     } else if (layout.samplesPerPixel == 1) {
         for (int channel = 0; channel < 3; ++channel)
-            storeChannel(pair, run, channel, line, 1);
+            storeChannel(pair, run, channel, samples, 1);
     } else {
         for (int channel = 0; channel < 3; ++channel)
-            storeChannel(pair, run, channel, line + (2 - channel), 3);
+            storeChannel(pair, run, channel, samples + (2 - channel), 3);
     }
 }
 
-}  // namespace
-
-DecodeResult decodeTiff16(const DecodeJob& job, SourcePair& pair)
+std::unique_ptr<uint16_t[]> sampleBuffer(int64_t samples)
 {
-    TiffFile tiff = openQuietly(job.path);
-    if (!tiff || !TIFFSetDirectory(tiff.get(), 0))
-        return kNotThisFormat;
-    Layout layout;
-    if (!readLayout(tiff.get(), layout))
-        return kNotThisFormat;
+    return std::unique_ptr<uint16_t[]>(new (std::nothrow) uint16_t[samples]);
+}
 
-    if (!job.allocate(pair, layout.uprightWidth(), layout.uprightHeight()))
-        return kDecodeFailed;
-
-    // Scanlines are read into a buffer of exactly one row's samples; a file
-    // whose rows the library sizes otherwise (tiles, odd encodings) is refused
-    // rather than read past either end.
+// Scanline by scanline into a buffer of exactly one row's samples; a file
+// whose rows the library sizes otherwise (odd encodings) is refused rather
+// than read past either end. Each plane is read top to bottom before the
+// next: libtiff decodes a compressed strip of several rows forward only and
+// refuses to go back into it, so the rows of the three planes cannot be read
+// alternately.
+DecodeResult readStrips(const DecodeJob& job, TIFF* tiff, const Layout& layout, SourcePair& pair)
+{
     const int64_t lineSamples = layout.samplesPerScanline();
-    if (TIFFIsTiled(tiff.get()) || TIFFScanlineSize64(tiff.get()) != uint64_t(lineSamples) * 2)
-        return job.fail(pair, kLoadErrorText);
-    std::unique_ptr<uint16_t[]> line(new (std::nothrow) uint16_t[lineSamples]);
+    if (TIFFScanlineSize64(tiff) != uint64_t(lineSamples) * 2)
+        return job.fail(pair, kDamagedReason);
+    const std::unique_ptr<uint16_t[]> line = sampleBuffer(lineSamples);
     if (!line)
-        return job.fail(pair, std::strerror(ENOMEM));
+        return job.fail(pair, failureReason(ENOMEM));
 
-    // Each plane is read top to bottom before the next: libtiff decodes a
-    // compressed strip of several rows forward only and refuses to go back
-    // into it, so the rows of the three planes cannot be read alternately.
     const int height = static_cast<int>(layout.height);
     const uint64_t totalRows = uint64_t(layout.planes()) * height;
     uint64_t rowsDone = 0;
     for (int plane = 0; plane < layout.planes(); ++plane) {
         for (int y = 0; y < height; ++y, ++rowsDone) {
             job.publishPercent(job.range.at(rowsDone, totalRows));
-            if (TIFFReadScanline(tiff.get(), line.get(), static_cast<uint32_t>(y), static_cast<uint16_t>(plane)) < 0)
-                return job.fail(pair, kLoadErrorText);
-            storeScanline(pair, layout, y, plane, line.get());
+            if (TIFFReadScanline(tiff, line.get(), static_cast<uint32_t>(y), static_cast<uint16_t>(plane)) < 0)
+                return job.fail(pair, kDamagedReason);
+            storeSegment(pair, layout, y, 0, static_cast<int>(layout.width), plane, line.get());
             if (job.aborted())
                 return job.fail(pair);
         }
     }
-    return job.finish(pair, 48);
+    return kDecoded;
+}
+
+// Tiles wider or longer than this, or of more samples, are taken for
+// damage, not read.
+constexpr uint32_t kMaxTileSide = 1 << 16;
+constexpr int64_t kMaxTileSamples = int64_t(1) << 26;
+
+// Tile by tile, plane by plane; the rows of each tile that lie inside the
+// picture are stored as pieces of the file's rows.
+DecodeResult readTiles(const DecodeJob& job, TIFF* tiff, const Layout& layout, SourcePair& pair)
+{
+    uint32_t tileWidth = 0, tileLength = 0;
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tileLength);
+    if (tileWidth == 0 || tileLength == 0 || tileWidth > kMaxTileSide || tileLength > kMaxTileSide)
+        return job.fail(pair, kDamagedReason);
+    const int64_t rowSamples = int64_t(tileWidth) * layout.samplesPerChunkPixel();
+    const int64_t tileSamples = rowSamples * tileLength;
+    if (tileSamples > kMaxTileSamples || TIFFTileSize64(tiff) != uint64_t(tileSamples) * 2)
+        return job.fail(pair, kDamagedReason);
+    const std::unique_ptr<uint16_t[]> tile = sampleBuffer(tileSamples);
+    if (!tile)
+        return job.fail(pair, failureReason(ENOMEM));
+
+    const uint64_t across = (uint64_t(layout.width) + tileWidth - 1) / tileWidth;
+    const uint64_t down = (uint64_t(layout.height) + tileLength - 1) / tileLength;
+    const uint64_t totalTiles = uint64_t(layout.planes()) * across * down;
+    uint64_t tilesDone = 0;
+    for (int plane = 0; plane < layout.planes(); ++plane) {
+        for (uint64_t y0 = 0; y0 < layout.height; y0 += tileLength) {
+            for (uint64_t x0 = 0; x0 < layout.width; x0 += tileWidth, ++tilesDone) {
+                job.publishPercent(job.range.at(tilesDone, totalTiles));
+                if (TIFFReadTile(tiff, tile.get(), static_cast<uint32_t>(x0), static_cast<uint32_t>(y0), 0,
+                                 static_cast<uint16_t>(plane)) < 0)
+                    return job.fail(pair, kDamagedReason);
+                const int columns = static_cast<int>(std::min<uint64_t>(tileWidth, layout.width - x0));
+                const int rows = static_cast<int>(std::min<uint64_t>(tileLength, layout.height - y0));
+                for (int r = 0; r < rows; ++r)
+                    storeSegment(pair, layout, static_cast<int>(y0) + r, static_cast<int>(x0), columns, plane,
+                                 tile.get() + r * rowSamples);
+                if (job.aborted())
+                    return job.fail(pair);
+            }
+        }
+    }
+    return kDecoded;
+}
+
+}  // namespace
+
+DecodeResult decodeTiff16(const DecodeJob& job, SourcePair& pair)
+{
+    TiffFile tiff = openTiffQuietly(job.path);
+    if (!tiff || !TIFFSetDirectory(tiff.get(), 0))
+        return kNotThisFormat;
+    // Whatever its samples, a TIFF too large to take or whose data cannot be
+    // in the file is refused here, before this or another decoder allocates
+    // its picture.
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height);
+    if (uint64_t(width) * height > uint64_t(kMaxSourcePixels))
+        return job.fail(pair, tooLargeReason(width, height));
+    if (!directoryHoldsItsPicture(tiff.get()))
+        return job.fail(pair, kDamagedReason);
+    Layout layout;
+    if (!readLayout(tiff.get(), layout))
+        return kNotThisFormat;
+
+    if (!job.allocate(pair, layout.uprightWidth(), layout.uprightHeight()))
+        return kDecodeFailed;
+    const DecodeResult result = TIFFIsTiled(tiff.get()) ? readTiles(job, tiff.get(), layout, pair)
+                                                        : readStrips(job, tiff.get(), layout, pair);
+    return result == kDecoded ? job.finish(pair, 48) : result;
+}
+
+std::string unreadableTiffSamples(const std::string& path)
+{
+    TiffFile tiff = openTiffQuietly(path);
+    if (!tiff)
+        return {};
+    uint16_t bitsPerSample = 0, sampleFormat = 0;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+    const bool integer = sampleFormat == SAMPLEFORMAT_UINT;
+    const bool floating = sampleFormat == SAMPLEFORMAT_IEEEFP;
+    if ((integer && (bitsPerSample <= 8 || bitsPerSample == 16)) ||
+        (floating && (bitsPerSample == 16 || bitsPerSample == 32)))
+        return {};
+    const char* kind = integer                            ? "liczby całkowite bez znaku"
+                       : floating                         ? "liczby zmiennoprzecinkowe"
+                       : sampleFormat == SAMPLEFORMAT_INT ? "liczby całkowite ze znakiem"
+                                                          : "liczby zespolone lub nieokreślone";
+    // "32-bitowe" agrees with every number, where "32 bitów" would not.
+    return "nieobsługiwany format próbek: " + std::to_string(bitsPerSample) + "-bitowe " + kind;
 }
 
 }  // namespace qv

@@ -18,7 +18,9 @@ enum class Tiff16WriteResult {
 // TIFF with one row per strip and no metadata beyond the layout. `percent`
 // follows the rows written (row x 100 / height); `abort` is tested after each
 // row. A file that is not Written is left incomplete for the caller to remove.
+// `systemError` receives the system's error number of a failed write (a full
+// disk, say), or 0 when the system gave none.
 Tiff16WriteResult writeTiff16(const std::string& path, const uint16_t* rgb, int width, int height,
-                              const std::atomic<bool>& abort, std::atomic<int>& percent);
+                              const std::atomic<bool>& abort, std::atomic<int>& percent, int& systemError);
 
 }  // namespace qv

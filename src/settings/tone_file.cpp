@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "settings/failure_text.h"
+#include "settings/file_checks.h"
 #include "settings/replacement_file.h"
 
 namespace qv {
@@ -13,7 +15,7 @@ namespace {
 
 ToneFileResult ioError(int error)
 {
-    return {ToneFileStatus::IoError, std::strerror(error)};
+    return {ToneFileStatus::IoError, failureReason(error)};
 }
 
 struct FileCloser {
@@ -42,6 +44,10 @@ ToneFileResult loadToneFile(ToneSettings& record, const std::string& path, const
 {
     copyToneValues(base ? *base : ToneSettings{}, record);
 
+    // A pipe would block the read and a folder cannot be read; an empty
+    // file is simply too short.
+    if (const int error = inputFileError(path); error != 0 && error != kErrorEmptyFile)
+        return ioError(error);
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file)
         return ioError(errno);

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "imaging/bitmap.h"
-#include "imaging/qimage_view.h"
+#include "codec/qimage_view.h"
 #include "ui/display_reduction.h"
 #include "ui/monitor_profile.h"
 

@@ -25,8 +25,6 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
 #include "ui/adjustment_pages.h"
 #include "ui/config_dialog.h"
 #include "ui/display_panels.h"

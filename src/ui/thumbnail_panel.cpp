@@ -5,11 +5,11 @@
 #include <memory>
 #include <new>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/processing_context.h"
 #include "imageio/resample.h"
 #include "imageio/working_image.h"
 #include "imaging/bitmap.h"
-#include "imaging/qimage_view.h"
+#include "codec/qimage_view.h"
 #include "ui/display_reduction.h"
 
 namespace qv {

@@ -7,13 +7,21 @@
 #include <QImageReader>
 #include <tiffio.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "app/settings_store.h"
-#include "engine/pipeline_driver.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_image.h"
 #include "settings/app_config.h"
@@ -65,7 +73,7 @@ struct Reference {
 
 bool writeReference(const Reference& r)
 {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     PipelineState state;
     ctx.pipeline = &state;
     ctx.fileList = r.files;
@@ -116,15 +124,22 @@ class CliProcess : public ::testing::Test {
 protected:
     test::ProcessResult cli(std::vector<std::string> args, std::string interruptOn = {}, bool terminal = false)
     {
+        test::ProcessRun run = runFor(std::move(args));
+        run.stderrIsTerminal = terminal;
+        run.interruptOn = std::move(interruptOn);
+        return test::runProcess(QV_CLI_PATH, run);
+    }
+
+    // A run of the tool under the temporary home.
+    test::ProcessRun runFor(std::vector<std::string> args) const
+    {
         test::ProcessRun run;
         run.args = std::move(args);
-        run.stderrIsTerminal = terminal;
         run.env = {{"HOME", home.path().string()},
                    {"XDG_CONFIG_HOME", (home.path() / ".config").string()},
                    {"QT_QPA_PLATFORM", "offscreen"},
                    {"LC_ALL", "C"}};  // the system's error texts as the tests expect them
-        run.interruptOn = std::move(interruptOn);
-        return test::runProcess(QV_CLI_PATH, run);
+        return run;
     }
 
     // The store the tool reads under the temporary home.
@@ -175,27 +190,45 @@ TEST_F(CliProcess, WrongUsageExitsWithTwoAndWritesNothing)
     EXPECT_TRUE(entriesOf(outDir.path()).empty());
 }
 
-TEST_F(CliProcess, BrokenFilesFailWithTheProgramsTextAndKeepAnExistingOutput)
+// Every broken input fails on one line that names the file and what is wrong
+// with it, in the program's words: no library's or system's English on the
+// terminal, and nothing waits on a pipe.
+TEST_F(CliProcess, BrokenFilesFailWithTheReasonAndKeepAnExistingOutput)
 {
     const std::string target = out("keep.jpg");
     ASSERT_TRUE(test::writeTextFile(target, "an earlier result"));
+    test::TempDir inputs;
+    const std::string png = test::fileBytes(test::testDataPath("png16_room_backlit_windows.png"));
+    ASSERT_TRUE(test::writeTextFile(inputs.file("cut.png"), png.substr(0, png.size() / 2)));
+    const std::string dng = test::fileBytes(test::testDataPath("raw_nikon_d500_darkframe_lossy.dng"));
+    ASSERT_TRUE(test::writeTextFile(inputs.file("cut.dng"), dng.substr(0, dng.size() * 99 / 100)));
+    ASSERT_TRUE(test::writeTextFile(inputs.file("empty.crw"), ""));
+    ASSERT_EQ(::mkfifo(inputs.file("pipe.jpg").c_str(), 0600), 0);
+    fs::create_directory(inputs.file("folder.png"));
+    const std::string damaged = "plik jest uszkodzony lub ucięty";
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"bad_text_renamed.png", "Nieznany format obrazu"},
-        {"bad_empty.jpg", ""},
-        {"bad_truncated.jpg", ""},
-        {"bad_truncated_16bit.tif", ""},
-        {"bad_huge_100000x100000.tif", ""},
-        {"edge_tiny_15x200.png", ""},
-        {"no_such_file.jpg", "No such file"},
+        {test::testDataPath("bad_empty.jpg"), "plik jest pusty"},
+        {inputs.file("empty.crw"), "plik jest pusty"},
+        {test::testDataPath("bad_truncated.jpg"), damaged},
+        {test::testDataPath("bad_truncated_16bit.tif"), damaged},
+        {inputs.file("cut.png"), damaged},
+        {inputs.file("cut.dng"), damaged},
+        {test::testDataPath("bad_huge_100000x100000.tif"), "obraz jest za duży: 100000 × 100000 pikseli"},
+        {test::testDataPath("edge_tiny_15x200.png"), "obraz jest za mały: 15 × 200 pikseli, a najmniej 16"},
+        {test::testDataPath("no_such_file.png"), "nie ma takiego pliku"},
+        {inputs.file("pipe.jpg"), "to nie jest zwykły plik"},
+        {inputs.file("folder.png"), "to jest folder"},
     };
-    for (const auto& [name, reason] : cases) {
-        SCOPED_TRACE(name);
-        const test::ProcessResult r = cli({test::testDataPath(name), "-o", target, "--quiet"});
-        EXPECT_TRUE(failedWith(r, 1, {"Błąd wczytywania", name, reason}));
-        EXPECT_EQ(r.err.find("Błąd wczytywania", r.err.find("Błąd wczytywania") + 1), std::string::npos) << r.err;
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        const test::ProcessResult r = cli({path, "-o", target, "--quiet"});
+        EXPECT_TRUE(failedWith(r, 1, {"Błąd wczytywania „" + path + "”: " + reason}));
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_EQ(readAll(target), "an earlier result");
         EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"keep.jpg"});
     }
+    const test::ProcessResult unknown = cli({test::testDataPath("bad_text_renamed.png"), "-o", target, "--quiet"});
+    EXPECT_EQ(unknown.err, "quorvelin-cli: Nieznany format obrazu „" + test::testDataPath("bad_text_renamed.png") + "”\n");
 }
 
 TEST_F(CliProcess, ATerminalSeesABarRedrawnInPlaceAPipePlainLines)
@@ -208,11 +241,11 @@ TEST_F(CliProcess, ATerminalSeesABarRedrawnInPlaceAPipePlainLines)
     EXPECT_NE(terminal.err.find("%  Wczytywanie obrazu ("), std::string::npos) << terminal.err;
     EXPECT_NE(terminal.err.find("%)\033[K"), std::string::npos) << terminal.err;
     // The bar is wiped before the error line.
-    EXPECT_NE(terminal.err.find("\r\033[Kquorvelin-cli: Błąd wczytywania"), std::string::npos) << terminal.err;
+    EXPECT_NE(terminal.err.find("\r\033[Kquorvelin-cli: Nieznany format obrazu"), std::string::npos) << terminal.err;
 
     const test::ProcessResult pipe = cli({broken, "-o", out("x.jpg")});
     EXPECT_EQ(pipe.err.rfind("Wczytywanie obrazu (", 0), 0u) << pipe.err;
-    EXPECT_NE(pipe.err.find("%)\nquorvelin-cli: Błąd wczytywania"), std::string::npos) << pipe.err;
+    EXPECT_NE(pipe.err.find("%)\nquorvelin-cli: Nieznany format obrazu"), std::string::npos) << pipe.err;
     EXPECT_EQ(pipe.err.find('\r'), std::string::npos) << pipe.err;
 }
 
@@ -419,7 +452,7 @@ TEST_F(CliProcess, EachGoesOnPastFailuresAndSumsUp)
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const std::vector<std::string> written{"bmp24_moraine_lake_640x480.jpg", "tiff16_d30_linear_gray.jpg"};
     EXPECT_EQ(entriesOf(folder), written);
-    EXPECT_NE(r.err.find("Błąd wczytywania „" + broken + "”: Nieznany format obrazu"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Nieznany format obrazu „" + broken + "”"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Gotowe: 2 z 4 plików; nieudane (2): „" + broken + "” „" + tiny + "”"),
               std::string::npos)
         << r.err;
@@ -434,7 +467,7 @@ TEST_F(CliProcess, EachGoesOnPastFailuresAndSumsUp)
         cli({"--each", test::testDataPath("bmp24_moraine_lake_640x480.bmp"), gray,
              test::testDataPath("png16_room_backlit_windows.png"), "-d", folder, "-t", "jpeg", "--preview", "800"});
     EXPECT_EQ(again.exitCode, 1) << again.err;
-    EXPECT_NE(again.err.find("Błąd zapisu „" + folder + "/tiff16_d30_linear_gray.jpg”: Is a directory"),
+    EXPECT_NE(again.err.find("Błąd zapisu „" + folder + "/tiff16_d30_linear_gray.jpg”: to jest folder, a nie plik"),
               std::string::npos)
         << again.err;
     EXPECT_EQ(again.err.find("[2/3] tiff16_d30_linear_gray.tif  Wczytywanie"), std::string::npos) << again.err;
@@ -502,14 +535,163 @@ TEST_F(CliProcess, AFailedSaveExitsWithOne)
 {
     const test::ProcessResult r = cli({test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-o",
                                        out("no/such/folder/x.jpg"), "--quiet"});
-    EXPECT_TRUE(failedWith(r, 1, {"Błąd zapisu", "x.jpg", "No such file"}));
+    EXPECT_TRUE(failedWith(r, 1, {"Błąd zapisu", "x.jpg", "nie ma takiego pliku"}));
 
     // A folder of the output's name stays as it was.
     fs::create_directory(out("taken.jpg"));
     EXPECT_TRUE(failedWith(cli({test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-o", out("taken.jpg")}), 1,
-                           {"Błąd zapisu „" + out("taken.jpg") + "”: Is a directory"}));
+                           {"Błąd zapisu „" + out("taken.jpg") + "”: to jest folder, a nie plik"}));
     EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"taken.jpg"});
     EXPECT_TRUE(fs::is_empty(out("taken.jpg")));
+
+    // A batch folder that cannot be made says why in the program's words.
+    ASSERT_TRUE(test::writeTextFile(out("plain"), "x"));
+    EXPECT_TRUE(failedWith(cli({"--each", test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-d", out("plain/sub")}),
+                           1, {"Nie można utworzyć folderu „" + out("plain/sub") + "”: nie ma takiego pliku"}));
+}
+
+// What a run writes follows links and never replaces anything but a plain
+// file: a pipe, a device or a folder is refused before the image is loaded.
+TEST_F(CliProcess, OutputsFollowLinksAndRefuseWhatIsNoFile)
+{
+    const std::string photo = test::testDataPath("bmp24_moraine_lake_640x480.bmp");
+    ASSERT_TRUE(test::writeTextFile(out("real.jpg"), "an earlier result"));
+    fs::create_symlink("real.jpg", out("link.jpg"));
+    const test::ProcessResult linked = cli({photo, "-o", out("link.jpg"), "--quiet"});
+    EXPECT_EQ(linked.exitCode, 0) << linked.err;
+    EXPECT_TRUE(fs::is_symlink(out("link.jpg")));
+    EXPECT_EQ(QImageReader(QString::fromStdString(out("real.jpg"))).size(), QSize(640, 480));
+
+    ASSERT_EQ(::mkfifo(out("pipe.jpg").c_str(), 0600), 0);
+    fs::create_directory(out("folder.jpg"));
+    const std::pair<std::string, std::string> refused[] = {{out("pipe.jpg"), "to nie jest zwykły plik"},
+                                                           {"/dev/null", "to nie jest zwykły plik"},
+                                                           {out("folder.jpg"), "to jest folder"}};
+    for (const auto& [target, reason] : refused) {
+        const test::ProcessResult r = cli({photo, "-o", target, "-t", "jpeg"});
+        EXPECT_TRUE(failedWith(r, 1, {"Błąd zapisu „" + target + "”: " + reason}));
+        EXPECT_EQ(r.err.find("Wczytywanie"), std::string::npos) << r.err;
+    }
+    // The settings file, though written last, is refused as early.
+    const test::ProcessResult settings = cli({photo, "-o", out("x.jpg"), "--save-settings", out("pipe.jpg")});
+    EXPECT_TRUE(failedWith(settings, 1, {"Błąd zapisu „" + out("pipe.jpg") + "”: to nie jest zwykły plik"}));
+    EXPECT_EQ(settings.err.find("Wczytywanie"), std::string::npos) << settings.err;
+    EXPECT_TRUE(fs::is_fifo(out("pipe.jpg")));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(entriesOf(outDir.path()),
+              (std::vector<std::string>{"folder.jpg", "link.jpg", "pipe.jpg", "real.jpg"}));
+}
+
+// No output of a run may be one of its inputs (photo, settings file,
+// companion) or another of its outputs; settings are written only by a run
+// that ends well.
+TEST_F(CliProcess, OutputsThatAreInputsOrEachOtherAreWrongUsage)
+{
+    const std::string photo = out("photo.bmp");
+    ASSERT_TRUE(test::copyFile(test::testDataPath("bmp24_moraine_lake_640x480.bmp"), photo));
+    ASSERT_TRUE(saveToneFile(ToneSettings{}, out("photo.qvl")).ok());
+    ASSERT_TRUE(saveToneFile(ToneSettings{}, out("mine.qvl")).ok());
+    const std::string photoBytes = readAll(photo), settingsBytes = readAll(out("mine.qvl"));
+    const std::vector<std::vector<std::string>> clashes = {
+        {"--save-settings", photo, photo, "-o", out("x.jpg")},
+        {"-s", out("mine.qvl"), photo, "-o", out("mine.qvl"), "-t", "jpeg"},
+        {photo, "-o", out("photo.qvl"), "-t", "jpeg"},
+        {"--save-settings", out("x.jpg"), photo, "-o", out("x.jpg")},
+        {"--each", photo, "-d", outDir.path().string(), "--save-settings", out("photo.tif")},
+    };
+    for (const std::vector<std::string>& args : clashes) {
+        const test::ProcessResult r = cli(args);
+        EXPECT_EQ(r.exitCode, 2) << args[1] << ": " << r.err;
+        EXPECT_NE(r.err.find("plik"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(readAll(photo), photoBytes);
+    EXPECT_EQ(readAll(out("mine.qvl")), settingsBytes);
+
+    const test::ProcessResult failed =
+        cli({"--save-settings", out("new.qvl"), test::testDataPath("bad_empty.jpg"), "-o", out("x.jpg")});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(entriesOf(outDir.path()), (std::vector<std::string>{"mine.qvl", "photo.bmp", "photo.qvl"}));
+}
+
+// SIGTERM and SIGHUP end a run as Ctrl+C does, a second signal still removes
+// the save's temporary file, and a reader that goes away is no reason to die.
+TEST_F(CliProcess, SignalsEndTheRunCleanlyAndAClosedPipeIsNoReasonToDie)
+{
+    const std::string photo = test::testDataPath("photo_night_street_shop.jpg");
+    const std::string target = out("night.tif");
+    ASSERT_TRUE(test::writeTextFile(target, "an earlier result"));
+    for (const auto& [signal, code] : {std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
+        test::ProcessRun run = runFor({photo, "-o", target, "--threads", "1"});
+        run.interruptOn = "Przetwarzanie: ";
+        run.interruptSignal = signal;
+        const test::ProcessResult r = test::runProcess(QV_CLI_PATH, run);
+        ASSERT_TRUE(r.interruptSent) << r.err;
+        EXPECT_EQ(r.exitCode, code) << r.err;
+        EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"night.tif"});
+    }
+
+    // Two Ctrl+C in a row once the 16-bit TIFF is being written.
+    test::ProcessRun twice = runFor({photo, "-o", target});
+    twice.interruptWhen = [this] { return entriesOf(outDir.path()).size() > 1; };
+    twice.interruptRepeats = 2;
+    const test::ProcessResult r = test::runProcess(QV_CLI_PATH, twice);
+    ASSERT_TRUE(r.interruptSent) << r.err;
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"night.tif"});
+    EXPECT_EQ(readAll(target), "an earlier result");
+
+    test::ProcessRun closed = runFor({test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-o", target});
+    closed.closeStderrEarly = true;
+    EXPECT_EQ(test::runProcess(QV_CLI_PATH, closed).exitCode, 0);
+    EXPECT_EQ(tiffShape(target).width, 640u);
+}
+
+// A target that cannot be written fails before the image is loaded, also
+// when only the final rename would have found out.
+TEST_F(CliProcess, TargetsThatOnlyTheRenameWouldRefuseFailBeforeLoading)
+{
+    const std::string photo = test::testDataPath("bmp24_moraine_lake_640x480.bmp");
+    const std::string longName = out(std::string(252, 'n') + ".jpg");
+    const test::ProcessResult tooLong = cli({photo, "-o", longName});
+    EXPECT_TRUE(failedWith(tooLong, 1, {"za długa nazwa pliku"}));
+    EXPECT_EQ(tooLong.err.find("Wczytywanie"), std::string::npos) << tooLong.err;
+
+    const std::string locked = out("locked.jpg");
+    ASSERT_TRUE(test::writeTextFile(locked, "kept"));
+    const int fd = ::open(locked.c_str(), O_RDONLY);
+    int flags = 0;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && ::ioctl(fd, FS_IOC_SETFLAGS, &(flags |= FS_IMMUTABLE_FL)) == 0) {
+        const test::ProcessResult immutable = cli({photo, "-o", locked});
+        flags &= ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        EXPECT_TRUE(failedWith(immutable, 1, {"Błąd zapisu „" + locked + "”: brak dostępu"}));
+        EXPECT_EQ(immutable.err.find("Wczytywanie"), std::string::npos) << immutable.err;
+    }
+    ::close(fd);
+    EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"locked.jpg"});
+}
+
+TEST_F(CliProcess, SlipsAreToldOnOneLine)
+{
+    const std::string photo = test::testDataPath("bmp24_moraine_lake_640x480.bmp");
+    EXPECT_TRUE(failedWith(cli({photo, "-o", out("a.jpg"), "-o", out("b.jpg")}), 2, {"-o/--output", "więcej niż raz"}));
+
+    const test::ProcessResult typed = cli({"-t", "tiff16", photo, "-o", out("x.jpg")});
+    EXPECT_EQ(typed.exitCode, 0) << typed.err;
+    EXPECT_NE(typed.err.find("Uwaga: plik „" + out("x.jpg") + "” będzie zapisany jako TIFF"), std::string::npos)
+        << typed.err;
+    EXPECT_EQ(tiffShape(out("x.jpg")).width, 640u);
+
+    // A companion that cannot be read is still ignored, but not in silence.
+    const std::string image = out("pic.bmp");
+    ASSERT_TRUE(test::copyFile(photo, image));
+    ASSERT_TRUE(test::writeTextFile(out("pic.qvl"), "xx"));
+    const test::ProcessResult ignored = cli({image, "-o", out("pic.jpg")});
+    EXPECT_EQ(ignored.exitCode, 0) << ignored.err;
+    EXPECT_NE(ignored.err.find("Pominięto plik ustawień „" + out("pic.qvl") + "”: plik ustawień jest niekompletny\n"),
+              std::string::npos)
+        << ignored.err;
+    EXPECT_EQ(cli({image, "-o", out("pic.jpg"), "--quiet"}).err, "");
 }
 
 }  // namespace

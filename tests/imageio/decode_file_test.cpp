@@ -5,16 +5,23 @@
 #include <QColor>
 #include <QImage>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <tiffio.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
+#include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
-#include "support/test_files.h"
 #include "support/test_data.h"
+#include "support/test_files.h"
 #include "support/tiff_writer.h"
 
 namespace qv {
@@ -24,7 +31,7 @@ using test::testDataPath;
 
 // One decode with a fresh context.
 struct Load {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::atomic<bool> abort{false};
     SourcePair pair;
     bool ok = false;
@@ -35,6 +42,11 @@ struct Load {
         ok = decodeFile(path, ctx, abort, pair, range);
     }
 };
+
+std::string loadError(const std::string& path, const std::string& reason)
+{
+    return failureLine(kLoadErrorText, path, reason);
+}
 
 // A picture with distinct red, green and blue everywhere.
 uint16_t colourSample(int x, int y, int c) { return static_cast<uint16_t>(x * 977 + y * 131 + c * 20011); }
@@ -68,7 +80,7 @@ TEST(DecodeDispatch, JpgOrJpegInAnyCaseGoesToTheCodecOnly)
     ASSERT_TRUE(test::copyFile(testDataPath("raw_canon_eos_d30.crw"), dir.file("raw.jpg")));
     Load raw(dir.file("raw.jpg"));
     EXPECT_FALSE(raw.ok);
-    EXPECT_EQ(raw.ctx.errorText, kUnknownFormatText);
+    EXPECT_EQ(raw.ctx.errorText, failureLine(kUnknownFormatText, dir.file("raw.jpg"), {}));
 }
 
 TEST(DecodeDispatch, APathWithoutDotIsOfferedToEveryDecoderInTurn)
@@ -162,6 +174,10 @@ TEST(Tiff16, ChannelsLandInBlueGreenRedOrderWhateverTheStripLayout)
         // Compressed strips of several rows: the planes must be read in row order.
         {.width = 37, .height = 29, .separatePlanes = true, .compression = 8, .rowsPerStrip = 7},
         {.width = 37, .height = 29, .separatePlanes = true, .compression = 5, .rowsPerStrip = 29},
+        // Tiles that overhang the picture's right and bottom edges.
+        {.width = 37, .height = 29, .tileSide = 16},
+        {.width = 37, .height = 29, .compression = 8, .tileSide = 16},
+        {.width = 37, .height = 29, .separatePlanes = true, .compression = 5, .tileSide = 16},
     };
     for (const test::TiffLayout& layout : layouts) {
         const std::string path = dir.file("colour.tif");
@@ -175,7 +191,7 @@ TEST(Tiff16, ChannelsLandInBlueGreenRedOrderWhateverTheStripLayout)
                 for (int channel = 0; channel < 3; ++channel)
                     allMatch &= load.pair.image16->row16(y)[3 * x + channel] == colourSample(x, y, 2 - channel);
         EXPECT_TRUE(allMatch) << "planes " << layout.separatePlanes << " compression " << layout.compression
-                              << " rows per strip " << layout.rowsPerStrip;
+                              << " rows per strip " << layout.rowsPerStrip << " tile " << layout.tileSide;
     }
 }
 
@@ -188,12 +204,14 @@ TEST(Tiff16, PicturesAreTurnedAsTheirOrientationSaysLikeThe8BitTwin)
     for (int orientation = 1; orientation <= 8; ++orientation) {
         for (const test::TiffLayout layout : {test::TiffLayout{.width = 37, .height = 23},
                                               test::TiffLayout{.width = 37, .height = 23, .separatePlanes = true},
-                                              test::TiffLayout{.width = 37, .height = 23, .samples = 1}}) {
+                                              test::TiffLayout{.width = 37, .height = 23, .samples = 1},
+                                              test::TiffLayout{.width = 37, .height = 23, .tileSide = 16}}) {
             test::TiffLayout turned = layout;
             turned.orientation = orientation;
             ASSERT_TRUE(test::writeTiff(dir.file("wide.tif"), turned, colourSample));
             turned.bitsPerSample = 8;
             turned.separatePlanes = false;
+            turned.tileSide = 0;
             ASSERT_TRUE(test::writeTiff(dir.file("narrow.tif"), turned, twin8));
             Load wide(dir.file("wide.tif")), narrow(dir.file("narrow.tif"));
             ASSERT_TRUE(wide.ok && narrow.ok) << orientation;
@@ -233,8 +251,6 @@ TEST(Tiff16, OnlyUnsignedSamplesAreReadAs16Bits)
 TEST(Tiff16, DamagedOrUnreadableFilesFailWithTheLoadErrorText)
 {
     test::TempDir dir;
-    // Tiles cannot be read as scanlines.
-    ASSERT_TRUE(test::writeTiff(dir.file("tiled.tif"), {.width = 64, .height = 48, .tileSide = 16}, colourSample));
     // A compressed file whose middle strips are overwritten.
     ASSERT_TRUE(test::writeTiff(dir.file("damaged.tif"),
                                 {.width = 300, .height = 200, .compression = 8, .rowsPerStrip = 16}, colourSample));
@@ -243,35 +259,74 @@ TEST(Tiff16, DamagedOrUnreadableFilesFailWithTheLoadErrorText)
         file.seekp(static_cast<std::streamoff>(std::filesystem::file_size(dir.file("damaged.tif")) / 3));
         file.write(std::string(2000, '\x5a').data(), 2000);
     }
-    for (const std::string& path : {dir.file("tiled.tif"), dir.file("damaged.tif"), testDataPath("bad_truncated_16bit.tif")}) {
+    // A header that declares 16000 x 16000 16-bit pixels over no data at all
+    // is refused before the picture is allocated.
+    ASSERT_TRUE(test::writeTiffHeaderOnly(dir.file("empty.tif"), 16000, 16000));
+    for (const std::string& path :
+         {dir.file("damaged.tif"), dir.file("empty.tif"), testDataPath("bad_truncated_16bit.tif")}) {
         Load load(path);
         EXPECT_FALSE(load.ok) << path;
-        EXPECT_EQ(load.ctx.errorText, kLoadErrorText) << path;
+        EXPECT_EQ(load.ctx.errorText, loadError(path, kDamagedReason)) << path;
         EXPECT_FALSE(load.pair.image8 || load.pair.image16) << path;
     }
 }
 
-TEST(Tiff16, DeclaredSizesBeyondMemoryFailAsOutOfMemory)
+TEST(Tiff16, DeclaredSizesBeyondTheLimitFailAsTooLarge)
 {
     test::TempDir dir;
     ASSERT_TRUE(test::writeTiffHeaderOnly(dir.file("huge.tif"), 100000, 100000));
     ASSERT_TRUE(test::writeTiffHeaderOnly(dir.file("wide.tif"), 4000000000u, 16));
-    for (const std::string& path : {dir.file("huge.tif"), dir.file("wide.tif")}) {
-        Load load(path);
-        EXPECT_FALSE(load.ok) << path;
-        EXPECT_EQ(load.ctx.errorText, std::strerror(ENOMEM)) << path;
+    const struct {
+        std::string path;
+        int64_t width, height;
+    } cases[] = {{dir.file("huge.tif"), 100000, 100000},
+                 {dir.file("wide.tif"), 4000000000, 16},
+                 {testDataPath("bad_huge_100000x100000.tif"), 100000, 100000}};
+    for (const auto& c : cases) {
+        Load load(c.path);
+        EXPECT_FALSE(load.ok) << c.path;
+        EXPECT_EQ(load.ctx.errorText, loadError(c.path, tooLargeReason(c.width, c.height))) << c.path;
     }
 }
 
-TEST(DecodeDispatch, ImagesBelow16PixelsFailWithoutText)
+// Samples no decoder reads (here 32-bit integers) are named, not taken for damage.
+TEST(Tiff16, UnreadableSampleFormatsAreNamed)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("int32.tif");
+    {
+        TIFF* tiff = TIFFOpen(path.c_str(), "w");
+        ASSERT_TRUE(tiff);
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 32);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 32);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 32);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+        std::vector<uint32_t> row(32, 123456);
+        for (uint32_t y = 0; y < 32; ++y)
+            ASSERT_GE(TIFFWriteScanline(tiff, row.data(), y, 0), 0);
+        TIFFClose(tiff);
+    }
+    Load load(path);
+    EXPECT_FALSE(load.ok);
+    EXPECT_EQ(load.ctx.errorText,
+              loadError(path, "nieobsługiwany format próbek: 32-bitowe liczby całkowite bez znaku"));
+}
+
+TEST(DecodeDispatch, ImagesBelow16PixelsFailWithTheLimit)
 {
     test::TempDir dir;
     ASSERT_TRUE(test::writeTiff(dir.file("narrow.tif"), {.width = 15, .height = 40}, colourSample));
     ASSERT_TRUE(test::writeTiff(dir.file("smallest.tif"), {.width = 16, .height = 16}, colourSample));
-    for (const std::string& path : {testDataPath("edge_tiny_15x200.png"), dir.file("narrow.tif")}) {
-        Load load(path);
-        EXPECT_FALSE(load.ok) << path;
-        EXPECT_EQ(load.ctx.errorText, "") << path;
+    const struct {
+        std::string path;
+        int width, height;
+    } cases[] = {{testDataPath("edge_tiny_15x200.png"), 15, 200}, {dir.file("narrow.tif"), 15, 40}};
+    for (const auto& c : cases) {
+        Load load(c.path);
+        EXPECT_FALSE(load.ok) << c.path;
+        EXPECT_EQ(load.ctx.errorText, loadError(c.path, tooSmallReason(c.width, c.height))) << c.path;
     }
     Load smallest(dir.file("smallest.tif"));
     EXPECT_TRUE(smallest.ok);
@@ -282,10 +337,10 @@ TEST(DecodeDispatch, FilesNoDecoderTakesEndWithUnknownFormatAndPercentZero)
 {
     test::TempDir dir;
     ASSERT_TRUE(test::writeTextFile(dir.file("notes"), "Plain words, no picture.\n"));
-    for (const std::string& path : {testDataPath("bad_text_renamed.png"), testDataPath("bad_empty.jpg"), dir.file("notes")}) {
+    for (const std::string& path : {testDataPath("bad_text_renamed.png"), dir.file("notes")}) {
         Load load(path, {20, 60});
         EXPECT_FALSE(load.ok) << path;
-        EXPECT_EQ(load.ctx.errorText, kUnknownFormatText) << path;
+        EXPECT_EQ(load.ctx.errorText, failureLine(kUnknownFormatText, path, {})) << path;
         EXPECT_EQ(load.ctx.percent.load(), 0) << path;
     }
 }
@@ -296,11 +351,11 @@ TEST(DecodeDispatch, BrokenTestFilesFailCleanlyWithTheirTexts)
         const char* name;
         std::string text;
     } cases[] = {
-        {"bad_empty.jpg", kUnknownFormatText},
-        {"bad_text_renamed.png", kUnknownFormatText},
-        {"bad_huge_100000x100000.tif", std::strerror(ENOMEM)},
-        {"bad_truncated_16bit.tif", kLoadErrorText},
-        {"bad_truncated.jpg", kLoadErrorText},  // its bottom would be made up
+        {"bad_empty.jpg", loadError(testDataPath("bad_empty.jpg"), "plik jest pusty")},
+        {"bad_text_renamed.png", failureLine(kUnknownFormatText, testDataPath("bad_text_renamed.png"), {})},
+        {"bad_truncated_16bit.tif", loadError(testDataPath("bad_truncated_16bit.tif"), kDamagedReason)},
+        // its bottom would be made up
+        {"bad_truncated.jpg", loadError(testDataPath("bad_truncated.jpg"), kDamagedReason)},
     };
     for (const auto& c : cases) {
         Load load(testDataPath(c.name));
@@ -318,20 +373,26 @@ TEST(DecodeDispatch, CutFilesFailAndTrailingBytesDoNot)
     const std::string bmp = test::fileBytes(testDataPath("bmp24_moraine_lake_640x480.bmp"));
     const std::string png = test::fileBytes(testDataPath("png16_room_backlit_windows.png"));
     const std::string jpeg = test::fileBytes(testDataPath("photo_landscape_moraine_lake.jpg"));
+    // The JPEG's own header declares 16000 x 16000 over a few hundred bytes:
+    // refused before a gigabyte is allocated for it.
+    std::string declaresHuge = jpeg.substr(0, 600);
+    const std::size_t frame = declaresHuge.find("\xff\xc2");  // progressive
+    ASSERT_NE(frame, std::string::npos);
+    declaresHuge.replace(frame + 5, 4, "\x3e\x80\x3e\x80");
     const struct {
         const char* name;
         std::string bytes;
-        std::string text;
     } cut[] = {
-        {"cut.bmp", bmp.substr(0, bmp.size() - 1000), kLoadErrorText},
-        {"cut.JPG", jpeg.substr(0, jpeg.size() / 2), kLoadErrorText},
-        {"cut.png", png.substr(0, png.size() / 2), kLoadErrorText},
+        {"cut.bmp", bmp.substr(0, bmp.size() - 1000)},
+        {"cut.JPG", jpeg.substr(0, jpeg.size() / 2)},
+        {"cut.png", png.substr(0, png.size() / 2)},
+        {"huge.jpg", declaresHuge},
     };
     for (const auto& c : cut) {
         ASSERT_TRUE(test::writeTextFile(dir.file(c.name), c.bytes));
         Load load(dir.file(c.name));
         EXPECT_FALSE(load.ok) << c.name;
-        EXPECT_EQ(load.ctx.errorText, c.text) << c.name;
+        EXPECT_EQ(load.ctx.errorText, loadError(dir.file(c.name), kDamagedReason)) << c.name;
         EXPECT_FALSE(load.pair.image8 || load.pair.image16) << c.name;
     }
 
@@ -359,15 +420,40 @@ TEST(DecodeDispatch, EveryPictureOfTheTestMaterialLoads)
     EXPECT_GE(pictures, 20);
 }
 
-TEST(DecodeDispatch, MissingFilesGiveTheSystemsTextAtTheCodecAndTheLoadErrorAtLibRaw)
+// Anything but a plain file with something in it is refused before a decoder
+// opens it (a pipe would block each of them), with the reason, whatever the
+// extension.
+TEST(DecodeDispatch, WhatIsNoPlainFileIsRefusedAtOnceWithTheReason)
 {
     test::TempDir dir;
-    Load jpeg(dir.file("missing.jpg"));
-    EXPECT_FALSE(jpeg.ok);
-    EXPECT_EQ(jpeg.ctx.errorText, std::strerror(ENOENT));
-    Load png(dir.file("missing.png"));
-    EXPECT_FALSE(png.ok);
-    EXPECT_EQ(png.ctx.errorText, kLoadErrorText);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.jpg"));
+    std::filesystem::create_symlink("loop2.tif", dir.file("loop1.tif"));
+    std::filesystem::create_symlink("loop1.tif", dir.file("loop2.tif"));
+    ASSERT_TRUE(test::writeTextFile(dir.file("empty.crw"), ""));
+    const int socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir.file("socket.bmp");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const struct {
+        std::string path;
+        int error;
+    } cases[] = {
+        {dir.file("missing.jpg"), ENOENT},         {dir.file("missing.png"), ENOENT},
+        {dir.file("pipe.png"), kErrorNotRegularFile}, {socketPath, kErrorNotRegularFile},
+        {dir.file("folder.jpg"), EISDIR},          {dir.file("loop1.tif"), ELOOP},
+        {dir.file("empty.crw"), kErrorEmptyFile},
+    };
+    for (const auto& c : cases) {
+        Load load(c.path);
+        EXPECT_FALSE(load.ok) << c.path;
+        EXPECT_EQ(load.ctx.errorText, loadError(c.path, failureReason(c.error))) << c.path;
+    }
+    ::close(socketFd);
 }
 
 TEST(DecodeDispatch, PhotosAreTurnedAsTheirOrientationSays)

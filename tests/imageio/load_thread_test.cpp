@@ -7,10 +7,12 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/source_pair.h"
+#include "settings/failure_text.h"
 #include "support/test_data.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -18,7 +20,7 @@ namespace {
 using test::testDataPath;
 
 struct Window {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     PipelineState state;
 
     explicit Window(std::vector<std::string> files, int previewMode = 0)
@@ -72,12 +74,13 @@ TEST(LoadThread, AFailedLoadReleasesTheImageBeforeAndLeavesItsText)
     ASSERT_EQ(runLoadThread(w.ctx), 1);
     w.ctx.fileList = {testDataPath("bad_text_renamed.png")};
     EXPECT_EQ(runLoadThread(w.ctx), -1);
-    EXPECT_EQ(w.ctx.errorText, kUnknownFormatText);
+    EXPECT_EQ(w.ctx.errorText, failureLine(kUnknownFormatText, testDataPath("bad_text_renamed.png"), {}));
     EXPECT_FALSE(w.state.loaded);
     EXPECT_FALSE(w.state.source || w.state.working || w.state.output);
     EXPECT_EQ(w.state.width, 0);
 
-    w.ctx.fileList = {testDataPath("edge_tiny_15x200.png")};
+    w.ctx.fileList = {testDataPath("bmp24_moraine_lake_640x480.bmp")};
+    w.state.abort = true;  // an aborted load has nothing to say
     EXPECT_EQ(runLoadThread(w.ctx), -1);
     EXPECT_EQ(w.ctx.errorText, "") << "the text of the previous load is cleared";
 }
@@ -96,7 +99,7 @@ TEST(LoadThread, SeveralFilesAreMergedIntoOneWorkingImage)
 
     Window mismatched({testDataPath("bracket_arch_1_0.033s.jpg"), testDataPath("photo_landscape_moraine_lake.jpg")});
     EXPECT_EQ(runLoadThread(mismatched.ctx), -1);
-    EXPECT_EQ(mismatched.ctx.errorText, "Obrazy nie mają tych samych rozmiarów i głębi koloru");
+    EXPECT_TRUE(mismatched.ctx.errorText.starts_with("Obrazy nie mają tych samych rozmiarów i głębi koloru „"));
     EXPECT_FALSE(mismatched.state.loaded);
     EXPECT_FALSE(mismatched.state.source || mismatched.state.working);
 
@@ -118,7 +121,8 @@ TEST(LoadThread, RunsOnItsOwnThreadAndReportsItsExitCode)
     Window missing({testDataPath("no_such_file.jpg")});
     ASSERT_TRUE(thread.start(missing.ctx));
     EXPECT_EQ(waitFor(thread), -1);
-    EXPECT_EQ(missing.ctx.errorText, std::strerror(ENOENT));
+    EXPECT_EQ(missing.ctx.errorText,
+              failureLine(kLoadErrorText, testDataPath("no_such_file.jpg"), failureReason(ENOENT)));
 }
 
 // A cut JPEG, whose bottom the toolkit would make up, fails on the load
@@ -129,7 +133,7 @@ TEST(LoadThread, ATruncatedJpegFailsWithTheLoadErrorText)
     Window cut({testDataPath("bad_truncated.jpg")});
     ASSERT_TRUE(thread.start(cut.ctx));
     EXPECT_EQ(waitFor(thread), -1);
-    EXPECT_EQ(cut.ctx.errorText, kLoadErrorText);
+    EXPECT_EQ(cut.ctx.errorText, failureLine(kLoadErrorText, testDataPath("bad_truncated.jpg"), kDamagedReason));
     EXPECT_FALSE(cut.state.loaded);
     EXPECT_FALSE(cut.state.source || cut.state.working || cut.state.output);
 

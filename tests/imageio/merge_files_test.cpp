@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
+#include "imageio/image_io_context.h"
+#include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/test_data.h"
 
@@ -21,7 +23,7 @@ const std::vector<std::string> kBracket = {
     testDataPath("bracket_arch_4_15s.jpg"), testDataPath("bracket_arch_2_0.25s.jpg")};
 
 struct Load {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     PipelineState state;
 
     bool merge(const std::vector<std::string>& files) { return mergeExposures(ctx, state, files); }
@@ -48,7 +50,7 @@ TEST(MergeFiles, DecodesEveryFileAndMergesThemIntoTheSourcePair)
 
     // The same as merging the files' decoded pairs directly.
     std::vector<Exposure> exposures(kBracket.size());
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     const std::atomic<bool> abort{false};
     for (std::size_t i = 0; i < kBracket.size(); ++i) {
         ASSERT_TRUE(decodeFile(kBracket[i], ctx, abort, exposures[i]));
@@ -68,10 +70,13 @@ TEST(MergeFiles, FilesThatDoNotMatchAreRefused)
         // 1000 x 665 both, 48 and 24 bits.
         {testDataPath("tiff16_d30_linear_rgb.tif"), testDataPath("tiff8_d30_srgb_lzw.tif")},
     };
-    for (const auto& files : lists) {
+    const std::string reasons[] = {"1920 × 1440 pikseli, 24 bpp zamiast 1408 × 1056 pikseli, 24 bpp",
+                                   "1000 × 665 pikseli, 24 bpp zamiast 1000 × 665 pikseli, 48 bpp"};
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        const std::vector<std::string>& files = lists[i];
         Load load;
         EXPECT_FALSE(load.merge(files)) << files[1];
-        EXPECT_EQ(load.ctx.errorText, kMergeMismatchText) << files[1];
+        EXPECT_EQ(load.ctx.errorText, failureLine(kMergeMismatchText, files[1], reasons[i]));
         EXPECT_FALSE(load.state.source || load.state.working);
     }
 }
@@ -80,19 +85,19 @@ TEST(MergeFiles, AFileThatFailsEndsTheMergeWithItsDecodersAnswer)
 {
     Load unknown;
     EXPECT_FALSE(unknown.merge({kBracket[0], testDataPath("bad_text_renamed.png"), kBracket[1]}));
-    EXPECT_EQ(unknown.ctx.errorText, kUnknownFormatText);
+    EXPECT_EQ(unknown.ctx.errorText, failureLine(kUnknownFormatText, testDataPath("bad_text_renamed.png"), {}));
     EXPECT_EQ(unknown.ctx.percent.load(), 0);
 
-    // A missing third file of four: the codec has moved the percentage to the
-    // end of that file's range, (2 * 100 + 100) / 5, and left the system's text.
+    // A missing third file of four is named, and the percentage goes back to 0.
     Load missing;
     EXPECT_FALSE(missing.merge({kBracket[0], kBracket[1], testDataPath("no_such_file.jpg"), kBracket[2]}));
-    EXPECT_EQ(missing.ctx.percent.load(), 60);
-    EXPECT_FALSE(missing.ctx.errorText.empty());
+    EXPECT_EQ(missing.ctx.percent.load(), 0);
+    EXPECT_EQ(missing.ctx.errorText,
+              failureLine(kLoadErrorText, testDataPath("no_such_file.jpg"), failureReason(ENOENT)));
     EXPECT_EQ(missing.ctx.statusText.get(), testDataPath("no_such_file.jpg"));
 
     // A damaged file keeps whatever its decoder says about it.
-    ProcessingContext alone;
+    ImageIoContext alone;
     SourcePair pair;
     const std::atomic<bool> abort{false};
     EXPECT_FALSE(decodeFile(testDataPath("bad_truncated_16bit.tif"), alone, abort, pair));

@@ -5,11 +5,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
+#include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
-#include "support/test_files.h"
 #include "support/test_data.h"
+#include "support/test_files.h"
 
 namespace qv {
 namespace {
@@ -17,7 +18,7 @@ namespace {
 using test::testDataPath;
 
 struct RawLoad {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::atomic<bool> abort{false};
     SourcePair pair;
 
@@ -76,16 +77,28 @@ TEST(RawDecoder, LeavesFilesThatAreNotRawToTheNextDecoder)
     }
 }
 
-TEST(RawDecoder, FilesItCannotOpenOrReadFailWithTheLoadError)
+// Cut files fail as damaged whether LibRaw still knows the camera (KDC), no
+// longer recognises the file at all (CRW), or would decode it with its JPEG
+// decoder making up the rest (the lossy DNG, cut at 99 %).
+TEST(RawDecoder, FilesItCannotOpenOrThatAreCutFailWithTheReason)
 {
     test::TempDir dir;
-    // The KDC file cut short: LibRaw knows the camera but the data is missing.
-    ASSERT_TRUE(test::copyFile(testDataPath("raw_kodak_dc50.kdc"), dir.file("cut.kdc")));
-    std::filesystem::resize_file(dir.file("cut.kdc"), 50000);
-    for (const std::string& path : {dir.file("missing.crw"), dir.path().string(), dir.file("cut.kdc")}) {
+    const struct {
+        const char* source;
+        double kept;
+    } cuts[] = {{"raw_kodak_dc50.kdc", 0.54}, {"raw_canon_eos_d30.crw", 0.3}, {"raw_nikon_d500_darkframe_lossy.dng", 0.99}};
+    std::vector<std::pair<std::string, std::string>> cases = {{dir.file("missing.crw"), failureReason(ENOENT)},
+                                                              {dir.path().string(), failureReason(EISDIR)}};
+    for (const auto& cut : cuts) {
+        const std::string path = dir.file(std::string("cut-") + cut.source);
+        ASSERT_TRUE(test::copyFile(testDataPath(cut.source), path));
+        std::filesystem::resize_file(path, static_cast<uintmax_t>(std::filesystem::file_size(path) * cut.kept));
+        cases.emplace_back(path, kDamagedReason);
+    }
+    for (const auto& [path, reason] : cases) {
         RawLoad load;
         EXPECT_EQ(load.decode(path), kDecodeFailed) << path;
-        EXPECT_EQ(load.ctx.errorText, kLoadErrorText) << path;
+        EXPECT_EQ(load.ctx.errorText, reason) << path;
         EXPECT_FALSE(load.pair.image8 || load.pair.image16) << path;
     }
 }

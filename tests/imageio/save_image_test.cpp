@@ -17,17 +17,24 @@
 
 #include <tiffio.h>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/resample.h"
+#include "settings/failure_text.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_files.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string writeError(const std::string& path, const std::string& reason)
+{
+    return failureLine("Błąd zapisu", path, reason);
+}
 using test::fileBytes;
 
 // A processed image as the final output leaves it: the 48-bit result buffer
@@ -169,7 +176,7 @@ protected:
     bool save(const SaveOptions& options) { return saveImage(ctx, *state, options); }
 
     test::TempDir dir;
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::unique_ptr<PipelineState> state = processedImage(800, 600);
 };
 
@@ -344,41 +351,34 @@ TEST_F(FailedSave, AbortWhileScalingTiff16)
     expectTargetUntouched();
 }
 
-TEST_F(FailedSave, JpegAndTiff8CannotBeAborted)
+// JPEG and 8-bit TIFF encoding cannot be stopped half-way, but an abort seen
+// once it is done still keeps the result from taking the target's place.
+TEST_F(FailedSave, JpegAndTiff8AbortedLeaveNothing)
 {
     state->abort = true;
     for (SaveFileType type : {SaveFileType::Jpeg, SaveFileType::Tiff8}) {
-        SaveOptions options = optionsFor(dir.file("nowy"), type);
+        SaveOptions options = optionsFor(target, type);
         options.resize = true;
         options.width = 400;
         options.height = 300;
-        EXPECT_TRUE(save(options));
-        EXPECT_EQ(QImage(QString::fromStdString(options.path)).size(), QSize(400, 300));
+        EXPECT_FALSE(save(options));
+        EXPECT_EQ(ctx.errorText, "");
+        expectTargetUntouched();
     }
 }
 
-TEST_F(FailedSave, Tiff16RowThatCannotBeWrittenSaysSaveError)
+// A write the system refuses (here beyond the file size limit, as on a full
+// disk) names the target and the system's reason, for every type.
+TEST_F(FailedSave, WriteFailureGivesTheSystemsReason)
 {
-    bool saved = true;
-    {
-        test::FileSizeLimit limit(1 << 20);
-        saved = save(optionsFor(target, SaveFileType::Tiff16));
-    }
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(ctx.errorText, "Błąd zapisu");
-    expectTargetUntouched();
-}
-
-TEST_F(FailedSave, EncoderWriteFailureGivesTheSystemsText)
-{
-    for (SaveFileType type : {SaveFileType::Jpeg, SaveFileType::Tiff8}) {
+    for (SaveFileType type : {SaveFileType::Jpeg, SaveFileType::Tiff8, SaveFileType::Tiff16}) {
         bool saved = true;
         {
             test::FileSizeLimit limit(4096);
             saved = save(optionsFor(target, type));
         }
         EXPECT_FALSE(saved);
-        EXPECT_EQ(ctx.errorText, std::strerror(EFBIG)) << static_cast<int>(type);
+        EXPECT_EQ(ctx.errorText, writeError(target, failureReason(EFBIG))) << static_cast<int>(type);
         expectTargetUntouched();
     }
 }
@@ -390,7 +390,7 @@ TEST_F(FailedSave, TargetThatIsAFolder)
     ASSERT_TRUE(test::writeTextFile(folder + "/plik", "x"));
     for (SaveFileType type : {SaveFileType::Jpeg, SaveFileType::Tiff8, SaveFileType::Tiff16}) {
         EXPECT_FALSE(save(optionsFor(folder, type)));
-        EXPECT_EQ(ctx.errorText, type == SaveFileType::Tiff16 ? "" : std::strerror(EISDIR));
+        EXPECT_EQ(ctx.errorText, writeError(folder, failureReason(EISDIR)));
         EXPECT_EQ(folderEntries(folder), std::set<std::string>{"plik"});
     }
     fs::remove_all(folder);
@@ -402,7 +402,7 @@ TEST_F(FailedSave, MissingFolder)
     const std::string missing = dir.file("brak/wynik.tif");
     for (SaveFileType type : {SaveFileType::Jpeg, SaveFileType::Tiff8, SaveFileType::Tiff16}) {
         EXPECT_FALSE(save(optionsFor(missing, type)));
-        EXPECT_EQ(ctx.errorText, type == SaveFileType::Tiff16 ? "" : std::strerror(ENOENT));
+        EXPECT_EQ(ctx.errorText, writeError(missing, failureReason(ENOENT)));
     }
     expectTargetUntouched();
 }
@@ -416,7 +416,7 @@ TEST_F(SaveImage, ReadOnlyFolder)
     ::chmod(readOnly.c_str(), 0555);
     for (SaveFileType type : {SaveFileType::Jpeg, SaveFileType::Tiff8, SaveFileType::Tiff16}) {
         EXPECT_FALSE(save(optionsFor(readOnly + "/wynik.tif", type)));
-        EXPECT_EQ(ctx.errorText, type == SaveFileType::Tiff16 ? "" : std::strerror(EACCES));
+        EXPECT_EQ(ctx.errorText, writeError(readOnly + "/wynik.tif", failureReason(EACCES)));
     }
     EXPECT_TRUE(fs::is_empty(readOnly));
 }
@@ -430,11 +430,11 @@ TEST_F(FailedSave, RequestsThatCannotBeServed)
     emptyTarget.resize = true;
     for (const SaveOptions& options : {badType, badQuality, emptyTarget}) {
         EXPECT_FALSE(save(options));
-        EXPECT_EQ(ctx.errorText, std::strerror(EINVAL));
+        EXPECT_EQ(ctx.errorText, writeError(target, failureReason(EINVAL)));
     }
     state->output.reset();
     EXPECT_FALSE(save(optionsFor(target, SaveFileType::Jpeg)));
-    EXPECT_EQ(ctx.errorText, std::strerror(EINVAL));
+    EXPECT_EQ(ctx.errorText, writeError(target, failureReason(EINVAL)));
     expectTargetUntouched();
 }
 
@@ -450,6 +450,28 @@ TEST_F(SaveImage, SuccessfulSaveReplacesTheTargetAndKeepsItsPermissions)
     EXPECT_EQ(folderEntries(dir.path()), std::set<std::string>{"stary.jpg"});
 }
 
+// A link is followed and stays; what no file can replace is refused untouched.
+TEST_F(SaveImage, LinksAreFollowedAndWhatIsNoFileIsRefused)
+{
+    const std::string real = dir.file("prawdziwy.jpg");
+    const std::string link = dir.file("skrot.jpg");
+    ASSERT_TRUE(test::writeTextFile(real, "the previous picture"));
+    fs::create_symlink("prawdziwy.jpg", link);
+    ASSERT_TRUE(save(optionsFor(link, SaveFileType::Jpeg)));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(QImage(QString::fromStdString(real)).size(), QSize(800, 600));
+
+    const std::string pipe = dir.file("potok.tif");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {pipe, std::string("/dev/null")}) {
+        EXPECT_FALSE(save(optionsFor(path, SaveFileType::Tiff16)));
+        EXPECT_EQ(ctx.errorText, writeError(path, failureReason(kErrorNotRegularFile)));
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(folderEntries(dir.path()), (std::set<std::string>{"potok.tif", "prawdziwy.jpg", "skrot.jpg"}));
+}
+
 TEST_F(SaveImage, ThreadEntryClearsALeftOverAbortAndErrorText)
 {
     ctx.pipeline = state.get();
@@ -460,7 +482,7 @@ TEST_F(SaveImage, ThreadEntryClearsALeftOverAbortAndErrorText)
     EXPECT_FALSE(state->abort);
 
     EXPECT_EQ(runSaveThread(ctx, optionsFor(dir.file("brak/wynik.jpg"), SaveFileType::Jpeg)), 0);
-    EXPECT_EQ(ctx.errorText, std::strerror(ENOENT));
+    EXPECT_EQ(ctx.errorText, writeError(dir.file("brak/wynik.jpg"), failureReason(ENOENT)));
 
     ctx.pipeline = nullptr;
     EXPECT_EQ(runSaveThread(ctx, optionsFor(dir.file("wynik.tif"), SaveFileType::Tiff16)), 0);

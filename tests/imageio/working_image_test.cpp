@@ -2,15 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/source_planes.h"
 #include "imaging/bitmap.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -49,6 +52,28 @@ TEST(SourcePlanes, GreyHasNoChromaAndWhiteIsFullLuminance)
     }
     EXPECT_EQ(sourcePixelPlanes(65535, 65535, 65535).luminance, 65535);
     EXPECT_EQ(sourcePixelPlanes(0, 0, 0).luminance, 0);
+}
+
+// An abort raised while the planes are computed ends the computation after
+// the row in progress and is reported, so that the preparation fails.
+TEST(SourcePlanes, AnAbortStopsAfterTheRowInProgress)
+{
+    std::unique_ptr<Bitmap> working = Bitmap::create(20, 10, PixelFormat::Bgr48);
+    ASSERT_TRUE(working);
+    for (int y = 0; y < 10; ++y)
+        for (int i = 0; i < 60; ++i)
+            working->row16(y)[i] = 40000;
+    const uint16_t grey = sourcePixelPlanes(40000, 40000, 40000).luminance;
+    for (const bool aborted : {true, false}) {
+        std::vector<uint16_t> luminance(200, 7);
+        std::vector<int16_t> chroma(400, 7);
+        std::atomic<bool> abort{aborted};
+        std::atomic<int> percent{0};
+        EXPECT_EQ(computeSourcePlanes(*working, luminance.data(), chroma.data(), abort, percent), !aborted);
+        EXPECT_EQ(luminance[0], grey) << aborted;  // the first row is done either way
+        EXPECT_EQ(luminance[20], aborted ? 7 : grey);
+        EXPECT_EQ(luminance[199], aborted ? 7 : grey);
+    }
 }
 
 TEST(SourcePlanes, SaturatedColoursStayInRange)
@@ -106,7 +131,7 @@ void putSourcePair(PipelineState& state, int width, int height)
 
 // A context in the given preview mode, with a worker count that splits the
 // resampling unevenly.
-struct ContextInMode : ProcessingContext {
+struct ContextInMode : ImageIoContext {
     explicit ContextInMode(int mode)
     {
         config.previewMode = mode;

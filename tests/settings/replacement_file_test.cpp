@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -10,6 +14,7 @@
 #include <iterator>
 #include <set>
 
+#include "settings/failure_text.h"
 #include "support/temp_dir.h"
 #include "support/test_files.h"
 
@@ -87,8 +92,73 @@ TEST(ReplacementFile, TargetsThatCannotBeReplacedCreateNothing)
     ReplacementFile missing(dir.file("brak/plik"));
     EXPECT_EQ(missing.error(), ENOENT);
     EXPECT_EQ(writeText(missing, "x"), ENOENT);
-    EXPECT_EQ(folderEntries(dir.path()), std::set<std::string>{"folder"});
+
+    // A pipe, a device, a name longer than the folder allows, a link loop.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_EQ(ReplacementFile(dir.file("pipe")).error(), kErrorNotRegularFile);
+    EXPECT_EQ(ReplacementFile("/dev/null").error(), kErrorNotRegularFile);
+    EXPECT_EQ(ReplacementFile(dir.file(std::string(256, 'n'))).error(), ENAMETOOLONG);
+    fs::create_symlink("loop2", dir.file("loop1"));
+    fs::create_symlink("loop1", dir.file("loop2"));
+    EXPECT_EQ(ReplacementFile(dir.file("loop1")).error(), ELOOP);
+
+    EXPECT_EQ(folderEntries(dir.path()), (std::set<std::string>{"folder", "loop1", "loop2", "pipe"}));
     EXPECT_TRUE(fs::is_empty(dir.file("folder")));
+    EXPECT_TRUE(fs::is_fifo(dir.file("pipe")));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// An immutable file would refuse the final rename: it is refused at once.
+TEST(ReplacementFile, AnImmutableTargetIsRefusedBeforeAnythingIsWritten)
+{
+    test::TempDir dir;
+    const std::string target = dir.file("locked");
+    ASSERT_TRUE(test::writeTextFile(target, "kept"));
+    const int fd = ::open(target.c_str(), O_RDONLY);
+    int flags = 0;
+    const bool locked = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                        ::ioctl(fd, FS_IOC_SETFLAGS, &(flags |= FS_IMMUTABLE_FL)) == 0;
+    if (!locked) {
+        ::close(fd);
+        GTEST_SKIP() << "this file system or user cannot make files immutable";
+    }
+    EXPECT_EQ(ReplacementFile(target).error(), EPERM);
+    flags &= ~FS_IMMUTABLE_FL;
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    EXPECT_EQ(fileText(target), "kept");
+    EXPECT_EQ(folderEntries(dir.path()), std::set<std::string>{"locked"});
+}
+
+// The target of a link is replaced and the link stays, also when the file it
+// names does not exist yet.
+TEST(ReplacementFile, LinksAreFollowedToTheFileTheyName)
+{
+    test::TempDir dir;
+    fs::create_directory(dir.file("real"));
+    ASSERT_TRUE(test::writeTextFile(dir.file("real/photo.jpg"), "old"));
+    fs::create_symlink("real/photo.jpg", dir.file("link.jpg"));
+    fs::create_symlink(dir.file("real/new.jpg"), dir.file("dangling.jpg"));
+    for (const char* link : {"link.jpg", "dangling.jpg"}) {
+        ReplacementFile file(dir.file(link));
+        ASSERT_EQ(file.error(), 0) << link;
+        EXPECT_EQ(fs::path(file.temporaryPath()).parent_path(), dir.path() / "real") << link;
+        ASSERT_EQ(writeText(file, "new"), 0);
+        ASSERT_EQ(file.commit(), 0);
+        EXPECT_TRUE(fs::is_symlink(dir.file(link))) << link;
+        EXPECT_EQ(fileText(dir.file(link)), "new") << link;
+    }
+    EXPECT_EQ(folderEntries(dir.path() / "real"), (std::set<std::string>{"new.jpg", "photo.jpg"}));
+}
+
+// What a signal handler calls before the program ends at once.
+TEST(ReplacementFile, TemporaryFilesCanBeRemovedAtOnce)
+{
+    test::TempDir dir;
+    ReplacementFile first(dir.file("a")), second(dir.file("b"));
+    ASSERT_EQ(folderEntries(dir.path()).size(), 2u);
+    removeTemporaryFilesNow();
+    EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 // The temporary name stays within the system's limit for one name even when

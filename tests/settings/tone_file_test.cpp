@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -9,6 +11,7 @@
 #include <map>
 #include <vector>
 
+#include "settings/failure_text.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -299,13 +302,20 @@ TEST(ToneFile, UnreadableFileReportsTheSystemMessage)
     ToneSettings record;
     ToneFileResult missing = loadToneFile(record, dir.file("brak.qvl"), &base);
     EXPECT_EQ(missing.status, ToneFileStatus::IoError);
-    EXPECT_EQ(missing.systemMessage, std::strerror(ENOENT));
+    EXPECT_EQ(missing.systemMessage, failureReason(ENOENT));
     EXPECT_EQ(valuesOf(record), valuesOf(base));
 
     fs::create_directory(dir.file("folder.qvl"));
     ToneFileResult folder = loadToneFile(record, dir.file("folder.qvl"), &base);
     EXPECT_EQ(folder.status, ToneFileStatus::IoError);
-    EXPECT_FALSE(folder.systemMessage.empty());
+    EXPECT_EQ(folder.systemMessage, failureReason(EISDIR));
+
+    // A pipe is refused rather than waited on.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.qvl").c_str(), 0600), 0);
+    ToneFileResult pipe = loadToneFile(record, dir.file("pipe.qvl"), &base);
+    EXPECT_EQ(pipe.status, ToneFileStatus::IoError);
+    EXPECT_EQ(pipe.systemMessage, failureReason(kErrorNotRegularFile));
+    EXPECT_EQ(valuesOf(record), valuesOf(base));
 }
 
 TEST(ToneFile, SaveReplacesAnExistingFile)
@@ -323,7 +333,7 @@ TEST(ToneFile, FailedSaveLeavesNoFileBehind)
     test::TempDir dir;
     ToneFileResult noFolder = saveToneFile(distinctBase(), dir.file("brak/ustawienia.qvl"));
     EXPECT_EQ(noFolder.status, ToneFileStatus::IoError);
-    EXPECT_EQ(noFolder.systemMessage, std::strerror(ENOENT));
+    EXPECT_EQ(noFolder.systemMessage, failureReason(ENOENT));
     EXPECT_TRUE(folderEntries(dir.path()).empty());
 
     // A folder in the target's place stays as it was.

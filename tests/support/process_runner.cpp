@@ -102,21 +102,24 @@ ProcessResult runProcess(const std::string& program, const ProcessRun& run)
             ::kill(pid, SIGKILL);
             break;
         }
-        if (::poll(fds, 2, 100) <= 0)
+        const bool due = run.interruptWhen ? run.interruptWhen()
+                                           : !run.interruptOn.empty() && result.err.find(run.interruptOn) != std::string::npos;
+        if (due && !result.interruptSent) {
+            for (int i = 0; i < run.interruptRepeats; ++i)
+                ::kill(pid, run.interruptSignal);
+            result.interruptSent = true;
+        }
+        if (::poll(fds, 2, run.interruptWhen ? 2 : 100) <= 0)
             continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
                 continue;
-            if (!drain(fds[i].fd, i == 0 ? result.out : result.err)) {
+            const bool closing = i == 1 && run.closeStderrEarly;
+            if (!drain(fds[i].fd, i == 0 ? result.out : result.err) || closing) {
                 ::close(fds[i].fd);
                 fds[i].fd = -1;
                 --open;
             }
-        }
-        const bool interruptDue = !run.interruptOn.empty() && result.err.find(run.interruptOn) != std::string::npos;
-        if (interruptDue && !result.interruptSent) {
-            ::kill(pid, SIGINT);
-            result.interruptSent = true;
         }
     }
     for (pollfd& fd : fds)

@@ -4,9 +4,9 @@
 
 #include <QSet>
 
-#include "engine/final_output.h"
-#include "engine/histogram_plot.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/stages/final_output/final_output.h"
+#include "engine/stages/final_output/histogram_plot.h"
 #include "support/qt_application.h"
 #include "ui/histogram_panel.h"
 #include "ui/picture_panel.h"
