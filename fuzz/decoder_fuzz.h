@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
 #include "imageio/source_pair.h"
 
 namespace qv::fuzz {
@@ -57,7 +57,7 @@ int checkDecoder(Decoder decoder, const uint8_t* data, size_t size)
 {
     static MemoryFile file;
     file.write(data, size);
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::atomic<bool> abort{false};
     SourcePair pair;
     const DecodeResult result = decoder(DecodeJob{file.path(), ctx, abort, {}}, pair);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 
 #include "app/settings_store.h"
@@ -37,7 +38,7 @@ ui::CMainDialog& CQuorvelinApp::start(const std::vector<std::string>& files)
 {
     window_ = std::make_unique<ui::CMainDialog>();
     window_->setPendingOpen(files);
-    CSplashWindow::open(CSplashWindow::kStartupSeconds);
+    const QPointer<CSplashWindow> splash = CSplashWindow::open(CSplashWindow::kStartupSeconds);
     readConfiguration();
     loadUserPresetsAtStart(window_->controller().userPresets(), presetsPath_, window_.get());
     updateCheck_ = std::make_unique<CUpdateCheck>(*store_);
@@ -46,6 +47,9 @@ ui::CMainDialog& CQuorvelinApp::start(const std::vector<std::string>& files)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window_->setGeometry(screen->availableGeometry());
     window_->showMaximized();
+    // Above the window also where no window manager keeps it on top.
+    if (splash)
+        splash->raise();
     updateCheck_->start(true);
     return *window_;
 }

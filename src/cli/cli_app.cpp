@@ -16,7 +16,8 @@
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
 #include "cli/step_times.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "settings/app_config.h"
 #include "settings/failure_text.h"
 #include "settings/image_name.h"
@@ -251,7 +252,7 @@ private:
     ProgressDisplay display_;
     QSettingsStore store_;
     ToneSettings shared_;
-    ProcessingContext ctx_;
+    ImageIoContext ctx_;
     PipelineState state_;
 };
 

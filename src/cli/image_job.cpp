@@ -7,14 +7,16 @@
 #include "cli/interrupt.h"
 #include "cli/progress_display.h"
 #include "cli/step_times.h"
-#include "engine/background_thread.h"
-#include "engine/processing_context.h"
-#include "engine/processing_thread.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/background_thread.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/processing_thread.h"
+#include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_image.h"
 #include "settings/failure_text.h"
 #include "settings/replacement_file.h"
+#include "text/status_codes.h"
+#include "text/string_table.h"
 
 namespace qv::cli {
 
@@ -29,7 +31,7 @@ constexpr auto kStopGrace = std::chrono::milliseconds(800);
 // percentage, and turns a Ctrl+C into the abort flag (again on every poll,
 // since a worker clears the flag when it starts).
 template <class Running>
-void watch(const Running& running, ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display,
+void watch(const Running& running, ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display,
            StepTimes* times)
 {
     std::optional<std::chrono::steady_clock::time_point> stopAsked;
@@ -44,7 +46,7 @@ void watch(const Running& running, ProcessingContext& ctx, PipelineState& state,
                 endInterruptedNow();
             }
         }
-        const int code = ctx.statusCode.load(std::memory_order_relaxed);
+        const StatusCode code = ctx.statusCode.load(std::memory_order_relaxed);
         display.update(code, ctx.percent.load(std::memory_order_relaxed));
         if (times)
             times->observe(code);
@@ -66,12 +68,12 @@ JobResult failed(JobStatus status, std::string message) { return {status, std::m
 
 // The error text the worker left, which names the file and the reason, or,
 // when it left none, the bare failure with the files.
-std::string failureText(const ProcessingContext& ctx, const char* what, const std::vector<std::string>& files)
+std::string failureText(const ImageIoContext& ctx, const char* what, const std::vector<std::string>& files)
 {
     return ctx.errorText.empty() ? what + (" " + quotedList(files)) : ctx.errorText;
 }
 
-int load(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
+int load(ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
 {
     LoadThread loader;
     if (!loader.start(ctx))
@@ -80,7 +82,7 @@ int load(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display,
     return loader.collect().value_or(-1);
 }
 
-bool process(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
+bool process(ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
 {
     ProcessingThread processor;
     if (!processor.start(ctx, DirtyBits::NewImage, /*forced=*/true))
@@ -91,7 +93,7 @@ bool process(ProcessingContext& ctx, PipelineState& state, ProgressDisplay& disp
            ctx.statusCode.load(std::memory_order_relaxed) == StatusCode::RunEnded;
 }
 
-bool save(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options, ProgressDisplay& display,
+bool save(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options, ProgressDisplay& display,
           StepTimes* times)
 {
     BackgroundThread saver;
@@ -121,7 +123,7 @@ SaveOptions saveOptionsFor(const ImageJob& job, const Bitmap& output)
 
 }  // namespace
 
-JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
+JobResult runImageJob(ImageIoContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
                       StepTimes* times)
 {
     // A target that cannot be written fails the job before any work. The
@@ -143,7 +145,7 @@ JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJ
     if (interruptRequested())
         return failed(JobStatus::Interrupted, {});
     if (!processed)
-        return failed(JobStatus::ProcessingFailed, "Błąd przetwarzania " + quotedList(job.inputs));
+        return failed(JobStatus::ProcessingFailed, std::string(text::k121) + " " + quotedList(job.inputs));
 
     // The save writes beside the target and takes its place only when
     // complete and not aborted, so a Ctrl+C during an encoder that cannot be

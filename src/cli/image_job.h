@@ -9,7 +9,7 @@
 #include "settings/tone_settings.h"
 
 namespace qv {
-struct ProcessingContext;
+struct ImageIoContext;
 struct PipelineState;
 }  // namespace qv
 
@@ -42,7 +42,7 @@ struct JobResult {
 // Ctrl+C is passed on to the abort flag. The saved file takes the target's
 // place only when the job ends done, so a failed or interrupted job leaves an
 // existing target as it was and no new file behind.
-JobResult runImageJob(ProcessingContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
+JobResult runImageJob(ImageIoContext& ctx, PipelineState& state, const ImageJob& job, ProgressDisplay& display,
                       StepTimes* times);
 
 }  // namespace qv::cli

@@ -6,7 +6,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "imaging/codec_runtime.h"
+#include "codec/codec_runtime.h"
 #include "settings/replacement_file.h"
 
 namespace qv::cli {

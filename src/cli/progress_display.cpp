@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/status_codes.h"
+#include "text/status_text.h"
 
 namespace qv::cli {
 
@@ -13,7 +13,10 @@ constexpr int kLineStep = 25;  // plain lines: one per step and per quarter
 
 // The program shows no status text while it prepares the working image; its
 // progress dialog calls that step "Obliczenia wstępne".
-const char* textOf(int code) { return code == StatusCode::Preparing ? "Obliczenia wstępne" : statusText(code); }
+const char* textOf(StatusCode code)
+{
+    return code == StatusCode::Preparing ? "Obliczenia wstępne" : text::statusText(code);
+}
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to)
 {
@@ -24,7 +27,7 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
 
 }  // namespace
 
-std::string statusLine(int code, int percent)
+std::string statusLine(StatusCode code, int percent)
 {
     const std::string text = textOf(code);
     if (text.empty())
@@ -35,12 +38,12 @@ std::string statusLine(int code, int percent)
     return replaceAll(replaceAll(text, "%d", number), "%%", "%");
 }
 
-std::string stepName(int code)
+std::string stepName(StatusCode code)
 {
     return replaceAll(replaceAll(textOf(code), ": %d%%", ""), "%d%%", "");
 }
 
-void ProgressDisplay::update(int code, int percent)
+void ProgressDisplay::update(StatusCode code, int percent)
 {
     percent = std::clamp(percent, 0, 100);
     const std::string line = statusLine(code, percent);
@@ -72,7 +75,8 @@ void ProgressDisplay::clear()
         std::fflush(out_);
         barShown_ = false;
     }
-    lastCode_ = lastPercent_ = -1;
+    lastCode_ = StatusCode::None;
+    lastPercent_ = -1;
 }
 
 void ProgressDisplay::note(const std::string& line)

@@ -3,17 +3,19 @@
 #include <cstdio>
 #include <string>
 
+#include "text/status_codes.h"
+
 namespace qv::cli {
 
 // The text shown for a status code and percentage: the program's own status
 // text ("Krzywa tonalna: 45%"), or the text with the percentage in brackets
 // where it has no place for one ("Wczytywanie obrazu (45%)"). Empty for
 // codes without text.
-std::string statusLine(int code, int percent);
+std::string statusLine(StatusCode code, int percent);
 
 // The name of a step for a summary: the status text without its percentage
 // ("Krzywa tonalna", "Wygładzanie 2-gi przebieg").
-std::string stepName(int code);
+std::string stepName(StatusCode code);
 
 // Shows the progress of a worker on standard error: a bar redrawn in place on
 // a terminal, a plain line per step and quarter otherwise, or nothing.
@@ -29,7 +31,7 @@ public:
     // What the progress belongs to (shown before it), e.g. "[2/5] a.jpg".
     void setLabel(std::string label) { label_ = std::move(label); }
     // The worker's published status code and percentage.
-    void update(int code, int percent);
+    void update(StatusCode code, int percent);
     // Removes the bar, so that a message can follow on a clean line.
     void clear();
     // A line of its own, for anything but errors; shown unless silent.
@@ -41,7 +43,7 @@ private:
     std::FILE* out_;
     std::string label_;
     bool barShown_ = false;
-    int lastCode_ = -1;
+    StatusCode lastCode_ = StatusCode::None;
     int lastPercent_ = -1;
 };
 

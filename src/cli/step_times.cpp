@@ -11,7 +11,7 @@ namespace {
 constexpr long kNameWidth = 36;
 }
 
-void StepTimes::observe(int code, Clock::time_point now)
+void StepTimes::observe(StatusCode code, Clock::time_point now)
 {
     if (code == current_)
         return;
@@ -22,7 +22,7 @@ void StepTimes::observe(int code, Clock::time_point now)
 
 void StepTimes::stop(Clock::time_point now)
 {
-    if (current_ < 0)
+    if (current_ == StatusCode::None)
         return;
     const double seconds = std::chrono::duration<double>(now - since_).count();
     auto it = std::find_if(steps_.begin(), steps_.end(), [&](const Step& s) { return s.code == current_; });
@@ -30,7 +30,7 @@ void StepTimes::stop(Clock::time_point now)
         steps_.push_back({current_, seconds});
     else
         it->seconds += seconds;
-    current_ = -1;
+    current_ = StatusCode::None;
 }
 
 std::string StepTimes::report() const

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "text/status_codes.h"
+
 namespace qv::cli {
 
 // Time spent in each published status code, measured at the moments the
@@ -13,12 +15,12 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // The worker shows `code` now.
-    void observe(int code, Clock::time_point now = Clock::now());
+    void observe(StatusCode code, Clock::time_point now = Clock::now());
     // Ends the step shown last.
     void stop(Clock::time_point now = Clock::now());
 
     struct Step {
-        int code;
+        StatusCode code;
         double seconds;
     };
     // Steps in the order they first appeared; a code seen twice adds up.
@@ -28,7 +30,7 @@ public:
 
 private:
     std::vector<Step> steps_;
-    int current_ = -1;
+    StatusCode current_ = StatusCode::None;  // none: no step shown
     Clock::time_point since_{};
 };
 

@@ -2,9 +2,9 @@
 
 #include <cerrno>
 
-#include "settings/tone_defaults.h"
 #include "settings/failure_text.h"
 #include "settings/file_checks.h"
+#include "settings/tone_defaults.h"
 #include "settings/tone_file.h"
 
 namespace qv::cli {

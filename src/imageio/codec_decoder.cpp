@@ -1,6 +1,6 @@
 #include "imageio/codec_decoder.h"
 
-#include "imaging/codec.h"
+#include "codec/codec.h"
 
 namespace qv {
 

@@ -2,8 +2,8 @@
 
 #include <span>
 
-#include "engine/processing_context.h"
 #include "imageio/codec_decoder.h"
+#include "imageio/image_io_context.h"
 #include "imageio/raw_decoder.h"
 #include "imageio/tiff16_decoder.h"
 #include "settings/failure_text.h"
@@ -42,7 +42,7 @@ std::string fileExtension(const std::string& path)
     return extension;
 }
 
-bool decodeFile(const std::string& path, ProcessingContext& ctx, const std::atomic<bool>& abort, SourcePair& pair,
+bool decodeFile(const std::string& path, ImageIoContext& ctx, const std::atomic<bool>& abort, SourcePair& pair,
                 ProgressRange range)
 {
     ctx.statusText.set(path);

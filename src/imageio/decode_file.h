@@ -7,7 +7,7 @@
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 
 // The lower-cased text after the last "." of the path; empty without one.
 std::string fileExtension(const std::string& path);
@@ -20,7 +20,7 @@ std::string fileExtension(const std::string& path);
 // what failed, for which file and why ("Błąd wczytywania „a.tif”: plik jest
 // pusty"; "Nieznany format obrazu „a.txt”" and percentage 0 when no decoder
 // takes the file); after an abort without text.
-bool decodeFile(const std::string& path, ProcessingContext& ctx, const std::atomic<bool>& abort, SourcePair& pair,
+bool decodeFile(const std::string& path, ImageIoContext& ctx, const std::atomic<bool>& abort, SourcePair& pair,
                 ProgressRange range = {});
 
 }  // namespace qv

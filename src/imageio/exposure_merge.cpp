@@ -8,9 +8,9 @@
 #include <deque>
 #include <new>
 
-#include "engine/processing_context.h"
-#include "engine/simd.h"
+#include "engine/kernels/simd.h"
 #include "imageio/exposure_blend.h"
+#include "imageio/image_io_context.h"
 #include "imageio/level_map.h"
 #include "imageio/parallel_rows.h"
 #include "settings/failure_text.h"
@@ -87,7 +87,7 @@ void raiseTo(std::atomic<T>& target, T value)
 // Runs both passes over every row into `acc` (3 values per pixel) and
 // returns the largest blended value in `largest`. False on abort or a failed lock.
 bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, uint32_t* acc,
-           ProcessingContext& ctx, const std::atomic<bool>& abort, uint32_t& largest)
+           ImageIoContext& ctx, const std::atomic<bool>& abort, uint32_t& largest)
 {
     const int count = static_cast<int>(exposures.size());
     std::deque<BitmapLock> locks;
@@ -163,7 +163,7 @@ bool sameFormat(const Exposure& a, const Exposure& b)
            a.image16->height() == b.image16->height() && a.bitDepth == b.bitDepth;
 }
 
-bool mergeDecodedExposures(std::vector<Exposure> exposures, ProcessingContext& ctx, const std::atomic<bool>& abort,
+bool mergeDecodedExposures(std::vector<Exposure> exposures, ImageIoContext& ctx, const std::atomic<bool>& abort,
                            Exposure& merged)
 {
     if (exposures.size() < 2 || !std::all_of(exposures.begin(), exposures.end(), wellFormed))

@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "imageio/source_pair.h"
+#include "text/string_table.h"
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 
-inline constexpr const char* kMergeMismatchText = "Obrazy nie mają tych samych rozmiarów i głębi koloru";
-inline constexpr const char* kMergeStatusText = "Tworzenie HDR";
+inline constexpr const char* kMergeMismatchText = text::k138;
+inline constexpr const char* kMergeStatusText = text::k144;
 
 // One decoded picture: the 8-bit and 16-bit bitmaps of one size and the bit
 // depth of the file it came from (24 or 48).
@@ -36,7 +37,7 @@ bool sampledBrightness(Bitmap& image8, uint64_t& sum);
 // depends neither on it nor on the vectorised loops being on. The exposures
 // are released whatever the outcome. On failure the context's error text
 // says why when there is something to say (an abort, a failed lock: nothing).
-bool mergeDecodedExposures(std::vector<Exposure> exposures, ProcessingContext& ctx, const std::atomic<bool>& abort,
+bool mergeDecodedExposures(std::vector<Exposure> exposures, ImageIoContext& ctx, const std::atomic<bool>& abort,
                            Exposure& merged);
 
 }  // namespace qv

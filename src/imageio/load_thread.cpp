@@ -2,17 +2,18 @@
 
 #include <system_error>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "imageio/decode_file.h"
+#include "imageio/image_io_context.h"
 #include "imageio/merge_files.h"
 #include "imageio/working_image.h"
+#include "text/status_codes.h"
 
 namespace qv {
 
 namespace {
 
-bool decodeSingleFile(ProcessingContext& ctx, PipelineState& state)
+bool decodeSingleFile(ImageIoContext& ctx, PipelineState& state)
 {
     SourcePair pair;
     if (!decodeFile(ctx.fileList.front(), ctx, state.abort, pair))
@@ -24,7 +25,7 @@ bool decodeSingleFile(ProcessingContext& ctx, PipelineState& state)
 
 // Fills the state's source pair from the file list: one file is decoded,
 // several are merged as exposures of one scene. An empty list fails without text.
-bool decodeSources(ProcessingContext& ctx, PipelineState& state)
+bool decodeSources(ImageIoContext& ctx, PipelineState& state)
 {
     if (ctx.fileList.size() == 1)
         return decodeSingleFile(ctx, state);
@@ -35,7 +36,7 @@ bool decodeSources(ProcessingContext& ctx, PipelineState& state)
 
 }  // namespace
 
-int runLoadThread(ProcessingContext& ctx)
+int runLoadThread(ImageIoContext& ctx)
 {
     if (!ctx.pipeline)
         return -1;
@@ -60,7 +61,7 @@ int runLoadThread(ProcessingContext& ctx)
     return 1;
 }
 
-bool LoadThread::start(ProcessingContext& ctx)
+bool LoadThread::start(ImageIoContext& ctx)
 {
     stop();
     if (!ctx.pipeline)

@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "engine/background_thread.h"
+#include "engine/pipeline/background_thread.h"
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 
 // The load thread's body: decodes the context's file list into the state that
 // ctx.pipeline points at and prepares the working image. Publishes status
@@ -14,7 +14,7 @@ struct ProcessingContext;
 // image is ready (the state's loaded flag is set), -1 when the load failed or
 // was aborted (the error text says why when there is anything to say).
 // The abort flag is left as it is: whoever starts the load clears it first.
-int runLoadThread(ProcessingContext& ctx);
+int runLoadThread(ImageIoContext& ctx);
 
 // Runs runLoadThread on a thread of its own, one load at a time.
 class LoadThread {
@@ -22,7 +22,7 @@ public:
     // Stops a running load, then clears the abort flag, publishes the
     // loading status and starts loading ctx.fileList into *ctx.pipeline.
     // False when the thread cannot be started or there is no pipeline.
-    bool start(ProcessingContext& ctx);
+    bool start(ImageIoContext& ctx);
     // Sets the abort flag and waits for the thread to end. True when a
     // thread existed.
     bool stop() { return thread_.stop(); }

@@ -1,8 +1,9 @@
 #include "imageio/merge_files.h"
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
+#include "imageio/image_io_context.h"
 #include "settings/failure_text.h"
 
 namespace qv {
@@ -18,7 +19,7 @@ std::string formatText(const Exposure& exposure)
 
 }  // namespace
 
-bool mergeExposures(ProcessingContext& ctx, PipelineState& state, const std::vector<std::string>& files)
+bool mergeExposures(ImageIoContext& ctx, PipelineState& state, const std::vector<std::string>& files)
 {
     const int count = static_cast<int>(files.size());
     std::vector<Exposure> exposures;

@@ -6,7 +6,7 @@
 namespace qv {
 
 struct PipelineState;
-struct ProcessingContext;
+struct ImageIoContext;
 
 // Decodes the files (differently exposed shots of one still scene) one by
 // one and merges them into the state's source pair. File i of N fills the
@@ -15,6 +15,6 @@ struct ProcessingContext;
 // set where there is something to say: the decoder's text, "Nieznany format
 // obrazu" for a file no decoder takes, "Obrazy nie mają tych samych rozmiarów
 // i głębi koloru" when a file differs in size or bit depth from the one before.
-bool mergeExposures(ProcessingContext& ctx, PipelineState& state, const std::vector<std::string>& files);
+bool mergeExposures(ImageIoContext& ctx, PipelineState& state, const std::vector<std::string>& files);
 
 }  // namespace qv

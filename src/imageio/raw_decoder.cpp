@@ -10,7 +10,7 @@
 #include <new>
 #include <string_view>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
 #include "imageio/tiff_file.h"
 #include "settings/failure_text.h"
 #include "settings/file_checks.h"

@@ -6,41 +6,42 @@
 #include <new>
 #include <string>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "codec/codec_encode.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/tiff16_writer.h"
-#include "imaging/codec_encode.h"
 #include "settings/failure_text.h"
 #include "settings/replacement_file.h"
+#include "text/status_codes.h"
 
 namespace qv {
 
 namespace {
 
-bool fail(ProcessingContext& ctx, std::string text = {})
+bool fail(ImageIoContext& ctx, std::string text = {})
 {
     ctx.errorText = std::move(text);
     return false;
 }
 
 // "Błąd zapisu „path”: reason", or without the reason when there is none.
-bool failWriting(ProcessingContext& ctx, const SaveOptions& options, std::string reason)
+bool failWriting(ImageIoContext& ctx, const SaveOptions& options, std::string reason)
 {
     return fail(ctx, failureLine(kWriteErrorText, options.path, reason));
 }
 
-bool failWriting(ProcessingContext& ctx, const SaveOptions& options, int error)
+bool failWriting(ImageIoContext& ctx, const SaveOptions& options, int error)
 {
     return failWriting(ctx, options, error != 0 ? failureReason(error) : std::string());
 }
 
-bool failOutOfMemory(ProcessingContext& ctx, const SaveOptions& options) { return failWriting(ctx, options, ENOMEM); }
+bool failOutOfMemory(ImageIoContext& ctx, const SaveOptions& options) { return failWriting(ctx, options, ENOMEM); }
 
 // The file is complete; it takes the target's place unless the save was
 // aborted meanwhile (an encoder that cannot be stopped half-way still must
 // not leave its result behind).
-bool commitUnlessAborted(ProcessingContext& ctx, const PipelineState& state, const SaveOptions& options,
+bool commitUnlessAborted(ImageIoContext& ctx, const PipelineState& state, const SaveOptions& options,
                          ReplacementFile& file)
 {
     if (state.abort.load(std::memory_order_relaxed))
@@ -95,7 +96,7 @@ int shrink(PixelRows<const Sample> source, PixelRows<Sample> target, const std::
 
 // JPEG and 8-bit TIFF through the codec service, from the output bitmap.
 // Encoding cannot be aborted, so the percentage shows 100 from the start.
-bool saveThroughCodec(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
+bool saveThroughCodec(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
 {
     Bitmap& output = *state.output;
     ctx.percent.store(100, std::memory_order_relaxed);
@@ -127,7 +128,7 @@ bool saveThroughCodec(ProcessingContext& ctx, PipelineState& state, const SaveOp
 }
 
 // 16-bit TIFF from the 48-bit result buffer, row by row.
-bool saveTiff16(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
+bool saveTiff16(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
 {
     const Bitmap& output = *state.output;
     PixelRows<const uint16_t> image{state.resultBuffer(), output.width(), output.height(),
@@ -166,7 +167,7 @@ bool saveTiff16(ProcessingContext& ctx, PipelineState& state, const SaveOptions&
 
 }  // namespace
 
-bool saveImage(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options)
+bool saveImage(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options)
 {
     ctx.statusCode.store(StatusCode::Saving, std::memory_order_relaxed);
     ctx.percent.store(0, std::memory_order_relaxed);
@@ -180,7 +181,7 @@ bool saveImage(ProcessingContext& ctx, PipelineState& state, const SaveOptions& 
     return saveThroughCodec(ctx, state, options, scale);
 }
 
-int runSaveThread(ProcessingContext& ctx, const SaveOptions& options)
+int runSaveThread(ImageIoContext& ctx, const SaveOptions& options)
 {
     ctx.errorText.clear();
     if (!ctx.pipeline) {

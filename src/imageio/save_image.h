@@ -4,7 +4,7 @@
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 struct PipelineState;
 
 // The image title stored with JPEG and 8-bit TIFF files: the product's web
@@ -24,11 +24,11 @@ inline constexpr const char* kSavedImageTitle = "https://www.quorvelin.com/";
 // why ("Błąd zapisu „a.tif”: brak miejsca na dysku"); after an abort, and
 // when no encoder exists, it stays empty. The abort flag is honoured as it is
 // found.
-bool saveImage(ProcessingContext& ctx, PipelineState& state, const SaveOptions& options);
+bool saveImage(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options);
 
 // The save thread's body: clears the error text and the abort flag of the
 // context's pipeline, then saves. Exit code 1 when the file is written, 0
 // when the save failed or was aborted.
-int runSaveThread(ProcessingContext& ctx, const SaveOptions& options);
+int runSaveThread(ImageIoContext& ctx, const SaveOptions& options);
 
 }  // namespace qv

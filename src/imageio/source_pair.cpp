@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <type_traits>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
 #include "settings/failure_text.h"
 
 namespace qv {

@@ -5,16 +5,17 @@
 #include <memory>
 #include <string>
 
+#include "codec/codec.h"
 #include "imaging/bitmap.h"
-#include "imaging/codec.h"
 #include "settings/failure_text.h"
+#include "text/string_table.h"
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 
 // The texts a failed load leaves for the window, besides kLoadErrorText.
-inline constexpr const char* kUnknownFormatText = "Nieznany format obrazu";
+inline constexpr const char* kUnknownFormatText = text::k140;
 // The reason a decoder gives for a file whose data is cut short or corrupt.
 inline constexpr const char* kDamagedReason = "plik jest uszkodzony lub ucięty";
 
@@ -67,7 +68,7 @@ struct ProgressRange {
 // depth and error text in, and the abort flag tested between rows.
 struct DecodeJob {
     const std::string& path;
-    ProcessingContext& context;
+    ImageIoContext& context;
     const std::atomic<bool>& abort;
     ProgressRange range;
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "codec/libtiff_quiet.h"
 #include "imageio/tiff_file.h"
 #include "settings/failure_text.h"
 

@@ -5,7 +5,7 @@
 
 #include <tiffio.h>
 
-#include "imaging/libtiff_quiet.h"
+#include "codec/libtiff_quiet.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "imaging/libtiff_quiet.h"
+#include "codec/libtiff_quiet.h"
 
 namespace qv {
 

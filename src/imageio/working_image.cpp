@@ -6,13 +6,14 @@
 #include <memory>
 #include <new>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
-#include "engine/weight_tables.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/weight_tables.h"
+#include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/source_pair.h"
 #include "imageio/source_planes.h"
 #include "settings/failure_text.h"
+#include "text/status_codes.h"
 
 namespace qv {
 
@@ -33,7 +34,7 @@ bool abandonPreparation(PipelineState& state)
     return false;
 }
 
-bool failOutOfMemory(ProcessingContext& ctx, PipelineState& state)
+bool failOutOfMemory(ImageIoContext& ctx, PipelineState& state)
 {
     ctx.errorText = failureLine(kLoadErrorText, {}, failureReason(ENOMEM));
     return abandonPreparation(state);
@@ -47,7 +48,7 @@ PixelRows<Sample> rowsOf(Bitmap& bitmap)
 
 // Replaces the source pair by its reduction to `size` (cubic kernel); the
 // resampling takes the percentage from 0 to 60.
-bool shrinkSourcePair(ProcessingContext& ctx, PipelineState& state, ImageSize size)
+bool shrinkSourcePair(ImageIoContext& ctx, PipelineState& state, ImageSize size)
 {
     std::unique_ptr<Bitmap> small24 = Bitmap::create(size.width, size.height, PixelFormat::Bgr24);
     std::unique_ptr<Bitmap> small48 = Bitmap::create(size.width, size.height, PixelFormat::Bgr48);
@@ -72,7 +73,7 @@ bool shrinkSourcePair(ProcessingContext& ctx, PipelineState& state, ImageSize si
 
 // The output bitmap showing the unprocessed image, the pipeline's planes and
 // tables, and the display panel.
-bool allocateBuffers(ProcessingContext& ctx, PipelineState& state, ImageSize size)
+bool allocateBuffers(ImageIoContext& ctx, PipelineState& state, ImageSize size)
 {
     state.output = Bitmap::create(size.width, size.height, PixelFormat::Bgr24);
     if (!state.output)
@@ -86,7 +87,7 @@ bool allocateBuffers(ProcessingContext& ctx, PipelineState& state, ImageSize siz
     return true;
 }
 
-bool derivePlanes(ProcessingContext& ctx, PipelineState& state)
+bool derivePlanes(ImageIoContext& ctx, PipelineState& state)
 {
     BitmapLock lock(*state.working);
     if (!lock.owns() || !fillWeightTables(state))
@@ -130,7 +131,7 @@ int previewLimit(int mode)
     }
 }
 
-bool prepareWorkingImage(ProcessingContext& ctx, PipelineState& state)
+bool prepareWorkingImage(ImageIoContext& ctx, PipelineState& state)
 {
     ctx.statusCode = StatusCode::Preparing;
     ctx.percent = 0;

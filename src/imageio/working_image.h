@@ -4,7 +4,7 @@
 
 namespace qv {
 
-struct ProcessingContext;
+struct ImageIoContext;
 struct PipelineState;
 
 struct ImageSize {
@@ -28,7 +28,7 @@ int previewLimit(int mode);
 // derives the luminance and chroma planes. On failure or abort the state is
 // reset except for the source pair, which the caller releases; an out-of-memory
 // failure leaves the system's text for it in the context's error text.
-bool prepareWorkingImage(ProcessingContext& ctx, PipelineState& state);
+bool prepareWorkingImage(ImageIoContext& ctx, PipelineState& state);
 
 // Bytes held by a prepared state (bitmaps, planes and tables).
 std::size_t workingImageBytes(const PipelineState& state);

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "text/string_table.h"
+
 namespace qv {
 
 // The program's own texts for a failed load and a failed save, which begin
 // the failure lines below.
-inline constexpr const char* kLoadErrorText = "Błąd wczytywania";
-inline constexpr const char* kWriteErrorText = "Błąd zapisu";
+inline constexpr const char* kLoadErrorText = text::k119;
+inline constexpr const char* kWriteErrorText = text::k120;
 
 // Error numbers of the program's own, for what the system has no number for.
 // Negative, so that they never meet a system error number.

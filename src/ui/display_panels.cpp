@@ -1,7 +1,7 @@
 #include "ui/display_panels.h"
 
-#include "engine/histogram_plot.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/stages/final_output/histogram_plot.h"
 #include "ui/histogram_panel.h"
 #include "ui/monitor_profile.h"
 #include "ui/picture_panel.h"

@@ -2,8 +2,7 @@
 
 #include <thread>
 
-#include "engine/pipeline_driver.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_driver.h"
 #include "imageio/save_image.h"
 #include "settings/tone_settings.h"
 
@@ -20,7 +19,7 @@ EngineSession::~EngineSession()
 
 bool EngineSession::stale() const { return (ctx_.dirtyMask.load() & DirtyBits::Output) != 0; }
 int EngineSession::percent() const { return ctx_.percent.load(std::memory_order_relaxed); }
-int EngineSession::statusCode() const { return ctx_.statusCode.load(std::memory_order_relaxed); }
+StatusCode EngineSession::statusCode() const { return ctx_.statusCode.load(std::memory_order_relaxed); }
 uint32_t EngineSession::elapsedMs() const { return ctx_.elapsedMs.load(std::memory_order_relaxed); }
 
 bool EngineSession::startProcessing(uint32_t bits, bool forced)

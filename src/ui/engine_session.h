@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/background_thread.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/background_thread.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_options.h"
 
@@ -23,8 +24,8 @@ public:
     EngineSession(const EngineSession&) = delete;
     EngineSession& operator=(const EngineSession&) = delete;
 
-    ProcessingContext& context() { return ctx_; }
-    const ProcessingContext& context() const { return ctx_; }
+    ImageIoContext& context() { return ctx_; }
+    const ImageIoContext& context() const { return ctx_; }
     PipelineState& pipeline() { return state_; }
     const PipelineState& pipeline() const { return state_; }
 
@@ -32,7 +33,7 @@ public:
     bool imageLoaded() const { return !loader_.running() && state_.loaded; }
     bool stale() const;
     int percent() const;
-    int statusCode() const;
+    StatusCode statusCode() const;
     uint32_t elapsedMs() const;
 
     // Called on the processing thread as a run ends, with the run's number;
@@ -68,7 +69,7 @@ public:
     void closeImage();
 
 private:
-    ProcessingContext ctx_;
+    ImageIoContext ctx_;
     PipelineState state_;
     BackgroundThread processor_;
     LoadThread loader_;

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "engine/histogram_plot.h"
+#include "engine/stages/final_output/histogram_plot.h"
 
 namespace qv {
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "imaging/bitmap.h"
+#include "codec/qimage_view.h"
 #include "ui/display_reduction.h"
 #include "ui/monitor_profile.h"
 
@@ -14,13 +15,6 @@ namespace qv::ui {
 namespace {
 
 constexpr int kPaintRetryMs = 100;
-
-// The bitmap's memory as an image, without a copy.
-QImage wrap(Bitmap& bitmap)
-{
-    return QImage(bitmap.bits(), bitmap.width(), bitmap.height(), static_cast<qsizetype>(bitmap.stride()),
-                  QImage::Format_BGR888);
-}
 
 }  // namespace
 
@@ -124,7 +118,7 @@ const QImage* CImageView::scaledCopy(Bitmap& bitmap, int slot)
     const ViewGeometry g = geometryNow();
     // At 100 % and above a copy is kept only for the monitor: the whole
     // image, converted once and scaled as it is drawn.
-    const QImage picture = zoom_ < 1.0f ? reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight()) : wrap(bitmap);
+    const QImage picture = zoom_ < 1.0f ? reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight()) : qimageView(bitmap);
     scaled_[slot] = profile_ ? profile_->convert(picture) : picture;
     scaledZoom_[slot] = zoom_;
     return &scaled_[slot];
@@ -192,7 +186,7 @@ void CImageView::paintEvent(QPaintEvent*)
         retryPaintLater();
         return;
     }
-    painter.drawImage(QRectF(destination), wrap(bitmap), QRectF(x, y, w, h));
+    painter.drawImage(QRectF(destination), qimageView(bitmap), QRectF(x, y, w, h));
 }
 
 void CImageView::mousePressEvent(QMouseEvent* event)

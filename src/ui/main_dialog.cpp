@@ -25,8 +25,6 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
 #include "ui/adjustment_pages.h"
 #include "ui/config_dialog.h"
 #include "ui/display_panels.h"
@@ -48,7 +46,7 @@ constexpr int kProgressPollMs = 300;
 constexpr int kSidePanelWidth = 272;
 // The histogram picture is 272 x 136: shown one to one.
 constexpr QSize kHistogramPanelSize(kSidePanelWidth, 136);
-constexpr QSize kThumbnailPanelSize(kSidePanelWidth, 192);
+constexpr QSize kThumbnailPanelSize(kSidePanelWidth, 150);
 constexpr int kWheelNotch = 120;
 constexpr const char* kSettingsFilter = "Ustawienia (*.qvl)";
 const char* const kPreviewTexts[] = {"Pełny rozmiar", "Podgląd 800px", "Podgląd 1280px", "Podgląd 2048px"};

@@ -155,23 +155,4 @@ QByteArray MonitorProfile::desktopProfileBytes()
 #endif
 }
 
-const QImage& ManagedImageCache::managed(const QImage& image, const MonitorProfile* profile)
-{
-    if (!profile)
-        return image;
-    if (profile->serial() != profileSerial_ || image.cacheKey() != sourceKey_) {
-        converted_ = profile->convert(image);
-        sourceKey_ = image.cacheKey();
-        profileSerial_ = profile->serial();
-    }
-    return converted_;
-}
-
-void ManagedImageCache::clear()
-{
-    converted_ = QImage();
-    sourceKey_ = 0;
-    profileSerial_ = 0;
-}
-
 }  // namespace qv

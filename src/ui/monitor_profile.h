@@ -41,18 +41,4 @@ private:
     quint64 serial_;
 };
 
-// The monitor-converted copy of the last image asked for: a view that draws
-// the same scaled picture on every paint converts it only once. Without a
-// profile the image is handed back unchanged.
-class ManagedImageCache {
-public:
-    const QImage& managed(const QImage& image, const MonitorProfile* profile);
-    void clear();
-
-private:
-    qint64 sourceKey_ = 0;
-    quint64 profileSerial_ = 0;
-    QImage converted_;
-};
-
 }  // namespace qv

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "engine/status_codes.h"
+#include "text/string_table.h"
 #include "ui/engine_session.h"
 #include "ui/status_texts.h"
 
@@ -16,13 +16,13 @@ namespace {
 constexpr int kTickMs = 300;
 
 // A processing run (waited for before its result is saved) shows its status line.
-QString captionFor(int code, int percent)
+QString captionFor(StatusCode code, int percent)
 {
-    const char* pattern = code == StatusCode::Loading     ? "Wczytywanie obrazu (%1%)"
-                          : code == StatusCode::Preparing ? "Obliczenia wstępne (%1%)"
-                          : code == StatusCode::Saving    ? "Zapisywanie obrazu (%1%)"
+    const char* pattern = code == StatusCode::Loading     ? text::k143
+                          : code == StatusCode::Preparing ? text::k116
+                          : code == StatusCode::Saving    ? text::k139
                                                           : nullptr;
-    return pattern ? QString::fromUtf8(pattern).arg(percent) : QString::fromStdString(statusLine(code, percent));
+    return QString::fromStdString(pattern ? withPercent(pattern, percent) : statusLine(code, percent));
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "ui/status_texts.h"
 
 #include <charconv>
-#include <cstdio>
+#include <initializer_list>
+#include <string_view>
 
-#include "engine/status_codes.h"
+#include "text/status_text.h"
+#include "text/string_table.h"
 
 namespace qv::ui {
 
@@ -31,35 +33,52 @@ std::string oneDecimal(double value)
     return std::string(buffer, end);
 }
 
-std::string statusLine(int code, int percent)
+namespace {
+
+// A string-table text with its "%d" and "%.1f" replaced by `values` in turn
+// (already formatted, so that the desktop's locale plays no part) and "%%"
+// by "%".
+std::string filled(std::string_view pattern, std::initializer_list<std::string> values)
 {
-    const std::string pattern = statusText(code);
+    auto next = values.begin();
     std::string text;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size()) {
-            ++i;
-            text += pattern[i] == 'd' ? std::to_string(percent) : std::string(1, pattern[i]);
-        } else {
+        if (pattern[i] != '%') {
             text += pattern[i];
+        } else if (pattern.substr(i, 2) == "%%") {
+            text += '%';
+            ++i;
+        } else {
+            const std::size_t length = pattern.substr(i, 4) == "%.1f" ? 4 : 2;
+            if (next != values.end())
+                text += *next++;
+            i += length - 1;
         }
     }
     return text;
 }
 
-bool statusInTitle(int code)
+}  // namespace
+
+std::string withPercent(const char* pattern, int percent) { return filled(pattern, {std::to_string(percent)}); }
+
+std::string statusLine(StatusCode code, int percent) { return withPercent(text::statusText(code), percent); }
+
+bool statusInTitle(StatusCode code)
 {
+    const int n = static_cast<int>(code);
     return code == StatusCode::Loading || code == StatusCode::Saving ||
-           (code >= StatusCode::Merging && code <= StatusCode::FinalOutput) ||
-           (code >= StatusCode::ColorNR && code <= StatusCode::Light);
+           (n >= static_cast<int>(StatusCode::Merging) && n <= static_cast<int>(StatusCode::FinalOutput)) ||
+           (n >= static_cast<int>(StatusCode::ColorNR) && n <= static_cast<int>(StatusCode::Light));
 }
 
 std::string runTimeText(uint32_t milliseconds)
 {
     const double seconds = milliseconds / 1000.0;
     if (seconds < 60)
-        return "Gotowe  (" + oneDecimal(seconds) + "sek.)";
+        return filled(text::k105, {oneDecimal(seconds)});
     const auto whole = static_cast<uint32_t>(seconds);
-    return "Gotowe  (" + std::to_string(whole / 60) + " min. " + std::to_string(whole % 60) + " sec.)";
+    return filled(text::k155, {std::to_string(whole / 60), std::to_string(whole % 60)});
 }
 
 std::string imageInfoText(const std::string& path, int width, int height, int bitDepth)

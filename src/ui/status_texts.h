@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "text/status_codes.h"
+
 namespace qv::ui {
 
 // "1.1.2" for 1.1.2.0, "1.1" for 1.1.0.0; a build number other than 0 adds
@@ -14,11 +16,13 @@ std::string titleBase();
 // A number with one decimal, always with a point.
 std::string oneDecimal(double value);
 
+// A string-table text with "%d" taking the percentage.
+std::string withPercent(const char* pattern, int percent);
 // The status line of a code, "%d" taking the percentage; empty for codes
 // without text.
-std::string statusLine(int code, int percent);
+std::string statusLine(StatusCode code, int percent);
 // Codes whose status line is also shown in the window title.
-bool statusInTitle(int code);
+bool statusInTitle(StatusCode code);
 // What the status bar says when a run of `milliseconds` has ended.
 std::string runTimeText(uint32_t milliseconds);
 

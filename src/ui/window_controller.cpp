@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/histogram_plot.h"
-#include "engine/status_codes.h"
+#include "engine/stages/final_output/histogram_plot.h"
 #include "imageio/working_image.h"
 #include "settings/image_name.h"
 #include "settings/tone_file.h"
@@ -58,7 +57,7 @@ bool WindowController::takeConfiguration(const AppConfig& edited)
     return profileChanged;
 }
 
-void WindowController::setStatus(int percent, int code)
+void WindowController::setStatus(int percent, StatusCode code)
 {
     if (code == lastCode_ && percent == lastPercent_ && percent <= 100 && modified_ == lastModified_)
         return;
@@ -72,7 +71,7 @@ void WindowController::setStatus(int percent, int code)
     view.text = statusLine(code, percent);
     if (statusInTitle(code))
         view.title += "  (" + view.text + ")";
-    if (code >= StatusCode::Ready && code <= StatusCode::Ready2)
+    if (code == StatusCode::Ready || code == StatusCode::Aborted || code == StatusCode::Ready2)
         view.bar = StatusView::Bar::Hide;
     else if (percent >= 0)
         view.bar = StatusView::Bar::Show;
@@ -470,7 +469,7 @@ bool WindowController::setPreviewMode(int mode)
     if (mode == c.previewMode)
         return true;
     if (session_.imageLoaded()) {
-        const ProcessingContext& ctx = session_.context();
+        const ImageIoContext& ctx = session_.context();
         const int limit = mode == 0 ? kUnlimited : previewLimit(mode);
         const bool fullSizeAlready = ctx.workingWidth == ctx.decodedWidth && ctx.workingHeight == ctx.decodedHeight;
         if (!(limit >= ctx.decodedWidth && limit >= ctx.decodedHeight && fullSizeAlready)) {
@@ -512,7 +511,7 @@ std::string WindowController::zoomLabel() const
 
 std::string WindowController::imageInfo() const
 {
-    const ProcessingContext& ctx = session_.context();
+    const ImageIoContext& ctx = session_.context();
     return imageInfoText(imagePath_, ctx.workingWidth, ctx.workingHeight, ctx.bitDepth);
 }
 

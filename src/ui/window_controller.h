@@ -103,7 +103,7 @@ public:
     bool takeConfiguration(const AppConfig& edited);
 
     // Status, title and progress bar for a code and a percentage (-1: none).
-    void setStatus(int percent, int code);
+    void setStatus(int percent, StatusCode code);
     // The 300 ms look at the processing thread.
     void poll();
     // The processing thread's report that run `run` ended.
@@ -186,7 +186,7 @@ private:
     std::optional<SaveOptions> lastSave_;
     int zoomIndex_ = 3;
     // The last status shown, so that a repeated one changes nothing.
-    int lastCode_ = -1;
+    StatusCode lastCode_ = StatusCode::None;
     int lastPercent_ = -2;
     bool lastModified_ = false;
 };

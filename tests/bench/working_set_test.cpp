@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "../../bench/working_set_meter.h"
+#include "../../bench/support/working_set_meter.h"
 
 namespace qv::bench {
 namespace {

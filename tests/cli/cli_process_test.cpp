@@ -19,8 +19,9 @@
 #include <iterator>
 
 #include "app/settings_store.h"
-#include "engine/pipeline_driver.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_image.h"
 #include "settings/app_config.h"
@@ -72,7 +73,7 @@ struct Reference {
 
 bool writeReference(const Reference& r)
 {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     PipelineState state;
     ctx.pipeline = &state;
     ctx.fileList = r.files;

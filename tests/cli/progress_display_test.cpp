@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "cli/step_times.h"
-#include "engine/status_codes.h"
+#include "text/status_codes.h"
 
 namespace qv::cli {
 namespace {

@@ -16,12 +16,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
 #include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
-#include "support/test_files.h"
 #include "support/test_data.h"
+#include "support/test_files.h"
 #include "support/tiff_writer.h"
 
 namespace qv {
@@ -31,7 +31,7 @@ using test::testDataPath;
 
 // One decode with a fresh context.
 struct Load {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::atomic<bool> abort{false};
     SourcePair pair;
     bool ok = false;

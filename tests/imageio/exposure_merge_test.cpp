@@ -6,9 +6,9 @@
 #include <cstring>
 #include <functional>
 
-#include "engine/processing_context.h"
-#include "engine/simd.h"
+#include "engine/kernels/simd.h"
 #include "imageio/decode_file.h"
+#include "imageio/image_io_context.h"
 #include "support/pair_checks.h"
 #include "support/reference_blur.h"
 #include "support/test_data.h"
@@ -18,7 +18,7 @@ namespace {
 
 // The context and abort flag of one merge, with `workers` worker threads.
 struct MergeRun {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::atomic<bool> abort{false};
 
     explicit MergeRun(int workers = 3) { ctx.workerCount = workers; }
@@ -87,7 +87,7 @@ SampleFn sceneAt(double gain, unsigned seed = 7)
 // A frame of the shared test material through the program's decoders.
 Exposure decodeTestFile(const std::string& name)
 {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     const std::atomic<bool> abort{false};
     Exposure e;
     EXPECT_TRUE(decodeFile(test::testDataPath(name), ctx, abort, e)) << name;

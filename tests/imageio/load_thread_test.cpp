@@ -7,11 +7,12 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/source_pair.h"
 #include "settings/failure_text.h"
 #include "support/test_data.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -19,7 +20,7 @@ namespace {
 using test::testDataPath;
 
 struct Window {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     PipelineState state;
 
     explicit Window(std::vector<std::string> files, int previewMode = 0)

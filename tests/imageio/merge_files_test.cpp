@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
+#include "imageio/image_io_context.h"
 #include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/test_data.h"
@@ -22,7 +23,7 @@ const std::vector<std::string> kBracket = {
     testDataPath("bracket_arch_4_15s.jpg"), testDataPath("bracket_arch_2_0.25s.jpg")};
 
 struct Load {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     PipelineState state;
 
     bool merge(const std::vector<std::string>& files) { return mergeExposures(ctx, state, files); }
@@ -49,7 +50,7 @@ TEST(MergeFiles, DecodesEveryFileAndMergesThemIntoTheSourcePair)
 
     // The same as merging the files' decoded pairs directly.
     std::vector<Exposure> exposures(kBracket.size());
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     const std::atomic<bool> abort{false};
     for (std::size_t i = 0; i < kBracket.size(); ++i) {
         ASSERT_TRUE(decodeFile(kBracket[i], ctx, abort, exposures[i]));
@@ -96,7 +97,7 @@ TEST(MergeFiles, AFileThatFailsEndsTheMergeWithItsDecodersAnswer)
     EXPECT_EQ(missing.ctx.statusText.get(), testDataPath("no_such_file.jpg"));
 
     // A damaged file keeps whatever its decoder says about it.
-    ProcessingContext alone;
+    ImageIoContext alone;
     SourcePair pair;
     const std::atomic<bool> abort{false};
     EXPECT_FALSE(decodeFile(testDataPath("bad_truncated_16bit.tif"), alone, abort, pair));

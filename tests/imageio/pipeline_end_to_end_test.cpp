@@ -6,11 +6,12 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/pipeline_driver.h"
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "support/test_data.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -19,7 +20,7 @@ class EndToEnd : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        ctx = new ProcessingContext;
+        ctx = new ImageIoContext;
         state = new PipelineState;
         ctx->pipeline = state;
         ctx->config.previewMode = 1;  // 800 px: quick, and a real resample
@@ -65,11 +66,11 @@ protected:
         return std::vector<uint16_t>(state->resultBuffer(), state->resultBuffer() + 3 * state->pixelCount());
     }
 
-    static ProcessingContext* ctx;
+    static ImageIoContext* ctx;
     static PipelineState* state;
 };
 
-ProcessingContext* EndToEnd::ctx = nullptr;
+ImageIoContext* EndToEnd::ctx = nullptr;
 PipelineState* EndToEnd::state = nullptr;
 
 // What any sound result of a photo looks like: the 8-bit preview is the
@@ -169,7 +170,7 @@ TEST_F(EndToEnd, ResultDoesNotDependOnTheWorkerCount)
     ctx->workerCount = 7;
     recomputeAll();
     EXPECT_EQ(output(), single);
-    ctx->workerCount = ProcessingContext::defaultWorkerCount();
+    ctx->workerCount = ImageIoContext::defaultWorkerCount();
 }
 
 }  // namespace

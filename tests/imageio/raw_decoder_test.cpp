@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "engine/processing_context.h"
+#include "imageio/image_io_context.h"
+#include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
-#include "support/test_files.h"
 #include "support/test_data.h"
-#include "settings/failure_text.h"
+#include "support/test_files.h"
 
 namespace qv {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 using test::testDataPath;
 
 struct RawLoad {
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::atomic<bool> abort{false};
     SourcePair pair;
 

@@ -17,13 +17,14 @@
 
 #include <tiffio.h>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "settings/failure_text.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_files.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -175,7 +176,7 @@ protected:
     bool save(const SaveOptions& options) { return saveImage(ctx, *state, options); }
 
     test::TempDir dir;
-    ProcessingContext ctx;
+    ImageIoContext ctx;
     std::unique_ptr<PipelineState> state = processedImage(800, 600);
 };
 

@@ -8,11 +8,12 @@
 #include <random>
 #include <vector>
 
-#include "engine/processing_context.h"
-#include "engine/status_codes.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/source_planes.h"
 #include "imaging/bitmap.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -130,7 +131,7 @@ void putSourcePair(PipelineState& state, int width, int height)
 
 // A context in the given preview mode, with a worker count that splits the
 // resampling unevenly.
-struct ContextInMode : ProcessingContext {
+struct ContextInMode : ImageIoContext {
     explicit ContextInMode(int mode)
     {
         config.previewMode = mode;

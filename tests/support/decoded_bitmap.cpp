@@ -1,6 +1,6 @@
 #include "support/decoded_bitmap.h"
 
-#include "imaging/codec.h"
+#include "codec/codec.h"
 
 namespace qv::test {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/simd.h"
+#include "engine/kernels/simd.h"
 
 namespace qv::test {
 

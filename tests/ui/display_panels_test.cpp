@@ -4,9 +4,9 @@
 
 #include <QSet>
 
-#include "engine/final_output.h"
-#include "engine/histogram_plot.h"
-#include "engine/processing_context.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/stages/final_output/final_output.h"
+#include "engine/stages/final_output/histogram_plot.h"
 #include "support/qt_application.h"
 #include "ui/histogram_panel.h"
 #include "ui/picture_panel.h"
@@ -103,6 +103,14 @@ TEST(ThumbnailPanel, SmallImageKeepsItsSizeAndLargeOneFitsCentredOnBlack)
     EXPECT_EQ(wide.pixel(0, 27), qRgb(50, 100, 200));
     EXPECT_EQ(wide.pixel(151, 80), qRgb(50, 100, 200));
     EXPECT_EQ(wide.pixel(151, 81), qRgb(0, 0, 0));
+
+    // A large one is reduced by area means first: 144 x 108 from column 4, a
+    // constant colour exact.
+    const QImage large = renderThumbnail(*filledBitmap(1600, 1200, 200, 100, 50), QSize(152, 108));
+    EXPECT_EQ(large.pixel(3, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(large.pixel(4, 0), qRgb(50, 100, 200));
+    EXPECT_EQ(large.pixel(147, 107), qRgb(50, 100, 200));
+    EXPECT_EQ(large.pixel(148, 107), qRgb(0, 0, 0));
 }
 
 TEST(HistogramPanel, BlackImageShowsFourCoincidingBarsAtColumnEight)

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/processing_context.h"
+#include "engine/stages/final_output/histograms.h"
 #include "ui/command_table.h"
 #include "ui/export_rules.h"
 #include "ui/open_filter.h"
@@ -79,10 +79,10 @@ TEST(StatusTexts, VersionAndRunTimes)
     EXPECT_EQ(titleBase(), "Quorvelin 1.1.2");
     EXPECT_EQ(runTimeText(2400), "Gotowe  (2.4sek.)");
     EXPECT_EQ(runTimeText(75900), "Gotowe  (1 min. 15 sec.)");
-    EXPECT_EQ(statusLine(112, 40), "Wygładzanie: 40% 2-gi przebieg");
-    EXPECT_TRUE(statusInTitle(121));
-    EXPECT_FALSE(statusInTitle(117));
-    EXPECT_FALSE(statusInTitle(106));
+    EXPECT_EQ(statusLine(StatusCode::Smoothing2, 40), "Wygładzanie: 40% 2-gi przebieg");
+    EXPECT_TRUE(statusInTitle(StatusCode::Light));
+    EXPECT_FALSE(statusInTitle(StatusCode::RunEnded));
+    EXPECT_FALSE(statusInTitle(StatusCode::LoadError));
 }
 
 TEST(CommandTable, SavingNeedsACurrentResultAndTheButtonAStaleOneOrARun)

@@ -12,7 +12,7 @@
 #include <QWheelEvent>
 #include <thread>
 
-#include "engine/status_codes.h"
+#include "text/status_codes.h"
 #include "support/qt_application.h"
 #include "support/test_data.h"
 #include "ui/adjustment_pages.h"

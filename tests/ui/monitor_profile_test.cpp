@@ -10,8 +10,10 @@
 #include <xcb/xcb.h>
 #endif
 
+#include "imaging/bitmap.h"
 #include "support/qt_application.h"
 #include "support/test_profiles.h"
+#include "ui/image_view.h"
 
 namespace qv {
 namespace {
@@ -121,20 +123,29 @@ TEST(MonitorProfile, DesktopProfileComesFromTheX11RootWindow)
     EXPECT_TRUE(MonitorProfile::desktopProfileBytes().isEmpty());
 }
 
-TEST(ManagedImageCache, ConvertsAPictureOnceAndPassesItThroughWithoutAProfile)
+TEST(ImageViewWithProfile, ShowsThePictureConvertedAtEveryZoomAndPlainWithout)
 {
+    test::qtApplication();
     const auto profile = MonitorProfile::fromIcc(test::gammaProfileBytes());
     ASSERT_TRUE(profile);
-    ManagedImageCache cache;
-    const QImage picture = samplePicture(QImage::Format_RGB32);
-    const qint64 first = cache.managed(picture, profile.get()).cacheKey();
-    EXPECT_NE(first, picture.cacheKey());
-    EXPECT_EQ(cache.managed(picture, profile.get()).cacheKey(), first);
-
-    QImage changed = picture;
-    changed.setPixel(0, 0, qRgb(1, 2, 3));
-    EXPECT_NE(cache.managed(changed, profile.get()).cacheKey(), first);
-    EXPECT_EQ(cache.managed(picture, nullptr).cacheKey(), picture.cacheKey());
+    auto bitmap = Bitmap::create(400, 300, PixelFormat::Bgr24);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 1200; ++x)
+            bitmap->row(y)[x] = static_cast<uint8_t>(x / 5 + y / 3);
+    ui::CImageView view;
+    view.resize(200, 150);
+    view.setImages(bitmap.get(), bitmap.get());
+    // 50 % (the whole picture) and 100 % (its top left part).
+    for (int zoom : {6, 9}) {
+        view.applyZoom(zoom, false);
+        const QImage plain = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        view.setMonitorProfile(profile.get());
+        const QImage managed = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_NE(managed, plain);
+        EXPECT_EQ(managed, profile->convert(plain));
+        view.setMonitorProfile(nullptr);
+        EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_RGB32), plain);
+    }
 }
 
 }  // namespace

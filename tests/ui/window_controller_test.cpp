@@ -7,7 +7,6 @@
 #include <fstream>
 #include <thread>
 
-#include "engine/status_codes.h"
 #include "settings/tone_file.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"

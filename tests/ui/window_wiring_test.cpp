@@ -4,17 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QSlider>
+#include <QTimer>
 #include <thread>
 
 #include "settings/tone_file.h"
 #include "support/qt_application.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
+#include "support/test_profiles.h"
 #include "ui/adjustment_pages.h"
 #include "ui/main_dialog.h"
+#include "ui/monitor_profile.h"
 #include "ui/picture_panel.h"
 #include "ui/undo_actions.h"
 
@@ -145,6 +150,28 @@ TEST_F(WindowWiringTest, PanelsShowAfterARunAndHideWhenTheImageCloses)
     EXPECT_FALSE(histogram.isVisible());
     EXPECT_TRUE(thumbnail.picture().isNull());
     EXPECT_TRUE(window.statusPane(3)->text().isEmpty());
+}
+
+TEST_F(WindowWiringTest, SwitchingTheMonitorProfileInKonfiguracjaRedrawsThePanelsAtOnce)
+{
+    window.setMonitorProfile(MonitorProfile::fromIcc(test::gammaProfileBytes()));
+    open("bmp24_moraine_lake_640x480.bmp");
+    const QImage plain = window.thumbnailPanel()->picture();
+
+    // "Konfiguracja" with "Użyj profilu ICC monitora" ticked and "OK".
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
+            if (box->text() == QStringLiteral("Użyj profilu ICC monitora"))
+                box->setChecked(true);
+        dialog->accept();
+    });
+    window.action(Command::Configuration)->trigger();
+    EXPECT_TRUE(window.controller().config().iccProfile);
+    const QImage managed = window.thumbnailPanel()->picture();
+    EXPECT_EQ(managed.size(), plain.size());
+    EXPECT_NE(managed, plain);
 }
 
 }  // namespace

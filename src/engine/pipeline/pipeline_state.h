@@ -1,0 +1,95 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "engine/pipeline/plane_memory.h"
+#include "engine/stages/color_noise_reduction/ray_list.h"
+#include "engine/stages/final_output/histograms.h"
+#include "imaging/bitmap.h"
+
+namespace qv {
+
+// Cache flags of the pipeline: one valid flag per stage and the input-changed
+// flags of the stages that keep a preparation of their own.
+struct StageFlags {
+    bool okEnvelope = false;
+    bool okSmooth = false;
+    bool okCurve = false;
+    bool okRegion = false;
+    bool okMerge = false;
+    bool okChromaNR = false;
+    bool okSoften = false;
+    bool okLight = false;
+    bool okSharpen = false;
+    bool seenCurve = false;
+    bool seenSoften = false;
+    bool seenLight = false;
+};
+
+// Everything the pipeline holds for one image: the bitmaps, the planes of
+// the working size W x H (row-major, contiguous, N = W*H), caches and flags.
+// Several buffers are shared between stages that never need them at once.
+struct PipelineState {
+    int width = 0;
+    int height = 0;
+
+    std::unique_ptr<Bitmap> source;   // 24-bit, the working image's picture
+    std::unique_ptr<Bitmap> working;  // 48-bit, the same picture
+    std::unique_ptr<Bitmap> output;   // 24-bit, written by the final output
+    std::unique_ptr<Bitmap> panel;    // 272 x 136, for the display panel
+
+    PlaneMemory luminance;      // uint16 Y of the source
+    PlaneMemory sourceChroma;   // int16 (U, V) pairs of the source
+    PlaneMemory detail;         // uint16
+    PlaneMemory region;         // uint16
+    PlaneMemory smoothed;       // uint16
+    PlaneMemory softened;       // uint16
+    PlaneMemory light;          // uint16
+    PlaneMemory sharpened;      // uint16
+    PlaneMemory lightMap;       // uint16, the light stage's cached map
+    PlaneMemory curve;          // 4 bytes per pixel: uint32 scratch, or two uint16 halves
+    PlaneMemory merged;         // N int16 (U, V) pairs followed by N uint16 luma
+    PlaneMemory denoisedChroma; // int16 (U, V) pairs
+    PlaneMemory pairs;          // 8 bytes per pixel: (sum, count) pairs, scratch, 48-bit result
+
+    PlaneMemory firstWeights;   // float, 2 * value scale entries
+    PlaneMemory secondWeights;  // float, value scale entries
+
+    Histograms histograms;
+    std::array<RayEntry, kRayListCapacity> rayList{};
+    int rayCount = 0;
+
+    StageFlags flags;
+    bool result = false;
+    bool loaded = false;  // set by the load thread when the working image is ready
+    std::atomic<bool> abort{false};
+
+    std::size_t pixelCount() const { return static_cast<std::size_t>(width) * height; }
+
+    // Typed views of the shared buffers.
+    uint16_t* luminancePlane() { return luminance.as<uint16_t>(); }
+    int16_t* sourceChromaPlane() { return sourceChroma.as<int16_t>(); }
+    uint16_t* curvePlane() { return curve.as<uint16_t>(); }
+    uint16_t* curveBlur() { return curve.as<uint16_t>() + pixelCount(); }
+    uint32_t* curveScratch() { return curve.as<uint32_t>(); }
+    int16_t* mergedChroma() { return merged.as<int16_t>(); }
+    uint16_t* mergedLuma() { return merged.as<uint16_t>() + 2 * pixelCount(); }
+    uint32_t* pairAccumulator() { return pairs.as<uint32_t>(); }
+    // Packed red, green, blue (uint16 each) in the first three quarters.
+    uint16_t* resultBuffer() { return pairs.as<uint16_t>(); }
+    // The separate 16-bit plane in the last quarter.
+    uint16_t* pairsLastQuarter() { return pairs.as<uint16_t>() + 3 * pixelCount(); }
+    float* firstWeightTable() { return firstWeights.as<float>(); }
+    float* secondWeightTable() { return secondWeights.as<float>(); }
+
+    // Allocates every plane for W x H (not the bitmaps); false on failure,
+    // with nothing held.
+    bool allocatePlanes(int w, int h);
+    // Releases everything and clears the flags: the state of no image.
+    void reset();
+};
+
+}  // namespace qv

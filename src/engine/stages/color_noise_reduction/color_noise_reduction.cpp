@@ -1,0 +1,239 @@
+#include "engine/stages/color_noise_reduction/color_noise_reduction.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "engine/kernels/range_scanner.h"
+#include "engine/pipeline/allocation.h"
+#include "engine/pipeline/stage_runner.h"
+#include "engine/stages/color_noise_reduction/ray_list.h"
+#include "text/status_codes.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kMaxSide = 65535;
+
+// The fast walks take each band in strips of this many columns, so that
+// the range rows they keep do not grow with the image width.
+constexpr int kStripWidth = 256;
+
+int stripCount(int width) { return (width + kStripWidth - 1) / kStripWidth; }
+
+// What every work item shares, read-only while the workers run.
+struct ColorNRJob {
+    ColorNRParams params;
+    WalkMethod method = WalkMethod::Literal;
+    int width = 0;
+    int height = 0;
+    const uint16_t* luma = nullptr;
+    const int16_t* chroma = nullptr;
+    int16_t* out = nullptr;
+    std::span<const RayEntry> rays;
+    RowSpans spans;      // rows and widths the rays cover
+    int reach = 0;       // largest |dx|
+    std::vector<RayStep> steps;
+    // The chroma components, offset by 32768, one plane each in the caller's scratch.
+    std::array<uint16_t*, 2> offsetChroma{};
+};
+
+struct ColorNRItem : WorkItem {
+    const ColorNRJob* job = nullptr;
+};
+
+// The average of both passes' walks for one component of row y, columns
+// xBegin..xEnd-1.
+template <class WalkPass>
+void denoiseComponent(const ColorNRJob& job, int y, int component, int xBegin, int xEnd, WalkPass walkPass)
+{
+    int16_t* out = job.out + static_cast<std::size_t>(y) * job.width * 2 + component;
+    for (int x = xBegin; x < xEnd; ++x)
+        out[2 * x] = static_cast<int16_t>(walkPass(x, 0));
+    for (int x = xBegin; x < xEnd; ++x)
+        out[2 * x] = static_cast<int16_t>((walkPass(x, 1) + out[2 * x]) / 2);
+}
+
+// Progress: four units (two components, two passes) per row and strip.
+bool literalWorker(ColorNRItem& item)
+{
+    const ColorNRJob& job = *item.job;
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        for (int c = 0; c < 2; ++c) {
+            denoiseComponent(job, y, c, 0, job.width, [&](int x, int p) {
+                return chromaWalk(job.chroma, job.luma, job.width, job.height, x, y, c, job.rays,
+                                  job.params.passes[p], job.params.lumaTolerance);
+            });
+        }
+        if (!item.tick(4 * stripCount(job.width)))
+            return false;
+    }
+    return true;
+}
+
+// The band's rows of both chroma components, offset, into the shared planes.
+void offsetBandChroma(const ColorNRJob& job, const WorkItem& item)
+{
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        const std::size_t offset = static_cast<std::size_t>(y) * job.width;
+        const int16_t* chroma = job.chroma + 2 * offset;
+        uint16_t* u = job.offsetChroma[0] + offset;
+        uint16_t* v = job.offsetChroma[1] + offset;
+        for (int x = 0; x < job.width; ++x) {
+            u[x] = offsetChroma(chroma[2 * x]);
+            v[x] = offsetChroma(chroma[2 * x + 1]);
+        }
+    }
+}
+
+// The ranges of both offset chroma components and of the luma over each
+// pixel's ray neighbourhood, row by row through one band, for the columns
+// of one strip: the scanners see the strip and the columns its rays reach.
+class StripRanges {
+public:
+    bool init(const ColorNRJob& job, const WorkItem& item, int xBegin, int xEnd)
+    {
+        xBegin_ = xBegin;
+        xEnd_ = xEnd;
+        first_ = std::max(0, xBegin - job.reach);
+        const int end = std::min(job.width, xEnd + job.reach);
+        const bool vector = job.method == WalkMethod::Vector;
+        for (RangeScanner& scanner : scanners_)
+            if (!scanner.init(job.spans, end - first_, job.height, item.firstRow, item.endRow, vector))
+                return false;
+        return true;
+    }
+
+    void advance(const ColorNRJob& job, int y)
+    {
+        scanners_[0].advance(y, job.offsetChroma[0] + first_, job.width);
+        scanners_[1].advance(y, job.offsetChroma[1] + first_, job.width);
+        scanners_[2].advance(y, job.luma + first_, job.width);
+    }
+
+    ChromaRow row(const ColorNRJob& job, int y, int component) const
+    {
+        const int skip = xBegin_ - first_;  // the columns left of the strip
+        return {job.chroma, job.luma, component, job.offsetChroma[component], job.width, job.height, y, xBegin_,
+                xEnd_, scanners_[component].minRow() + skip, scanners_[component].maxRow() + skip,
+                scanners_[2].minRow() + skip, scanners_[2].maxRow() + skip, job.rays, job.steps, job.reach,
+                -job.spans.dyMin, job.spans.dyMax};
+    }
+
+private:
+    RangeScanner scanners_[3];  // component 0, component 1, luma
+    int xBegin_ = 0, xEnd_ = 0;
+    int first_ = 0;  // the first column the scanners see
+};
+
+// Offsets the band's chroma, waits until every band has, then walks the
+// band strip by strip.
+bool fastWorker(ColorNRItem& item)
+{
+    const ColorNRJob& job = *item.job;
+    PlaneMemory results;
+    if (!results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
+        return false;
+    offsetBandChroma(job, item);
+    if (!item.passDone())
+        return false;
+    int* const passResults[2] = {results.as<int>(), results.as<int>() + job.width};
+    auto walkRow = job.method == WalkMethod::Vector ? chromaWalkRowAvx2 : chromaWalkRow;
+
+    for (int xBegin = 0; xBegin < job.width; xBegin += kStripWidth) {
+        const int xEnd = std::min(job.width, xBegin + kStripWidth);
+        StripRanges ranges;
+        if (!ranges.init(job, item, xBegin, xEnd))
+            return false;
+        for (int y = item.firstRow; y < item.endRow; ++y) {
+            ranges.advance(job, y);
+            for (int c = 0; c < 2; ++c) {
+                walkRow(ranges.row(job, y, c), job.params, passResults);
+                denoiseComponent(job, y, c, xBegin, xEnd, [&](int x, int p) { return passResults[p][x]; });
+            }
+            if (!item.tick(4))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool prepareJob(ColorNRJob& job)
+{
+    return allocationSucceeds([&] {
+        job.spans = RowSpans::of(job.rays);
+        for (const RayEntry& e : job.rays)
+            job.reach = std::max(job.reach, std::abs(static_cast<int>(e.dx)));
+        const int n = static_cast<int>(job.rays.size());
+        for (int k = 0; k < n; ++k) {
+            const RayEntry& e = job.rays[k];
+            job.steps.push_back({static_cast<int32_t>(e.dy * job.width + e.dx), e.dx, e.dy,
+                                 static_cast<int16_t>(std::min(k + e.skip + 1, n))});
+        }
+    });
+}
+
+}  // namespace
+
+ColorNRParams colorNRParams(int valueScale, int strength)
+{
+    const int64_t s = valueScale;
+    const int chromaTolerance = static_cast<int>((strength * s * 3) >> 8);
+    ColorNRParams p;
+    p.passes = {ChromaPass{static_cast<int>(s * 4 / 256), chromaTolerance >> 2},
+                ChromaPass{static_cast<int>(s / 256), chromaTolerance}};
+    p.lumaTolerance = static_cast<int>(s * 24 / 256);
+    return p;
+}
+
+bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height,
+                            const uint16_t* luma, const int16_t* chroma, int16_t* out, uint16_t* scratch,
+                            std::span<const RayEntry> rays, int strength, WalkMethod method)
+{
+    ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    const bool sizeOk = width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide;
+    const bool planesOk = luma && chroma && out && scratch && out != chroma;
+    const bool raysOk = !rays.empty() && rays.size() <= static_cast<std::size_t>(kRayListCapacity);
+    const bool settingsOk = strength >= 1 && strength <= 10 && ctx.valueScale >= 256 && ctx.valueScale <= 65536;
+    if (!sizeOk || !planesOk || !raysOk || !settingsOk)
+        return false;
+    if (abort.load(std::memory_order_relaxed))
+        return false;
+
+    ColorNRJob job;
+    job.params = colorNRParams(ctx.valueScale, strength);
+    job.method = usableWalkMethod(method);
+    job.width = width;
+    job.height = height;
+    job.luma = luma;
+    job.chroma = chroma;
+    job.out = out;
+    job.rays = rays;
+    job.offsetChroma = {scratch, scratch + static_cast<std::size_t>(width) * height};
+    if (!prepareJob(job))
+        return false;
+
+    auto items = makeWorkItems<ColorNRItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
+    for (ColorNRItem& item : items)
+        item.job = &job;
+    const StageOptions options{StatusCode::ColorNR, 4 * int64_t{height} * stripCount(width), false, false};
+    return runStage(ctx, abort, items, options, job.method == WalkMethod::Literal ? literalWorker : fastWorker);
+}
+
+bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,
+                      int16_t* out)
+{
+    ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    state.rayCount = buildRayList(state.rayList.data(), 0.0f, kRayRadius, kRayListCapacity, kRayAngleStep);
+    const std::span<const RayEntry> rays(state.rayList.data(), static_cast<std::size_t>(state.rayCount));
+    // The offset chroma planes take the first half of the pair accumulator;
+    // its last quarter holds the softening filter's cached map.
+    uint16_t* scratch = state.pairs.bytes() >= 4 * state.pixelCount() ? state.pairs.as<uint16_t>() : nullptr;
+    return runColorNoiseReduction(ctx, state.abort, state.width, state.height, luma, chroma, out, scratch, rays,
+                                  ctx.current.ColorNR);
+}
+
+}  // namespace qv

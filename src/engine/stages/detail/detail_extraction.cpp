@@ -1,0 +1,279 @@
+#include "engine/stages/detail/detail_extraction.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "engine/kernels/pair_means.h"
+#include "engine/pipeline/allocation.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/stages/detail/detail_tracking.h"
+#include "text/status_codes.h"
+
+namespace qv {
+
+namespace {
+
+// Columns spread together: gathered from the rows into contiguous lines and
+// written back afterwards, so the planes are read and written a cache line
+// at a time instead of one pixel per line.
+constexpr int kStripColumns = 16;
+
+// A pixel receives at most 2 * reach + 2 spread values of at most 65535;
+// their sum must fit the 32-bit accumulator.
+constexpr int64_t kMaxRadius = (int64_t{UINT32_MAX} / 65535 - 2) / 2;
+
+// Progress units of the whole stage: 6 H + 4 W for the tracking lines plus
+// the spreading (R per row and column, and r' per row and column for every
+// refinement round).
+int64_t totalWork(int width, int height, int radius)
+{
+    const int64_t lines = static_cast<int64_t>(width) + height;
+    int64_t acc = 0;
+    int64_t spreading = 0;
+    for (int64_t h = radius; h > 0; h /= 3) {
+        acc += lines * h;
+        spreading = acc + lines;
+    }
+    return spreading + 6 * static_cast<int64_t>(height) + 4 * static_cast<int64_t>(width);
+}
+
+// Memory of one worker, allocated before its first pass.
+struct DetailScratch {
+    std::vector<int32_t> trackers;    // one per diagonal line of the worker
+    std::vector<uint16_t> stripLuma;  // kStripColumns columns of H pixels each
+    std::vector<uint32_t> stripValues;
+    std::vector<uint32_t> linePairs;  // (sum, count) of one row or column
+    SpreadScratch spread;
+
+    bool allocate(int width, int height, int trackerCount, int radius)
+    {
+        const std::size_t strip = static_cast<std::size_t>(kStripColumns) * height;
+        const bool allocated = allocationSucceeds([&] {
+            trackers.resize(trackerCount);
+            stripLuma.resize(strip);
+            stripValues.resize(strip);
+            linePairs.resize(2 * static_cast<std::size_t>(std::max(width, height)));
+        });
+        return allocated && spread.reserve(std::max(width, height), radius + 1);
+    }
+};
+
+// The columns [first, end) of a worker: an equal share of the column groups,
+// so that neighbouring workers meet only at a cache-line boundary.
+LineRun columnShare(int width, int parts, int part)
+{
+    const int groups = (width + kStripColumns - 1) / kStripColumns;
+    return {std::min(width, groups * part / parts * kStripColumns),
+            std::min(width, groups * (part + 1) / parts * kStripColumns)};
+}
+
+// Rows moved together between the planes and a strip: a few rows of one
+// column are written to the strip in a row, rather than one value to each
+// of the strip's columns in turn.
+constexpr int kBlockRows = 8;
+
+// Copies columns x0 .. x0+n-1 of the luminance and the envelope into the
+// strip, column after column.
+void gatherStrip(const DetailPlanes& p, int w, int h, int x0, int n, DetailScratch& scratch)
+{
+    const uint16_t* __restrict lumaPlane = p.luminance;
+    const uint32_t* __restrict envelope = p.envelope;
+    uint16_t* __restrict luma = scratch.stripLuma.data();
+    uint32_t* __restrict values = scratch.stripValues.data();
+    for (int y0 = 0; y0 < h; y0 += kBlockRows) {
+        const int rows = std::min(kBlockRows, h - y0);
+        for (int j = 0; j < n; ++j) {
+            const std::size_t from = static_cast<std::size_t>(y0) * w + x0 + j;
+            const std::size_t to = static_cast<std::size_t>(j) * h + y0;
+            for (int k = 0; k < rows; ++k) {
+                luma[to + k] = lumaPlane[from + static_cast<std::size_t>(k) * w];
+                values[to + k] = envelope[from + static_cast<std::size_t>(k) * w];
+            }
+        }
+    }
+}
+
+// Writes the strip's values back into columns x0 .. x0+n-1 of the envelope.
+void scatterStrip(const DetailPlanes& p, int w, int h, int x0, int n, const DetailScratch& scratch)
+{
+    const uint32_t* __restrict values = scratch.stripValues.data();
+    uint32_t* __restrict envelope = p.envelope;
+    for (int y0 = 0; y0 < h; y0 += kBlockRows) {
+        const int rows = std::min(kBlockRows, h - y0);
+        for (int j = 0; j < n; ++j) {
+            const std::size_t to = static_cast<std::size_t>(y0) * w + x0 + j;
+            const std::size_t from = static_cast<std::size_t>(j) * h + y0;
+            for (int k = 0; k < rows; ++k)
+                envelope[to + static_cast<std::size_t>(k) * w] = values[from + k];
+        }
+    }
+}
+
+// Vertical spreading over the columns of the worker, a strip at a time: the
+// envelope holds the value spread from each pixel and receives the mean of
+// the spreading.
+bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, int units)
+{
+    const int w = item.width;
+    const int h = item.height;
+    const LineRun columns = columnShare(w, item.count, item.index);
+    for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
+        const int n = std::min(kStripColumns, columns.end - x0);
+        gatherStrip(item.planes, w, h, x0, n, scratch);
+        for (int j = 0; j < n; ++j) {
+            uint32_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
+            item.spread({scratch.stripLuma.data() + static_cast<std::size_t>(j) * h, values, h}, reach,
+                        item.params.tolerance, scratch.spread, scratch.linePairs.data());
+            // Every pixel has a count of at least 1: its own forward spread
+            // always reaches it.
+            meansOfPairs(scratch.linePairs.data(), values, h);
+            if (!item.tick(units))
+                return false;
+        }
+        scatterStrip(item.planes, w, h, x0, n, scratch);
+    }
+    return true;
+}
+
+// Horizontal spreading over the rows of the band, from the means of the
+// vertical spreading in the envelope. The last round leaves its (sum, count)
+// pairs in the pair accumulator for the mapping; the others leave the value
+// the next vertical round spreads: the mean of this spreading averaged with
+// the vertical mean.
+bool spreadRows(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, int units, bool last)
+{
+    const int w = item.width;
+    const DetailPlanes& p = item.planes;
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * w;
+        uint32_t* envelope = p.envelope + row;
+        uint32_t* pairs = last ? p.pairs + 2 * row : scratch.linePairs.data();
+        item.spread({p.luminance + row, envelope, w}, reach, item.params.tolerance, scratch.spread, pairs);
+        if (!last)
+            averageWithMeans(pairs, envelope, w);
+        if (!item.tick(units))
+            return false;
+    }
+    return true;
+}
+
+// Maps each pixel's distance from its local mean to the detail plane:
+// mean -> mid-grey, mean -T -> 0, mean +T -> 65535. Single precision,
+// evaluated left to right; every pixel has a count of at least 1 (its own
+// forward spread always reaches it).
+bool mapDetails(DetailWorkItem& item)
+{
+    const int w = item.width;
+    const DetailPlanes& p = item.planes;
+    const float tolerance = static_cast<float>(item.params.tolerance);
+    const float scale = 65535.0f / static_cast<float>(2 * item.params.tolerance);
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * w;
+        const uint16_t* luma = p.luminance + row;
+        const uint32_t* pairs = p.pairs + 2 * row;
+        uint16_t* detail = p.detail + row;
+        for (int x = 0; x < w; ++x) {
+            const float mean = static_cast<float>(pairs[2 * x]) / static_cast<float>(pairs[2 * x + 1]);
+            const int32_t d = static_cast<int32_t>((static_cast<float>(luma[x]) - mean + tolerance) * scale);
+            detail[x] = static_cast<uint16_t>(std::clamp(d, 0, 65535));
+        }
+        if (!item.tick(0))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<DetailParams> DetailParams::make(int width, int height, int valueScale, int details, int multiScale)
+{
+    if (width <= 0 || height <= 0 || details < 0 || details > 9 || valueScale < 256 || valueScale > 65536)
+        return std::nullopt;
+    DetailParams params;
+    params.tolerance = static_cast<uint16_t>((32 - 3 * details) * (valueScale / 256));
+    params.radius = static_cast<int>(std::max<int64_t>(int64_t{std::max(width, height)} * 3 / 100, 1));
+    if (params.radius > kMaxRadius)
+        return std::nullopt;
+    params.multiScale = multiScale;
+    return params;
+}
+
+bool detailWorker(DetailWorkItem& item)
+{
+    const int w = item.width;
+    const int h = item.height;
+    const int radius = item.params.radius;
+    const LineRun diagonals = diagonalShare(w, h, item.count, item.index);
+    DetailScratch scratch;
+    if (!scratch.allocate(w, h, diagonals.end - diagonals.first, radius))
+        return false;
+
+    // Tolerance tracking in six directions; the envelope gets the weighted mean.
+    const TrackingPlanes tracking{item.planes.luminance, item.planes.envelope, w, h, item.params.tolerance};
+    if (!trackRows(tracking, item.firstRow, item.endRow, item) || !item.passDone())
+        return false;
+    for (DiagonalFamily family : {DiagonalFamily::Falling, DiagonalFamily::Rising}) {
+        if (!trackDiagonals(tracking, family, diagonals.first, diagonals.end, scratch.trackers.data(), item) ||
+            !item.passDone())
+            return false;
+    }
+
+    // Spreading average at the full radius, then refinement rounds at radii
+    // shrinking by thirds (30: 10, 3, 1, 1) while the mask allows.
+    SpreadReach columnReach{radius, radius + 1};
+    SpreadReach rowReach{radius + 1, radius + 1};
+    int units = radius;
+    for (int r = radius;;) {
+        const bool last = (r & item.params.multiScale) == 0;
+        if (!spreadColumns(item, scratch, columnReach, units) || !item.passDone() ||
+            !spreadRows(item, scratch, rowReach, units, last))
+            return false;
+        if (last)
+            break;
+        r /= 3;
+        units = std::max(r, 1);
+        columnReach = rowReach = {units + 1, units + 1};
+        if (!item.passDone())
+            return false;
+    }
+    return item.passDone() && mapDetails(item);
+}
+
+bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, const DetailPlanes& planes, int width,
+                    int height, LineSpreadFn spread)
+{
+    ctx.statusCode.store(StatusCode::DetailSetup, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    const std::optional<DetailParams> params =
+        DetailParams::make(width, height, ctx.valueScale, ctx.current.Details, ctx.multiScale);
+    if (!params || !spread)
+        return false;
+
+    std::vector<DetailWorkItem> items =
+        makeWorkItems<DetailWorkItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
+    for (DetailWorkItem& item : items) {
+        item.planes = planes;
+        item.params = *params;
+        item.spread = spread;
+    }
+    StageOptions options;
+    options.statusCode = StatusCode::Detail;
+    options.totalWork = totalWork(width, height, params->radius);
+    options.capAt100 = true;
+    return runStage(ctx, abort, items, options, detailWorker);
+}
+
+bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
+{
+    const std::size_t n = state.pixelCount();
+    if (!in || !out || n == 0 || state.curve.bytes() < 4 * n || state.pairs.bytes() < 8 * n) {
+        ctx.statusCode.store(StatusCode::DetailSetup, std::memory_order_relaxed);
+        return false;
+    }
+    const DetailPlanes planes{in, out, state.curveScratch(), state.pairAccumulator()};
+    return extractDetails(ctx, state.abort, planes, state.width, state.height, spreadLine);
+}
+
+}  // namespace qv

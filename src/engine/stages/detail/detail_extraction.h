@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+
+#include "engine/pipeline/stage_runner.h"
+#include "engine/stages/detail/detail_spreading.h"
+
+namespace qv {
+
+struct ProcessingContext;
+struct PipelineState;
+
+// Constants of one detail extraction run, derived from the settings.
+struct DetailParams {
+    int tolerance = 0;    // T: excursions of the luminance up to T count as detail
+    int radius = 0;       // R: reach of the spreading average, 3 % of the longer side
+    int multiScale = -1;  // mask of the refinement rounds
+
+    // Nothing when the image size, the value scale or `Details` is out of range.
+    static std::optional<DetailParams> make(int width, int height, int valueScale, int details, int multiScale);
+};
+
+// The planes of one run: the luminance in, the detail plane out, and the two
+// scratch buffers, each W x H.
+struct DetailPlanes {
+    const uint16_t* luminance;
+    uint16_t* detail;
+    uint32_t* envelope;  // E: one 32-bit value per pixel
+    uint32_t* pairs;     // P: one (sum, count) pair of 32-bit values per pixel
+};
+
+struct DetailWorkItem : WorkItem {
+    DetailPlanes planes{};
+    DetailParams params;
+    LineSpreadFn spread = nullptr;
+};
+
+// The worker of one band: tracking, spreading, refinement and mapping, with a
+// pass barrier between the steps that read what other bands wrote.
+bool detailWorker(DetailWorkItem& item);
+
+// The stage as the pipeline calls it: luminance `in`, detail plane `out`,
+// scratch in the curve plane and the pair accumulator of the state.
+bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);
+
+// The same on explicit planes, with the line spreading chosen by the caller
+// (tests and benchmarks compare the literal spreading with the fast one).
+bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, const DetailPlanes& planes, int width,
+                    int height, LineSpreadFn spread);
+
+}  // namespace qv

@@ -1,0 +1,121 @@
+#include "engine/stages/detail/detail_tracking.h"
+
+#include <cstddef>
+
+#include "engine/pipeline/stage_runner.h"
+
+namespace qv {
+
+namespace {
+
+// Work units of step `step` out of `steps` when `lines` lines are spread
+// evenly over the steps.
+int unitsAt(int64_t lines, int step, int steps)
+{
+    return static_cast<int>(lines * (step + 1) / steps - lines * step / steps);
+}
+
+// One directional pass over a run of diagonal lines. Instead of walking each
+// line on its own (one cache line per pixel), the pass sweeps the image row
+// by row and keeps one tracker per line: every line meets each row at most
+// once, in its own order, and the pixels of the run in a row are contiguous.
+template <class Combine>
+bool sweepDiagonals(const TrackingPlanes& p, DiagonalFamily family, bool downward, int entryColumn,
+                    int firstLine, int endLine, int32_t* trackers, WorkItem& item, Combine combine)
+{
+    const int w = p.width;
+    const int h = p.height;
+    const int lines = endLine - firstLine;
+    for (int step = 0; step < h; ++step) {
+        const int y = downward ? step : h - 1 - step;
+        // The tracker of pixel x of this row is trackers[x + offset].
+        const int offset = family == DiagonalFamily::Falling ? h - 1 - y - firstLine : y - firstLine;
+        const int begin = std::max(0, -offset);
+        const int end = std::min(w, lines - offset);
+        if (begin < end) {
+            const std::size_t row = static_cast<std::size_t>(y) * w + begin;
+            const uint16_t* __restrict luma = p.luminance + row;
+            uint32_t* __restrict envelope = p.envelope + row;
+            int32_t* __restrict s = trackers + (begin + offset);
+            const int count = end - begin;
+            // A line starts on its first pixel, where its tracker is that
+            // pixel's luminance: the first row of the sweep or the entry column.
+            if (step == 0) {
+                for (int i = 0; i < count; ++i)
+                    s[i] = luma[i];
+            } else if (entryColumn >= begin && entryColumn < end) {
+                s[entryColumn - begin] = luma[entryColumn - begin];
+            }
+            for (int i = 0; i < count; ++i) {
+                s[i] = trackTolerance(s[i], luma[i], p.tolerance);
+                envelope[i] = combine(envelope[i], static_cast<uint32_t>(s[i]));
+            }
+        }
+        if (!item.tick(unitsAt(lines, step, h)))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool trackRows(const TrackingPlanes& p, int firstRow, int endRow, WorkItem& item)
+{
+    const int w = p.width;
+    for (int y = firstRow; y < endRow; ++y) {
+        const uint16_t* luma = p.luminance + static_cast<std::size_t>(y) * w;
+        uint32_t* envelope = p.envelope + static_cast<std::size_t>(y) * w;
+        int32_t s = luma[0];
+        for (int x = 0; x < w; ++x) {
+            s = trackTolerance(s, luma[x], p.tolerance);
+            envelope[x] = 2 * static_cast<uint32_t>(s);
+        }
+        s = luma[w - 1];
+        for (int x = w - 1; x >= 0; --x) {
+            s = trackTolerance(s, luma[x], p.tolerance);
+            envelope[x] += 2 * static_cast<uint32_t>(s);
+        }
+        if (!item.tick(2))
+            return false;
+    }
+    return true;
+}
+
+bool trackDiagonals(const TrackingPlanes& p, DiagonalFamily family, int firstLine, int endLine, int32_t* trackers,
+                    WorkItem& item)
+{
+    const int lastColumn = p.width - 1;
+    auto add = [](uint32_t e, uint32_t s) { return e + s; };
+    if (family == DiagonalFamily::Falling) {
+        // Down-right lines enter on the left edge, up-left lines on the right.
+        return sweepDiagonals(p, family, true, 0, firstLine, endLine, trackers, item, add) &&
+               sweepDiagonals(p, family, false, lastColumn, firstLine, endLine, trackers, item, add);
+    }
+    // Up-right lines enter on the left edge, down-left lines on the right;
+    // the last pass completes the weights 2+2 (rows) + 1+1 + 1+1 = 8.
+    auto finish = [](uint32_t e, uint32_t s) { return (e + s) / 8; };
+    return sweepDiagonals(p, family, false, 0, firstLine, endLine, trackers, item, add) &&
+           sweepDiagonals(p, family, true, lastColumn, firstLine, endLine, trackers, item, finish);
+}
+
+LineRun diagonalShare(int width, int height, int parts, int part)
+{
+    const int lines = width + height - 1;
+    const int64_t pixels = static_cast<int64_t>(width) * height;
+    const int shortSide = std::min(width, height);
+    // The run of part j begins at the first line whose preceding lines hold
+    // at least pixels * j / parts pixels.
+    auto boundary = [&](int j) {
+        const int64_t target = pixels * j / parts;
+        int64_t before = 0;
+        int k = 0;
+        while (k < lines && before < target) {
+            before += std::min({k + 1, lines - k, shortSide});
+            ++k;
+        }
+        return k;
+    };
+    return {boundary(part), part + 1 >= parts ? lines : boundary(part + 1)};
+}
+
+}  // namespace qv

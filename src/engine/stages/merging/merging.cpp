@@ -1,0 +1,198 @@
+#include "engine/stages/merging/merging.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/kernels/hsl.h"
+#include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/stage_runner.h"
+#include "text/status_codes.h"
+
+namespace qv {
+
+MergeParams MergeParams::from(const ToneSettings& settings, int valueScale)
+{
+    MergeParams p;
+    p.mode = settings.Mode;
+    p.opacityDark = settings.Opacity;
+    p.opacityBright = settings.Opacity2;
+    p.grayOffset = grayPointOffset(settings.GrayPoint, valueScale);
+    p.valueScale = valueScale;
+    return p;
+}
+
+bool isMergeModeSupported(int mode)
+{
+    return mode == 0 || mode == 1 || mode == 2 || mode == 7 || mode == 8;
+}
+
+int grayPointOffset(int grayPoint, int valueScale)
+{
+    return valueScale * (((grayPoint - 50) * 256) / 100) / 256;
+}
+
+int areaWeight(const MergeParams& p, int area)
+{
+    const int v = p.valueScale;
+    const int knee = v * 160 / 256;
+    const int span = v * 190 / 256;
+    const int dark = std::clamp(p.opacityDark * ((p.grayOffset + v - area - 1) * 2 - knee) / span, 0, p.opacityDark);
+    const int bright = std::clamp(((area - p.grayOffset) * 2 - knee) * p.opacityBright / span, 0, p.opacityBright);
+    return std::min(dark + bright, std::max(p.opacityDark, p.opacityBright));
+}
+
+namespace {
+
+constexpr int kChromaLimit = 32767;
+
+struct MergeItem : WorkItem {
+    const MergeInputs* in = nullptr;
+    const uint8_t* weights = nullptr;  // areaWeight for every area brightness
+    int mode = 0;
+    uint16_t* luma = nullptr;
+    int16_t* chroma = nullptr;
+};
+
+// The planes of one row; chroma rows hold (U, V) pairs.
+struct RowPlanes {
+    const uint16_t* source;       // L, the unprocessed luminance
+    const uint16_t* area;         // A
+    const uint16_t* processed;    // Y, the processed luma
+    const int16_t* sourceChroma;  // (Us, Vs)
+    const uint16_t* workingBgr;   // the 48-bit source pixels
+    uint16_t* luma;               // Ym
+    int16_t* chroma;              // (Um, Vm)
+};
+
+template <class T>
+int16_t limitChroma(T value)
+{
+    return static_cast<int16_t>(std::clamp(static_cast<int>(value), -kChromaLimit, kChromaLimit));
+}
+
+// Modes 0 and 1: the source colour scaled by the change of brightness,
+// halfway towards unscaled in mode 0.
+template <bool Halfway>
+void scaleChromaRow(const RowPlanes& r, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        float k = static_cast<float>(r.processed[x] + 256) / static_cast<float>(r.source[x] + 256);
+        if constexpr (Halfway)
+            k = (k + 1.0f) / 2.0f;
+        r.chroma[2 * x] = limitChroma(static_cast<float>(r.sourceChroma[2 * x]) * k);
+        r.chroma[2 * x + 1] = limitChroma(static_cast<float>(r.sourceChroma[2 * x + 1]) * k);
+    }
+}
+
+// Mode 2: the source colour with its HSL lightness moved as far towards
+// white as the processed luma moved, measured from the white end.
+void relightRow(const RowPlanes& r, int width, int valueScale)
+{
+    const double white = valueScale - 1;
+    const double uScale = white / 0.872;
+    const double vScale = white / 1.23;
+    for (int x = 0; x < width; ++x) {
+        const uint16_t* bgr = r.workingBgr + 3 * x;
+        Hsl hsl = rgbToHsl({bgr[2] / white, bgr[1] / white, bgr[0] / white});
+        const double l = std::max(hsl.lightness, 0.0);
+        hsl.lightness =
+            std::clamp(1 - (1 - l) * (valueScale - r.processed[x]) / (valueScale - r.source[x]), 0.0, 1.0);
+        const Rgb c = hslToRgb(hsl);
+        r.chroma[2 * x] = limitChroma((-0.14713 * c.red - 0.28886 * c.green + 0.436 * c.blue) * uScale);
+        r.chroma[2 * x + 1] = limitChroma((0.615 * c.red - 0.51499 * c.green - 0.10001 * c.blue) * vScale);
+    }
+}
+
+// Step 1: the processed luma and the colour carried over to it.
+void carryColourRow(const RowPlanes& r, int mode, int width, int valueScale)
+{
+    std::copy(r.processed, r.processed + width, r.luma);
+    switch (mode) {
+    case 0: scaleChromaRow<true>(r, width); break;
+    case 1: scaleChromaRow<false>(r, width); break;
+    case 2: relightRow(r, width, valueScale); break;
+    case 7: std::copy(r.sourceChroma, r.sourceChroma + 2 * width, r.chroma); break;
+    default: std::fill(r.chroma, r.chroma + 2 * width, int16_t{0}); break;  // 8: black and white
+    }
+}
+
+// Step 2: the result mixed with the unprocessed source by area brightness.
+void blendRow(const RowPlanes& r, const uint8_t* weights, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        const int w = weights[r.area[x]];
+        r.luma[x] = static_cast<uint16_t>((w * r.luma[x] + r.source[x] * (100 - w)) / 100);
+        for (int i = 2 * x; i < 2 * x + 2; ++i)
+            r.chroma[i] = static_cast<int16_t>((r.sourceChroma[i] * (100 - w) + w * r.chroma[i]) / 100);
+    }
+}
+
+bool mergeWorker(MergeItem& item)
+{
+    const MergeInputs& in = *item.in;
+    const int width = item.width;
+    for (int y = item.firstRow; y < item.endRow; ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * width;
+        const RowPlanes r{in.luminance + at,
+                          in.regionSource + at,
+                          in.luma + at,
+                          in.sourceChroma + 2 * at,
+                          item.mode == 2 ? in.working.row16(y) : nullptr,
+                          item.luma + at,
+                          item.chroma + 2 * at};
+        carryColourRow(r, item.mode, width, item.valueScale);
+        if (!item.tick())
+            return false;
+        blendRow(r, item.weights, width);
+        if (!item.tick())
+            return false;
+    }
+    return true;
+}
+
+bool settingsValid(const ToneSettings& s)
+{
+    return isMergeModeSupported(s.Mode) && s.Opacity <= 100 && s.Opacity2 <= 100 && s.GrayPoint <= 100;
+}
+
+bool inputsValid(const PipelineState& state, const MergeInputs& in, int mode)
+{
+    if (state.width <= 0 || state.height <= 0 || state.merged.bytes() < 6 * state.pixelCount())
+        return false;
+    if (!in.luminance || !in.regionSource || !in.luma || !in.sourceChroma)
+        return false;
+    return mode != 2 || (in.working.format() == PixelFormat::Bgr48 && in.working.width() == state.width &&
+                         in.working.height() == state.height);
+}
+
+}  // namespace
+
+bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeInputs& inputs)
+{
+    ctx.statusCode.store(StatusCode::Merging, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+    const ToneSettings& settings = ctx.current;
+    if (!settingsValid(settings) || !inputsValid(state, inputs, settings.Mode))
+        return false;
+
+    const MergeParams params = MergeParams::from(settings, ctx.valueScale);
+    std::vector<uint8_t> weights(65536);
+    for (int a = 0; a < 65536; ++a)
+        weights[a] = static_cast<uint8_t>(areaWeight(params, a));
+
+    const int h = state.height;
+    auto items = makeWorkItems<MergeItem>(splitBands(h, ctx.workerCount), state.width, h, ctx.valueScale);
+    for (MergeItem& item : items) {
+        item.in = &inputs;
+        item.weights = weights.data();
+        item.mode = params.mode;
+        item.luma = state.mergedLuma();
+        item.chroma = state.mergedChroma();
+    }
+    const StageOptions options{StatusCode::Merging, 2 * static_cast<int64_t>(h)};
+    return runStage(ctx, state.abort, items, options, mergeWorker);
+}
+
+}  // namespace qv

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "engine/kernels/walk_method.h"
+#include "engine/stages/smoothing/smoothing_spike.h"
+#include "engine/stages/smoothing/smoothing_walk.h"
+
+namespace qv {
+
+struct ProcessingContext;
+struct PipelineState;
+
+// The constants of one run, from the value scale and `Smoothing` (1..10).
+struct SmoothingParams {
+    int strength = 0;
+    SpikeRule firstSpike{};
+    SpikeRule secondSpike{};
+    std::array<WalkBand, 3> firstWalks{};  // averaged
+    WalkBand secondWalk{};
+    bool secondPass = false;  // at strength 10
+};
+SmoothingParams smoothingParams(int valueScale, int strength);
+
+// Smooths the width x height plane `in` into `out` with the context's worker
+// count, publishing the status and percentage in the context. `scratch`
+// (width x height values, apart from both) holds the second pass's filtered
+// plane at strength 10 and is not used below. False on abort, lack of memory
+// or out-of-range input (size, strength 1..10, `out` the same plane as `in`,
+// no scratch where one is needed).
+bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height, const uint16_t* in,
+                  uint16_t* out, uint16_t* scratch, int strength, WalkMethod method = WalkMethod::Vector);
+
+// The pipeline stage: the current luma into the smoothed plane.
+bool runSmoothingStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);
+
+}  // namespace qv

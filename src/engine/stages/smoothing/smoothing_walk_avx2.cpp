@@ -1,0 +1,191 @@
+// The tracked walks of a row, 16 pixels at once. Every lane follows the
+// same entries; lanes stop independently and a block ends when all have.
+#include <algorithm>
+
+#include "engine/kernels/avx2_lanes.h"
+#include "engine/stages/smoothing/smoothing_walk.h"
+
+namespace qv {
+
+namespace {
+
+// Lane sums are 32-bit and counts 16-bit: flushed to 64 bits this often.
+constexpr std::size_t kChunk = 1 << 15;
+
+struct LaneTotals {
+    uint64_t sum[16] = {};
+    uint32_t count[16] = {};
+};
+
+using avx2::greater;
+using avx2::load;
+
+__attribute__((target("avx2"))) void flush(const __m256i& sumLo, const __m256i& sumHi, const __m256i& count,
+                                           LaneTotals& totals)
+{
+    alignas(32) uint32_t lo[8], hi[8];
+    alignas(32) uint16_t n[16];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lo), sumLo);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(hi), sumHi);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(n), count);
+    // The 16-to-32-bit unpacking works within 128-bit halves.
+    for (int i = 0; i < 4; ++i) {
+        totals.sum[i] += lo[i];
+        totals.sum[8 + i] += lo[4 + i];
+        totals.sum[4 + i] += hi[i];
+        totals.sum[12 + i] += hi[4 + i];
+    }
+    for (int l = 0; l < 16; ++l)
+        totals.count[l] += n[l];
+}
+
+// The state of 16 walks.
+struct Lanes {
+    __m256i t;          // trackers
+    __m256i active;     // lanes still walking
+    __m256i tolerance;
+    __m256i bandLo, bandHi;
+    __m256i lowestDx, highestDx;  // column offsets that stay inside the image, per lane
+};
+
+// Walks steps [begin, end); false once no lane is walking any more.
+template <bool NearBorder>
+__attribute__((target("avx2"))) bool walkChunk(const uint16_t* origin, const WalkStep* begin, const WalkStep* end,
+                                               Lanes& lanes, LaneTotals& totals)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i t = lanes.t, active = lanes.active;
+    __m256i sumLo = zero, sumHi = zero, count = zero;
+    bool walking = true;
+    for (const WalkStep* s = begin; s != end; ++s) {
+        const __m256i v = load(origin + s->offset);
+        __m256i next = _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(v, lanes.tolerance)),
+                                        _mm256_adds_epu16(v, lanes.tolerance));
+        __m256i taken = active;
+        if constexpr (NearBorder) {
+            // Lanes whose sample lies left or right of the image skip it.
+            const __m256i dx = _mm256_set1_epi16(s->dx);
+            const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi16(lanes.lowestDx, dx),
+                                                    _mm256_cmpgt_epi16(dx, lanes.highestDx));
+            next = _mm256_blendv_epi8(next, t, outside);
+            taken = _mm256_andnot_si256(outside, taken);
+        }
+        t = next;
+        const __m256i inBand =
+            _mm256_cmpeq_epi16(_mm256_min_epu16(_mm256_max_epu16(t, lanes.bandLo), lanes.bandHi), t);
+        active = _mm256_and_si256(active, inBand);
+        taken = _mm256_and_si256(taken, inBand);
+        const __m256i added = _mm256_and_si256(t, taken);
+        sumLo = _mm256_add_epi32(sumLo, _mm256_unpacklo_epi16(added, zero));
+        sumHi = _mm256_add_epi32(sumHi, _mm256_unpackhi_epi16(added, zero));
+        count = _mm256_sub_epi16(count, taken);
+        if (_mm256_testz_si256(active, active)) {
+            walking = false;
+            break;
+        }
+    }
+    flush(sumLo, sumHi, count, totals);
+    lanes.t = t;
+    lanes.active = active;
+    return walking;
+}
+
+// The walks of the lanes set in `walking` (each centre at least both the
+// tolerance and the band, so nothing wraps around), lane l at column x + l.
+__attribute__((target("avx2"))) void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, int x,
+                                               int width, bool nearBorder, std::span<const WalkStep> steps,
+                                               WalkBand walk, uint16_t* results)
+{
+    alignas(32) uint16_t lowest[16], highest[16];
+    for (int l = 0; l < 16; ++l) {
+        // Clamped to 16 bits: no entry reaches that far.
+        lowest[l] = static_cast<uint16_t>(std::max(-(x + l), -32768));
+        highest[l] = static_cast<uint16_t>(std::min(width - 1 - (x + l), 32767));
+    }
+    const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));
+    Lanes lanes{centre,
+                walking,
+                _mm256_set1_epi16(static_cast<short>(walk.tolerance)),
+                _mm256_subs_epu16(centre, band),
+                _mm256_adds_epu16(centre, band),  // the tracker never exceeds 65535
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(lowest)),
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(highest))};
+
+    LaneTotals totals;
+    const WalkStep* s = steps.data();
+    const WalkStep* end = s + steps.size();
+    for (bool going = true; going && s != end;) {
+        const WalkStep* chunkEnd = end - s > static_cast<std::ptrdiff_t>(kChunk) ? s + kChunk : end;
+        going = nearBorder ? walkChunk<true>(origin, s, chunkEnd, lanes, totals)
+                           : walkChunk<false>(origin, s, chunkEnd, lanes, totals);
+        s = chunkEnd;
+    }
+    alignas(32) uint16_t centres[16];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(centres), centre);
+    for (int l = 0; l < 16; ++l)
+        results[l] = static_cast<uint16_t>((centres[l] + totals.sum[l]) / (1 + totals.count[l]));
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results)
+{
+    const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(walk.tolerance));
+    const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));
+    for (int x0 = 0; x0 < row.width; x0 += 16) {
+        const int lanes = std::min(16, row.width - x0);
+        alignas(32) uint16_t part[3][16] = {};
+        const uint16_t* centres = row.centres + x0;
+        const uint16_t* lo = row.lo + x0;
+        const uint16_t* hi = row.hi + x0;
+        if (lanes < 16) {
+            std::copy_n(centres, lanes, part[0]);
+            std::copy_n(lo, lanes, part[1]);
+            std::copy_n(hi, lanes, part[2]);
+            centres = part[0];
+            lo = part[1];
+            hi = part[2];
+        }
+        const __m256i centre = load(centres);
+
+        // As walkKeepsCentre: below the band, or no sample can move the tracker.
+        // Saturation keeps both range tests exact.
+        const __m256i belowTolerance = greater(tolerance, centre);
+        const __m256i steady = _mm256_andnot_si256(
+            _mm256_or_si256(belowTolerance,
+                            _mm256_or_si256(greater(centre, _mm256_adds_epu16(load(lo), tolerance)),
+                                            greater(load(hi), _mm256_adds_epu16(centre, tolerance)))),
+            _mm256_set1_epi16(-1));
+        const __m256i keeps = _mm256_or_si256(greater(band, centre), steady);
+        // A tracker starting below the tolerance wraps around: walked one by
+        // one, as are all walks of a block whose loads would leave the plane.
+        __m256i oneByOne = _mm256_andnot_si256(keeps, belowTolerance);
+        __m256i walking = _mm256_andnot_si256(_mm256_or_si256(keeps, oneByOne), _mm256_set1_epi16(-1));
+        if (!avx2::blockLoadsStayInside(row, x0)) {
+            oneByOne = _mm256_or_si256(oneByOne, walking);
+            walking = _mm256_setzero_si256();
+        }
+        const uint32_t valid = lanes == 16 ? 0xFFFFFFFFu : (1u << (2 * lanes)) - 1;
+
+        std::copy_n(centres, lanes, results + x0);
+        uint32_t walkingLanes = static_cast<uint32_t>(_mm256_movemask_epi8(walking)) & valid & 0x55555555u;
+        if (walkingLanes) {
+            uint16_t walked[16];
+            const bool nearBorder = x0 < row.reach || x0 + 15 + row.reach >= row.width;
+            walkLanes(row.samples + static_cast<std::ptrdiff_t>(row.y) * row.width + x0, centre, walking, x0,
+                      row.width, nearBorder, row.steps, walk, walked);
+            for (; walkingLanes; walkingLanes &= walkingLanes - 1) {
+                const int l = __builtin_ctz(walkingLanes) / 2;
+                results[x0 + l] = walked[l];
+            }
+        }
+        for (uint32_t w = static_cast<uint32_t>(_mm256_movemask_epi8(oneByOne)) & valid & 0x55555555u; w;
+             w &= w - 1) {
+            const int x = x0 + __builtin_ctz(w) / 2;
+            results[x] = trackedWalk(row.samples, row.width, row.width, row.height, x, row.y, row.centres[x], walk,
+                                     row.entries);
+        }
+    }
+}
+
+}  // namespace qv

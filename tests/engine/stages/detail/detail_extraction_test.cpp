@@ -1,0 +1,455 @@
+#include "engine/stages/detail/detail_extraction.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "engine/kernels/pair_means.h"
+#include "engine/kernels/simd.h"
+#include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/processing_context.h"
+#include "engine/stages/detail/detail_spreading.h"
+#include "support/test_data.h"
+
+namespace qv {
+namespace {
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint16_t> luma;
+};
+
+// Smooth ramps with noise: trackers and spreads both move and stop.
+Image texturedImage(int w, int h, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> noise(-3000, 3000);
+    Image img{w, h, {}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.luma.push_back(uint16_t(std::clamp(20000 + 900 * x - 400 * y + noise(rng), 0, 65535)));
+    return img;
+}
+
+// Luminance of a photo from the shared material as the loader derives it:
+// 16-bit channels (8-bit << 8), Y = (0.299 R + 0.114 B) + 0.587 G in float,
+// truncated. Optionally cropped. Pixels are read one by one: Qt's format
+// conversions and scaling run on its own thread pool, which the thread
+// sanitizer cannot see into.
+Image photoLuma(const char* name, QRect crop = {})
+{
+    QImage image(QString::fromStdString(test::testDataPath(name)));
+    if (image.isNull())
+        return {};
+    if (!crop.isNull())
+        image = image.copy(crop);
+    Image img{image.width(), image.height(), {}};
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) {
+            const QRgb rgb = image.pixel(x, y);
+            const float r = float(qRed(rgb) << 8), g = float(qGreen(rgb) << 8), b = float(qBlue(rgb) << 8);
+            img.luma.push_back(uint16_t((0.299f * r + 0.114f * b) + 0.587f * g));
+        }
+    return img;
+}
+
+// Every `factor` x `factor` block averaged into one pixel.
+Image shrunk(const Image& img, int factor)
+{
+    Image out{img.width / factor, img.height / factor, {}};
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            int sum = 0;
+            for (int dy = 0; dy < factor; ++dy)
+                for (int dx = 0; dx < factor; ++dx)
+                    sum += img.luma[std::size_t(y * factor + dy) * img.width + x * factor + dx];
+            out.luma.push_back(uint16_t(sum / (factor * factor)));
+        }
+    return out;
+}
+
+struct Result {
+    bool ok = false;
+    std::vector<uint16_t> detail;
+    std::vector<uint32_t> pairs;
+};
+
+Result extract(const Image& img, int details, int workers, LineSpreadFn spread = spreadLine,
+               std::atomic<bool>* abortFlag = nullptr, int multiScale = -1)
+{
+    const std::size_t n = img.luma.size();
+    ProcessingContext ctx;
+    ctx.workerCount = workers;
+    ctx.current.Details = uint16_t(details);
+    ctx.multiScale = multiScale;
+    std::atomic<bool> noAbort{false};
+    std::vector<uint32_t> envelope(n);
+    Result r;
+    r.detail.assign(n, 0);
+    r.pairs.assign(2 * n, 0);
+    r.ok = extractDetails(ctx, abortFlag ? *abortFlag : noAbort,
+                          {img.luma.data(), r.detail.data(), envelope.data(), r.pairs.data()}, img.width, img.height,
+                          spread);
+    return r;
+}
+
+// The stage written out step by step, single-threaded, walking every line
+// and every spread pixel by pixel.
+std::vector<uint16_t> literalDetails(const Image& img, int details, int multiScale = -1)
+{
+    const int w = img.width, h = img.height, t = (32 - 3 * details) * 256;
+    const int radius = std::max(std::max(w, h) * 3 / 100, 1);
+    const auto& L = img.luma;
+    std::vector<uint32_t> E(L.size()), sum(L.size()), cnt(L.size());
+    auto at = [w](int x, int y) { return std::size_t(y) * w + x; };
+
+    auto track = [&](int x, int y, int dx, int dy, auto combine) {
+        int s = L[at(x, y)];
+        for (; x >= 0 && x < w && y >= 0 && y < h; x += dx, y += dy) {
+            const int l = L[at(x, y)];
+            if (l > s + t)
+                s = l - t;
+            else if (l < s - t)
+                s = l + t;
+            E[at(x, y)] = combine(E[at(x, y)], uint32_t(s));
+        }
+    };
+    auto set = [](uint32_t, uint32_t s) { return s; };
+    auto add = [](uint32_t e, uint32_t s) { return e + s; };
+    auto add2 = [](uint32_t e, uint32_t s) { return e + 2 * s; };
+    auto finish = [](uint32_t e, uint32_t s) { return (e + s) / 8; };
+    for (int y = 1; y < h; ++y) track(0, y, 1, 1, set);
+    for (int x = 0; x < w; ++x) track(x, 0, 1, 1, set);
+    for (int y = 0; y < h - 1; ++y) track(w - 1, y, -1, -1, add);
+    for (int x = 0; x < w; ++x) track(x, h - 1, -1, -1, add);
+    for (int y = 0; y < h; ++y) track(0, y, 1, 0, add2);
+    for (int y = 0; y < h; ++y) track(w - 1, y, -1, 0, add2);
+    for (int y = 0; y < h - 1; ++y) track(0, y, 1, -1, add);
+    for (int x = 0; x < w; ++x) track(x, h - 1, 1, -1, add);
+    for (int y = 1; y < h; ++y) track(w - 1, y, -1, 1, finish);
+    for (int x = 0; x < w; ++x) track(x, 0, -1, 1, finish);
+
+    auto spread = [&](int x, int y, int dx, int dy, int k, int m) {
+        for (; k > 0; --k, x += dx, y += dy) {
+            const std::size_t q = at(x, y);
+            const int l = L[q];
+            ++cnt[q];
+            if (l > m + t) { sum[q] += (3 * l - 2 * t) / 3; return; }
+            if (l < m - t) { sum[q] += (3 * l + 2 * t) / 3; return; }
+            sum[q] += m;
+        }
+    };
+    auto vertical = [&](int up, int down, bool blend) {
+        for (int x = 0; x < w; ++x) {
+            for (int i = 0; blend && i < h; ++i) {
+                const std::size_t q = at(x, i);
+                if (cnt[q] != 0) {
+                    E[q] = (sum[q] / cnt[q] + E[q]) >> 1;
+                    sum[q] = cnt[q] = 0;
+                }
+            }
+            for (int i = 0; i < h; ++i) {
+                spread(x, i - 1, 0, -1, std::min(i, up), int(E[at(x, i)]));
+                spread(x, i, 0, 1, std::min(down, h - i), int(E[at(x, i)]));
+            }
+        }
+    };
+    auto horizontal = [&](int reach) {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const std::size_t q = at(x, y);
+                if (cnt[q] != 0) {
+                    E[q] = sum[q] / cnt[q];
+                    sum[q] = cnt[q] = 0;
+                }
+            }
+            for (int x = 0; x < w; ++x) {
+                spread(x - 1, y, -1, 0, std::min(x, reach + 1), int(E[at(x, y)]));
+                spread(x, y, 1, 0, std::min(reach + 1, w - x), int(E[at(x, y)]));
+            }
+        }
+    };
+    vertical(radius, radius + 1, false);
+    horizontal(radius);
+    for (int r = radius; (r & multiScale) != 0;) {
+        r /= 3;
+        const int r1 = std::max(r, 1);
+        vertical(r1 + 1, r1 + 1, true);
+        horizontal(r1);
+    }
+
+    std::vector<uint16_t> D(L.size());
+    const float k = 65535.0f / float(2 * t);
+    for (std::size_t q = 0; q < L.size(); ++q) {
+        const float mean = float(sum[q]) / float(cnt[q]);
+        D[q] = uint16_t(std::clamp(int((float(L[q]) - mean + float(t)) * k), 0, 65535));
+    }
+    return D;
+}
+
+TEST(DetailExtraction, DerivedConstants)
+{
+    EXPECT_EQ(DetailParams::make(100, 100, 65536, 0, -1)->tolerance, 8192);
+    EXPECT_EQ(DetailParams::make(100, 100, 65536, 5, -1)->tolerance, 4352);
+    EXPECT_EQ(DetailParams::make(100, 100, 65536, 9, -1)->tolerance, 1280);
+    EXPECT_EQ(DetailParams::make(4000, 3000, 65536, 5, -1)->radius, 120);
+    EXPECT_EQ(DetailParams::make(5, 300, 65536, 5, -1)->radius, 9);
+    EXPECT_EQ(DetailParams::make(1, 1, 65536, 5, -1)->radius, 1);
+}
+
+TEST(DetailExtraction, RejectsBadInput)
+{
+    EXPECT_FALSE(DetailParams::make(10, 10, 65536, 10, -1));      // Details out of range
+    EXPECT_FALSE(DetailParams::make(10, 10, 0, 5, -1));           // no thresholds without a value scale
+    EXPECT_FALSE(DetailParams::make(0, 10, 65536, 5, -1));
+    EXPECT_FALSE(DetailParams::make(2'000'000, 1, 65536, 5, -1)); // sums would overflow 32 bits
+
+    EXPECT_FALSE(extract(texturedImage(9, 9, 1), 12, 3).ok);
+
+    // The pipeline entry checks that the scratch planes fit the image.
+    ProcessingContext ctx;
+    PipelineState state;
+    ASSERT_TRUE(state.allocatePlanes(20, 10));
+    state.height = 11;
+    EXPECT_FALSE(runDetailExtractionStage(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
+    state.height = 10;
+    EXPECT_FALSE(runDetailExtractionStage(ctx, state, state.luminancePlane(), nullptr));
+    EXPECT_TRUE(runDetailExtractionStage(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
+}
+
+// A pixel equal to its local mean maps to mid-grey: T * 65535 / 2T truncated.
+TEST(DetailExtraction, FlatImageIsMidGreyEverywhere)
+{
+    const int sizes[][2] = {{37, 23}, {1, 1}, {5, 300}, {300, 5}, {2, 1}};
+    for (auto [w, h] : sizes)
+        for (uint16_t level : {uint16_t(0), uint16_t(3000), uint16_t(65535)})
+            for (int details : {0, 5, 9}) {
+                ProcessingContext ctx;
+                ctx.current.Details = uint16_t(details);
+                PipelineState state;
+                ASSERT_TRUE(state.allocatePlanes(w, h));
+                std::fill_n(state.luminancePlane(), state.pixelCount(), level);
+                ASSERT_TRUE(pipelineStages().detail(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
+                const uint16_t* d = state.detail.as<uint16_t>();
+                EXPECT_TRUE(std::all_of(d, d + state.pixelCount(), [](uint16_t v) { return v == 32767; }))
+                    << w << "x" << h << " level " << level << " details " << details;
+            }
+}
+
+// Left of the step the values lie more than 2T below everything right of
+// it, so neither trackers nor spreads carry a value across: each side's
+// detail depends on its own luminance only, not on the other side's level.
+TEST(DetailExtraction, StepEdgeIsNotSmearedAcross)
+{
+    const int w = 61, h = 41, edge = 27;
+    auto stepImage = [&](int left, int right) {
+        Image img = texturedImage(w, h, 7);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint16_t& v = img.luma[std::size_t(y) * w + x];
+                v = uint16_t((x < edge ? left : right) + v % 1000);
+            }
+        return img;
+    };
+    auto side = [&](const Result& r, bool left) {
+        std::vector<uint16_t> out;
+        for (int y = 0; y < h; ++y)
+            for (int x = left ? 0 : edge; x < (left ? edge : w); ++x)
+                out.push_back(r.detail[std::size_t(y) * w + x]);
+        return out;
+    };
+    const Result base = extract(stepImage(5000, 30000), 5, 3);
+    const Result higherRight = extract(stepImage(5000, 50000), 5, 3);
+    const Result higherLeft = extract(stepImage(15000, 30000), 5, 3);
+    ASSERT_TRUE(base.ok && higherRight.ok && higherLeft.ok);
+    EXPECT_EQ(side(base, true), side(higherRight, true));
+    EXPECT_EQ(side(base, false), side(higherLeft, false));
+    // The pixels at the edge keep detail of their own instead of being
+    // driven to black or white by the other side.
+    for (int y = 0; y < h; ++y)
+        for (int x : {edge - 1, edge}) {
+            const uint16_t d = base.detail[std::size_t(y) * w + x];
+            EXPECT_GT(d, 0);
+            EXPECT_LT(d, 65535);
+        }
+}
+
+TEST(DetailExtraction, MatchesTheLiteralStageForAnyWorkerCount)
+{
+    const int sizes[][2] = {{37, 23}, {1, 1}, {5, 300}, {300, 5}, {64, 9}, {2, 3}};
+    for (auto [w, h] : sizes) {
+        const Image img = texturedImage(w, h, unsigned(w * 1000 + h));
+        for (int details : {0, 5, 9}) {
+            const std::vector<uint16_t> expected = literalDetails(img, details);
+            for (int workers : {1, 3, 20}) {
+                const Result r = extract(img, details, workers);
+                ASSERT_TRUE(r.ok);
+                EXPECT_EQ(r.detail, expected) << w << "x" << h << " details " << details << " workers " << workers;
+            }
+        }
+    }
+}
+
+// The refinement rounds run while the radius shares a bit with the mask.
+TEST(DetailExtraction, MultiScaleMaskSelectsTheRounds)
+{
+    const Image img = texturedImage(200, 70, 5);  // radius 6: rounds at 2, then 1 while allowed
+    for (int mask : {0, 1, 2, 4, 6, -1}) {
+        const Result r = extract(img, 5, 3, spreadLine, nullptr, mask);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.detail, literalDetails(img, 5, mask)) << "mask " << mask;
+    }
+}
+
+TEST(DetailExtraction, MatchesTheLiteralStageOnPhotos)
+{
+    const Image images[] = {
+        photoLuma("photo_architecture_nagoya_castle.jpg", QRect(700, 300, 331, 237)),
+        shrunk(photoLuma("photo_backlit_dome_interior.jpg"), 4),
+        photoLuma("edge_tiny_15x200.png"),
+    };
+    for (const Image& img : images) {
+        ASSERT_FALSE(img.luma.empty());
+        for (int details : {0, 9}) {
+            const Result fast = extract(img, details, 3);
+            ASSERT_TRUE(fast.ok);
+            EXPECT_EQ(fast.detail, literalDetails(img, details)) << img.width << "x" << img.height;
+        }
+    }
+}
+
+// Larger photos, where the radius is large and the runs long: the fast
+// spreading, with and without vector instructions, must leave exactly the
+// sums and counts of the literal one.
+TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
+{
+    const Image images[] = {
+        shrunk(photoLuma("photo_landscape_moraine_lake.jpg"), 2),
+        photoLuma("photo_night_street_shop.jpg", QRect(1500, 900, 1100, 700)),
+    };
+    for (const Image& img : images) {
+        ASSERT_FALSE(img.luma.empty());
+        const Result fast = extract(img, 5, 3, spreadLine);
+        const Result plain = extract(img, 5, 3, spreadLinePlain);
+        const Result literal = extract(img, 5, 3, spreadLineLiteral);
+        ASSERT_TRUE(fast.ok && plain.ok && literal.ok);
+        EXPECT_EQ(fast.pairs, literal.pairs);
+        EXPECT_EQ(fast.detail, literal.detail);
+        EXPECT_EQ(plain.pairs, literal.pairs);
+    }
+}
+
+// Lines with values on and just beyond the band edges, reaches from 0 to
+// beyond the line, lines of 1 and 2 pixels.
+TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
+{
+    std::mt19937 rng(42);
+    // Short reaches are walked in lockstep where the processor allows,
+    // longer ones searched; with vectors off, everything is searched.
+    const SpreadReach reaches[] = {{0, 1}, {1, 1}, {1, 2}, {2, 1}, {5, 6}, {31, 31}, {40, 41}, {60, 7}, {400, 400}};
+    for (int length : {1, 2, 3, 7, 33, 300})
+        for (int tolerance : {1, 1280, 8192})
+            for (int pattern = 0; pattern < 4; ++pattern) {
+                std::vector<uint16_t> luma(length);
+                std::vector<uint32_t> values(length);
+                std::uniform_int_distribution<int> offset(-tolerance - 2, tolerance + 2);
+                for (int i = 0; i < length; ++i) {
+                    switch (pattern) {
+                    case 0: luma[i] = uint16_t(rng()); break;                     // anything
+                    case 1: luma[i] = uint16_t(30000 + (i % 5) * tolerance); break; // steps of T
+                    case 2: luma[i] = uint16_t(i < length / 2 ? 0 : 65535); break;  // extremes
+                    default: luma[i] = uint16_t(40000 + offset(rng)); break;        // around one level
+                    }
+                    values[i] = uint32_t(std::clamp(int(luma[i]) + offset(rng), 0, 65535));
+                }
+                for (SpreadReach reach : reaches) {
+                    SpreadScratch scratch;
+                    ASSERT_TRUE(scratch.reserve(length, std::max(reach.back, reach.forward)));
+                    std::vector<uint32_t> fast(2 * length), plain(2 * length), literal(2 * length);
+                    const SpreadLine line{luma.data(), values.data(), length};
+                    spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
+                    for (bool vectors : {true, false}) {
+                        setSimdEnabled(vectors);
+                        spreadLine(line, reach, tolerance, scratch, fast.data());
+                        spreadLine(line, reach, tolerance, scratch, fast.data());  // scratch is clean again
+                        setSimdEnabled(true);
+                        ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance << " pattern "
+                                                 << pattern << " reach " << reach.back << "/" << reach.forward
+                                                 << " vectors " << vectors;
+                    }
+                    spreadLinePlain(line, reach, tolerance, scratch, plain.data());
+                    ASSERT_EQ(plain, literal);
+                }
+            }
+}
+
+// The vector means against integer division: sums up to the 32-bit limit,
+// counts from 1 up, quotients just below and at whole numbers, odd lengths.
+TEST(PairMeans, VectorDivisionMatchesIntegerDivision)
+{
+    std::mt19937 rng(5);
+    for (const int n : {1, 3, 4, 9, 1001}) {
+        std::vector<uint32_t> pairs(2 * n);
+        for (int i = 0; i < n; ++i) {
+            const uint32_t count = 1 + rng() % 65537;
+            const uint64_t mean = std::min<uint64_t>(rng() % 65536, UINT32_MAX / count);
+            // Exactly divisible, one below, or anything up to the limit.
+            const uint64_t sums[] = {mean * count, mean * count + count - 1, std::min<uint64_t>(mean * count + rng() % count, UINT32_MAX)};
+            pairs[2 * i] = uint32_t(i == 0 ? UINT32_MAX : sums[rng() % 3]);
+            pairs[2 * i + 1] = i == 0 ? 65537 : count;
+        }
+        std::vector<uint32_t> start(n);
+        for (uint32_t& v : start)
+            v = rng() % 65536;
+        std::vector<uint32_t> fast(n), plain(n);
+        meansOfPairs(pairs.data(), fast.data(), n);
+        meansOfPairsPlain(pairs.data(), plain.data(), n);
+        EXPECT_EQ(fast, plain) << n;
+        fast = plain = start;
+        averageWithMeans(pairs.data(), fast.data(), n);
+        averageWithMeansPlain(pairs.data(), plain.data(), n);
+        EXPECT_EQ(fast, plain) << n;
+    }
+}
+
+// Sets the abort flag after a number of spread lines, i.e. in the middle of
+// the spreading passes.
+std::atomic<bool>* abortTarget = nullptr;
+std::atomic<int> linesBeforeAbort{0};
+
+void spreadThenAbort(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
+{
+    spreadLine(line, reach, tolerance, scratch, pairs);
+    if (linesBeforeAbort.fetch_sub(1) == 1)
+        abortTarget->store(true);
+}
+
+TEST(DetailExtraction, AbortEndsTheStageWithFailure)
+{
+    const Image img = texturedImage(120, 90, 3);
+    std::atomic<bool> abort{true};
+    EXPECT_FALSE(extract(img, 5, 3, spreadLine, &abort).ok);
+
+    abort = false;
+    abortTarget = &abort;
+    linesBeforeAbort = 150;
+    EXPECT_FALSE(extract(img, 5, 3, spreadThenAbort, &abort).ok);
+    EXPECT_TRUE(abort.load());
+
+    // Nothing of the aborted run lingers in the next one.
+    abort = false;
+    const Result rerun = extract(img, 5, 3, spreadLine, &abort);
+    ASSERT_TRUE(rerun.ok);
+    EXPECT_EQ(rerun.detail, literalDetails(img, 5));
+}
+
+}  // namespace
+}  // namespace qv

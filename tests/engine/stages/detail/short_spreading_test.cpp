@@ -1,0 +1,97 @@
+#include "engine/stages/detail/detail_spreading.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "engine/kernels/simd.h"
+
+namespace qv {
+namespace {
+
+// Lines built to push the lockstep walk of short reaches to its limits:
+// spreads that all run to their reach, spreads that all stop at once with
+// pulled values at both ends of the range, luminance exactly on and one
+// past the band edges, at saturating levels 0 and 65535.
+std::vector<std::pair<std::vector<uint16_t>, std::vector<uint32_t>>> adversarialLines(int length, int tolerance,
+                                                                                     std::mt19937& rng)
+{
+    std::vector<std::pair<std::vector<uint16_t>, std::vector<uint32_t>>> lines;
+    auto add = [&](auto lumaAt, auto valueAt) {
+        std::vector<uint16_t> luma(length);
+        std::vector<uint32_t> values(length);
+        for (int i = 0; i < length; ++i) {
+            luma[i] = uint16_t(std::clamp(lumaAt(i), 0, 65535));
+            values[i] = uint32_t(std::clamp(valueAt(i), 0, 65535));
+        }
+        lines.emplace_back(std::move(luma), std::move(values));
+    };
+    for (int level : {0, 32768, 65535})
+        add([&](int) { return level; }, [&](int) { return level; });  // every spread runs to its reach
+    add([](int) { return 65535; }, [](int) { return 0; });            // every spread stops at once, pulled down
+    add([](int) { return 0; }, [](int) { return 65535; });            // pulled up
+    add([](int i) { return i % 2 ? 65535 : 0; }, [](int i) { return i % 2 ? 0 : 65535; });
+    // Luminance on the band edge (inside) or one past it (a stop), around
+    // values at the ends and the middle of the range.
+    const int edges[] = {-tolerance - 1, -tolerance, tolerance, tolerance + 1};
+    for (int value : {0, 65535, 40000}) {
+        add([&](int i) { return value + edges[i % 4]; }, [&](int) { return value; });
+        add([&](int) { return value + edges[rng() % 4]; }, [&](int) { return value; });
+    }
+    return lines;
+}
+
+TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
+{
+    std::mt19937 rng(11);
+    const int reaches[] = {0, 1, 2, 15, 16, 17, 39, 40};
+    std::vector<int> lengths;
+    for (int length = 1; length <= 41; ++length)
+        lengths.push_back(length);
+    lengths.insert(lengths.end(), {47, 64, 65, 100});
+    // One scratch for every line, as a worker uses it: what one line leaves
+    // behind must not reach the next.
+    SpreadScratch scratch;
+    ASSERT_TRUE(scratch.reserve(100, 40));
+    for (int tolerance : {1, 8192})
+        for (int length : lengths)
+            for (const auto& [luma, values] : adversarialLines(length, tolerance, rng))
+                for (int back : reaches)
+                    for (int forward : reaches) {
+                        const SpreadLine line{luma.data(), values.data(), length};
+                        const SpreadReach reach{back, forward};
+                        std::vector<uint32_t> literal(2 * length), fast(2 * length);
+                        spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
+                        for (bool vectors : {true, false}) {
+                            setSimdEnabled(vectors);
+                            spreadLine(line, reach, tolerance, scratch, fast.data());
+                            setSimdEnabled(true);
+                            ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance
+                                                     << " reach " << back << "/" << forward << " vectors "
+                                                     << vectors << " first luma " << luma[0] << " value "
+                                                     << values[0];
+                        }
+                    }
+}
+
+// On a flat line the middle pixels are reached by the most spreads the
+// walk allows: back + forward of them, each adding the full level.
+TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
+{
+    const int length = 100;
+    const std::vector<uint16_t> luma(length, 65535);
+    const std::vector<uint32_t> values(length, 65535);
+    SpreadScratch scratch;
+    ASSERT_TRUE(scratch.reserve(length, 40));
+    std::vector<uint32_t> pairs(2 * length);
+    spreadLine({luma.data(), values.data(), length}, {40, 40}, 1, scratch, pairs.data());
+    for (int x = 40; x < 60; ++x) {
+        EXPECT_EQ(pairs[2 * x + 1], 80u) << x;
+        EXPECT_EQ(pairs[2 * x], 80u * 65535) << x;
+    }
+}
+
+}  // namespace
+}  // namespace qv
