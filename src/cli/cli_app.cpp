@@ -21,6 +21,7 @@
 #include "settings/app_config.h"
 #include "settings/failure_text.h"
 #include "settings/image_name.h"
+#include "settings/replacement_file.h"
 #include "settings/tone_file.h"
 
 namespace qv::cli {
@@ -151,6 +152,19 @@ private:
         return inputs;
     }
 
+    // The settings file is written last, but a place that cannot take it
+    // (a folder, a pipe, a device, an immutable file) fails the run before
+    // any image is loaded, as an image's target does.
+    bool settingsTargetRefused()
+    {
+        if (options_.saveSettingsPath.empty())
+            return false;
+        const int error = ReplacementFile(options_.saveSettingsPath).error();
+        if (error != 0)
+            fail(failureLine(kWriteErrorText, options_.saveSettingsPath, failureReason(error)));
+        return error != 0;
+    }
+
     // No output of a run may be one of its inputs or another of its outputs.
     bool outputsClash(std::vector<std::string> outputs, const std::vector<std::vector<std::string>>& images)
     {
@@ -166,6 +180,8 @@ private:
     {
         if (outputsClash({options_.output}, {options_.inputs}))
             return ExitCode::Usage;
+        if (settingsTargetRefused())
+            return ExitCode::Failed;
         const ImageJob job = jobFor(options_.inputs, options_.output);
         // A Ctrl+C that comes once the file is written has nothing left to stop.
         const JobResult result = runJob(job);
@@ -192,8 +208,11 @@ private:
         std::error_code error;
         std::filesystem::create_directories(options_.outputDir, error);
         if (!std::filesystem::is_directory(options_.outputDir))
-            return fail("Nie można utworzyć folderu „" + options_.outputDir + "”" +
-                        (error ? ": " + error.message() : std::string()));
+            return fail(failureLine("Nie można utworzyć folderu", options_.outputDir,
+                                    error ? failureReason(error.value()) : std::string()));
+        // After the folder is made: the settings file may be meant to go there.
+        if (settingsTargetRefused())
+            return ExitCode::Failed;
         const std::size_t count = options_.inputs.size();
         std::vector<std::string> failures;
         std::size_t done = 0;

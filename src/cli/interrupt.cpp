@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "codec/codec_runtime.h"
 #include "settings/replacement_file.h"
 
 namespace qv::cli {
@@ -45,6 +46,8 @@ int interruptExitCode() { return 128 + received.load(std::memory_order_relaxed);
 void endInterruptedNow()
 {
     removeTemporaryFilesNow();
+    // A stuck decoder may hold the stream captured; the line must reach the user.
+    codec::endLibraryOutputCaptureNow();
     std::fputs(kInterruptedLine, stderr);
     std::fflush(stderr);
     ::_exit(interruptExitCode());

@@ -102,8 +102,8 @@ constexpr std::string_view kLibraryLines[] = {"libpng error: ", "libpng warning:
 struct CaptureState {
     std::mutex mutex;
     int users = 0;
-    int capture = -1;  // where the stream goes meanwhile
-    int saved = -1;    // the stream's own descriptor, kept aside
+    std::atomic<int> capture{-1};  // where the stream goes meanwhile
+    std::atomic<int> saved{-1};    // the stream's own descriptor, kept aside
 };
 CaptureState captureState;
 
@@ -147,10 +147,13 @@ LibraryOutputCapture::LibraryOutputCapture()
     if (captureState.users++ > 0)
         return;
     std::fflush(stderr);
-    captureState.capture = ::memfd_create("library-output", MFD_CLOEXEC);
-    captureState.saved = captureState.capture >= 0 ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0) : -1;
-    if (captureState.saved >= 0)
-        ::dup2(captureState.capture, STDERR_FILENO);
+    const int capture = ::memfd_create("library-output", MFD_CLOEXEC);
+    const int saved = capture >= 0 ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0) : -1;
+    captureState.capture.store(capture);
+    if (saved >= 0) {
+        ::dup2(capture, STDERR_FILENO);
+        captureState.saved.store(saved);
+    }
 }
 
 LibraryOutputCapture::~LibraryOutputCapture()
@@ -159,14 +162,23 @@ LibraryOutputCapture::~LibraryOutputCapture()
     if (--captureState.users > 0)
         return;
     std::fflush(stderr);
-    if (captureState.saved >= 0) {
-        ::dup2(captureState.saved, STDERR_FILENO);
-        passOn(captureState.capture, STDERR_FILENO);
-        ::close(captureState.saved);
+    // Taken, not read: endLibraryOutputCaptureNow() may have restored it.
+    if (const int saved = captureState.saved.exchange(-1); saved >= 0) {
+        ::dup2(saved, STDERR_FILENO);
+        passOn(captureState.capture.load(), STDERR_FILENO);
+        ::close(saved);
     }
-    if (captureState.capture >= 0)
-        ::close(captureState.capture);
-    captureState.capture = captureState.saved = -1;
+    if (const int capture = captureState.capture.exchange(-1); capture >= 0)
+        ::close(capture);
+}
+
+void endLibraryOutputCaptureNow()
+{
+    std::fflush(stderr);
+    if (const int saved = captureState.saved.exchange(-1); saved >= 0) {
+        ::dup2(saved, STDERR_FILENO);
+        passOn(captureState.capture.load(), STDERR_FILENO);
+    }
 }
 
 void prepareImageIo()

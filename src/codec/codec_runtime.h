@@ -40,4 +40,9 @@ public:
     LibraryOutputCapture& operator=(const LibraryOutputCapture&) = delete;
 };
 
+// For a program about to end while a capture may still run (a decode that
+// does not stop): gives the standard error stream back at once, with what
+// was captured so far, so that the program's last lines reach the terminal.
+void endLibraryOutputCaptureNow();
+
 }  // namespace qv::codec

@@ -232,7 +232,8 @@ std::string unreadableTiffSamples(const std::string& path)
                        : floating                         ? "liczby zmiennoprzecinkowe"
                        : sampleFormat == SAMPLEFORMAT_INT ? "liczby całkowite ze znakiem"
                                                           : "liczby zespolone lub nieokreślone";
-    return "nieobsługiwany format próbek: " + std::to_string(bitsPerSample) + " bitów na próbkę, " + kind;
+    // "32-bitowe" agrees with every number, where "32 bitów" would not.
+    return "nieobsługiwany format próbek: " + std::to_string(bitsPerSample) + "-bitowe " + kind;
 }
 
 }  // namespace qv

@@ -13,7 +13,7 @@ namespace qv {
 DecodeResult decodeTiff16(const DecodeJob& job, SourcePair& pair);
 
 // What no decoder of the program reads about the samples of the TIFF at
-// `path` ("nieobsługiwany format próbek: 32 bitów na próbkę, ..."); empty
+// `path` ("nieobsługiwany format próbek: 32-bitowe liczby ..."); empty
 // when its samples are readable or it is no TIFF.
 std::string unreadableTiffSamples(const std::string& path);
 

@@ -31,7 +31,7 @@ std::string quotedPath(const std::string& path);
 // Błąd wczytywania „a.tif”: plik jest pusty
 std::string failureLine(const std::string& what, const std::string& path, const std::string& reason);
 
-// "2 000 × 1 000 pikseli" style size for reasons about a picture's size.
+// "2000 × 1000 pikseli" style size for reasons about a picture's size.
 std::string pictureSizeText(int64_t width, int64_t height);
 
 }  // namespace qv

@@ -39,22 +39,26 @@ constexpr int kNameAttempts = 100;
 // The temporary files that exist at this moment, where a signal handler can
 // reach them: fixed slots that are never freed, so that the handler reads
 // no memory that another thread could release under it.
+// A slot's path is read only once it is complete, never while being filled.
 constexpr int kSlots = 16;
+enum SlotState : int { kFree, kFilling, kHeld };
 struct TemporarySlot {
-    std::atomic<bool> used{false};
+    std::atomic<int> state{kFree};
     char path[PATH_MAX] = {};
 };
 TemporarySlot temporarySlots[kSlots];
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler reads the slots");
 
 int rememberTemporary(const std::string& path)
 {
     if (path.size() >= PATH_MAX)
         return -1;
     for (int i = 0; i < kSlots; ++i) {
-        bool expected = false;
-        if (temporarySlots[i].used.load() || !temporarySlots[i].used.compare_exchange_strong(expected, true))
+        int expected = kFree;
+        if (!temporarySlots[i].state.compare_exchange_strong(expected, kFilling))
             continue;
         std::memcpy(temporarySlots[i].path, path.c_str(), path.size() + 1);
+        temporarySlots[i].state.store(kHeld);
         return i;
     }
     return -1;
@@ -63,7 +67,7 @@ int rememberTemporary(const std::string& path)
 void forgetTemporary(int slot)
 {
     if (slot >= 0)
-        temporarySlots[slot].used.store(false);
+        temporarySlots[slot].state.store(kFree);
 }
 
 // Follows symbolic links from `path` to the name that is finally written:
@@ -127,7 +131,7 @@ int nameLengthError(const std::string& target)
 void removeTemporaryFilesNow()
 {
     for (TemporarySlot& slot : temporarySlots)
-        if (slot.used.load())
+        if (slot.state.load() == kHeld)
             ::unlink(slot.path);
 }
 
@@ -141,15 +145,20 @@ ReplacementFile::ReplacementFile(const std::string& target)
     if (error_ != 0)
         return;
     error_ = EEXIST;
+    // Each name is known to removeTemporaryFilesNow() before the file
+    // exists, so that a signal in between leaves nothing behind.
     for (int attempt = 0; attempt < kNameAttempts && error_ == EEXIST; ++attempt) {
         temporary_ = temporaryNameFor(target_);
+        slot_ = rememberTemporary(temporary_);
         fd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         error_ = fd_ < 0 ? errno : 0;
+        if (error_ != 0) {
+            forgetTemporary(slot_);
+            slot_ = -1;
+        }
     }
     if (error_ != 0)
         temporary_.clear();
-    else
-        slot_ = rememberTemporary(temporary_);
 }
 
 ReplacementFile::~ReplacementFile() { discard(); }

@@ -543,6 +543,11 @@ TEST_F(CliProcess, AFailedSaveExitsWithOne)
                            {"Błąd zapisu „" + out("taken.jpg") + "”: to jest folder, a nie plik"}));
     EXPECT_EQ(entriesOf(outDir.path()), std::vector<std::string>{"taken.jpg"});
     EXPECT_TRUE(fs::is_empty(out("taken.jpg")));
+
+    // A batch folder that cannot be made says why in the program's words.
+    ASSERT_TRUE(test::writeTextFile(out("plain"), "x"));
+    EXPECT_TRUE(failedWith(cli({"--each", test::testDataPath("bmp24_moraine_lake_640x480.bmp"), "-d", out("plain/sub")}),
+                           1, {"Nie można utworzyć folderu „" + out("plain/sub") + "”: nie ma takiego pliku"}));
 }
 
 // What a run writes follows links and never replaces anything but a plain
@@ -567,6 +572,10 @@ TEST_F(CliProcess, OutputsFollowLinksAndRefuseWhatIsNoFile)
         EXPECT_TRUE(failedWith(r, 1, {"Błąd zapisu „" + target + "”: " + reason}));
         EXPECT_EQ(r.err.find("Wczytywanie"), std::string::npos) << r.err;
     }
+    // The settings file, though written last, is refused as early.
+    const test::ProcessResult settings = cli({photo, "-o", out("x.jpg"), "--save-settings", out("pipe.jpg")});
+    EXPECT_TRUE(failedWith(settings, 1, {"Błąd zapisu „" + out("pipe.jpg") + "”: to nie jest zwykły plik"}));
+    EXPECT_EQ(settings.err.find("Wczytywanie"), std::string::npos) << settings.err;
     EXPECT_TRUE(fs::is_fifo(out("pipe.jpg")));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
     EXPECT_EQ(entriesOf(outDir.path()),

@@ -103,6 +103,25 @@ TEST(CodecMessages, OtherOutputPassesTheCaptureInOrder)
     EXPECT_EQ(printed, "first\nsecond\nthird");
 }
 
+// A program that ends at once while a capture runs (a decode that does not
+// stop) gets the stream back first: its last line is not swallowed.
+TEST(CodecMessages, EndingAtOnceGivesTheStreamBack)
+{
+    test::TempDir dir;
+    const std::string file = dir.file("stderr.txt");
+    std::string beforeTheEnd;  // what the terminal has while the capture still exists
+    const std::string printed = capturedStderr(file, [&] {
+        codec::LibraryOutputCapture capture;
+        std::fputs("libpng error: Not enough image data\nbefore\n", stderr);
+        codec::endLibraryOutputCaptureNow();
+        std::fputs("last line\n", stderr);
+        std::ifstream in(file);
+        beforeTheEnd.assign(std::istreambuf_iterator<char>(in), {});
+    });
+    EXPECT_EQ(beforeTheEnd, "before\nlast line\n");
+    EXPECT_EQ(printed, beforeTheEnd);
+}
+
 // Damage is seen through the plugins' warnings, which logging rules that
 // switch them off must not hide.
 TEST(CodecMessages, DamageIsSeenWhateverTheLoggingRules)

@@ -311,7 +311,7 @@ TEST(Tiff16, UnreadableSampleFormatsAreNamed)
     Load load(path);
     EXPECT_FALSE(load.ok);
     EXPECT_EQ(load.ctx.errorText,
-              loadError(path, "nieobsługiwany format próbek: 32 bitów na próbkę, liczby całkowite bez znaku"));
+              loadError(path, "nieobsługiwany format próbek: 32-bitowe liczby całkowite bez znaku"));
 }
 
 TEST(DecodeDispatch, ImagesBelow16PixelsFailWithTheLimit)
