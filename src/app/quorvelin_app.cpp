@@ -70,9 +70,10 @@ void CQuorvelinApp::connectHelpCommands()
                      });
     QObject::connect(updateCheck_.get(), &CUpdateCheck::answered, window,
                      [&controller] { controller.updateCheckAnswered(); });
-    // A check that waits to be repeated is no longer shown as running.
+    // A check that waits to be repeated is no longer shown as running; an
+    // error or other status shown meanwhile is not overwritten at every repeat.
     QObject::connect(updateCheck_.get(), &CUpdateCheck::retryScheduled, window,
-                     [&controller] { controller.updateCheckAnswered(); });
+                     [&controller] { controller.updateCheckRetrying(); });
 }
 
 void CQuorvelinApp::finish()

@@ -501,6 +501,12 @@ void WindowController::updateCheckAnswered()
         setStatus(-1, StatusCode::Ready);
 }
 
+void WindowController::updateCheckRetrying()
+{
+    if (lastCode_ == StatusCode::UpdateCheck)
+        setStatus(-1, StatusCode::Ready);
+}
+
 void WindowController::setZoomIndex(int index) { zoomIndex_ = std::clamp(index, 0, kLastZoomIndex); }
 
 std::string WindowController::zoomLabel() const

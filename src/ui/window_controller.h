@@ -152,6 +152,9 @@ public:
     // shows the check unless a run shows its progress.
     void updateCheckStarted();
     void updateCheckAnswered();
+    // A check that got no answer and waits to be repeated: the status stops
+    // showing it as running, and any other status stays.
+    void updateCheckRetrying();
 
     int zoomIndex() const { return zoomIndex_; }
     void setZoomIndex(int index);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "app/settings_store.h"
@@ -137,6 +138,19 @@ TEST_F(QuorvelinAppTest, CheckingForUpdatesFromTheMenuShowsItInTheStatus)
     EXPECT_EQ(window.statusPane(0)->text(), QStringLiteral("Sprawdzanie aktualizacji..."));
     // Nobody answers: the check waits to be repeated and says so no longer.
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.statusPane(0)->text() == QStringLiteral("Gotowe"); }, 5000));
+    app.finish();
+}
+
+TEST_F(QuorvelinAppTest, AnUnansweredCheckLeavesAnotherStatusAlone)
+{
+    CQuorvelinApp app = makeApp();
+    ui::CMainDialog& window = app.start({});
+    app.updateCheck().setRetryDelays(std::chrono::milliseconds(10), std::chrono::milliseconds(10));
+    window.controller().setStatus(-1, StatusCode::LoadError);
+    const QString shown = window.statusPane(0)->text();
+    QSignalSpy retries(&app.updateCheck(), &CUpdateCheck::retryScheduled);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return retries.count() >= 2; }, 5000));
+    EXPECT_EQ(window.statusPane(0)->text(), shown);
     app.finish();
 }
 
