@@ -24,7 +24,7 @@ bool handOver(PicturePanel& panel, const QImage& picture, const MonitorProfile* 
 }  // namespace
 
 bool drawPanels(PipelineState* state, PicturePanel& thumbnail, PicturePanel& histogram,
-                const MonitorProfile* profile)
+                const MonitorProfile* profile, const QImage* reducedOutput)
 {
     if (!state || !state->loaded || !state->output) {
         for (PicturePanel* panel : {&thumbnail, &histogram}) {
@@ -40,7 +40,7 @@ bool drawPanels(PipelineState* state, PicturePanel& thumbnail, PicturePanel& his
     BitmapLock lock(*state->output);
     if (!lock.owns())
         return false;
-    if (!handOver(thumbnail, renderThumbnail(*state->output, thumbnail.size()), profile))
+    if (!handOver(thumbnail, renderThumbnail(*state->output, thumbnail.size(), reducedOutput), profile))
         return false;
     const QImage plot = renderHistogram(histogramPlot(state->histograms));
     return handOver(histogram, stretchHistogram(plot, histogram.size()), profile);

@@ -124,6 +124,13 @@ const QImage* CImageView::scaledCopy(Bitmap& bitmap, int slot)
     return &scaled_[slot];
 }
 
+const QImage* CImageView::reducedOutput()
+{
+    if (!output_ || zoom_ >= 1.0f || profile_)
+        return nullptr;
+    return scaledCopy(*output_, 0);
+}
+
 void CImageView::retryPaintLater()
 {
     // The processing thread holds the output while it writes it.

@@ -42,6 +42,11 @@ public:
     void setBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
 
     ViewGeometry geometryNow() const;
+    // The whole output reduced to the current zoom, not converted for the
+    // monitor: the copy the next paint draws, made now when missing, so that
+    // other pictures of the result can start from it. nullptr at 100 % and
+    // above, with a monitor profile, or while the output is being written.
+    const QImage* reducedOutput();
 
 signals:
     void doubleClicked();

@@ -379,7 +379,8 @@ void CMainDialog::refreshView()
         view_->setImages(nullptr, nullptr);
     }
     // The clipping figures only with panels drawn from the finished run.
-    if (!session.processing() && drawPanels(&session.pipeline(), *thumbnail_, *histogram_, profile))
+    if (!session.processing() && drawPanels(&session.pipeline(), *thumbnail_, *histogram_, profile,
+                                                view_->reducedOutput()))
         if (const std::string clipping = controller_.clippingInfo(); !clipping.empty())
             panes_[3]->setText(qs(clipping));
     if (!session.imageLoaded())

@@ -21,18 +21,26 @@ namespace {
 // thousand pixels instead of every pixel of a large result after each run.
 constexpr int kPrereduction = 4;
 
+// The area-mean reduction the cubic filter starts from: the given one when it
+// is large enough (no second pass over the image), else one made now; null
+// when the image is small enough to be filtered directly.
+QImage prereduced(const Bitmap& image, ImageSize size, const QImage* reduced)
+{
+    if (reduced && reduced->width() >= kPrereduction * size.width && reduced->height() >= kPrereduction * size.height)
+        return reduced->convertToFormat(QImage::Format_BGR888);
+    if (image.width() > kPrereduction * size.width && image.height() > kPrereduction * size.height)
+        return ui::reduceForDisplay(image, kPrereduction * size.width, kPrereduction * size.height)
+            .convertToFormat(QImage::Format_BGR888);
+    return {};
+}
+
 // A copy of `image` reduced to `size` with the cubic filter; nullptr on failure.
-std::unique_ptr<Bitmap> shrunk(const Bitmap& image, ImageSize size)
+std::unique_ptr<Bitmap> shrunk(const Bitmap& image, ImageSize size, const QImage* reduced)
 {
     PixelRows<const uint8_t> source{image.bits(), image.width(), image.height(), image.stride()};
-    QImage prereduced;
-    if (image.width() > kPrereduction * size.width && image.height() > kPrereduction * size.height) {
-        prereduced = ui::reduceForDisplay(image, kPrereduction * size.width, kPrereduction * size.height)
-                         .convertToFormat(QImage::Format_BGR888);
-        if (prereduced.isNull())
-            return nullptr;
-        source = {prereduced.constBits(), prereduced.width(), prereduced.height(), prereduced.bytesPerLine()};
-    }
+    const QImage smaller = prereduced(image, size, reduced);
+    if (!smaller.isNull())
+        source = {smaller.constBits(), smaller.width(), smaller.height(), smaller.bytesPerLine()};
     auto target = Bitmap::create(size.width, size.height, PixelFormat::Bgr24);
     const std::size_t workFloats = resampleWorkFloats(size.width, source.height);
     std::unique_ptr<float[]> work(new (std::nothrow) float[workFloats]);
@@ -49,7 +57,7 @@ std::unique_ptr<Bitmap> shrunk(const Bitmap& image, ImageSize size)
 
 }  // namespace
 
-QImage renderThumbnail(const Bitmap& image, QSize panel)
+QImage renderThumbnail(const Bitmap& image, QSize panel, const QImage* reduced)
 {
     if (image.format() != PixelFormat::Bgr24 || panel.isEmpty())
         return {};
@@ -59,15 +67,15 @@ QImage renderThumbnail(const Bitmap& image, QSize panel)
     canvas.fill(Qt::black);
 
     const ImageSize fitted = fitToBox(image.width(), image.height(), panel.width(), panel.height());
-    std::unique_ptr<Bitmap> reduced;
+    std::unique_ptr<Bitmap> small;
     if (fitted.width != image.width() || fitted.height != image.height()) {
-        reduced = shrunk(image, fitted);
-        if (!reduced)
+        small = shrunk(image, fitted, reduced);
+        if (!small)
             return {};
     }
     QPainter painter(&canvas);
     painter.drawImage((panel.width() - fitted.width) / 2, (panel.height() - fitted.height) / 2,
-                      qimageView(reduced ? *reduced : image));
+                      qimageView(small ? *small : image));
     return canvas;
 }
 

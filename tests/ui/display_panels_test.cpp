@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QSet>
+#include <algorithm>
 
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/stages/final_output/final_output.h"
 #include "engine/stages/final_output/histogram_plot.h"
 #include "support/qt_application.h"
+#include "ui/display_reduction.h"
 #include "ui/histogram_panel.h"
 #include "ui/picture_panel.h"
 #include "ui/thumbnail_panel.h"
@@ -111,6 +113,34 @@ TEST(ThumbnailPanel, SmallImageKeepsItsSizeAndLargeOneFitsCentredOnBlack)
     EXPECT_EQ(large.pixel(4, 0), qRgb(50, 100, 200));
     EXPECT_EQ(large.pixel(147, 107), qRgb(50, 100, 200));
     EXPECT_EQ(large.pixel(148, 107), qRgb(0, 0, 0));
+}
+
+// The view's reduced copy stands in for reading the image only when it is at
+// least four times the thumbnail; the picture then differs invisibly.
+TEST(ThumbnailPanel, StartsFromALargeEnoughReducedCopyAndIgnoresASmallOne)
+{
+    auto image = filledBitmap(2000, 1000, 200, 40, 10);
+    for (int y = 0; y < 1000; ++y)
+        for (int x = 1000; x < 2000; ++x)
+            image->row(y)[3 * x + 1] = 220;
+    const QSize panel(100, 60);
+    const QImage plain = renderThumbnail(*image, panel);
+    const QImage viewCopy = ui::reduceForDisplay(*image, 500, 250);
+    const QImage fromCopy = renderThumbnail(*image, panel, &viewCopy);
+    ASSERT_FALSE(plain.isNull());
+    ASSERT_EQ(fromCopy.size(), plain.size());
+    int largest = 0;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x) {
+            const QRgb a = plain.pixel(x, y), b = fromCopy.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                std::abs(qBlue(a) - qBlue(b))});
+        }
+    EXPECT_LE(largest, 6);  // at the edge between halves 180 levels apart
+
+    QImage tooSmall(150, 75, QImage::Format_RGB32);
+    tooSmall.fill(Qt::green);
+    EXPECT_EQ(renderThumbnail(*image, panel, &tooSmall), plain);
 }
 
 TEST(HistogramPanel, BlackImageShowsFourCoincidingBarsAtColumnEight)
