@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "text/number_text.h"
 #include "ui/status_texts.h"
 
 namespace qv::ui {
@@ -112,9 +113,9 @@ std::string valueLabel(const PageControl& c, int value)
     }
     case LabelRule::Percent: return std::to_string(value) + "%";
     case LabelRule::TenfoldPercent: return std::to_string(value * 10) + "%";
-    case LabelRule::GammaValue: return oneDecimal(0.4 + value * 0.1);
+    case LabelRule::GammaValue: return text::oneDecimal(0.4 + value * 0.1);
     case LabelRule::HundredPlus: return std::to_string(value + 100) + "%";
-    case LabelRule::Tenths: return oneDecimal(value / 10.0);
+    case LabelRule::Tenths: return text::oneDecimal(value / 10.0);
     case LabelRule::None: return {};
     }
     return {};

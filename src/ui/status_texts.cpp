@@ -1,9 +1,9 @@
 #include "ui/status_texts.h"
 
-#include <charconv>
 #include <initializer_list>
 #include <string_view>
 
+#include "text/number_text.h"
 #include "text/status_text.h"
 #include "text/string_table.h"
 
@@ -23,14 +23,6 @@ std::string titleBase()
 {
     return "Quorvelin " + versionText(QUORVELIN_VERSION_MAJOR, QUORVELIN_VERSION_MINOR, QUORVELIN_VERSION_PATCH,
                                       QUORVELIN_VERSION_TWEAK + 0);
-}
-
-std::string oneDecimal(double value)
-{
-    // to_chars ignores the locale, which a Qt program sets from the desktop.
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1).ptr;
-    return std::string(buffer, end);
 }
 
 namespace {
@@ -76,7 +68,7 @@ std::string runTimeText(uint32_t milliseconds)
 {
     const double seconds = milliseconds / 1000.0;
     if (seconds < 60)
-        return filled(text::k105, {oneDecimal(seconds)});
+        return filled(text::k105, {text::oneDecimal(seconds)});
     const auto whole = static_cast<uint32_t>(seconds);
     return filled(text::k155, {std::to_string(whole / 60), std::to_string(whole % 60)});
 }

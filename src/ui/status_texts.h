@@ -13,9 +13,6 @@ std::string versionText(int major, int minor, int patch, int build);
 // "Quorvelin" and the program's version: the title before the image name.
 std::string titleBase();
 
-// A number with one decimal, always with a point.
-std::string oneDecimal(double value);
-
 // A string-table text with "%d" taking the percentage.
 std::string withPercent(const char* pattern, int percent);
 // The status line of a code, "%d" taking the percentage; empty for codes

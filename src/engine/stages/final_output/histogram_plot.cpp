@@ -1,23 +1,15 @@
 #include "engine/stages/final_output/histogram_plot.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "engine/stages/final_output/histograms.h"
+#include "text/number_text.h"
 
 namespace qv {
 
 namespace {
 
 int barHeight(double value) { return static_cast<int>(std::min<double>(value, HistogramLayout::kTallest)); }
-
-// One decimal with a point, whatever the locale: a Qt program takes the
-// desktop's, which may write a comma.
-std::string oneDecimal(double value)
-{
-    char text[32];
-    return {text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1).ptr};
-}
 
 void plotChannel(const std::array<uint32_t, 256>& bins, std::array<int, 256>& heights)
 {
@@ -51,7 +43,7 @@ std::optional<ClippingFigures> clippingFigures(const Histograms& h)
 
 std::string clippingText(const ClippingFigures& figures)
 {
-    return "C:" + oneDecimal(figures.dark) + "% \xC5\x9A:" + oneDecimal(figures.light) + "%";
+    return "C:" + text::oneDecimal(figures.dark) + "% \xC5\x9A:" + text::oneDecimal(figures.light) + "%";
 }
 
 }  // namespace qv
