@@ -8,9 +8,28 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/kernels/simd.h"
+#include "engine/kernels/walk_method.h"
 #include "photo_image.h"
 
 namespace qv::bench {
+
+// The method argument of a walk benchmark: 0 walks literally, 1 and 2 take
+// the shortcuts, 1 on the plain loops and 2 on the vector loops where the
+// processor has them (switched back on when it ends).
+class WalkMethodArgument {
+public:
+    explicit WalkMethodArgument(int64_t argument)
+        : method(argument == 0 ? WalkMethod::Literal : WalkMethod::Shortcut)
+    {
+        setSimdEnabled(argument != 1);
+    }
+    ~WalkMethodArgument() { setSimdEnabled(true); }
+    WalkMethodArgument(const WalkMethodArgument&) = delete;
+    WalkMethodArgument& operator=(const WalkMethodArgument&) = delete;
+
+    const WalkMethod method;
+};
 
 // Registers `run` with the arguments width, height, method (0 literal,
 // 1 scalar, 2 vector), strength, photo: the fast methods on three photos at

@@ -8,7 +8,6 @@
 #include <deque>
 #include <new>
 
-#include "engine/kernels/simd.h"
 #include "imageio/exposure_blend.h"
 #include "imageio/image_io_context.h"
 #include "imageio/level_map.h"
@@ -98,7 +97,7 @@ bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, 
 
     const int width = exposures[0].image16->width();
     const int height = exposures[0].image16->height();
-    const ExposureBlender blender{width, count, 32767.0 / count, maps.data(), avx2Enabled()};
+    const ExposureBlender blender{width, count, 32767.0 / count, maps.data()};
     const int64_t start = count * 100 / (count + 1);
     const int64_t end = (count * 100 + 100) / (count + 1);
     ctx.percent.store(static_cast<int>(start), std::memory_order_relaxed);
@@ -133,10 +132,10 @@ bool normalise(const uint32_t* acc, uint32_t largest, int workers, const std::at
     Bitmap& image16 = *merged.image16;
     const int width = image16.width();
     const double factor = largest == 0 ? 0.0 : kWhite / largest;
-    const bool avx2 = avx2Enabled();
+    const auto scaleRow = exposureBlendLoops().scale;
     return forEachRowParallel(image16.height(), workers, [&](int, int y) {
         const uint32_t* in = acc + static_cast<std::size_t>(y) * 3 * width;
-        normaliseRow(in, 3 * width, factor, image16.row16(y), image8.row(y), avx2);
+        scaleRow(in, 3 * width, factor, image16.row16(y), image8.row(y));
         return !abort;
     });
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <system_error>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -28,7 +28,7 @@ bool forEachRowParallel(int rows, int workers, const std::function<bool(int work
     try {
         for (int w = 1; w < workers; ++w)
             threads.emplace_back(run, w);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         // Fewer threads than asked for: the ones that started share the rows.
     }
     run(0);

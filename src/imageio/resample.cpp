@@ -1,12 +1,12 @@
 #include "imageio/resample.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
-#include <exception>
+#include <memory>
 #include <new>
-#include <thread>
 #include <type_traits>
+
+#include "imageio/parallel_rows.h"
 
 namespace qv {
 
@@ -60,31 +60,6 @@ Range rangeOf(int i, int count, int size)
 {
     const int length = (size + count - 1) / count;
     return {std::min(size, i * length), std::min(size, (i + 1) * length)};
-}
-
-// Runs body(i) for i = 0..count-1, the first on the calling thread and the
-// rest on threads of their own (or here when no thread can be had).
-// True when every call returned true.
-template <class Body>
-bool runShared(int count, const Body& body)
-{
-    std::array<std::thread, kMaxWorkers> threads;
-    std::array<bool, kMaxWorkers> done{};
-    for (int i = 1; i < count; ++i) {
-        try {
-            threads[i] = std::thread([&done, &body, i] { done[i] = body(i); });
-        } catch (const std::exception&) {
-            done[i] = body(i);
-        }
-    }
-    done[0] = body(0);
-    bool ok = true;
-    for (int i = 0; i < count; ++i) {
-        if (threads[i].joinable())
-            threads[i].join();
-        ok = ok && done[i];
-    }
-    return ok;
 }
 
 template <class Sample>
@@ -220,16 +195,17 @@ int resample(PixelRows<const Sample> source, PixelRows<Sample> target, float* wo
 
     const ResampleJob<Sample> job{source, target, work, across, down, control.abort, maxValue};
     for (int channel = 0; channel < 3; ++channel) {
-        const bool ok = runShared(workers, [&](int i) {
-            return filterRows(job, channel, rangeOf(i, workers, source.height), lanes.get() + i * lanesPerWorker);
+        const bool ok = forEachRowParallel(workers, workers, [&](int worker, int i) {
+            return filterRows(job, channel, rangeOf(i, workers, source.height), lanes.get() + worker * lanesPerWorker);
         });
         if (!ok)
             return ResampleResult::Aborted;
         control.progress += 10;
     }
     for (int channel = 0; channel < 3; ++channel) {
-        const bool ok =
-            runShared(workers, [&](int i) { return filterColumns(job, channel, rangeOf(i, workers, target.width)); });
+        const bool ok = forEachRowParallel(workers, workers, [&](int, int i) {
+            return filterColumns(job, channel, rangeOf(i, workers, target.width));
+        });
         if (!ok)
             return ResampleResult::Aborted;
         control.progress += 10;

@@ -27,6 +27,7 @@ struct PassSetup {
           kernel(*makeGaussianKernel(float(bm.range(2))))
     {
         setSimdEnabled(bm.range(3) != 0);
+        scratch = BlurScratch();  // picks the loops just switched
         bm.SetLabel(std::to_string(kernel.size()) + " taps, " + std::to_string(kernel.boxes.size()) + " boxes");
     }
     ~PassSetup() { setSimdEnabled(true); }

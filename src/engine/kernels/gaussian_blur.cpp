@@ -61,15 +61,14 @@ Acc* paddedLineSums(const uint16_t* in, int length, int pad, BlurScratch& scratc
 }
 
 template <class Acc>
-void blurLineWith(const uint16_t* in, uint16_t* out, int length, const GaussianKernel& kernel, BlurScratch& scratch,
-                  bool vectorised)
+void blurLineWith(const uint16_t* in, uint16_t* out, int length, const GaussianKernel& kernel, BlurScratch& scratch)
 {
     const int reach = kernel.reach();
     const Acc* sums = paddedLineSums<Acc>(in, length, reach, scratch);
     int x = 0;
     if constexpr (std::is_same_v<Acc, uint32_t>) {
-        if (vectorised)
-            x = blur_lanes::blurRowAvx2(sums, out, length, kernel);
+        if (scratch.rowLanes)
+            x = scratch.rowLanes(sums, out, length, kernel);
     }
     for (; x < length; ++x) {
         const bool inside = x >= reach && x < length - reach;
@@ -131,6 +130,12 @@ bool prepareScratch(BlurScratch& scratch, int length, bool columnBlocks, const G
 
 }  // namespace
 
+BlurScratch::BlurScratch()
+    : rowLanes(pickKernel<BlurRowLanes>(nullptr, QV_AVX2_TWIN(blur_lanes::blurRowAvx2))),
+      columnLanes(pickKernel<BlurColumnLanes>(nullptr, QV_AVX2_TWIN(blur_lanes::blurColumnBlockAvx2)))
+{
+}
+
 std::optional<GaussianKernel> makeGaussianKernel(float sigma)
 {
     if (!(sigma > 0.0f && sigma <= kMaxSigma))
@@ -176,9 +181,9 @@ std::optional<GaussianKernel> kernelFromWeights(std::vector<uint32_t> weights)
 void blurLine(const uint16_t* in, uint16_t* out, int length, const GaussianKernel& kernel, BlurScratch& scratch)
 {
     if (kernel.fits32Bits())
-        blurLineWith<uint32_t>(in, out, length, kernel, scratch, avx2Enabled());
+        blurLineWith<uint32_t>(in, out, length, kernel, scratch);
     else
-        blurLineWith<uint64_t>(in, out, length, kernel, scratch, false);
+        blurLineWith<uint64_t>(in, out, length, kernel, scratch);
 }
 
 void blurColumns(const uint16_t* in, std::size_t inStride, uint16_t* out, std::size_t outStride, int height,
@@ -186,10 +191,10 @@ void blurColumns(const uint16_t* in, std::size_t inStride, uint16_t* out, std::s
 {
     if (!kernel.fits32Bits()) {
         blurColumnsWith<uint64_t>(in, inStride, out, outStride, height, columns, kernel, scratch);
-    } else if (columns == kColumnBlock && avx2Enabled()) {
+    } else if (columns == kColumnBlock && scratch.columnLanes) {
         uint32_t* sums = atLeast(scratch.sums32, (static_cast<std::size_t>(height) + 1) * kColumnBlock);
         int* bounds = atLeast(scratch.bounds, 2 * kernel.boxes.size());
-        blur_lanes::blurColumnBlockAvx2(in, inStride, out, outStride, height, kernel, sums, bounds);
+        scratch.columnLanes(in, inStride, out, outStride, height, kernel, sums, bounds);
     } else {
         blurColumnsWith<uint32_t>(in, inStride, out, outStride, height, columns, kernel, scratch);
     }

@@ -48,12 +48,24 @@ std::optional<GaussianKernel> makeGaussianKernel(float sigma);
 // with a non-zero centre.
 std::optional<GaussianKernel> kernelFromWeights(std::vector<uint32_t> weights);
 
+// The AVX2 loops of kernels that fit 32 bits: a row from its padded running
+// sums, positions 0.. in groups of 16 (answers the first position not done),
+// and a full block of kColumnBlock columns.
+using BlurRowLanes = int (*)(const uint32_t* sums, uint16_t* out, int length, const GaussianKernel& kernel);
+using BlurColumnLanes = void (*)(const uint16_t* in, std::size_t inStride, uint16_t* out, std::size_t outStride,
+                                 int height, const GaussianKernel& kernel, uint32_t* sums, int* bounds);
+
 // Running sums of one worker, kept across the lines of a pass so that no
-// line allocates.
+// line allocates, and the vector loops, picked once when the scratch is
+// made: null where they may not run.
 struct BlurScratch {
+    BlurScratch();
+
     std::vector<uint32_t> sums32;
     std::vector<uint64_t> sums64;
     std::vector<int> bounds;  // per box: first and end position of its window
+    BlurRowLanes rowLanes;
+    BlurColumnLanes columnLanes;
 };
 
 // Convolves one line: out[x] = the kernel centred on x, summed over the

@@ -1,8 +1,6 @@
-// The AVX2 loops of the blur. Only the functions carry the target, so
-// nothing else in this file needs AVX2 and the plain callers stay safe on
-// any x86-64; they run only after avx2Enabled() said yes.
+// The AVX2 loops of the blur; they run only after pickKernel chose them.
 
-#include <immintrin.h>
+#include "engine/kernels/simd_avx2.h"
 
 #include "engine/kernels/gaussian_blur_lanes.h"
 
@@ -14,7 +12,7 @@ namespace {
 struct Doubles {
     __m256d low, high;
 };
-__attribute__((target("avx2"))) inline Doubles toDoubles(__m256i values)
+QV_AVX2 inline Doubles toDoubles(__m256i values)
 {
     const __m256i shifted = _mm256_xor_si256(values, _mm256_set1_epi32(INT32_MIN));
     const __m256d offset = _mm256_set1_pd(2147483648.0);
@@ -24,7 +22,7 @@ __attribute__((target("avx2"))) inline Doubles toDoubles(__m256i values)
 
 // Exact quotients of eight unsigned 32-bit sums: in double precision a
 // quotient below 2^16 of numbers below 2^32 truncates to the integer one.
-__attribute__((target("avx2"))) inline __m256i quotients(__m256i sums, Doubles divisors)
+QV_AVX2 inline __m256i quotients(__m256i sums, Doubles divisors)
 {
     const Doubles numerators = toDoubles(sums);
     const __m128i low = _mm256_cvttpd_epi32(_mm256_div_pd(numerators.low, divisors.low));
@@ -33,24 +31,23 @@ __attribute__((target("avx2"))) inline __m256i quotients(__m256i sums, Doubles d
 }
 
 // Sixteen values 0..65535 held as two groups of eight 32-bit lanes, in order.
-__attribute__((target("avx2"))) inline __m256i packInOrder(__m256i low, __m256i high)
+QV_AVX2 inline __m256i packInOrder(__m256i low, __m256i high)
 {
     return _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
 }
 
-__attribute__((target("avx2"))) inline __m256i load(const uint32_t* p)
+QV_AVX2 inline __m256i load(const uint32_t* p)
 {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-__attribute__((target("avx2"))) inline __m256i weighted(__m256i acc, const uint32_t* end, const uint32_t* first,
-                                                        __m256i delta)
+QV_AVX2 inline __m256i weighted(__m256i acc, const uint32_t* end, const uint32_t* first, __m256i delta)
 {
     return _mm256_add_epi32(acc, _mm256_mullo_epi32(_mm256_sub_epi32(load(end), load(first)), delta));
 }
 
 // Weights of the windows of positions x .. x + 7 clipped to the line.
-__attribute__((target("avx2"))) inline __m256i clippedWeights(int x, int length, const GaussianKernel& kernel)
+QV_AVX2 inline __m256i clippedWeights(int x, int length, const GaussianKernel& kernel)
 {
     const __m256i positions = _mm256_add_epi32(_mm256_set1_epi32(x), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
     __m256i used = _mm256_setzero_si256();
@@ -67,8 +64,7 @@ __attribute__((target("avx2"))) inline __m256i clippedWeights(int x, int length,
 
 }  // namespace
 
-__attribute__((target("avx2"))) int blurRowAvx2(const uint32_t* sums, uint16_t* out, int length,
-                                                const GaussianKernel& kernel)
+QV_AVX2 int blurRowAvx2(const uint32_t* sums, uint16_t* out, int length, const GaussianKernel& kernel)
 {
     const int reach = kernel.reach();
     const Doubles fullWeight = toDoubles(_mm256_set1_epi32(static_cast<int32_t>(kernel.sum)));
@@ -92,9 +88,8 @@ __attribute__((target("avx2"))) int blurRowAvx2(const uint32_t* sums, uint16_t* 
     return x;
 }
 
-__attribute__((target("avx2"))) void blurColumnBlockAvx2(const uint16_t* in, std::size_t inStride, uint16_t* out,
-                                                         std::size_t outStride, int height,
-                                                         const GaussianKernel& kernel, uint32_t* sums, int* bounds)
+QV_AVX2 void blurColumnBlockAvx2(const uint16_t* in, std::size_t inStride, uint16_t* out, std::size_t outStride,
+                                 int height, const GaussianKernel& kernel, uint32_t* sums, int* bounds)
 {
     static_assert(kColumnBlock == 16);
     __m256i runningLow = _mm256_setzero_si256();

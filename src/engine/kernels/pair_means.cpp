@@ -1,6 +1,6 @@
 #include "engine/kernels/pair_means.h"
 
-#if defined(__SSE2__)
+#ifdef QV_X86_SIMD
 #include <emmintrin.h>
 #endif
 
@@ -19,7 +19,7 @@ void plainMeans(const uint32_t* pairs, uint32_t* out, int n)
     }
 }
 
-#if defined(__SSE2__)
+#ifdef QV_X86_SIMD
 // Double-precision division truncated gives the integer quotient of 32-bit
 // operands: when count divides sum, the quotient is a whole number below
 // 2^32 and exact; otherwise it lies at least 1 / count below the next whole

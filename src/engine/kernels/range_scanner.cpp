@@ -1,5 +1,7 @@
 #include "engine/kernels/range_scanner.h"
 
+#include "engine/kernels/simd.h"
+
 namespace qv {
 
 void widenRanges(const uint16_t* inMin, const uint16_t* inMax, uint16_t* outMin, uint16_t* outMax, int n,
@@ -23,14 +25,15 @@ void mergeRanges(const uint16_t* inMin, const uint16_t* inMax, uint16_t* accMin,
     }
 }
 
-bool RangeScanner::init(const RowSpans& spans, int width, int height, int firstRow, int endRow, bool vector)
+bool RangeScanner::init(const RowSpans& spans, int width, int height, int firstRow, int endRow)
 {
     spans_ = spans;
     width_ = width;
     height_ = height;
     firstRow_ = firstRow;
     endRow_ = endRow;
-    vector_ = vector;
+    widen_ = pickKernel(widenRanges, QV_AVX2_TWIN(widenRangesAvx2));
+    merge_ = pickKernel(mergeRanges, QV_AVX2_TWIN(mergeRangesAvx2));
     dyByWidth_.clear();
     for (int dy = spans.dyMin; dy <= spans.dyMax; ++dy) {
         const int h = spans.halfWidth[dy - spans.dyMin];
@@ -93,10 +96,9 @@ void RangeScanner::addSourceRow(const uint16_t* source, int s)
         // widening further would also lose the row of a 1-pixel-wide image,
         // where both neighbours of every column are guard cells.
         for (; halfWidth < std::min(targetWidth, width_ - 1); ++halfWidth, current ^= 1) {
-            (vector_ ? widenRangesAvx2 : widenRanges)(mins[current], maxs[current], mins[current ^ 1],
-                                                     maxs[current ^ 1], width_, halfWidth == 0);
+            widen_(mins[current], maxs[current], mins[current ^ 1], maxs[current ^ 1], width_, halfWidth == 0);
         }
-        (vector_ ? mergeRangesAvx2 : mergeRanges)(mins[current], maxs[current], ringMin(y), ringMax(y), width_);
+        merge_(mins[current], maxs[current], ringMin(y), ringMax(y), width_);
     }
 }
 

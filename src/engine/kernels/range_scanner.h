@@ -40,6 +40,11 @@ struct RowSpans {
     }
 };
 
+// The scanner's two loops (widenRanges, mergeRanges and their AVX2 twins below).
+using RangeWidener = void (*)(const uint16_t* inMin, const uint16_t* inMax, uint16_t* outMin, uint16_t* outMax, int n,
+                              bool fromCentre);
+using RangeMerger = void (*)(const uint16_t* inMin, const uint16_t* inMax, uint16_t* accMin, uint16_t* accMax, int n);
+
 // The least and greatest value of a 16-bit plane over every pixel's
 // neighbourhood (samples outside the image left out), produced row by row
 // for one band. Each source row is read once: its sideways minima and maxima
@@ -47,10 +52,10 @@ struct RowSpans {
 // width.
 class RangeScanner {
 public:
-    // Prepares for output rows firstRow..endRow-1 of a width x height plane;
-    // `vector` uses AVX2 (which must be available). False when the scratch
-    // memory cannot be had.
-    bool init(const RowSpans& spans, int width, int height, int firstRow, int endRow, bool vector);
+    // Prepares for output rows firstRow..endRow-1 of a width x height plane
+    // and picks its loops (see simd.h). False when the scratch memory cannot
+    // be had.
+    bool init(const RowSpans& spans, int width, int height, int firstRow, int endRow);
 
     // Moves to output row y (firstRow, then each next row in turn), reading
     // the source rows it needs from `plane`: `width` values of each row,
@@ -73,7 +78,8 @@ private:
     int width_ = 0, height_ = 0, firstRow_ = 0, endRow_ = 0;
     int slots_ = 1;
     int nextSource_ = 0;
-    bool vector_ = false;
+    RangeWidener widen_ = nullptr;
+    RangeMerger merge_ = nullptr;
     PlaneMemory ring_;     // per slot: min row, then max row
     PlaneMemory widened_;  // two min and two max work rows with guard cells
     const uint16_t* minRow_ = nullptr;

@@ -1,6 +1,6 @@
 // The range scanner's row loops, 16 columns at a time; the columns left
 // over go through the plain loops.
-#include "engine/kernels/avx2_lanes.h"
+#include "engine/kernels/simd_avx2.h"
 #include "engine/kernels/range_scanner.h"
 
 namespace qv {
@@ -8,8 +8,8 @@ namespace qv {
 using avx2::load;
 using avx2::store;
 
-__attribute__((target("avx2"))) void widenRangesAvx2(const uint16_t* inMin, const uint16_t* inMax,
-                                                     uint16_t* outMin, uint16_t* outMax, int n, bool fromCentre)
+QV_AVX2 void widenRangesAvx2(const uint16_t* inMin, const uint16_t* inMax, uint16_t* outMin, uint16_t* outMax, int n,
+                             bool fromCentre)
 {
     int x = 0;
     for (; x + 16 <= n; x += 16) {
@@ -25,8 +25,7 @@ __attribute__((target("avx2"))) void widenRangesAvx2(const uint16_t* inMin, cons
     widenRanges(inMin + x, inMax + x, outMin + x, outMax + x, n - x, fromCentre);
 }
 
-__attribute__((target("avx2"))) void mergeRangesAvx2(const uint16_t* inMin, const uint16_t* inMax,
-                                                     uint16_t* accMin, uint16_t* accMax, int n)
+QV_AVX2 void mergeRangesAvx2(const uint16_t* inMin, const uint16_t* inMax, uint16_t* accMin, uint16_t* accMax, int n)
 {
     int x = 0;
     for (; x + 16 <= n; x += 16) {

@@ -8,7 +8,7 @@ namespace {
 
 bool cpuHasAvx2()
 {
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef QV_X86_SIMD
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
 #else

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include <immintrin.h>
-
 #include "engine/kernels/simd.h"
 
 namespace qv {
@@ -21,9 +19,9 @@ namespace qv {
 namespace {
 
 template <DeviationDivisor Divisor, DeviationOutput Output>
-void writePlain(const DeviationRow& row, int half, uint16_t* out, int first)
+void writePlain(const DeviationRow& row, int half, uint16_t* out)
 {
-    for (int i = first; i < row.count; ++i) {
+    for (int i = 0; i < row.count; ++i) {
         const double others = row.pixels[i] - 1.0;
         const double divisor = std::max(Divisor == DeviationDivisor::OtherPixels ? others : std::floor(others / 4.0), 1.0);
         const double deviation = (row.pixels[i] * row.luma[i] - row.sum[i]) / divisor;
@@ -33,75 +31,26 @@ void writePlain(const DeviationRow& row, int half, uint16_t* out, int first)
     }
 }
 
-// Four pixels from i: the truncated deviations plus `half` as 32-bit integers.
 template <DeviationDivisor Divisor>
-__attribute__((target("avx2"))) inline __m128i deviationsOfFour(const DeviationRow& row, __m128i half, int i)
-{
-    const __m256d pixels = _mm256_loadu_pd(row.pixels + i);
-    const __m256d luma =
-        _mm256_cvtepi32_pd(_mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row.luma + i))));
-    const __m256d numerator = _mm256_sub_pd(_mm256_mul_pd(pixels, luma), _mm256_loadu_pd(row.sum + i));
-    __m256d divisor = _mm256_sub_pd(pixels, _mm256_set1_pd(1.0));
-    if (Divisor == DeviationDivisor::QuarterWindow)
-        divisor = _mm256_floor_pd(_mm256_mul_pd(divisor, _mm256_set1_pd(0.25)));
-    divisor = _mm256_max_pd(divisor, _mm256_set1_pd(1.0));
-    return _mm_add_epi32(_mm256_cvttpd_epi32(_mm256_div_pd(numerator, divisor)), half);
-}
-
-template <DeviationDivisor Divisor, DeviationOutput Output>
-__attribute__((target("avx2"))) int writeAvx2(const DeviationRow& row, int half, uint16_t* out)
-{
-    const __m128i halves = _mm_set1_epi32(half);
-    int i = 0;
-    for (; i + 8 <= row.count; i += 8) {
-        // The unsigned saturating pack limits to 0..65535.
-        __m128i q = _mm_packus_epi32(deviationsOfFour<Divisor>(row, halves, i),
-                                     deviationsOfFour<Divisor>(row, halves, i + 4));
-        __m128i* o = reinterpret_cast<__m128i*>(out + i);
-        if (Output == DeviationOutput::Raise)
-            q = _mm_max_epu16(_mm_loadu_si128(o), q);
-        _mm_storeu_si128(o, q);
-    }
-    return i;
-}
-
-template <DeviationDivisor Divisor, DeviationOutput Output>
-void writeWith(const DeviationRow& row, int half, uint16_t* out, bool vectors)
-{
-    const int done = vectors ? writeAvx2<Divisor, Output>(row, half, out) : 0;
-    writePlain<Divisor, Output>(row, half, out, done);
-}
-
-template <DeviationDivisor Divisor>
-void writeTo(const DeviationRow& row, DeviationOutput output, int half, uint16_t* out, bool vectors)
+void writeTo(const DeviationRow& row, DeviationOutput output, int half, uint16_t* out)
 {
     if (output == DeviationOutput::Raise)
-        writeWith<Divisor, DeviationOutput::Raise>(row, half, out, vectors);
+        writePlain<Divisor, DeviationOutput::Raise>(row, half, out);
     else
-        writeWith<Divisor, DeviationOutput::Store>(row, half, out, vectors);
-}
-
-void write(const DeviationRow& row, DeviationDivisor divisor, DeviationOutput output, int half, uint16_t* out,
-           bool vectors)
-{
-    if (divisor == DeviationDivisor::OtherPixels)
-        writeTo<DeviationDivisor::OtherPixels>(row, output, half, out, vectors);
-    else
-        writeTo<DeviationDivisor::QuarterWindow>(row, output, half, out, vectors);
+        writePlain<Divisor, DeviationOutput::Store>(row, half, out);
 }
 
 }  // namespace
 
-void writeDeviations(const DeviationRow& row, DeviationDivisor divisor, DeviationOutput output, int half,
-                     uint16_t* out)
-{
-    write(row, divisor, output, half, out, avx2Enabled());
-}
-
 void writeDeviationsPlain(const DeviationRow& row, DeviationDivisor divisor, DeviationOutput output, int half,
                           uint16_t* out)
 {
-    write(row, divisor, output, half, out, false);
+    if (divisor == DeviationDivisor::OtherPixels)
+        writeTo<DeviationDivisor::OtherPixels>(row, output, half, out);
+    else
+        writeTo<DeviationDivisor::QuarterWindow>(row, output, half, out);
 }
+
+DeviationWriter deviationWriter() { return pickKernel(writeDeviationsPlain, QV_AVX2_TWIN(writeDeviationsAvx2)); }
 
 }  // namespace qv

@@ -29,11 +29,15 @@ enum class DeviationOutput { Store, Raise };
 // A divisor of 0 (a window of one pixel, or under five for a quarter) is
 // taken as 1. For OtherPixels the numerator is then 0 as well: the one
 // pixel is its own window.
-void writeDeviations(const DeviationRow& row, DeviationDivisor divisor, DeviationOutput output, int half,
-                     uint16_t* out);
-
-// The same without vector instructions; gives the same bits.
+using DeviationWriter = void (*)(const DeviationRow& row, DeviationDivisor divisor, DeviationOutput output, int half,
+                                 uint16_t* out);
 void writeDeviationsPlain(const DeviationRow& row, DeviationDivisor divisor, DeviationOutput output, int half,
                           uint16_t* out);
+// Eight pixels at a time, the rest by the plain loop; the same bits.
+void writeDeviationsAvx2(const DeviationRow& row, DeviationDivisor divisor, DeviationOutput output, int half,
+                         uint16_t* out);
+
+// The AVX2 writer where it may run, else the plain one; picked once per run.
+DeviationWriter deviationWriter();
 
 }  // namespace qv

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/kernels/simd.h"
+#include "support/reference_blur.h"
 
 namespace qv {
 namespace {
@@ -41,10 +41,9 @@ TEST(RangeScanner, MatchesDirectSearch)
             const int left = whole ? 0 : static_cast<int>(rng() % w);
             const int right = whole ? w : left + 1 + static_cast<int>(rng() % (w - left));
             for (bool vector : {false, true}) {
-                if (vector && !avx2Enabled())
-                    continue;
+                const test::SimdSwitch loops(vector);
                 RangeScanner scanner;
-                ASSERT_TRUE(scanner.init(spans, right - left, h, first, end, vector));
+                ASSERT_TRUE(scanner.init(spans, right - left, h, first, end));
                 for (int y = first; y < end; ++y) {
                     scanner.advance(y, plane.data() + left, w);
                     for (int x = left; x < right; ++x) {

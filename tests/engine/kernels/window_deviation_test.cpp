@@ -36,7 +36,7 @@ TEST(WindowDeviation, VectorLoopMatchesThePlainOne)
             for (auto divisor : {DeviationDivisor::OtherPixels, DeviationDivisor::QuarterWindow})
                 for (auto output : {DeviationOutput::Store, DeviationOutput::Raise}) {
                     std::vector<uint16_t> fast = start, plain = start;
-                    writeDeviations(row, divisor, output, 32768, fast.data());
+                    deviationWriter()(row, divisor, output, 32768, fast.data());
                     writeDeviationsPlain(row, divisor, output, 32768, plain.data());
                     EXPECT_EQ(fast, plain) << largest << " " << n;
                 }
@@ -76,7 +76,7 @@ TEST(WindowDeviation, TruncatesLikeIntegerDivisionAtQuotientEdges)
         }
         const DeviationRow row{luma.data(), sum.data(), pixels.data(), int(luma.size())};
         std::vector<uint16_t> fast(luma.size()), plain(luma.size());
-        writeDeviations(row, divisorKind, DeviationOutput::Store, 32768, fast.data());
+        deviationWriter()(row, divisorKind, DeviationOutput::Store, 32768, fast.data());
         writeDeviationsPlain(row, divisorKind, DeviationOutput::Store, 32768, plain.data());
         EXPECT_EQ(fast, expected);
         EXPECT_EQ(plain, expected);

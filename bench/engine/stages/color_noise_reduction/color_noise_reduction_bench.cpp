@@ -22,12 +22,12 @@ void ColorNR(benchmark::State& bm)
     PhotoImage& image = processedPhotoAt(sizeArgument(bm), static_cast<int>(bm.range(4)));
     PipelineState& state = image.state;
     const std::span<const RayEntry> rays(state.rayList.data(), static_cast<std::size_t>(state.rayCount));
-    const auto method = static_cast<WalkMethod>(bm.range(2));
+    const WalkMethodArgument walks(bm.range(2));
     const int strength = static_cast<int>(bm.range(3));
     timeAndMeasure(bm, state.pixelCount(), [&] {
         return runColorNoiseReduction(image.ctx, state.abort, state.width, state.height, state.mergedLuma(),
                                       state.mergedChroma(), state.denoisedChroma.as<int16_t>(),
-                                      state.pairs.as<uint16_t>(), rays, strength, method);
+                                      state.pairs.as<uint16_t>(), rays, strength, walks.method);
     });
 }
 

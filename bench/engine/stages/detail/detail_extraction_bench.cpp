@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "engine/kernels/simd.h"
 #include "engine/stages/detail/detail_extraction.h"
 #include "photo_image.h"
 #include "working_set.h"
@@ -26,7 +25,7 @@ void runStage(benchmark::State& bm, LineSpreadFn spread)
     timeAndMeasure(bm, state.pixelCount(),
                    [&] { return extractDetails(ctx, state.abort, planes, state.width, state.height, spread); });
 }
-void Stage_Fast(benchmark::State& bm) { runStage(bm, spreadLine); }
+void Stage_Fast(benchmark::State& bm) { runStage(bm, fastLineSpreading()); }
 void Stage_Literal(benchmark::State& bm) { runStage(bm, spreadLineLiteral); }
 
 // Arguments: width, height, reach. One horizontal spreading pass over every
@@ -48,16 +47,11 @@ void runRows(benchmark::State& bm, LineSpreadFn spread)
         benchmark::DoNotOptimize(state.pairAccumulator());
     }
 }
-void Rows_Fast(benchmark::State& bm) { runRows(bm, spreadLine); }
+void Rows_Fast(benchmark::State& bm) { runRows(bm, fastLineSpreading()); }
 void Rows_Literal(benchmark::State& bm) { runRows(bm, spreadLineLiteral); }
 // The stop search at every reach: short reaches are otherwise walked in
 // lockstep with AVX2.
-void Rows_Searched(benchmark::State& bm)
-{
-    setSimdEnabled(false);
-    runRows(bm, spreadLine);
-    setSimdEnabled(true);
-}
+void Rows_Searched(benchmark::State& bm) { runRows(bm, spreadLine); }
 
 const int64_t kDefaultWorkers = ProcessingContext::defaultWorkerCount();
 

@@ -44,7 +44,7 @@ void OutputRows(benchmark::State& bm)
         bm.SkipWithError("no AVX2");
         return;
     }
-    const OutputRowConverter convert = bm.range(2) ? convertOutputRowAvx2 : convertOutputRowPlain;
+    const OutputRowConverter convert = bm.range(2) ? outputRowConverter() : convertOutputRowPlain;
     const float* gamma = outputGammaTable(3);
     const uint16_t* luma = state.sharpened.as<uint16_t>();
     const int16_t* chroma = state.denoisedChroma.as<int16_t>();

@@ -17,11 +17,11 @@ void Smoothing(benchmark::State& bm)
 {
     PhotoImage& image = processedPhotoAt(sizeArgument(bm), static_cast<int>(bm.range(4)));
     PipelineState& state = image.state;
-    const auto method = static_cast<WalkMethod>(bm.range(2));
+    const WalkMethodArgument walks(bm.range(2));
     const int strength = static_cast<int>(bm.range(3));
     timeAndMeasure(bm, state.pixelCount(), [&] {
         return runSmoothing(image.ctx, state.abort, state.width, state.height, state.detail.as<uint16_t>(),
-                            state.smoothed.as<uint16_t>(), state.pairs.as<uint16_t>(), strength, method);
+                            state.smoothed.as<uint16_t>(), state.pairs.as<uint16_t>(), strength, walks.method);
     });
 }
 

@@ -6,7 +6,7 @@
 // saturating operations then clamp exactly where the signed ones would.
 #include <algorithm>
 
-#include "engine/kernels/avx2_lanes.h"
+#include "engine/kernels/simd_avx2.h"
 #include "engine/stages/color_noise_reduction/chroma_walk.h"
 
 namespace qv {
@@ -17,7 +17,7 @@ using avx2::greater;
 using avx2::load;
 using avx2::within;
 
-__attribute__((target("avx2"))) inline int lowestLane(__m256i v)
+QV_AVX2 inline int lowestLane(__m256i v)
 {
     const __m128i m = _mm_minpos_epu16(_mm_min_epu16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
     return _mm_cvtsi128_si32(m) & 0xFFFF;
@@ -38,8 +38,7 @@ struct Walk {
     __m256i taken;    // neighbours taken
     __m256i pending;  // sum of (t - low) over the neighbours taken since the last flush
 
-    __attribute__((target("avx2"))) void step(const Band& band, __m256i at, __m256i cv, __m256i lumaOk,
-                                              __m256i resume)
+    QV_AVX2 void step(const Band& band, __m256i at, __m256i cv, __m256i lumaOk, __m256i resume)
     {
         const __m256i slewed = _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(cv, band.slew)),
                                                 _mm256_adds_epu16(cv, band.slew));
@@ -61,7 +60,7 @@ struct Sums {
     __m256i low;
     __m256i high;
 
-    __attribute__((target("avx2"))) void add(__m256i& pending)
+    QV_AVX2 void add(__m256i& pending)
     {
         const __m256i zero = _mm256_setzero_si256();
         low = _mm256_add_epi32(low, _mm256_unpacklo_epi16(pending, zero));
@@ -70,7 +69,7 @@ struct Sums {
     }
 
     // The mean of the centre and the chroma taken, signed.
-    __attribute__((target("avx2"))) void results(__m256i centre, const Walk& walk, const Band& band, int* out)
+    QV_AVX2 void results(__m256i centre, const Walk& walk, const Band& band, int* out)
     {
         alignas(32) uint32_t lo[8], hi[8];
         alignas(32) uint16_t c[16], n[16], l[16];
@@ -99,9 +98,8 @@ struct Block {
 // NearBorder: some lane's neighbours may fall left or right of the image;
 // NearEdge: some neighbours may fall above or below it.
 template <bool NearBorder, bool NearEdge>
-__attribute__((target("avx2"))) void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2],
-                                              Sums (&sums)[2], __m256i l0, int lumaTolerance, int flushEvery,
-                                              std::span<const RayStep> steps)
+QV_AVX2 void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2], Sums (&sums)[2], __m256i l0,
+                      int lumaTolerance, int flushEvery, std::span<const RayStep> steps)
 {
     const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(lumaTolerance));
     const __m256i lumaLo = _mm256_subs_epu16(l0, lumaTol);
@@ -166,8 +164,7 @@ __attribute__((target("avx2"))) void walkBoth(const Block& b, const Band (&bands
 
 }  // namespace
 
-__attribute__((target("avx2"))) void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params,
-                                                       int* const results[2])
+QV_AVX2 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params, int* const results[2])
 {
     const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(params.lumaTolerance));
     const std::size_t offset = static_cast<std::size_t>(row.y) * row.width;

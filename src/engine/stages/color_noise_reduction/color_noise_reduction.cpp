@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/kernels/range_scanner.h"
+#include "engine/kernels/simd.h"
 #include "engine/pipeline/allocation.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
@@ -26,6 +27,7 @@ int stripCount(int width) { return (width + kStripWidth - 1) / kStripWidth; }
 struct ColorNRJob {
     ColorNRParams params;
     WalkMethod method = WalkMethod::Literal;
+    ChromaWalkRowFn walkRow = nullptr;
     int width = 0;
     int height = 0;
     const uint16_t* luma = nullptr;
@@ -98,9 +100,8 @@ public:
         xEnd_ = xEnd;
         first_ = std::max(0, xBegin - job.reach);
         const int end = std::min(job.width, xEnd + job.reach);
-        const bool vector = job.method == WalkMethod::Vector;
         for (RangeScanner& scanner : scanners_)
-            if (!scanner.init(job.spans, end - first_, job.height, item.firstRow, item.endRow, vector))
+            if (!scanner.init(job.spans, end - first_, job.height, item.firstRow, item.endRow))
                 return false;
         return true;
     }
@@ -139,7 +140,6 @@ bool fastWorker(ColorNRItem& item)
     if (!item.passDone())
         return false;
     int* const passResults[2] = {results.as<int>(), results.as<int>() + job.width};
-    auto walkRow = job.method == WalkMethod::Vector ? chromaWalkRowAvx2 : chromaWalkRow;
 
     for (int xBegin = 0; xBegin < job.width; xBegin += kStripWidth) {
         const int xEnd = std::min(job.width, xBegin + kStripWidth);
@@ -149,7 +149,7 @@ bool fastWorker(ColorNRItem& item)
         for (int y = item.firstRow; y < item.endRow; ++y) {
             ranges.advance(job, y);
             for (int c = 0; c < 2; ++c) {
-                walkRow(ranges.row(job, y, c), job.params, passResults);
+                job.walkRow(ranges.row(job, y, c), job.params, passResults);
                 denoiseComponent(job, y, c, xBegin, xEnd, [&](int x, int p) { return passResults[p][x]; });
             }
             if (!item.tick(4))
@@ -204,7 +204,8 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
 
     ColorNRJob job;
     job.params = colorNRParams(ctx.valueScale, strength);
-    job.method = usableWalkMethod(method);
+    job.method = method;
+    job.walkRow = pickKernel(chromaWalkRow, QV_AVX2_TWIN(chromaWalkRowAvx2));
     job.width = width;
     job.height = height;
     job.luma = luma;

@@ -28,7 +28,7 @@ ColorNRParams colorNRParams(int valueScale, int strength);
 // same plane as `chroma`, no scratch).
 bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height,
                             const uint16_t* luma, const int16_t* chroma, int16_t* out, uint16_t* scratch,
-                            std::span<const RayEntry> rays, int strength, WalkMethod method = WalkMethod::Vector);
+                            std::span<const RayEntry> rays, int strength, WalkMethod method = WalkMethod::Shortcut);
 
 // The pipeline stage: rebuilds the state's ray list, then the merged chroma
 // into the denoised chroma plane.

@@ -273,7 +273,7 @@ bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, cons
         return false;
     }
     const DetailPlanes planes{in, out, state.curveScratch(), state.pairAccumulator()};
-    return extractDetails(ctx, state.abort, planes, state.width, state.height, spreadLine);
+    return extractDetails(ctx, state.abort, planes, state.width, state.height, fastLineSpreading());
 }
 
 }  // namespace qv

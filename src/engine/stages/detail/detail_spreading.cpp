@@ -4,13 +4,12 @@
 #include <bit>
 #include <cstddef>
 
-#if defined(__SSE2__)
+#ifdef QV_X86_SIMD
 #include <emmintrin.h>
 #endif
 
 #include "engine/kernels/simd.h"
 #include "engine/pipeline/allocation.h"
-#include "engine/stages/detail/short_spreading.h"
 
 namespace qv {
 
@@ -49,7 +48,7 @@ struct PlainLoops {
     }
 };
 
-#if defined(__SSE2__)
+#ifdef QV_X86_SIMD
 // SSE2 is part of every x86-64 processor: no check at run time needed.
 struct VectorLoops {
     // Unsigned saturating differences v - high and low - v are both zero
@@ -229,11 +228,10 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
 
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
 {
-    if (std::max(reach.back, reach.forward) <= kShortReach && avx2Enabled())
-        spreadShortLineAvx2(line, reach, tolerance, scratch, pairs);
-    else
-        spreadLineWith<VectorLoops>(line, reach, tolerance, scratch, pairs);
+    spreadLineWith<VectorLoops>(line, reach, tolerance, scratch, pairs);
 }
+
+LineSpreadFn fastLineSpreading() { return pickKernel(spreadLine, QV_AVX2_TWIN(spreadLineAvx2)); }
 
 void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                      uint32_t* pairs)

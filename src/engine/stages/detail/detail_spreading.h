@@ -63,12 +63,17 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // The cost per pixel does not follow the reach: each spread adds one value
 // over a run of pixels, recorded as two differences, and the end of the run
 // is found with one 16-pixel scan plus one range-table probe per doubling of
-// the reach beyond 16 (three probes at a reach of 121). Reaches of up to
-// 40 pixels are walked instead, 16 spreads in lockstep, where the processor
-// has AVX2: cheaper there than searching.
+// the reach beyond 16 (three probes at a reach of 121). The AVX2 twin walks
+// reaches of up to 40 pixels instead, 16 spreads in lockstep: cheaper there
+// than searching.
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
+void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                    uint32_t* pairs);
 
-// The same without vector instructions; gives the same bits.
+// The AVX2 spreading where it may run, else spreadLine; picked once per run.
+LineSpreadFn fastLineSpreading();
+
+// The search without vector instructions; gives the same bits.
 void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                      uint32_t* pairs);
 

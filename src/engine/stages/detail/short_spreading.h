@@ -16,7 +16,7 @@ constexpr int kShortReach = 40;
 // spreadLine's result for reaches of at most kShortReach, computed by
 // walking every spread of the line in lockstep: step d moves all spreads
 // that are still going from their d-th pixel to the next, 16 at a time.
-// Needs AVX2 (see avx2Enabled) and scratch reserved for the line.
+// Part of spreadLineAvx2; needs scratch reserved for the line.
 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                          uint32_t* pairs);
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/kernels/avx2_lanes.h"
+#include "engine/kernels/simd_avx2.h"
 
 namespace qv {
 
@@ -40,7 +40,7 @@ bool stepPlain(const Step& s, int32_t tolerance, const StopPull& pulled, int fir
     return going;
 }
 
-__attribute__((target("avx2"))) bool stepAvx2(const Step& s, int32_t t, const StopPull& pull)
+QV_AVX2 bool stepAvx2(const Step& s, int32_t t, const StopPull& pull)
 {
     const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(t));
     const __m256i down = _mm256_set1_epi16(static_cast<short>(pull.down));
@@ -111,6 +111,15 @@ void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int toleranc
         pairs[2 * x] = sums[x];
         pairs[2 * x + 1] = counts[x];
     }
+}
+
+void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                    uint32_t* pairs)
+{
+    if (std::max(reach.back, reach.forward) <= kShortReach)
+        spreadShortLineAvx2(line, reach, tolerance, scratch, pairs);
+    else
+        spreadLine(line, reach, tolerance, scratch, pairs);
 }
 
 }  // namespace qv

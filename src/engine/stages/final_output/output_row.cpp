@@ -43,7 +43,7 @@ void convertOutputRowPlain(const OutputRow& row, const float* gammaTable, float 
 
 OutputRowConverter outputRowConverter()
 {
-    return avx2Enabled() ? convertOutputRowAvx2 : convertOutputRowPlain;
+    return pickKernel(convertOutputRowPlain, QV_AVX2_TWIN(convertOutputRowAvx2));
 }
 
 }  // namespace qv

@@ -25,10 +25,10 @@ using OutputRowConverter = void (*)(const OutputRow& row, const float* gammaTabl
                                     ChannelHistograms& counts);
 
 void convertOutputRowPlain(const OutputRow& row, const float* gammaTable, float saturation, ChannelHistograms& counts);
-// The same results, eight pixels at a time; only when avx2Enabled().
+// The same results, eight pixels at a time (x86-64 builds; see simd.h).
 void convertOutputRowAvx2(const OutputRow& row, const float* gammaTable, float saturation, ChannelHistograms& counts);
 
-// The AVX2 converter when enabled, else the plain one.
+// The AVX2 converter where it may run, else the plain one; picked once per run.
 OutputRowConverter outputRowConverter();
 
 }  // namespace qv

@@ -1,14 +1,12 @@
-#include <immintrin.h>
+#include "engine/stages/final_output/output_row.h"
 
 #include <cstring>
 
-#include "engine/stages/final_output/output_row.h"
+#include "engine/kernels/simd_avx2.h"
 
 namespace qv {
 
 namespace {
-
-#define QV_AVX2 __attribute__((target("avx2")))
 
 // Truncated toward zero, then clamped into 0..65535, on eight lanes.
 QV_AVX2 inline __m256i toChannels(__m256 v)

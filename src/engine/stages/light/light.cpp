@@ -33,6 +33,7 @@ struct LightItem : WorkItem {
     uint16_t* map = nullptr;
     uint16_t* out = nullptr;
     uint32_t* columnSums = nullptr;       // one row of W, this worker's own
+    DeviationWriter writeDeviations = nullptr;
     int firstRadius = 2;
     int lightness = 0;
     bool prepare = false;
@@ -61,8 +62,8 @@ bool accumulateLevel(LightItem& it, int r)
         const uint16_t* source = it.luminance + static_cast<std::size_t>(y) * w;
         uint16_t* map = it.map + static_cast<std::size_t>(y) * w;
         windows.forEachChunk(y, [&](int x0, int count, const double* sum, const double* pixels) {
-            writeDeviations({source + x0, sum, pixels, count}, DeviationDivisor::OtherPixels, DeviationOutput::Raise,
-                            half, map + x0);
+            it.writeDeviations({source + x0, sum, pixels, count}, DeviationDivisor::OtherPixels,
+                               DeviationOutput::Raise, half, map + x0);
         });
         if (y + 1 < it.endRow)
             windows.advance(y);
@@ -137,12 +138,14 @@ bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t*
 
     auto items = makeWorkItems<LightItem>(bands, w, h, ctx.valueScale);
     const std::size_t sumsOffset = columnSumsOffset(state.pixelCount());
+    const DeviationWriter writeDeviations = deviationWriter();
     for (LightItem& item : items) {
         item.luminance = state.luminancePlane();
         item.luma = luma;
         item.map = state.lightMap.as<uint16_t>();
         item.out = out;
         item.columnSums = state.pairs.as<uint32_t>(sumsOffset + 4 * static_cast<std::size_t>(w) * item.index);
+        item.writeDeviations = writeDeviations;
         item.firstRadius = firstRadius;
         item.lightness = lightness;
         item.prepare = prepare;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/kernels/range_scanner.h"
+#include "engine/kernels/simd.h"
 #include "engine/pipeline/allocation.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
@@ -47,6 +48,8 @@ struct PassTables {
 struct SmoothingJob {
     SmoothingParams params;
     WalkMethod method = WalkMethod::Literal;
+    WalkRowFn walkRow = nullptr;
+    SpikeBlockFn spikeBlocks = nullptr;
     int width = 0;
     int height = 0;
     const uint16_t* in = nullptr;
@@ -72,8 +75,7 @@ public:
         samples_ = samples;
         if (job.method == WalkMethod::Literal)
             return true;
-        return scanner_.init(pass.spans, job.width, job.height, item.firstRow, item.endRow,
-                             job.method == WalkMethod::Vector) &&
+        return scanner_.init(pass.spans, job.width, job.height, item.firstRow, item.endRow) &&
                rowSteps_.allocate(pass.steps.size() * sizeof(WalkStep));
     }
 
@@ -94,10 +96,7 @@ public:
         const WalkRow row{samples_,      job.width,         job.height,          y,
                           centres,       scanner_.minRow(), scanner_.maxRow(),   pass_->entries,
                           stepsOfRow(y), pass_->reach,      -pass_->spans.dyMin, pass_->spans.dyMax};
-        if (job.method == WalkMethod::Vector)
-            walkRowAvx2(row, band, results);
-        else
-            walkRow(row, band, results);
+        job.walkRow(row, band, results);
     }
 
 private:
@@ -135,10 +134,9 @@ bool firstPassWorker(SmoothingItem& item)
     uint32_t* sums = rows.as<uint32_t>();
     uint16_t* centres = rows.as<uint16_t>(w * sizeof(uint32_t));
     uint16_t* results = centres + w;
-    const bool vector = job.method == WalkMethod::Vector;
 
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        spikeFilterRow(job.in, job.width, job.height, y, job.params.firstSpike, vector, centres);
+        spikeFilterRow(job.in, job.width, job.height, y, job.params.firstSpike, job.spikeBlocks, centres);
         std::fill_n(sums, w, 0u);
         for (const WalkBand& band : job.params.firstWalks) {
             walker.walk(y, centres, band, results);
@@ -158,9 +156,8 @@ bool firstPassWorker(SmoothingItem& item)
 bool secondSpikeWorker(SmoothingItem& item)
 {
     SmoothingJob& job = *item.job;
-    const bool vector = job.method == WalkMethod::Vector;
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        spikeFilterRow(job.out, job.width, job.height, y, job.params.secondSpike, vector,
+        spikeFilterRow(job.out, job.width, job.height, y, job.params.secondSpike, job.spikeBlocks,
                        job.filtered + static_cast<std::size_t>(y) * job.width);
         if (!item.tick(0))
             return false;
@@ -226,7 +223,11 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
     job.params = smoothingParams(ctx.valueScale, strength);
     if (job.params.secondPass && (!scratch || scratch == in || scratch == out))
         return false;
-    job.method = usableWalkMethod(method);
+    job.method = method;
+    if (method == WalkMethod::Shortcut) {
+        job.walkRow = pickKernel(walkRow, QV_AVX2_TWIN(walkRowAvx2));
+        job.spikeBlocks = spikeBlockFilter();
+    }
     job.width = width;
     job.height = height;
     job.in = in;

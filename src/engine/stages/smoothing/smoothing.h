@@ -31,7 +31,7 @@ SmoothingParams smoothingParams(int valueScale, int strength);
 // or out-of-range input (size, strength 1..10, `out` the same plane as `in`,
 // no scratch where one is needed).
 bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height, const uint16_t* in,
-                  uint16_t* out, uint16_t* scratch, int strength, WalkMethod method = WalkMethod::Vector);
+                  uint16_t* out, uint16_t* scratch, int strength, WalkMethod method = WalkMethod::Shortcut);
 
 // The pipeline stage: the current luma into the smoothed plane.
 bool runSmoothingStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/kernels/simd.h"
+
 namespace qv {
 
 namespace {
@@ -81,17 +83,19 @@ uint16_t spikeTestAt(const uint16_t* in, int width, int height, int x, int y, co
 
 }  // namespace
 
-void spikeFilterRow(const uint16_t* in, int width, int height, int y, const SpikeRule& rule, bool vector,
+SpikeBlockFn spikeBlockFilter() { return pickKernel<SpikeBlockFn>(nullptr, QV_AVX2_TWIN(spikeFilterInteriorAvx2)); }
+
+void spikeFilterRow(const uint16_t* in, int width, int height, int y, const SpikeRule& rule, SpikeBlockFn blocks,
                     uint16_t* out)
 {
     int x = 0;
-    if (vector && y > 0 && y < height - 1 && width >= 18) {
+    if (blocks && y > 0 && y < height - 1 && width >= 18) {
         // Pixels 1 .. width-2 have all eight neighbours; the vector test
         // takes them 16 at a time, the last block overlapping the one before.
         out[0] = spikeTestAt(in, width, height, 0, y, rule);
         for (x = 1; x + 16 <= width - 1; x += 16)
-            spikeFilterInteriorAvx2(in, width, x, y, rule, out);
-        spikeFilterInteriorAvx2(in, width, width - 17, y, rule, out);
+            blocks(in, width, x, y, rule, out);
+        blocks(in, width, width - 17, y, rule, out);
         x = width - 1;
     }
     for (; x < width; ++x)

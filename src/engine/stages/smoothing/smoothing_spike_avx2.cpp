@@ -1,6 +1,6 @@
 // The spike test for 16 pixels inside the image at once, without branches:
 // every condition of the scalar test becomes a lane mask.
-#include "engine/kernels/avx2_lanes.h"
+#include "engine/kernels/simd_avx2.h"
 #include "engine/stages/smoothing/smoothing_spike.h"
 
 namespace qv {
@@ -14,7 +14,7 @@ using avx2::load;
 // (n1 + ... + n7) / 7 per lane: the sum in 32 bits, divided in single
 // precision (exact: the quotient never lies within 1/7 of the next integer
 // by less than the rounding error).
-__attribute__((target("avx2"))) inline __m256i meanOfSeven(const __m256i* n)
+QV_AVX2 inline __m256i meanOfSeven(const __m256i* n)
 {
     const __m256i zero = _mm256_setzero_si256();
     __m256i lo = zero, hi = zero;
@@ -30,8 +30,7 @@ __attribute__((target("avx2"))) inline __m256i meanOfSeven(const __m256i* n)
 
 }  // namespace
 
-__attribute__((target("avx2"))) void spikeFilterInteriorAvx2(const uint16_t* in, int width, int x, int y,
-                                                             const SpikeRule& rule, uint16_t* out)
+QV_AVX2 void spikeFilterInteriorAvx2(const uint16_t* in, int width, int x, int y, const SpikeRule& rule, uint16_t* out)
 {
     const std::size_t w = width;
     const uint16_t* mid = in + y * w + x;

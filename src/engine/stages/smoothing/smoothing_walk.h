@@ -59,7 +59,8 @@ struct WalkRow {
 };
 
 // The walk results of a whole row: the known ones set directly, the others
-// walked; the AVX2 variant (AVX2 must be available) walks 16 pixels at once.
+// walked; the AVX2 twin walks 16 pixels at once.
+using WalkRowFn = void (*)(const WalkRow& row, WalkBand walk, uint16_t* results);
 void walkRow(const WalkRow& row, WalkBand walk, uint16_t* results);
 void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results);
 

@@ -2,7 +2,7 @@
 // same entries; lanes stop independently and a block ends when all have.
 #include <algorithm>
 
-#include "engine/kernels/avx2_lanes.h"
+#include "engine/kernels/simd_avx2.h"
 #include "engine/stages/smoothing/smoothing_walk.h"
 
 namespace qv {
@@ -20,8 +20,7 @@ struct LaneTotals {
 using avx2::greater;
 using avx2::load;
 
-__attribute__((target("avx2"))) void flush(const __m256i& sumLo, const __m256i& sumHi, const __m256i& count,
-                                           LaneTotals& totals)
+QV_AVX2 void flush(const __m256i& sumLo, const __m256i& sumHi, const __m256i& count, LaneTotals& totals)
 {
     alignas(32) uint32_t lo[8], hi[8];
     alignas(32) uint16_t n[16];
@@ -50,8 +49,8 @@ struct Lanes {
 
 // Walks steps [begin, end); false once no lane is walking any more.
 template <bool NearBorder>
-__attribute__((target("avx2"))) bool walkChunk(const uint16_t* origin, const WalkStep* begin, const WalkStep* end,
-                                               Lanes& lanes, LaneTotals& totals)
+QV_AVX2 bool walkChunk(const uint16_t* origin, const WalkStep* begin, const WalkStep* end, Lanes& lanes,
+                       LaneTotals& totals)
 {
     const __m256i zero = _mm256_setzero_si256();
     __m256i t = lanes.t, active = lanes.active;
@@ -92,9 +91,8 @@ __attribute__((target("avx2"))) bool walkChunk(const uint16_t* origin, const Wal
 
 // The walks of the lanes set in `walking` (each centre at least both the
 // tolerance and the band, so nothing wraps around), lane l at column x + l.
-__attribute__((target("avx2"))) void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, int x,
-                                               int width, bool nearBorder, std::span<const WalkStep> steps,
-                                               WalkBand walk, uint16_t* results)
+QV_AVX2 void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, int x, int width, bool nearBorder,
+                       std::span<const WalkStep> steps, WalkBand walk, uint16_t* results)
 {
     alignas(32) uint16_t lowest[16], highest[16];
     for (int l = 0; l < 16; ++l) {
@@ -128,7 +126,7 @@ __attribute__((target("avx2"))) void walkLanes(const uint16_t* origin, __m256i c
 
 }  // namespace
 
-__attribute__((target("avx2"))) void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results)
+QV_AVX2 void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results)
 {
     const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(walk.tolerance));
     const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));

@@ -27,6 +27,7 @@ struct SoftenItem : WorkItem {
     uint16_t* softMap = nullptr;     // the blurred contrast map, kept between runs
     const float* exponents = nullptr;
     const GaussianKernel* kernel = nullptr;  // null: blend only
+    DeviationWriter writeDeviations = nullptr;
     int radius = 0;
     int softness = 0;
 };
@@ -44,8 +45,8 @@ bool contrastRows(SoftenItem& item)
         const uint16_t* row = item.in + static_cast<std::size_t>(y) * w;
         uint16_t* contrast = item.contrast + static_cast<std::size_t>(y) * w;
         windows.forEachChunk(y, [&](int x0, int count, const double* sum, const double* pixels) {
-            writeDeviations({row + x0, sum, pixels, count}, DeviationDivisor::QuarterWindow, DeviationOutput::Store,
-                            half, contrast + x0);
+            item.writeDeviations({row + x0, sum, pixels, count}, DeviationDivisor::QuarterWindow,
+                                 DeviationOutput::Store, half, contrast + x0);
         });
         if (y + 1 < item.endRow)
             windows.advance(y);
@@ -128,6 +129,7 @@ bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint1
     // the horizontal pass in the second (where the column sums live before
     // it), the cached soft map in the last.
     const std::size_t sumsOffset = (2 * pixels + 3) & ~std::size_t(3);
+    const DeviationWriter writeDeviations = deviationWriter();
     for (SoftenItem& item : items) {
         item.in = in;
         item.out = out;
@@ -137,6 +139,7 @@ bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint1
         item.softMap = state.pairsLastQuarter();
         item.exponents = state.secondWeightTable();
         item.kernel = kernel ? &*kernel : nullptr;
+        item.writeDeviations = writeDeviations;
         item.radius = radius;
         item.softness = softness;
     }

@@ -28,6 +28,7 @@ struct ToneCurveItem : WorkItem {
     uint16_t* curve = nullptr;
     const GaussianKernel* kernel = nullptr;  // first runs only
     const float* exponents = nullptr;
+    ToneCurveRowMapper mapRow = nullptr;
     ToneCurveParams params;
 };
 
@@ -39,8 +40,8 @@ bool toneCurveWorker(ToneCurveItem& item)
     const std::size_t stride = static_cast<std::size_t>(item.width);
     for (int y = item.firstRow; y < item.endRow; ++y) {
         const std::size_t row = y * stride;
-        mapToneCurveRow(item.luma + row, item.blurred + row, item.curve + row, item.width, item.exponents,
-                        item.params.contrast);
+        item.mapRow(item.luma + row, item.blurred + row, item.curve + row, item.width, item.exponents,
+                    item.params.contrast);
         // The percentage of a first run counts the blur only.
         if (firstRun ? item.stopped() : !item.tick())
             return false;
@@ -56,12 +57,15 @@ bool planesReady(const PipelineState& state, std::size_t pixels)
 
 }  // namespace
 
-void mapToneCurveRow(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width, const float* exponents,
-                     int contrast)
+void mapToneCurveRowPlain(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
+                          const float* exponents, int contrast)
 {
-    int x = avx2Enabled() ? tone_lanes::mapRowAvx2(luma, blurred, out, width, exponents, contrast) : 0;
-    for (; x < width; ++x)
-        out[x] = tone_lanes::mapPixel(luma[x], blurred[x], exponents, contrast);
+    tone_lanes::mapPixelsFrom(0, luma, blurred, out, width, exponents, contrast);
+}
+
+ToneCurveRowMapper toneCurveRowMapper()
+{
+    return pickKernel(mapToneCurveRowPlain, QV_AVX2_TWIN(tone_lanes::mapToneCurveRowAvx2));
 }
 
 bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out, bool firstRun)
@@ -76,6 +80,7 @@ bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint1
     if (firstRun && !(kernel = makeGaussianKernel(1.0f)))
         return false;
 
+    const ToneCurveRowMapper mapRow = toneCurveRowMapper();
     auto items = makeWorkItems<ToneCurveItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
     for (ToneCurveItem& item : items) {
         item.luma = in;
@@ -84,6 +89,7 @@ bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint1
         item.curve = out;
         item.kernel = kernel ? &*kernel : nullptr;
         item.exponents = state.firstWeightTable();
+        item.mapRow = mapRow;
         item.params = params;
     }
     StageOptions options;

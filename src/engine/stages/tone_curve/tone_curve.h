@@ -25,7 +25,13 @@ bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint1
 // the power in double precision),
 //   out = (trunc(p * 65535 * (100 - contrast)) + V * contrast) / 100.
 // `exponents` is the first weight table; contrast 0..100.
-void mapToneCurveRow(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width, const float* exponents,
-                     int contrast);
+using ToneCurveRowMapper = void (*)(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
+                                    const float* exponents, int contrast);
+void mapToneCurveRowPlain(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
+                          const float* exponents, int contrast);
+
+// The AVX2 mapping where it may run (the same bits), else the plain one;
+// picked once per run.
+ToneCurveRowMapper toneCurveRowMapper();
 
 }  // namespace qv

@@ -6,7 +6,7 @@
 // truncation, the pixel is recomputed with the exact power; everywhere
 // else the truncated value is the one the exact power gives.
 
-#include <immintrin.h>
+#include "engine/kernels/simd_avx2.h"
 
 #include "engine/stages/tone_curve/tone_curve_lanes.h"
 
@@ -32,10 +32,10 @@ const double* lumaLogs()
     return logs.values;
 }
 
-__attribute__((target("avx2"))) inline __m256d broadcast(double value) { return _mm256_set1_pd(value); }
+QV_AVX2 inline __m256d broadcast(double value) { return _mm256_set1_pd(value); }
 
 // a * b + sum (two roundings; the build never fuses them).
-__attribute__((target("avx2"))) inline __m256d mulAdd(__m256d a, __m256d b, __m256d sum)
+QV_AVX2 inline __m256d mulAdd(__m256d a, __m256d b, __m256d sum)
 {
     return _mm256_add_pd(_mm256_mul_pd(a, b), sum);
 }
@@ -45,7 +45,7 @@ __attribute__((target("avx2"))) inline __m256d mulAdd(__m256d a, __m256d b, __m2
 // a shallow tree rather than one long chain of dependent steps, 2^n from
 // the exponent bits. Below -700 it answers e^-700, which truncates to 0
 // alike.
-__attribute__((target("avx2"))) inline __m256d expNonPositive(__m256d z)
+QV_AVX2 inline __m256d expNonPositive(__m256d z)
 {
     constexpr double kLn2High = 6.93147180369123816490e-01;  // low 21 bits zero: n * kLn2High is exact
     constexpr double kLn2Low = 1.90821492927058770002e-10;
@@ -70,10 +70,10 @@ __attribute__((target("avx2"))) inline __m256d expNonPositive(__m256d z)
     return _mm256_mul_pd(series, _mm256_castsi256_pd(_mm256_slli_epi64(exponent, 52)));
 }
 
-}  // namespace
-
-__attribute__((target("avx2"))) int mapRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
-                                               const float* exponents, int contrast)
+// Positions 0.. in groups of four while they fit below width; answers the
+// first position not done.
+QV_AVX2 int mapGroups(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width, const float* exponents,
+                      int contrast)
 {
     const double* logs = lumaLogs();
     const __m256d curveShare = _mm256_set1_pd(static_cast<double>(100 - contrast));
@@ -109,6 +109,15 @@ __attribute__((target("avx2"))) int mapRowAvx2(const uint16_t* luma, const uint1
         }
     }
     return x;
+}
+
+}  // namespace
+
+QV_AVX2 void mapToneCurveRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
+                                 const float* exponents, int contrast)
+{
+    const int x = mapGroups(luma, blurred, out, width, exponents, contrast);
+    mapPixelsFrom(x, luma, blurred, out, width, exponents, contrast);
 }
 
 }  // namespace qv::tone_lanes

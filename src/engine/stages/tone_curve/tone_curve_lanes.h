@@ -20,9 +20,17 @@ inline uint16_t mapPixel(uint16_t v, uint16_t b, const float* exponents, int con
     return static_cast<uint16_t>((curved + v * contrast) / 100);
 }
 
-// Maps positions 0.. in groups of four while they fit below width; answers
-// the first position not done. Gives exactly mapPixel's values.
-int mapRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width, const float* exponents,
-               int contrast);
+// Positions x .. width-1 of a row, one by one.
+inline void mapPixelsFrom(int x, const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
+                          const float* exponents, int contrast)
+{
+    for (; x < width; ++x)
+        out[x] = mapPixel(luma[x], blurred[x], exponents, contrast);
+}
+
+// The whole row, four positions at a time while they fit; gives exactly
+// mapPixel's values.
+void mapToneCurveRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
+                         const float* exponents, int contrast);
 
 }  // namespace qv::tone_lanes

@@ -11,6 +11,7 @@
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
 #include "support/photo_planes.h"
+#include "support/reference_blur.h"
 #include "support/test_data.h"
 #include "text/status_codes.h"
 
@@ -53,11 +54,11 @@ void expectMethodsAgree(const Luma& luma, const Chroma& chroma, int w, int h, in
 {
     const Denoised literal = denoise(luma, chroma, w, h, strength, WalkMethod::Literal);
     ASSERT_TRUE(literal.ok);
-    for (WalkMethod m : {WalkMethod::Scalar, WalkMethod::Vector}) {
-        const Denoised fast = denoise(luma, chroma, w, h, strength, m);
+    for (bool simd : {false, true}) {
+        const test::SimdSwitch loops(simd);
+        const Denoised fast = denoise(luma, chroma, w, h, strength, WalkMethod::Shortcut);
         ASSERT_TRUE(fast.ok);
-        ASSERT_EQ(fast.out, literal.out) << w << "x" << h << " strength " << strength << " method "
-                                         << static_cast<int>(m);
+        ASSERT_EQ(fast.out, literal.out) << w << "x" << h << " strength " << strength << " simd " << simd;
     }
 }
 
@@ -176,7 +177,7 @@ TEST(ColorNR, FollowsTheDefinition)
     for (int n : {2, 10}) {
         const Chroma expected = denoiseByDefinition(photo.luma, noisy, photo.width, photo.height, n);
         ASSERT_NE(expected, noisy);
-        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Shortcut}) {
             const Denoised r = denoise(photo.luma, noisy, photo.width, photo.height, n, m);
             ASSERT_TRUE(r.ok);
             EXPECT_EQ(r.out, expected) << "strength " << n << " method " << static_cast<int>(m);
@@ -196,7 +197,7 @@ TEST(ColorNR, FlatChromaPassesUnchanged)
             chroma[2 * i] = value;
             chroma[2 * i + 1] = static_cast<int16_t>(-value / 2);
         }
-        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Shortcut}) {
             const Denoised r = denoise(luma, chroma, w, h, 10, m);
             ASSERT_TRUE(r.ok);
             EXPECT_EQ(r.out, chroma) << value;
@@ -214,15 +215,18 @@ TEST(ColorNR, PixelWithEveryNeighbourRefusedKeepsItsChroma)
         c = static_cast<int16_t>(static_cast<int>(rng() % 2000) - 1000);
     const int centre = 9 * w + 10;
     luma[centre] = 100;  // unlike every neighbour
-    for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Scalar, WalkMethod::Vector}) {
-        const Denoised r = denoise(luma, chroma, w, h, 10, m);
-        ASSERT_TRUE(r.ok);
-        EXPECT_EQ(r.out[2 * centre], chroma[2 * centre]);
-        EXPECT_EQ(r.out[2 * centre + 1], chroma[2 * centre + 1]);
-        EXPECT_NE(r.out, chroma);  // the others are smoothed
+    for (bool simd : {false, true}) {
+        const test::SimdSwitch loops(simd);
+        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Shortcut}) {
+            const Denoised r = denoise(luma, chroma, w, h, 10, m);
+            ASSERT_TRUE(r.ok);
+            EXPECT_EQ(r.out[2 * centre], chroma[2 * centre]);
+            EXPECT_EQ(r.out[2 * centre + 1], chroma[2 * centre + 1]);
+            EXPECT_NE(r.out, chroma);  // the others are smoothed
+        }
     }
     // A single pixel has no neighbour at all.
-    const Denoised one = denoise({777}, {-300, 400}, 1, 1, 5, WalkMethod::Vector);
+    const Denoised one = denoise({777}, {-300, 400}, 1, 1, 5, WalkMethod::Shortcut);
     ASSERT_TRUE(one.ok);
     EXPECT_EQ(one.out, (Chroma{-300, 400}));
 }
@@ -282,7 +286,7 @@ TEST(ColorNR, ResultDoesNotDependOnWorkers)
     const int w = photo.width, h = photo.height - 2;  // odd sizes
     const Luma luma(photo.luma.begin(), photo.luma.begin() + w * h);
     const Chroma chroma(photo.chroma.begin(), photo.chroma.begin() + 2 * w * h);
-    for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+    for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Shortcut}) {
         const Denoised one = denoise(luma, chroma, w, h, 7, m, 1);
         ASSERT_TRUE(one.ok);
         for (int workers : {3, 20}) {

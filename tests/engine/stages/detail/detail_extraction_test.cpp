@@ -82,7 +82,7 @@ struct Result {
     std::vector<uint32_t> pairs;
 };
 
-Result extract(const Image& img, int details, int workers, LineSpreadFn spread = spreadLine,
+Result extract(const Image& img, int details, int workers, LineSpreadFn spread = fastLineSpreading(),
                std::atomic<bool>* abortFlag = nullptr, int multiScale = -1)
 {
     const std::size_t n = img.luma.size();
@@ -303,7 +303,7 @@ TEST(DetailExtraction, MultiScaleMaskSelectsTheRounds)
 {
     const Image img = texturedImage(200, 70, 5);  // radius 6: rounds at 2, then 1 while allowed
     for (int mask : {0, 1, 2, 4, 6, -1}) {
-        const Result r = extract(img, 5, 3, spreadLine, nullptr, mask);
+        const Result r = extract(img, 5, 3, fastLineSpreading(), nullptr, mask);
         ASSERT_TRUE(r.ok);
         EXPECT_EQ(r.detail, literalDetails(img, 5, mask)) << "mask " << mask;
     }
@@ -337,7 +337,7 @@ TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
     };
     for (const Image& img : images) {
         ASSERT_FALSE(img.luma.empty());
-        const Result fast = extract(img, 5, 3, spreadLine);
+        const Result fast = extract(img, 5, 3, fastLineSpreading());
         const Result plain = extract(img, 5, 3, spreadLinePlain);
         const Result literal = extract(img, 5, 3, spreadLineLiteral);
         ASSERT_TRUE(fast.ok && plain.ok && literal.ok);
@@ -378,9 +378,10 @@ TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
                     spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
                     for (bool vectors : {true, false}) {
                         setSimdEnabled(vectors);
-                        spreadLine(line, reach, tolerance, scratch, fast.data());
-                        spreadLine(line, reach, tolerance, scratch, fast.data());  // scratch is clean again
+                        const LineSpreadFn spread = fastLineSpreading();
                         setSimdEnabled(true);
+                        spread(line, reach, tolerance, scratch, fast.data());
+                        spread(line, reach, tolerance, scratch, fast.data());  // scratch is clean again
                         ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance << " pattern "
                                                  << pattern << " reach " << reach.back << "/" << reach.forward
                                                  << " vectors " << vectors;
@@ -436,7 +437,7 @@ TEST(DetailExtraction, AbortEndsTheStageWithFailure)
 {
     const Image img = texturedImage(120, 90, 3);
     std::atomic<bool> abort{true};
-    EXPECT_FALSE(extract(img, 5, 3, spreadLine, &abort).ok);
+    EXPECT_FALSE(extract(img, 5, 3, fastLineSpreading(), &abort).ok);
 
     abort = false;
     abortTarget = &abort;
@@ -446,7 +447,7 @@ TEST(DetailExtraction, AbortEndsTheStageWithFailure)
 
     // Nothing of the aborted run lingers in the next one.
     abort = false;
-    const Result rerun = extract(img, 5, 3, spreadLine, &abort);
+    const Result rerun = extract(img, 5, 3, fastLineSpreading(), &abort);
     ASSERT_TRUE(rerun.ok);
     EXPECT_EQ(rerun.detail, literalDetails(img, 5));
 }

@@ -66,8 +66,9 @@ TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
                         spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
                         for (bool vectors : {true, false}) {
                             setSimdEnabled(vectors);
-                            spreadLine(line, reach, tolerance, scratch, fast.data());
+                            const LineSpreadFn spread = fastLineSpreading();
                             setSimdEnabled(true);
+                            spread(line, reach, tolerance, scratch, fast.data());
                             ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance
                                                      << " reach " << back << "/" << forward << " vectors "
                                                      << vectors << " first luma " << luma[0] << " value "
@@ -86,7 +87,7 @@ TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
     SpreadScratch scratch;
     ASSERT_TRUE(scratch.reserve(length, 40));
     std::vector<uint32_t> pairs(2 * length);
-    spreadLine({luma.data(), values.data(), length}, {40, 40}, 1, scratch, pairs.data());
+    fastLineSpreading()({luma.data(), values.data(), length}, {40, 40}, 1, scratch, pairs.data());
     for (int x = 40; x < 60; ++x) {
         EXPECT_EQ(pairs[2 * x + 1], 80u) << x;
         EXPECT_EQ(pairs[2 * x], 80u * 65535) << x;

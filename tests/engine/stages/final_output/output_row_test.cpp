@@ -52,7 +52,7 @@ TEST(OutputRow, VectorPathMatchesThePlainPath)
             }
             const float s = static_cast<float>(saturation) / 10.0f;
             const ConvertedRow plain = convert(convertOutputRowPlain, luma, chroma, outputGammaTable(gamma), s);
-            const ConvertedRow vector = convert(convertOutputRowAvx2, luma, chroma, outputGammaTable(gamma), s);
+            const ConvertedRow vector = convert(outputRowConverter(), luma, chroma, outputGammaTable(gamma), s);
             ASSERT_EQ(vector.rgb48, plain.rgb48) << "gamma " << gamma << " saturation " << saturation;
             ASSERT_EQ(vector.bgr24, plain.bgr24) << "gamma " << gamma << " saturation " << saturation;
             ASSERT_EQ(vector.counts.red, plain.counts.red);

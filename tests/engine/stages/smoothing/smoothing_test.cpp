@@ -13,6 +13,7 @@
 #include "engine/pipeline/processing_context.h"
 #include "engine/stages/smoothing/smoothing_disc.h"
 #include "support/photo_planes.h"
+#include "support/reference_blur.h"
 #include "support/test_data.h"
 #include "text/status_codes.h"
 
@@ -53,11 +54,11 @@ void expectMethodsAgree(const Plane& in, int w, int h, int strength)
 {
     const Smoothed literal = smooth(in, w, h, strength, WalkMethod::Literal);
     ASSERT_TRUE(literal.ok);
-    for (WalkMethod m : {WalkMethod::Scalar, WalkMethod::Vector}) {
-        const Smoothed fast = smooth(in, w, h, strength, m);
+    for (bool simd : {false, true}) {
+        const test::SimdSwitch loops(simd);
+        const Smoothed fast = smooth(in, w, h, strength, WalkMethod::Shortcut);
         ASSERT_TRUE(fast.ok);
-        ASSERT_EQ(fast.out, literal.out) << w << "x" << h << " strength " << strength << " method "
-                                         << static_cast<int>(m);
+        ASSERT_EQ(fast.out, literal.out) << w << "x" << h << " strength " << strength << " simd " << simd;
     }
 }
 
@@ -107,7 +108,7 @@ Plane ring3x3(const std::array<uint16_t, 8>& ring, uint16_t centre)
 uint16_t spikeCentre(const Plane& p, const SpikeRule& rule)
 {
     uint16_t row[3];
-    spikeFilterRow(p.data(), 3, 3, 1, rule, false, row);
+    spikeFilterRow(p.data(), 3, 3, 1, rule, nullptr, row);
     return row[1];
 }
 
@@ -138,12 +139,12 @@ TEST(SmoothingSpike, FewNeighbours)
     // the middle has two and takes the second's value.
     const Plane p = {100, 50000, 300};
     uint16_t row[3];
-    spikeFilterRow(p.data(), 3, 1, 0, rule, false, row);
+    spikeFilterRow(p.data(), 3, 1, 0, rule, nullptr, row);
     EXPECT_EQ(row[0], 100);
     EXPECT_EQ(row[1], 100);
     EXPECT_EQ(row[2], 300);
     const Plane one = {777};
-    spikeFilterRow(one.data(), 1, 1, 0, rule, false, row);
+    spikeFilterRow(one.data(), 1, 1, 0, rule, nullptr, row);
     EXPECT_EQ(row[0], 777);
 }
 
@@ -175,8 +176,8 @@ TEST(SmoothingSpike, VectorTestMatchesScalar)
             for (const SpikeRule& rule : {p.firstSpike, p.secondSpike}) {
                 for (int y = 0; y < h; ++y) {
                     Plane scalar(w), vector(w);
-                    spikeFilterRow(in.data(), w, h, y, rule, false, scalar.data());
-                    spikeFilterRow(in.data(), w, h, y, rule, true, vector.data());
+                    spikeFilterRow(in.data(), w, h, y, rule, nullptr, scalar.data());
+                    spikeFilterRow(in.data(), w, h, y, rule, spikeBlockFilter(), vector.data());
                     ASSERT_EQ(vector, scalar) << "round " << round << " row " << y;
                 }
             }
@@ -307,7 +308,7 @@ TEST(Smoothing, FollowsTheDefinition)
     for (uint16_t& v : patch)
         v = static_cast<uint16_t>(rng() % 16 == 0 ? rng() % 65536 : 30000 + rng() % 6000);
     for (int s : {3, 9, 10}) {
-        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+        for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Shortcut}) {
             const Smoothed a = smooth(strip, w, h, s, m);
             ASSERT_TRUE(a.ok);
             EXPECT_EQ(a.out, definition::smoothing(strip, w, h, s)) << "strip, strength " << s;
@@ -325,7 +326,7 @@ TEST(Smoothing, FlatPlanesPassUnchanged)
         for (uint16_t value : {0, 1, 300, 32768, 65535}) {
             const Plane flat(static_cast<std::size_t>(w) * h, value);
             for (int strength : {1, 9, 10}) {
-                for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+                for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Shortcut}) {
                     const Smoothed r = smooth(flat, w, h, strength, m);
                     ASSERT_TRUE(r.ok);
                     ASSERT_EQ(r.out, flat) << w << "x" << h << " value " << value << " strength " << strength;
@@ -341,7 +342,7 @@ TEST(Smoothing, SingleBrightPixelIsReplacedByTheNeighbourMean)
     Plane in(w * h, 30000);
     in[18 * w + 20] = 60000;
     for (int strength : {9, 10}) {
-        const Smoothed r = smooth(in, w, h, strength, WalkMethod::Vector);
+        const Smoothed r = smooth(in, w, h, strength, WalkMethod::Shortcut);
         ASSERT_TRUE(r.ok);
         EXPECT_EQ(r.out, Plane(w * h, 30000)) << strength;
     }
@@ -356,11 +357,11 @@ TEST(Smoothing, PixelsBelowTheBandAreNotAveraged)
     Plane in(w * h);
     for (uint16_t& v : in)
         v = static_cast<uint16_t>(100 + rng() % 200);
-    const Smoothed r = smooth(in, w, h, 9, WalkMethod::Vector);
+    const Smoothed r = smooth(in, w, h, 9, WalkMethod::Shortcut);
     ASSERT_TRUE(r.ok);
     Plane expected(w * h);
     for (int y = 0; y < h; ++y)
-        spikeFilterRow(in.data(), w, h, y, smoothingParams(65536, 9).firstSpike, false, expected.data() + y * w);
+        spikeFilterRow(in.data(), w, h, y, smoothingParams(65536, 9).firstSpike, nullptr, expected.data() + y * w);
     EXPECT_EQ(r.out, expected);
     EXPECT_NE(r.out, in);
 }
@@ -372,8 +373,8 @@ TEST(Smoothing, NineRunsOnePassTenTwo)
     Plane in(w * h);
     for (uint16_t& v : in)
         v = static_cast<uint16_t>(20000 + rng() % 8000);
-    const Smoothed nine = smooth(in, w, h, 9, WalkMethod::Vector);
-    const Smoothed ten = smooth(in, w, h, 10, WalkMethod::Vector);
+    const Smoothed nine = smooth(in, w, h, 9, WalkMethod::Shortcut);
+    const Smoothed ten = smooth(in, w, h, 10, WalkMethod::Shortcut);
     ASSERT_TRUE(nine.ok && ten.ok);
     EXPECT_EQ(nine.status, StatusCode::Smoothing);
     EXPECT_EQ(ten.status, StatusCode::Smoothing2);
@@ -456,7 +457,7 @@ TEST(Smoothing, ResultDoesNotDependOnWorkers)
     ASSERT_GT(photo.width, 0);
     const int w = 173, h = 131;
     const Plane in = crop(test::detailLikePlane(photo.luma, photo.width, photo.height), photo.width, 40, 30, w, h);
-    for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Vector}) {
+    for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Shortcut}) {
         const Smoothed one = smooth(in, w, h, 10, m, 1);
         ASSERT_TRUE(one.ok);
         for (int workers : {3, 20}) {

@@ -41,9 +41,9 @@ struct ToneCurveImage {
     {
         Plane out(luma.size());
         const int w = state.width;
+        const ToneCurveRowMapper mapRow = toneCurveRowMapper();
         for (int y = 0; y < state.height; ++y)
-            mapToneCurveRow(luma.data() + y * w, blur.data() + y * w, out.data() + y * w, w, state.firstWeightTable(),
-                            contrast);
+            mapRow(luma.data() + y * w, blur.data() + y * w, out.data() + y * w, w, state.firstWeightTable(), contrast);
         return out;
     }
 };
@@ -51,7 +51,7 @@ struct ToneCurveImage {
 uint16_t mapOne(PipelineState& state, uint16_t v, uint16_t b, int contrast)
 {
     uint16_t out = 0;
-    mapToneCurveRow(&v, &b, &out, 1, state.firstWeightTable(), contrast);
+    toneCurveRowMapper()(&v, &b, &out, 1, state.firstWeightTable(), contrast);
     return out;
 }
 
@@ -134,7 +134,7 @@ TEST(ToneCurveMapping, MatchesItsDefinitionForEveryLumaValue)
             for (int contrast : {0, 50, 99}) {
                 const Plane blurred(65536, b);
                 Plane out(65536);
-                mapToneCurveRow(luma.data(), blurred.data(), out.data(), 65536, table, contrast);
+                toneCurveRowMapper()(luma.data(), blurred.data(), out.data(), 65536, table, contrast);
                 for (int v = 0; v < 65536; ++v)
                     ASSERT_EQ(out[v], literalCurve(static_cast<uint16_t>(v), b, table, contrast))
                         << "v " << v << " b " << b << " contrast " << contrast << " simd " << simd;
@@ -164,14 +164,12 @@ TEST(ToneCurveMapping, VectorisedLoopGivesThePlainValues)
     for (int contrast : {0, 37, 99}) {
         Plane plain(luma.size());
         Plane vectorised(luma.size());
-        {
-            test::SimdSwitch path(false);
-            mapToneCurveRow(luma.data(), blurred.data(), plain.data(), width, state.firstWeightTable(), contrast);
-        }
-        mapToneCurveRow(luma.data(), blurred.data(), vectorised.data(), width, state.firstWeightTable(), contrast);
+        const ToneCurveRowMapper mapRow = toneCurveRowMapper();
+        mapToneCurveRowPlain(luma.data(), blurred.data(), plain.data(), width, state.firstWeightTable(), contrast);
+        mapRow(luma.data(), blurred.data(), vectorised.data(), width, state.firstWeightTable(), contrast);
         ASSERT_EQ(vectorised, plain) << "contrast " << contrast;
         // Row lengths that leave a remainder for the plain loop.
-        mapToneCurveRow(luma.data(), blurred.data(), vectorised.data(), 7, state.firstWeightTable(), contrast);
+        mapRow(luma.data(), blurred.data(), vectorised.data(), 7, state.firstWeightTable(), contrast);
         EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 7, vectorised.begin()));
     }
 }

@@ -1,7 +1,14 @@
 #pragma once
 
-// Small AVX2 helpers over 16 unsigned 16-bit lanes, for the vector loops
-// (include only from code that runs after an AVX2 check).
+// The AVX2 side of simd.h, for *_avx2.cpp files only (the build compiles
+// them for x86-64 alone): the one spelling of the target attribute and
+// small helpers over 16 unsigned 16-bit lanes. Only the functions marked
+// QV_AVX2 use AVX2, so nothing else in those files needs it and they run
+// only after pickKernel chose them.
+
+#ifndef QV_X86_SIMD
+#error "simd_avx2.h belongs to the x86-64 build (QV_X86_SIMD)"
+#endif
 
 #include <immintrin.h>
 
@@ -9,32 +16,34 @@
 #include <cstddef>
 #include <cstdint>
 
+#define QV_AVX2 __attribute__((target("avx2")))
+
 namespace qv::avx2 {
 
-__attribute__((target("avx2"))) inline __m256i load(const uint16_t* p)
+QV_AVX2 inline __m256i load(const uint16_t* p)
 {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-__attribute__((target("avx2"))) inline void store(uint16_t* p, __m256i v)
+QV_AVX2 inline void store(uint16_t* p, __m256i v)
 {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
 // Lanes where a > b.
-__attribute__((target("avx2"))) inline __m256i greater(__m256i a, __m256i b)
+QV_AVX2 inline __m256i greater(__m256i a, __m256i b)
 {
     return _mm256_xor_si256(_mm256_cmpeq_epi16(_mm256_subs_epu16(a, b), _mm256_setzero_si256()),
                             _mm256_set1_epi16(-1));
 }
 
 // Lanes where lo <= v <= hi.
-__attribute__((target("avx2"))) inline __m256i within(__m256i v, __m256i lo, __m256i hi)
+QV_AVX2 inline __m256i within(__m256i v, __m256i lo, __m256i hi)
 {
     return _mm256_cmpeq_epi16(_mm256_min_epu16(_mm256_max_epu16(v, lo), hi), v);
 }
 
-__attribute__((target("avx2"))) inline __m256i absDiff(__m256i a, __m256i b)
+QV_AVX2 inline __m256i absDiff(__m256i a, __m256i b)
 {
     return _mm256_or_si256(_mm256_subs_epu16(a, b), _mm256_subs_epu16(b, a));
 }
