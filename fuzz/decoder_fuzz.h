@@ -62,17 +62,17 @@ int checkDecoder(Decoder decoder, const uint8_t* data, size_t size)
     SourcePair pair;
     const DecodeResult result = decoder(DecodeJob{file.path(), ctx, abort, {}}, pair);
     const bool empty = !pair.image8 && !pair.image16;
-    switch (result) {
-    case kDecoded:
+    switch (result.status) {
+    case DecodeStatus::Decoded:
         if (!pairHolds(pair, ctx.bitDepth) || ctx.decodedWidth != pair.image8->width() ||
             ctx.decodedHeight != pair.image8->height())
             std::abort();
         break;
-    case kNotThisFormat:
-        if (!empty || !ctx.errorText.empty())
+    case DecodeStatus::NotThisFormat:
+        if (!empty || !result.reason.empty())
             std::abort();
         break;
-    case kDecodeFailed:
+    case DecodeStatus::Failed:
         if (!empty)
             std::abort();
         break;

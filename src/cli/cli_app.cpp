@@ -19,10 +19,10 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "imageio/image_io_context.h"
 #include "settings/app_config.h"
-#include "settings/failure_text.h"
 #include "settings/image_name.h"
 #include "settings/replacement_file.h"
 #include "settings/tone_file.h"
+#include "text/failure_text.h"
 
 namespace qv::cli {
 

@@ -7,58 +7,19 @@
 #include <charconv>
 #include <string_view>
 
+#include "cli/option_table.h"
 #include "cli/preset_lookup.h"
 
 namespace qv::cli {
 
 namespace {
 
-enum class Opt {
-    Output, Type, Quality, Resize, Preset, Settings, Set, Preview,
-    RawNr, NoRawNr, RawAutoWb, NoRawAutoWb, LightRecovery, NoLightRecovery,
-    NoCompanion, Factory, SaveSettings, Threads, Each, Dir, Quiet, Timings, Help, Version,
-};
-
-struct OptionInfo {
-    Opt id;
-    char shortName;  // 0: long form only
-    std::string_view longName;
-    bool takesValue;
-};
-
-constexpr std::array<OptionInfo, 24> kOptions{{
-    {Opt::Output, 'o', "output", true},
-    {Opt::Type, 't', "type", true},
-    {Opt::Quality, 'q', "quality", true},
-    {Opt::Resize, 0, "resize", true},
-    {Opt::Preset, 'p', "preset", true},
-    {Opt::Settings, 's', "settings", true},
-    {Opt::Set, 0, "set", true},
-    {Opt::Preview, 0, "preview", true},
-    {Opt::RawNr, 0, "raw-nr", false},
-    {Opt::NoRawNr, 0, "no-raw-nr", false},
-    {Opt::RawAutoWb, 0, "raw-auto-wb", false},
-    {Opt::NoRawAutoWb, 0, "no-raw-auto-wb", false},
-    {Opt::LightRecovery, 0, "light-recovery", false},
-    {Opt::NoLightRecovery, 0, "no-light-recovery", false},
-    {Opt::NoCompanion, 0, "no-companion", false},
-    {Opt::Factory, 0, "factory", false},
-    {Opt::SaveSettings, 0, "save-settings", true},
-    {Opt::Threads, 0, "threads", true},
-    {Opt::Each, 0, "each", false},
-    {Opt::Dir, 'd', "dir", true},
-    {Opt::Quiet, 0, "quiet", false},
-    {Opt::Timings, 0, "timings", false},
-    {Opt::Help, 'h', "help", false},
-    {Opt::Version, 0, "version", false},
-}};
-
 constexpr int kMaxWorkers = 20;
 constexpr int kMaxBoxSide = 100000;
 
 const OptionInfo* findLong(std::string_view name)
 {
-    for (const OptionInfo& info : kOptions)
+    for (const OptionInfo& info : optionTable())
         if (info.longName == name)
             return &info;
     return nullptr;
@@ -66,7 +27,7 @@ const OptionInfo* findLong(std::string_view name)
 
 const OptionInfo* findShort(char name)
 {
-    for (const OptionInfo& info : kOptions)
+    for (const OptionInfo& info : optionTable())
         if (info.shortName != 0 && info.shortName == name)
             return &info;
     return nullptr;
@@ -174,7 +135,7 @@ private:
         }
         if (!info)
             return fail("nieznana opcja " + quoted(arg) + " (lista opcji: --help)");
-        if (!info->takesValue) {
+        if (!info->takesValue()) {
             if (attached)
                 return fail("opcja " + optionName(*info) + " nie przyjmuje wartości (podano " + quoted(arg) + ")");
             return apply(*info, {});

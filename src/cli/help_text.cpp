@@ -1,8 +1,11 @@
 #include "cli/help_text.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <span>
 
+#include "cli/option_table.h"
 #include "cli/preset_lookup.h"
 
 #ifndef QUORVELIN_VERSION
@@ -11,50 +14,85 @@
 
 namespace qv::cli {
 
+namespace {
+
+// Where the further lines of a description start, and a group's note.
+constexpr std::size_t kContinuationColumn = 26;
+
+// Characters, not bytes: argument names hold Polish letters.
+std::size_t displayWidth(std::string_view text)
+{
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// "-o, --output PLIK", "--resize SZERxWYS".
+std::string optionLabel(const OptionInfo& info)
+{
+    std::string label = info.shortName ? std::string{'-', info.shortName, ',', ' '} : std::string();
+    label.append("--").append(info.longName);
+    if (info.takesValue())
+        label.append(" ").append(info.argument);
+    return label;
+}
+
+std::string descriptionOf(const OptionInfo& info)
+{
+    std::string text(info.help);
+    if (const std::size_t slot = text.find(kPresetListSlot); slot != std::string::npos)
+        text.replace(slot, kPresetListSlot.size(), presetListText());
+    return text;
+}
+
+// The lines of one option and of the options without a description of their
+// own that follow it (from options[i] on); returns the index of the last one.
+std::size_t appendOption(std::string& text, std::span<const OptionInfo> options, std::size_t i)
+{
+    const OptionInfo& info = options[i];
+    std::string line = (info.shortName ? "  " : "      ") + optionLabel(info);
+    while (i + 1 < options.size() && options[i + 1].help.empty())
+        line.append(", ").append(optionLabel(options[++i]));
+    const std::size_t width = displayWidth(line);
+    const std::size_t column = static_cast<std::size_t>(info.group->descriptionColumn);
+    line.append(width < column ? column - width : 2, ' ');
+
+    const std::string description = descriptionOf(info);
+    std::size_t start = 0;
+    for (std::size_t end; (end = description.find('\n', start)) != std::string::npos; start = end + 1)
+        line.append(description, start, end - start).append("\n").append(kContinuationColumn, ' ');
+    text.append(line).append(description, start).append("\n");
+    return i;
+}
+
+void appendNote(std::string& text, const OptionGroup* group)
+{
+    if (group && !group->note.empty())
+        text.append(kContinuationColumn, ' ').append(group->note).append("\n");
+}
+
+}  // namespace
+
 std::string helpText()
 {
-    return "Użycie: quorvelin-cli [opcje] PLIK... -o WYNIK\n"
-           "       quorvelin-cli [opcje] --each PLIK... -d FOLDER\n"
-           "\n"
-           "Przetwarza obraz (kilka plików: ekspozycje jednej sceny, łączone w jeden obraz)\n"
-           "tak jak program i zapisuje wynik.\n"
-           "\n"
-           "Wynik:\n"
-           "  -o, --output PLIK       plik wynikowy\n"
-           "  -t, --type TYP          jpeg, tiff8 albo tiff16; domyślnie z rozszerzenia:\n"
-           "                          .jpg/.jpeg JPEG, .tif/.tiff TIFF 16-bit\n"
-           "  -q, --quality 0..100    jakość JPEG (domyślnie zapisana w konfiguracji, bez niej 90)\n"
-           "      --resize SZERxWYS   zmniejsza do tej ramki (np. 1920x1080) z zachowaniem proporcji\n"
-           "                          (nigdy nie powiększa)\n"
-           "\n"
-           "Ustawienia (nakładane w tej kolejności na domyślne zapisane w konfiguracji):\n"
-           "      --factory           zaczyna od ustawień fabrycznych zamiast zapisanych domyślnych\n"
-           "  -p, --preset NAZWA|1..10  ustawienia predefiniowane:\n"
-           "                          " + presetListText() + "\n"
-           "  -s, --settings PLIK.qvl plik ustawień\n"
-           "      --no-companion      pomija plik .qvl o nazwie obrazu leżący obok niego\n"
-           "      --set Pole=Wartość  pojedyncza wartość, np. Details=7 (można powtarzać)\n"
-           "      --save-settings PLIK.qvl  zapisuje użyte ustawienia (z --each: wspólne, bez\n"
-           "                          plików .qvl obok obrazów; bez plików wejściowych: tylko zapis)\n"
-           "\n"
-           "Wczytywanie:\n"
-           "      --preview full|800|1280|2048  rozmiar obrazu roboczego (domyślnie full)\n"
-           "      --raw-nr, --no-raw-nr         wstępna redukcja szumu plików RAW\n"
-           "      --raw-auto-wb, --no-raw-auto-wb  automatyczny balans bieli plików RAW\n"
-           "      --light-recovery, --no-light-recovery  unikaj prześwietleń (RAW)\n"
-           "                          (bez tych opcji: jak w konfiguracji programu)\n"
-           "\n"
-           "Przebieg:\n"
-           "      --threads N         wątki na etap, 1..20 (domyślnie procesory + 2)\n"
-           "      --each              każdy plik osobno do folderu -d, mimo błędów pojedynczych plików\n"
-           "  -d, --dir FOLDER        folder wynikowy dla --each (typ domyślnie tiff16)\n"
-           "      --quiet             bez postępu i komunikatów (poza błędami)\n"
-           "      --timings           czas każdego etapu po każdym obrazie\n"
-           "  -h, --help              ta pomoc\n"
-           "      --version           wersja programu\n"
-           "\n"
-           "Kod wyjścia: 0 gotowe, 1 błąd wczytywania, przetwarzania lub zapisu,\n"
-           "2 błędne wywołanie, 130 przerwane (Ctrl+C).\n";
+    std::string text = "Użycie: quorvelin-cli [opcje] PLIK... -o WYNIK\n"
+                       "       quorvelin-cli [opcje] --each PLIK... -d FOLDER\n"
+                       "\n"
+                       "Przetwarza obraz (kilka plików: ekspozycje jednej sceny, łączone w jeden obraz)\n"
+                       "tak jak program i zapisuje wynik.\n";
+    const std::span<const OptionInfo> options = optionTable();
+    const OptionGroup* group = nullptr;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (options[i].group != group) {
+            appendNote(text, group);
+            group = options[i].group;
+            text.append("\n").append(group->heading).append("\n");
+        }
+        i = appendOption(text, options, i);
+    }
+    appendNote(text, group);
+    return text + "\n"
+                  "Kod wyjścia: 0 gotowe, 1 błąd wczytywania, przetwarzania lub zapisu,\n"
+                  "2 błędne wywołanie, 130 przerwane (Ctrl+C).\n";
 }
 
 std::string versionText(std::string_view dotted)

@@ -5,7 +5,7 @@
 
 namespace qv::cli {
 
-// The usage text of --help.
+// The usage text of --help, laid out from the option table (option_table.h).
 std::string helpText();
 
 // A dotted version "major.minor[.patch[.build]]" as the program shows it:

@@ -13,8 +13,8 @@
 #include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "imageio/save_image.h"
-#include "settings/failure_text.h"
 #include "settings/replacement_file.h"
+#include "text/failure_text.h"
 #include "text/status_codes.h"
 #include "text/string_table.h"
 
@@ -73,13 +73,13 @@ std::string failureText(const ImageIoContext& ctx, const char* what, const std::
     return ctx.errorText.empty() ? what + (" " + quotedList(files)) : ctx.errorText;
 }
 
-int load(ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
+bool load(ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
 {
     LoadThread loader;
     if (!loader.start(ctx))
-        return -1;
+        return false;
     watch([&] { return loader.running(); }, ctx, state, display, times);
-    return loader.collect().value_or(-1);
+    return loader.collect() == ThreadResult::Done;
 }
 
 bool process(ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display, StepTimes* times)
@@ -89,7 +89,7 @@ bool process(ImageIoContext& ctx, PipelineState& state, ProgressDisplay& display
         return false;
     watch([&] { return processor.running(); }, ctx, state, display, times);
     // A run that went through to the end publishes its end code last.
-    return processor.collect().value_or(0) == 1 &&
+    return processor.collect() == ThreadResult::Done &&
            ctx.statusCode.load(std::memory_order_relaxed) == StatusCode::RunEnded;
 }
 
@@ -104,7 +104,7 @@ bool save(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options,
     if (!saver.start(state, [&] { return runSaveThread(ctx, options); }))
         return false;
     watch([&] { return saver.running(); }, ctx, state, display, times);
-    return saver.collect().value_or(0) == 1;
+    return saver.collect() == ThreadResult::Done;
 }
 
 // The save request with the size the result is scaled down to, if any.
@@ -133,10 +133,10 @@ JobResult runImageJob(ImageIoContext& ctx, PipelineState& state, const ImageJob&
 
     ctx.pipeline = &state;
     ctx.fileList = job.inputs;
-    const int loaded = load(ctx, state, display, times);
+    const bool loaded = load(ctx, state, display, times);
     if (interruptRequested())
         return failed(JobStatus::Interrupted, {});
-    if (loaded != 1)
+    if (!loaded)
         return failed(JobStatus::LoadFailed, failureText(ctx, kLoadErrorText, job.inputs));
 
     ctx.current = job.tone;

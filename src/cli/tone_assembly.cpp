@@ -2,10 +2,10 @@
 
 #include <cerrno>
 
-#include "settings/failure_text.h"
 #include "settings/file_checks.h"
 #include "settings/tone_defaults.h"
 #include "settings/tone_file.h"
+#include "text/failure_text.h"
 
 namespace qv::cli {
 

@@ -16,7 +16,7 @@
 #include "codec/codec_runtime.h"
 #include "codec/png_extent.h"
 #include "codec/qimage_view.h"
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 
 namespace qv::codec {
 

@@ -15,29 +15,24 @@ DecodeResult decodeWithCodec(const DecodeJob& job, SourcePair& pair)
     case codec::Status::Ok:
         break;
     case codec::Status::UnknownFormat:
-        return kNotThisFormat;
+        return DecodeResult::notThisFormat();
     case codec::Status::SystemError:
     case codec::Status::OutOfMemory:
-        job.setError(answer.message);
-        return kDecodeFailed;
+        return DecodeResult::failed(answer.message);
     case codec::Status::TooLarge:
-        job.setError(tooLargeReason(answer.declaredWidth, answer.declaredHeight));
-        return kDecodeFailed;
+        return DecodeResult::failed(tooLargeReason(answer.declaredWidth, answer.declaredHeight));
     case codec::Status::Damaged:
-        job.setError(kDamagedReason);
-        return kDecodeFailed;
+        return DecodeResult::failed(kDamagedReason);
     case codec::Status::Failed:
-        return kDecodeFailed;
+        return DecodeResult::failed();
     }
     if (job.aborted())
-        return kDecodeFailed;
-    if (image.width() < kMinImageSide || image.height() < kMinImageSide) {
-        job.setError(tooSmallReason(image.width(), image.height()));
-        return kDecodeFailed;
-    }
+        return DecodeResult::failed();
+    if (image.width() < kMinImageSide || image.height() < kMinImageSide)
+        return DecodeResult::failed(tooSmallReason(image.width(), image.height()));
 
-    if (!job.allocate(pair, image.width(), image.height()))
-        return kDecodeFailed;
+    if (std::optional<DecodeResult> allocationFailure = job.allocate(pair, image.width(), image.height()))
+        return *allocationFailure;
     const bool drawn = image.drawInto(*pair.image8);
     image.release();
     if (!drawn)

@@ -6,8 +6,8 @@
 #include "imageio/image_io_context.h"
 #include "imageio/raw_decoder.h"
 #include "imageio/tiff16_decoder.h"
-#include "settings/failure_text.h"
 #include "settings/file_checks.h"
+#include "text/failure_text.h"
 
 namespace qv {
 
@@ -56,26 +56,25 @@ bool decodeFile(const std::string& path, ImageIoContext& ctx, const std::atomic<
         return false;
     }
     const DecodeJob job{path, ctx, abort, range};
-    DecodeResult result = kNotThisFormat;
+    DecodeResult result = DecodeResult::notThisFormat();
     for (Decoder decoder : decodersFor(path)) {
         result = decoder(job, pair);
-        if (result != kNotThisFormat)
+        if (result.status != DecodeStatus::NotThisFormat)
             break;
     }
-    if (result == kDecoded)
+    if (result.status == DecodeStatus::Decoded)
         return true;
     pair.release();
-    if (result == kNotThisFormat) {
+    if (result.status == DecodeStatus::NotThisFormat) {
         ctx.percent.store(0, std::memory_order_relaxed);
         ctx.errorText = failureLine(kUnknownFormatText, path, {});
-    } else if (abort.load(std::memory_order_relaxed)) {
-        ctx.errorText.clear();  // the one who aborted knows why
-    } else {
+    } else if (!abort.load(std::memory_order_relaxed)) {
+        // After an abort the text stays empty: the one who aborted knows why.
         // A TIFF whose samples no decoder reads says so rather than that
         // it is damaged; a failure without a word is taken for damage.
         std::string reason = unreadableTiffSamples(path);
         if (reason.empty())
-            reason = ctx.errorText.empty() ? std::string(kDamagedReason) : ctx.errorText;
+            reason = result.reason.empty() ? std::string(kDamagedReason) : std::move(result.reason);
         ctx.errorText = failureLine(kLoadErrorText, path, reason);
     }
     return false;

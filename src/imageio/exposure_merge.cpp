@@ -12,7 +12,7 @@
 #include "imageio/image_io_context.h"
 #include "imageio/level_map.h"
 #include "imageio/parallel_rows.h"
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 
 namespace qv {
 

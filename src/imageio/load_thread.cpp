@@ -36,10 +36,10 @@ bool decodeSources(ImageIoContext& ctx, PipelineState& state)
 
 }  // namespace
 
-int runLoadThread(ImageIoContext& ctx)
+ThreadResult runLoadThread(ImageIoContext& ctx)
 {
     if (!ctx.pipeline)
-        return -1;
+        return ThreadResult::Failed;
     PipelineState& state = *ctx.pipeline;
     ctx.errorText.clear();
     state.reset();
@@ -50,15 +50,15 @@ int runLoadThread(ImageIoContext& ctx)
 
     if (!decodeSources(ctx, state)) {
         state.reset();
-        return -1;
+        return ThreadResult::Failed;
     }
     ctx.statusText.clear();
     if (!prepareWorkingImage(ctx, state)) {
         state.reset();
-        return -1;
+        return ThreadResult::Failed;
     }
     state.loaded = true;
-    return 1;
+    return ThreadResult::Done;
 }
 
 bool LoadThread::start(ImageIoContext& ctx)

@@ -10,11 +10,11 @@ struct ImageIoContext;
 
 // The load thread's body: decodes the context's file list into the state that
 // ctx.pipeline points at and prepares the working image. Publishes status
-// code, percentage and status text while it runs. Returns 1 when the working
-// image is ready (the state's loaded flag is set), -1 when the load failed or
+// code, percentage and status text while it runs. Done when the working image
+// is ready (the state's loaded flag is set), Failed when the load failed or
 // was aborted (the error text says why when there is anything to say).
 // The abort flag is left as it is: whoever starts the load clears it first.
-int runLoadThread(ImageIoContext& ctx);
+ThreadResult runLoadThread(ImageIoContext& ctx);
 
 // Runs runLoadThread on a thread of its own, one load at a time.
 class LoadThread {
@@ -28,9 +28,9 @@ public:
     bool stop() { return thread_.stop(); }
     // A thread exists and has not ended yet.
     bool running() const { return thread_.running(); }
-    // When the thread has ended: its exit code (1 or -1), and the thread is
+    // When the thread has ended: how the load ended, and the thread is
     // forgotten. Empty while it runs or when there is none.
-    std::optional<int> collect() { return thread_.collect(); }
+    std::optional<ThreadResult> collect() { return thread_.collect(); }
 
 private:
     BackgroundThread thread_;

@@ -4,7 +4,7 @@
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
 #include "imageio/image_io_context.h"
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 
 namespace qv {
 

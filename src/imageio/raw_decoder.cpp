@@ -12,8 +12,8 @@
 
 #include "imageio/image_io_context.h"
 #include "imageio/tiff_file.h"
-#include "settings/failure_text.h"
 #include "settings/file_checks.h"
+#include "text/failure_text.h"
 
 namespace qv {
 
@@ -31,18 +31,17 @@ void noteDataError(void* damaged, const char*, const int) { *static_cast<bool*>(
 
 // A failed library step: cancelled ends without text, memory with the
 // out-of-memory reason, anything else as damaged data.
-DecodeResult failure(const DecodeJob& job, int code)
+DecodeResult failure(int code)
 {
     if (code == LIBRAW_CANCELLED_BY_CALLBACK)
-        return kDecodeFailed;
-    job.setError(code == LIBRAW_UNSUFFICIENT_MEMORY ? failureReason(ENOMEM) : kDamagedReason);
-    return kDecodeFailed;
+        return DecodeResult::failed();
+    return DecodeResult::failed(code == LIBRAW_UNSUFFICIENT_MEMORY ? failureReason(ENOMEM) : kDamagedReason);
 }
 
 // unpack and dcraw_process may still find that the file is not theirs.
-DecodeResult stepFailure(const DecodeJob& job, int code)
+DecodeResult stepFailure(int code)
 {
-    return code == LIBRAW_FILE_UNSUPPORTED ? kNotThisFormat : failure(job, code);
+    return code == LIBRAW_FILE_UNSUPPORTED ? DecodeResult::notThisFormat() : failure(code);
 }
 
 void setProcessingParameters(libraw_output_params_t& params, const AppConfig& config)
@@ -140,42 +139,42 @@ DecodeResult decodeRaw(const DecodeJob& job, SourcePair& pair)
         if (const int error = inputFileError(job.path); error != 0 && error != kErrorEmptyFile)
             return job.fail(pair, failureReason(error));
     if (code == LIBRAW_FILE_UNSUPPORTED || code == LIBRAW_IO_ERROR)
-        return hasRawSignature(job.path) ? job.fail(pair, kDamagedReason) : kNotThisFormat;
+        return hasRawSignature(job.path) ? job.fail(pair, kDamagedReason) : DecodeResult::notThisFormat();
     if (code != LIBRAW_SUCCESS)  // the progress callback already runs while the file is identified
-        return failure(job, code);
+        return failure(code);
     // Data that reaches past the end of the file is found before the library
     // decodes it and has its JPEG decoder complain on the terminal.
     if (tiffDataCutShort(job.path))
         return job.fail(pair, kDamagedReason);
     if ((code = raw->unpack()) != LIBRAW_SUCCESS)
-        return stepFailure(job, code);
+        return stepFailure(code);
     if (damaged)
         return job.fail(pair, kDamagedReason);
 
     job.publishPercent(range.at(40, 100));
     setProcessingParameters(raw->imgdata.params, job.context.config);
     if ((code = raw->dcraw_process()) != LIBRAW_SUCCESS)
-        return stepFailure(job, code);
+        return stepFailure(code);
     if (damaged)
         return job.fail(pair, kDamagedReason);
 
     job.publishPercent(range.at(70, 100));
     MemImage image(raw->dcraw_make_mem_image(&code));
     if (!image)
-        return failure(job, code);
+        return failure(code);
     if (!usable(*image))
-        return kNotThisFormat;
+        return DecodeResult::notThisFormat();
 
     job.publishPercent(range.at(85, 100));
-    if (!job.allocate(pair, image->width, image->height))
-        return kDecodeFailed;
+    if (std::optional<DecodeResult> allocationFailure = job.allocate(pair, image->width, image->height))
+        return *allocationFailure;
     const bool wide = image->bits == 16;
     const bool converted = wide ? convertRows<uint16_t>(job, *image, pair) : convertRows<uint8_t>(job, *image, pair);
     image.reset();
     if (!converted)
         return job.fail(pair);
-    const DecodeResult result = job.finish(pair, wide ? 48 : 24);
-    if (result == kDecoded)
+    DecodeResult result = job.finish(pair, wide ? 48 : 24);
+    if (result.status == DecodeStatus::Decoded)
         job.publishPercent(range.end);
     return result;
 }

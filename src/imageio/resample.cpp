@@ -176,8 +176,8 @@ bool acceptable(const PixelRows<Sample>& image)
 }
 
 template <class Sample>
-int resample(PixelRows<const Sample> source, PixelRows<Sample> target, float* work, ResampleKernel kernel,
-             const ResampleControl& control, float maxValue)
+ResampleResult resample(PixelRows<const Sample> source, PixelRows<Sample> target, float* work, ResampleKernel kernel,
+                        const ResampleControl& control, float maxValue)
 {
     if (!work || !acceptable(source) || !acceptable(target) || target.width > source.width ||
         target.height > source.height)
@@ -220,14 +220,14 @@ std::size_t resampleWorkFloats(int targetWidth, int sourceHeight)
     return static_cast<std::size_t>(targetWidth) * static_cast<std::size_t>(sourceHeight) * 3;
 }
 
-int resampleImage(PixelRows<const uint16_t> source, PixelRows<uint16_t> target, float* work, ResampleKernel kernel,
-                  const ResampleControl& control)
+ResampleResult resampleImage(PixelRows<const uint16_t> source, PixelRows<uint16_t> target, float* work,
+                             ResampleKernel kernel, const ResampleControl& control)
 {
     return resample(source, target, work, kernel, control, 65535.0f);
 }
 
-int resampleImage(PixelRows<const uint8_t> source, PixelRows<uint8_t> target, float* work, ResampleKernel kernel,
-                  const ResampleControl& control)
+ResampleResult resampleImage(PixelRows<const uint8_t> source, PixelRows<uint8_t> target, float* work,
+                             ResampleKernel kernel, const ResampleControl& control)
 {
     return resample(source, target, work, kernel, control, 255.0f);
 }

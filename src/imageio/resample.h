@@ -19,12 +19,12 @@ struct PixelRows {
 };
 
 // What resampleImage answers.
-namespace ResampleResult {
-inline constexpr int Done = 1;
-inline constexpr int Aborted = 0;
-inline constexpr int OutOfMemory = -1;  // the filter tables could not be allocated
-inline constexpr int Rejected = -2;     // empty image or not a reduction: nothing written
-}  // namespace ResampleResult
+enum class ResampleResult {
+    Done,
+    Aborted,
+    OutOfMemory,  // the filter tables could not be allocated
+    Rejected,     // empty image or not a reduction: nothing written
+};
 
 // How a resampling is watched and spread: the abort flag is tested between
 // rows (first pass) and columns (second pass); `progress` grows by 10 after
@@ -45,9 +45,9 @@ std::size_t resampleWorkFloats(int targetWidth, int sourceHeight);
 // vertical pass into the target, clamped and rounded to the nearest integer.
 // Channel by channel, in single precision. The target may not be larger than
 // the source in either direction.
-int resampleImage(PixelRows<const uint16_t> source, PixelRows<uint16_t> target, float* work, ResampleKernel kernel,
-                  const ResampleControl& control);
-int resampleImage(PixelRows<const uint8_t> source, PixelRows<uint8_t> target, float* work, ResampleKernel kernel,
-                  const ResampleControl& control);
+ResampleResult resampleImage(PixelRows<const uint16_t> source, PixelRows<uint16_t> target, float* work,
+                             ResampleKernel kernel, const ResampleControl& control);
+ResampleResult resampleImage(PixelRows<const uint8_t> source, PixelRows<uint8_t> target, float* work,
+                             ResampleKernel kernel, const ResampleControl& control);
 
 }  // namespace qv

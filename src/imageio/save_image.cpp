@@ -11,8 +11,8 @@
 #include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/tiff16_writer.h"
-#include "settings/failure_text.h"
 #include "settings/replacement_file.h"
+#include "text/failure_text.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -85,7 +85,8 @@ PixelRows<Sample> rowsOf(Bitmap& bitmap)
 // Lanczos-3 reduction of `source` into `target` with one work buffer; the
 // resampler's own progress is not shown.
 template <class Sample>
-int shrink(PixelRows<const Sample> source, PixelRows<Sample> target, const std::atomic<bool>& abort, int workers)
+ResampleResult shrink(PixelRows<const Sample> source, PixelRows<Sample> target, const std::atomic<bool>& abort,
+                      int workers)
 {
     std::unique_ptr<float[]> work(new (std::nothrow) float[resampleWorkFloats(target.width, source.height)]);
     if (!work)
@@ -140,7 +141,7 @@ bool saveTiff16(ImageIoContext& ctx, PipelineState& state, const SaveOptions& op
             return failOutOfMemory(ctx, options);
         const PixelRows<uint16_t> target{scaled.get(), options.width, options.height,
                                          static_cast<std::ptrdiff_t>(options.width) * 6};
-        const int result = shrink(image, target, state.abort, ctx.workerCount);
+        const ResampleResult result = shrink(image, target, state.abort, ctx.workerCount);
         if (result == ResampleResult::OutOfMemory)
             return failOutOfMemory(ctx, options);
         if (result != ResampleResult::Done)
@@ -151,15 +152,15 @@ bool saveTiff16(ImageIoContext& ctx, PipelineState& state, const SaveOptions& op
     ReplacementFile file(options.path);
     if (file.error() != 0)
         return failWriting(ctx, options, file.error());
-    int error = 0;
-    switch (writeTiff16(file.temporaryPath(), image.pixels, image.width, image.height, state.abort, ctx.percent,
-                        error)) {
-    case Tiff16WriteResult::Written:
+    const Tiff16WriteResult written =
+        writeTiff16(file.temporaryPath(), image.pixels, image.width, image.height, state.abort, ctx.percent);
+    switch (written.status) {
+    case Tiff16WriteStatus::Written:
         break;
-    case Tiff16WriteResult::WriteError:
-    case Tiff16WriteResult::CannotCreate:
-        return failWriting(ctx, options, error);
-    case Tiff16WriteResult::Aborted:
+    case Tiff16WriteStatus::WriteError:
+    case Tiff16WriteStatus::CannotCreate:
+        return failWriting(ctx, options, written.systemError);
+    case Tiff16WriteStatus::Aborted:
         return fail(ctx);
     }
     return commitUnlessAborted(ctx, state, options, file);
@@ -181,15 +182,15 @@ bool saveImage(ImageIoContext& ctx, PipelineState& state, const SaveOptions& opt
     return saveThroughCodec(ctx, state, options, scale);
 }
 
-int runSaveThread(ImageIoContext& ctx, const SaveOptions& options)
+ThreadResult runSaveThread(ImageIoContext& ctx, const SaveOptions& options)
 {
     ctx.errorText.clear();
     if (!ctx.pipeline) {
         failWriting(ctx, options, EINVAL);
-        return 0;
+        return ThreadResult::Failed;
     }
     ctx.pipeline->abort.store(false, std::memory_order_relaxed);
-    return saveImage(ctx, *ctx.pipeline, options) ? 1 : 0;
+    return saveImage(ctx, *ctx.pipeline, options) ? ThreadResult::Done : ThreadResult::Failed;
 }
 
 }  // namespace qv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/pipeline/background_thread.h"
 #include "imageio/save_options.h"
 
 namespace qv {
@@ -27,8 +28,8 @@ inline constexpr const char* kSavedImageTitle = "https://www.quorvelin.com/";
 bool saveImage(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options);
 
 // The save thread's body: clears the error text and the abort flag of the
-// context's pipeline, then saves. Exit code 1 when the file is written, 0
-// when the save failed or was aborted.
-int runSaveThread(ImageIoContext& ctx, const SaveOptions& options);
+// context's pipeline, then saves. Done when the file is written, Failed when
+// the save failed or was aborted.
+ThreadResult runSaveThread(ImageIoContext& ctx, const SaveOptions& options);
 
 }  // namespace qv

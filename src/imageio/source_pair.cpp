@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "imageio/image_io_context.h"
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 
 namespace qv {
 
@@ -22,31 +22,23 @@ std::string tooLargeReason(int64_t width, int64_t height)
 
 void DecodeJob::publishPercent(int percent) const { context.percent.store(percent, std::memory_order_relaxed); }
 
-void DecodeJob::setError(std::string text) const { context.errorText = std::move(text); }
-
-bool DecodeJob::allocate(SourcePair& pair, int64_t width, int64_t height) const
+std::optional<DecodeResult> DecodeJob::allocate(SourcePair& pair, int64_t width, int64_t height) const
 {
     pair.release();
-    if (width > kMaxSourcePixels || height > kMaxSourcePixels || width * height > kMaxSourcePixels) {
-        setError(tooLargeReason(width, height));
-        return false;
-    }
+    if (width > kMaxSourcePixels || height > kMaxSourcePixels || width * height > kMaxSourcePixels)
+        return DecodeResult::failed(tooLargeReason(width, height));
     pair.image8 = Bitmap::create(static_cast<int>(width), static_cast<int>(height), PixelFormat::Bgr24);
     if (pair.image8)
         pair.image16 = Bitmap::create(static_cast<int>(width), static_cast<int>(height), PixelFormat::Bgr48);
     if (pair.image16)
-        return true;
-    pair.release();
-    setError(failureReason(ENOMEM));
-    return false;
+        return std::nullopt;
+    return fail(pair, failureReason(ENOMEM));
 }
 
-DecodeResult DecodeJob::fail(SourcePair& pair, std::string text) const
+DecodeResult DecodeJob::fail(SourcePair& pair, std::string reason) const
 {
     pair.release();
-    if (!text.empty())
-        setError(std::move(text));
-    return kDecodeFailed;
+    return DecodeResult::failed(std::move(reason));
 }
 
 DecodeResult DecodeJob::finish(SourcePair& pair, int bitDepth) const
@@ -60,7 +52,7 @@ DecodeResult DecodeJob::finish(SourcePair& pair, int bitDepth) const
     context.decodedWidth = width;
     context.decodedHeight = height;
     context.bitDepth = bitDepth;
-    return kDecoded;
+    return DecodeResult::decoded();
 }
 
 namespace {

@@ -3,11 +3,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "codec/codec.h"
 #include "imaging/bitmap.h"
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 #include "text/string_table.h"
 
 namespace qv {
@@ -44,10 +45,21 @@ struct SourcePair {
 };
 
 // The three answers of a decoder.
-enum DecodeResult : int {
-    kDecodeFailed = -1,   // taken but failed or aborted; the error text may be set
-    kNotThisFormat = 0,   // not this decoder's file; nothing created, no text
-    kDecoded = 1,         // both bitmaps hold the picture; size and depth published
+enum class DecodeStatus {
+    Failed,         // taken but failed or aborted; the pair is empty
+    NotThisFormat,  // not this decoder's file; nothing created
+    Decoded,        // both bitmaps hold the picture; size and depth published
+};
+
+struct DecodeResult {
+    DecodeStatus status = DecodeStatus::Failed;
+    // Why a decode failed, in the program's words ("plik jest pusty"); empty
+    // after an abort and where the decoder cannot tell.
+    std::string reason;
+
+    static DecodeResult decoded() { return {DecodeStatus::Decoded, {}}; }
+    static DecodeResult notThisFormat() { return {DecodeStatus::NotThisFormat, {}}; }
+    static DecodeResult failed(std::string reason = {}) { return {DecodeStatus::Failed, std::move(reason)}; }
 };
 
 // The share of the progress bar that one file fills.
@@ -64,8 +76,8 @@ struct ProgressRange {
     }
 };
 
-// What a decoder is given: the file, the context to publish progress, size,
-// depth and error text in, and the abort flag tested between rows.
+// What a decoder is given: the file, the context to publish progress, size
+// and depth in, and the abort flag tested between rows.
 struct DecodeJob {
     const std::string& path;
     ImageIoContext& context;
@@ -74,14 +86,14 @@ struct DecodeJob {
 
     bool aborted() const { return abort.load(std::memory_order_relaxed); }
     void publishPercent(int percent) const;
-    void setError(std::string text) const;
 
-    // Creates both bitmaps for a size of at least one pixel; on failure leaves
-    // the reason (too large beyond kMaxSourcePixels, else out of memory) and
-    // nothing allocated. Takes the size as the file declares it, however large.
-    bool allocate(SourcePair& pair, int64_t width, int64_t height) const;
-    // Releases the pair, leaves `text` (when not empty) and answers failure.
-    DecodeResult fail(SourcePair& pair, std::string text = {}) const;
+    // Creates both bitmaps for a size of at least one pixel. Empty when they
+    // were created; otherwise the failure with its reason (too large beyond
+    // kMaxSourcePixels, else out of memory), nothing allocated. Takes the
+    // size as the file declares it, however large.
+    std::optional<DecodeResult> allocate(SourcePair& pair, int64_t width, int64_t height) const;
+    // Releases the pair and answers failure for `reason`.
+    DecodeResult fail(SourcePair& pair, std::string reason = {}) const;
     // The last step of every decoder: an abort releases the pair and fails,
     // otherwise size and bit depth (24 or 48) are published.
     DecodeResult finish(SourcePair& pair, int bitDepth) const;

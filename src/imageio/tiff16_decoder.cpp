@@ -7,7 +7,7 @@
 
 #include "codec/libtiff_quiet.h"
 #include "imageio/tiff_file.h"
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 
 namespace qv {
 
@@ -138,7 +138,7 @@ DecodeResult readStrips(const DecodeJob& job, TIFF* tiff, const Layout& layout, 
                 return job.fail(pair);
         }
     }
-    return kDecoded;
+    return DecodeResult::decoded();
 }
 
 // Tiles wider or longer than this, or of more samples, are taken for
@@ -184,7 +184,7 @@ DecodeResult readTiles(const DecodeJob& job, TIFF* tiff, const Layout& layout, S
             }
         }
     }
-    return kDecoded;
+    return DecodeResult::decoded();
 }
 
 }  // namespace
@@ -193,7 +193,7 @@ DecodeResult decodeTiff16(const DecodeJob& job, SourcePair& pair)
 {
     TiffFile tiff = openTiffQuietly(job.path);
     if (!tiff || !TIFFSetDirectory(tiff.get(), 0))
-        return kNotThisFormat;
+        return DecodeResult::notThisFormat();
     // Whatever its samples, a TIFF too large to take or whose data cannot be
     // in the file is refused here, before this or another decoder allocates
     // its picture.
@@ -206,13 +206,14 @@ DecodeResult decodeTiff16(const DecodeJob& job, SourcePair& pair)
         return job.fail(pair, kDamagedReason);
     Layout layout;
     if (!readLayout(tiff.get(), layout))
-        return kNotThisFormat;
+        return DecodeResult::notThisFormat();
 
-    if (!job.allocate(pair, layout.uprightWidth(), layout.uprightHeight()))
-        return kDecodeFailed;
-    const DecodeResult result = TIFFIsTiled(tiff.get()) ? readTiles(job, tiff.get(), layout, pair)
-                                                        : readStrips(job, tiff.get(), layout, pair);
-    return result == kDecoded ? job.finish(pair, 48) : result;
+    if (std::optional<DecodeResult> allocationFailure =
+            job.allocate(pair, layout.uprightWidth(), layout.uprightHeight()))
+        return *allocationFailure;
+    DecodeResult result = TIFFIsTiled(tiff.get()) ? readTiles(job, tiff.get(), layout, pair)
+                                                  : readStrips(job, tiff.get(), layout, pair);
+    return result.status == DecodeStatus::Decoded ? job.finish(pair, 48) : result;
 }
 
 std::string unreadableTiffSamples(const std::string& path)

@@ -34,22 +34,18 @@ bool setTags(TIFF* tiff, int width, int height)
 }  // namespace
 
 Tiff16WriteResult writeTiff16(const std::string& path, const uint16_t* rgb, int width, int height,
-                              const std::atomic<bool>& abort, std::atomic<int>& percent, int& systemError)
+                              const std::atomic<bool>& abort, std::atomic<int>& percent)
 {
     silenceLibtiff();
     // errno is taken right where a call fails, before closing the file can
     // change it; cleared first so that a failure without one reports none.
-    systemError = 0;
     errno = 0;
-    const auto failed = [&systemError](Tiff16WriteResult result) {
-        systemError = errno;
-        return result;
-    };
+    const auto failed = [](Tiff16WriteStatus status) { return Tiff16WriteResult{status, errno}; };
     std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpen(path.c_str(), "w"));
     if (!tiff)
-        return failed(Tiff16WriteResult::CannotCreate);
+        return failed(Tiff16WriteStatus::CannotCreate);
     if (!setTags(tiff.get(), width, height))
-        return failed(Tiff16WriteResult::WriteError);
+        return failed(Tiff16WriteStatus::WriteError);
 
     const std::size_t rowValues = static_cast<std::size_t>(width) * 3;
     for (int r = 0; r < height; ++r) {
@@ -57,16 +53,16 @@ Tiff16WriteResult writeTiff16(const std::string& path, const uint16_t* rgb, int 
         // are; the library does not modify the buffer it is given.
         auto* row = const_cast<uint16_t*>(rgb + r * rowValues);
         if (TIFFWriteScanline(tiff.get(), row, static_cast<uint32_t>(r), 0) < 0)
-            return failed(Tiff16WriteResult::WriteError);
+            return failed(Tiff16WriteStatus::WriteError);
         percent.store(static_cast<int>(static_cast<long long>(r) * 100 / height), std::memory_order_relaxed);
         if (abort.load(std::memory_order_relaxed))
-            return Tiff16WriteResult::Aborted;
+            return {Tiff16WriteStatus::Aborted};
     }
     // The last strip and the directory are written here; a failure must not
     // pass for a finished file.
     if (!TIFFFlush(tiff.get()))
-        return failed(Tiff16WriteResult::WriteError);
-    return Tiff16WriteResult::Written;
+        return failed(Tiff16WriteStatus::WriteError);
+    return {Tiff16WriteStatus::Written};
 }
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <vector>
 
 #include "codec/libtiff_quiet.h"
@@ -19,20 +20,20 @@ constexpr int kMaxDirectories = 64;
 
 uint32_t chunkCount(TIFF* tiff) { return TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff); }
 
-// The stored bytes of the directory's strips or tiles; -1 when one of them
-// lies outside the file.
-double storedBytes(TIFF* tiff, uint64_t fileSize)
+// The stored bytes of the directory's strips or tiles; nothing when one of
+// them lies outside the file.
+std::optional<double> storedBytes(TIFF* tiff, uint64_t fileSize)
 {
     const uint32_t count = chunkCount(tiff);
     // More chunks than the file has room for offsets: the count itself is bogus.
     if (count / 4 > fileSize)
-        return -1;
+        return std::nullopt;
     double total = 0;
     for (uint32_t i = 0; i < count; ++i) {
         const uint64_t offset = TIFFGetStrileOffset(tiff, i);
         const uint64_t bytes = TIFFGetStrileByteCount(tiff, i);
         if (offset > fileSize || bytes > fileSize - offset)
-            return -1;
+            return std::nullopt;
         total += static_cast<double>(bytes);
     }
     return total;
@@ -60,8 +61,8 @@ TiffFile openTiffQuietly(const std::string& path)
 
 bool directoryHoldsItsPicture(TIFF* tiff)
 {
-    const double stored = storedBytes(tiff, fileSizeOf(tiff));
-    if (stored < 0)
+    const std::optional<double> stored = storedBytes(tiff, fileSizeOf(tiff));
+    if (!stored)
         return false;
     uint32_t width = 0, height = 0;
     uint16_t bitsPerSample = 0, samplesPerPixel = 0, compression = 0;
@@ -71,7 +72,7 @@ bool directoryHoldsItsPicture(TIFF* tiff)
     TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
     TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
     const double declared = double(width) * height * samplesPerPixel * bitsPerSample / 8;
-    return compression == COMPRESSION_NONE ? stored >= declared : stored * kMaxCompressionRatio >= declared;
+    return compression == COMPRESSION_NONE ? *stored >= declared : *stored * kMaxCompressionRatio >= declared;
 }
 
 bool tiffDataCutShort(const std::string& path)
@@ -84,7 +85,7 @@ bool tiffDataCutShort(const std::string& path)
     std::vector<uint64_t> subDirectories;
     int visited = 0;
     do {
-        if (storedBytes(tiff.get(), fileSize) < 0)
+        if (!storedBytes(tiff.get(), fileSize))
             return true;
         uint16_t count = 0;
         uint64_t* offsets = nullptr;
@@ -94,7 +95,7 @@ bool tiffDataCutShort(const std::string& path)
     for (const uint64_t offset : subDirectories) {
         if (++visited > kMaxDirectories)
             break;
-        if (TIFFSetSubDirectory(tiff.get(), offset) && storedBytes(tiff.get(), fileSize) < 0)
+        if (TIFFSetSubDirectory(tiff.get(), offset) && !storedBytes(tiff.get(), fileSize))
             return true;
     }
     return false;

@@ -12,7 +12,7 @@
 #include "imageio/resample.h"
 #include "imageio/source_pair.h"
 #include "imageio/source_planes.h"
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -57,8 +57,9 @@ bool shrinkSourcePair(ImageIoContext& ctx, PipelineState& state, ImageSize size)
     if (!small24 || !small48 || !work)
         return failOutOfMemory(ctx, state);
 
-    const int result = resampleImage(rowsOf<const uint16_t>(*state.working), rowsOf<uint16_t>(*small48), work.get(),
-                                     ResampleKernel::Cubic, {state.abort, ctx.percent, ctx.workerCount});
+    const ResampleResult result =
+        resampleImage(rowsOf<const uint16_t>(*state.working), rowsOf<uint16_t>(*small48), work.get(),
+                      ResampleKernel::Cubic, {state.abort, ctx.percent, ctx.workerCount});
     work.reset();
     if (result == ResampleResult::OutOfMemory)
         return failOutOfMemory(ctx, state);

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 
 namespace qv {
 

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 
 namespace qv {
 

@@ -28,7 +28,7 @@ public:
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
     // 0 when the temporary file was created, else the error number: EISDIR
-    // for a folder, kErrorNotRegularFile (failure_text.h) for a pipe, device
+    // for a folder, kErrorNotRegularFile (text/failure_text.h) for a pipe, device
     // or socket, EPERM for an immutable file, ENAMETOOLONG, ELOOP, or what
     // creating the temporary file met.
     int error() const { return error_; }

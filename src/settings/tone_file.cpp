@@ -5,9 +5,9 @@
 #include <cstring>
 #include <memory>
 
-#include "settings/failure_text.h"
 #include "settings/file_checks.h"
 #include "settings/replacement_file.h"
+#include "text/failure_text.h"
 
 namespace qv {
 

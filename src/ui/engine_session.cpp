@@ -32,23 +32,24 @@ bool EngineSession::startProcessing(uint32_t bits, bool forced)
     ctx_.pipeline = &state_;
     const uint64_t run = ++run_;
     return processor_.start(state_, [this, run] {
-        const int exitCode = runPipeline(ctx_, state_, pipelineStages()) ? 1 : 0;
+        const ThreadResult result = runPipeline(ctx_, state_, pipelineStages()) ? ThreadResult::Done
+                                                                                 : ThreadResult::Failed;
         if (runEnded_)
             runEnded_(run);
-        return exitCode;
+        return result;
     });
 }
 
 bool EngineSession::stopProcessing() { return processor_.stop(); }
 
-std::optional<int> EngineSession::collectProcessing()
+std::optional<ThreadResult> EngineSession::collectProcessing()
 {
     if (!processor_.running())
         return processor_.collect();
     return std::nullopt;
 }
 
-std::optional<int> EngineSession::collectEndedRun(uint64_t run)
+std::optional<ThreadResult> EngineSession::collectEndedRun(uint64_t run)
 {
     if (run != run_)
         return std::nullopt;
@@ -84,16 +85,16 @@ bool EngineSession::workerRunning() const { return loader_.running() || saver_.r
 
 void EngineSession::abortWorker() { state_.abort.store(true, std::memory_order_relaxed); }
 
-int EngineSession::finishWorker()
+ThreadResult EngineSession::finishWorker()
 {
     // Both end on their own; waiting without the abort flag.
     while (loader_.running() || saver_.running())
         std::this_thread::yield();
-    if (auto code = loader_.collect())
-        return *code;
-    if (auto code = saver_.collect())
-        return *code;
-    return 0;
+    if (auto result = loader_.collect())
+        return *result;
+    if (auto result = saver_.collect())
+        return *result;
+    return ThreadResult::Failed;
 }
 
 void EngineSession::closeImage()

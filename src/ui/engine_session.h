@@ -46,12 +46,12 @@ public:
     // Stops a running run (abort flag, unbounded wait). True when one existed.
     bool stopProcessing();
     bool processing() const { return processor_.running(); }
-    // The exit code of an ended run (1 success, 0 failure), once; empty
-    // while it runs or when there is none.
-    std::optional<int> collectProcessing();
+    // How an ended run ended, once; empty while it runs or when there is
+    // none.
+    std::optional<ThreadResult> collectProcessing();
     // The same for the run that reported its end: empty when another run
     // has been started since.
-    std::optional<int> collectEndedRun(uint64_t run);
+    std::optional<ThreadResult> collectEndedRun(uint64_t run);
     // The run that ended went through to its end (and was not aborted).
     bool runCompleted() const;
 
@@ -62,8 +62,9 @@ public:
     bool workerRunning() const;
     // Asks the running thread to stop at its next check.
     void abortWorker();
-    // Waits for the load or save and returns its exit code: 1 success.
-    int finishWorker();
+    // Waits for the load or save and returns how it ended (Failed when
+    // there was none).
+    ThreadResult finishWorker();
 
     // Releases the image: the state of no image.
     void closeImage();

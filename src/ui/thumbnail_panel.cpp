@@ -49,7 +49,7 @@ std::unique_ptr<Bitmap> shrunk(const Bitmap& image, ImageSize size, const QImage
     const std::atomic<bool> abort{false};
     std::atomic<int> progress{0};
     const ResampleControl control{abort, progress, ProcessingContext::defaultWorkerCount()};
-    const int result = resampleImage(
+    const ResampleResult result = resampleImage(
         source, PixelRows<uint8_t>{target->bits(), target->width(), target->height(), target->stride()}, work.get(),
         ResampleKernel::Cubic, control);
     return result == ResampleResult::Done ? std::move(target) : nullptr;

@@ -84,27 +84,27 @@ void WindowController::poll()
         setStatus(session_.percent(), session_.statusCode());
         return;
     }
-    if (const auto exitCode = session_.collectProcessing())
-        finishRun(*exitCode);
+    if (const auto result = session_.collectProcessing())
+        finishRun(*result);
 }
 
 void WindowController::runEnded(uint64_t run)
 {
-    if (const auto exitCode = session_.collectEndedRun(run))
-        finishRun(*exitCode);
+    if (const auto result = session_.collectEndedRun(run))
+        finishRun(*result);
 }
 
-void WindowController::finishRun(int exitCode)
+void WindowController::finishRun(ThreadResult result)
 {
     // An aborted run is only forgotten.
     if (!session_.runCompleted())
         return;
-    if (exitCode != 0 && session_.imageLoaded() && !session_.stale()) {
+    if (result == ThreadResult::Done && session_.imageLoaded() && !session_.stale()) {
         // Marked before the status, so that the title shows the "*" at once.
         modified_ = true;
         setStatus(-1, StatusCode::Ready);
         host_.showPane(0, runTimeText(session_.elapsedMs()));
-    } else if (exitCode == 0) {
+    } else if (result == ThreadResult::Failed) {
         setStatus(-1, StatusCode::ProcessingError);
     }
     host_.refreshView();
@@ -139,9 +139,9 @@ bool WindowController::openImages(const std::vector<std::string>& files, bool co
         return false;
     setStatus(-1, StatusCode::Loading);
     const bool aborted = host_.waitForWorker(WorkerKind::Load, session_);
-    const int exitCode = session_.finishWorker();
+    const ThreadResult result = session_.finishWorker();
 
-    if (exitCode == 1 && session_.imageLoaded()) {
+    if (result == ThreadResult::Done && session_.imageLoaded()) {
         // Named before the status, so that the title carries the name even
         // when no run follows (Auto Start off).
         setImageFiles(files);
@@ -204,8 +204,8 @@ bool WindowController::completeRun()
     if (!session_.processing())
         startProcessing(0, true);
     const bool aborted = host_.waitForWorker(WorkerKind::Processing, session_);
-    if (const auto exitCode = session_.collectProcessing())
-        finishRun(*exitCode);
+    if (const auto result = session_.collectProcessing())
+        finishRun(*result);
     if (aborted)
         setStatus(-1, StatusCode::Aborted);
     return !aborted && !session_.stale();
@@ -260,12 +260,12 @@ bool WindowController::runSave(const SaveOptions& options)
     }
     setStatus(-1, StatusCode::Saving);
     const bool aborted = host_.waitForWorker(WorkerKind::Save, session_);
-    const int exitCode = session_.finishWorker();
+    const ThreadResult result = session_.finishWorker();
     if (aborted) {
         setStatus(-1, StatusCode::Aborted);
         return false;
     }
-    if (exitCode == 1) {
+    if (result == ThreadResult::Done) {
         modified_ = false;
         setStatus(-1, StatusCode::Ready);
         return true;

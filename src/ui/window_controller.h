@@ -170,7 +170,7 @@ private:
     // Puts the values of `record` in place and re-runs the stages of `bits`.
     void putRecord(const ToneSettings& record, uint32_t bits);
     bool runSave(const SaveOptions& options);
-    void finishRun(int exitCode);
+    void finishRun(ThreadResult result);
     // Runs the stale result to its end before it is saved; false when that
     // was aborted or failed.
     bool completeRun();

@@ -78,7 +78,7 @@ bool writeReference(const Reference& r)
     ctx.pipeline = &state;
     ctx.fileList = r.files;
     ctx.config = r.config;
-    if (runLoadThread(ctx) != 1)
+    if (runLoadThread(ctx) != ThreadResult::Done)
         return false;
     ctx.current = r.tone;
     ctx.dirtyMask = DirtyBits::NewImage;

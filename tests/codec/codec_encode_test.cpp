@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <cstring>
 
-#include "settings/failure_text.h"
 #include "support/decoded_bitmap.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
 #include "support/test_files.h"
+#include "text/failure_text.h"
 
 namespace qv {
 namespace {

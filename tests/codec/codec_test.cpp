@@ -10,12 +10,12 @@
 #include <cstring>
 #include <thread>
 
-#include "settings/failure_text.h"
 #include "support/decoded_bitmap.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
 #include "support/test_files.h"
+#include "text/failure_text.h"
 
 namespace qv {
 namespace {

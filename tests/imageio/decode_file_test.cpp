@@ -17,12 +17,12 @@
 #include <fstream>
 
 #include "imageio/image_io_context.h"
-#include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
 #include "support/test_files.h"
 #include "support/tiff_writer.h"
+#include "text/failure_text.h"
 
 namespace qv {
 namespace {

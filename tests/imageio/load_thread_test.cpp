@@ -10,8 +10,8 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "imageio/image_io_context.h"
 #include "imageio/source_pair.h"
-#include "settings/failure_text.h"
 #include "support/test_data.h"
+#include "text/failure_text.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -32,10 +32,10 @@ struct Window {
 };
 
 // Polls the thread as the window's timer does, for at most a minute.
-std::optional<int> waitFor(LoadThread& thread)
+std::optional<ThreadResult> waitFor(LoadThread& thread)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    std::optional<int> exit;
+    std::optional<ThreadResult> exit;
     while (!(exit = thread.collect()) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return exit;
@@ -44,7 +44,7 @@ std::optional<int> waitFor(LoadThread& thread)
 TEST(LoadThread, OneFileBecomesAPreparedWorkingImage)
 {
     Window w({testDataPath("tiff16_d30_linear_rgb_planar.tif")});
-    ASSERT_EQ(runLoadThread(w.ctx), 1) << w.ctx.errorText;
+    ASSERT_EQ(runLoadThread(w.ctx), ThreadResult::Done) << w.ctx.errorText;
     EXPECT_TRUE(w.state.loaded);
     EXPECT_EQ(w.ctx.errorText, "");
     EXPECT_EQ(w.ctx.statusText.get(), "");
@@ -60,7 +60,7 @@ TEST(LoadThread, OneFileBecomesAPreparedWorkingImage)
 TEST(LoadThread, ThePreviewModeShrinksTheDecodedImage)
 {
     Window w({testDataPath("photo_indoor_lowlight_canon_a70.jpg")}, 1);
-    ASSERT_EQ(runLoadThread(w.ctx), 1) << w.ctx.errorText;
+    ASSERT_EQ(runLoadThread(w.ctx), ThreadResult::Done) << w.ctx.errorText;
     EXPECT_EQ(w.ctx.bitDepth, 24);
     EXPECT_EQ(w.ctx.decodedWidth, 2048);
     EXPECT_EQ(w.ctx.workingWidth.load(), 800);
@@ -71,9 +71,9 @@ TEST(LoadThread, ThePreviewModeShrinksTheDecodedImage)
 TEST(LoadThread, AFailedLoadReleasesTheImageBeforeAndLeavesItsText)
 {
     Window w({testDataPath("bmp24_moraine_lake_640x480.bmp")});
-    ASSERT_EQ(runLoadThread(w.ctx), 1);
+    ASSERT_EQ(runLoadThread(w.ctx), ThreadResult::Done);
     w.ctx.fileList = {testDataPath("bad_text_renamed.png")};
-    EXPECT_EQ(runLoadThread(w.ctx), -1);
+    EXPECT_EQ(runLoadThread(w.ctx), ThreadResult::Failed);
     EXPECT_EQ(w.ctx.errorText, failureLine(kUnknownFormatText, testDataPath("bad_text_renamed.png"), {}));
     EXPECT_FALSE(w.state.loaded);
     EXPECT_FALSE(w.state.source || w.state.working || w.state.output);
@@ -81,14 +81,14 @@ TEST(LoadThread, AFailedLoadReleasesTheImageBeforeAndLeavesItsText)
 
     w.ctx.fileList = {testDataPath("bmp24_moraine_lake_640x480.bmp")};
     w.state.abort = true;  // an aborted load has nothing to say
-    EXPECT_EQ(runLoadThread(w.ctx), -1);
+    EXPECT_EQ(runLoadThread(w.ctx), ThreadResult::Failed);
     EXPECT_EQ(w.ctx.errorText, "") << "the text of the previous load is cleared";
 }
 
 TEST(LoadThread, SeveralFilesAreMergedIntoOneWorkingImage)
 {
     Window w({testDataPath("bracket_arch_2_0.25s.jpg"), testDataPath("bracket_arch_1_0.033s.jpg")}, 1);
-    ASSERT_EQ(runLoadThread(w.ctx), 1) << w.ctx.errorText;
+    ASSERT_EQ(runLoadThread(w.ctx), ThreadResult::Done) << w.ctx.errorText;
     EXPECT_TRUE(w.state.loaded);
     EXPECT_EQ(w.ctx.statusText.get(), "");
     EXPECT_EQ(w.ctx.bitDepth, 24);
@@ -98,13 +98,13 @@ TEST(LoadThread, SeveralFilesAreMergedIntoOneWorkingImage)
     EXPECT_EQ(w.state.width, 800);
 
     Window mismatched({testDataPath("bracket_arch_1_0.033s.jpg"), testDataPath("photo_landscape_moraine_lake.jpg")});
-    EXPECT_EQ(runLoadThread(mismatched.ctx), -1);
+    EXPECT_EQ(runLoadThread(mismatched.ctx), ThreadResult::Failed);
     EXPECT_TRUE(mismatched.ctx.errorText.starts_with("Obrazy nie mają tych samych rozmiarów i głębi koloru „"));
     EXPECT_FALSE(mismatched.state.loaded);
     EXPECT_FALSE(mismatched.state.source || mismatched.state.working);
 
     Window none({});
-    EXPECT_EQ(runLoadThread(none.ctx), -1);
+    EXPECT_EQ(runLoadThread(none.ctx), ThreadResult::Failed);
 }
 
 TEST(LoadThread, RunsOnItsOwnThreadAndReportsItsExitCode)
@@ -112,7 +112,7 @@ TEST(LoadThread, RunsOnItsOwnThreadAndReportsItsExitCode)
     Window w({testDataPath("raw_kodak_dc50.kdc")});
     LoadThread thread;
     ASSERT_TRUE(thread.start(w.ctx));
-    EXPECT_EQ(waitFor(thread), 1);
+    EXPECT_EQ(waitFor(thread), ThreadResult::Done);
     EXPECT_FALSE(thread.running());
     EXPECT_TRUE(w.state.loaded);
     EXPECT_EQ(w.ctx.bitDepth, 48);
@@ -120,7 +120,7 @@ TEST(LoadThread, RunsOnItsOwnThreadAndReportsItsExitCode)
 
     Window missing({testDataPath("no_such_file.jpg")});
     ASSERT_TRUE(thread.start(missing.ctx));
-    EXPECT_EQ(waitFor(thread), -1);
+    EXPECT_EQ(waitFor(thread), ThreadResult::Failed);
     EXPECT_EQ(missing.ctx.errorText,
               failureLine(kLoadErrorText, testDataPath("no_such_file.jpg"), failureReason(ENOENT)));
 }
@@ -132,14 +132,14 @@ TEST(LoadThread, ATruncatedJpegFailsWithTheLoadErrorText)
     LoadThread thread;
     Window cut({testDataPath("bad_truncated.jpg")});
     ASSERT_TRUE(thread.start(cut.ctx));
-    EXPECT_EQ(waitFor(thread), -1);
+    EXPECT_EQ(waitFor(thread), ThreadResult::Failed);
     EXPECT_EQ(cut.ctx.errorText, failureLine(kLoadErrorText, testDataPath("bad_truncated.jpg"), kDamagedReason));
     EXPECT_FALSE(cut.state.loaded);
     EXPECT_FALSE(cut.state.source || cut.state.working || cut.state.output);
 
     Window whole({testDataPath("photo_landscape_moraine_lake.jpg")});
     ASSERT_TRUE(thread.start(whole.ctx));
-    EXPECT_EQ(waitFor(thread), 1);
+    EXPECT_EQ(waitFor(thread), ThreadResult::Done);
     EXPECT_EQ(whole.ctx.errorText, "");
     EXPECT_EQ(whole.state.source->width(), 1920);
 }
@@ -154,7 +154,7 @@ TEST(LoadThread, AnAbortDuringTheDecodeEndsTheLoadWithoutText)
     while (w.ctx.percent.load() < 40 && thread.running())
         std::this_thread::yield();
     w.state.abort = true;  // as the window's abort button does
-    EXPECT_EQ(waitFor(thread), -1);
+    EXPECT_EQ(waitFor(thread), ThreadResult::Failed);
     EXPECT_EQ(w.ctx.errorText, "");
     EXPECT_FALSE(w.state.loaded);
     EXPECT_FALSE(w.state.source || w.state.working);
@@ -162,7 +162,7 @@ TEST(LoadThread, AnAbortDuringTheDecodeEndsTheLoadWithoutText)
     // The next start loads normally again.
     Window next({testDataPath("bmp24_moraine_lake_640x480.bmp")});
     ASSERT_TRUE(thread.start(next.ctx));
-    EXPECT_EQ(waitFor(thread), 1);
+    EXPECT_EQ(waitFor(thread), ThreadResult::Done);
     EXPECT_FALSE(thread.stop()) << "no thread is left to stop";
 }
 

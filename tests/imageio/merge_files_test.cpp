@@ -9,9 +9,9 @@
 #include "imageio/decode_file.h"
 #include "imageio/exposure_merge.h"
 #include "imageio/image_io_context.h"
-#include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/test_data.h"
+#include "text/failure_text.h"
 
 namespace qv {
 namespace {

@@ -25,7 +25,7 @@ protected:
         ctx->pipeline = state;
         ctx->config.previewMode = 1;  // 800 px: quick, and a real resample
         ctx->fileList = {test::testDataPath("photo_landscape_moraine_lake.jpg")};
-        ASSERT_EQ(runLoadThread(*ctx), 1) << ctx->errorText;
+        ASSERT_EQ(runLoadThread(*ctx), ThreadResult::Done) << ctx->errorText;
         ASSERT_EQ(state->width, 800);
         ASSERT_EQ(state->height, 600);
     }

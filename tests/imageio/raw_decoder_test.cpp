@@ -6,11 +6,11 @@
 #include <thread>
 
 #include "imageio/image_io_context.h"
-#include "settings/failure_text.h"
 #include "support/pair_checks.h"
 #include "support/temp_dir.h"
 #include "support/test_data.h"
 #include "support/test_files.h"
+#include "text/failure_text.h"
 
 namespace qv {
 namespace {
@@ -49,7 +49,8 @@ TEST(RawDecoder, DecodesTheCameraFilesAt16Bits)
     };
     for (const auto& c : cases) {
         RawLoad load;
-        ASSERT_EQ(load.decode(testDataPath(c.name), {10, 50}), kDecoded) << c.name << ": " << load.ctx.errorText;
+        const DecodeResult result = load.decode(testDataPath(c.name), {10, 50});
+        ASSERT_EQ(result.status, DecodeStatus::Decoded) << c.name << ": " << result.reason;
         EXPECT_EQ(load.ctx.bitDepth, 48) << c.name;
         EXPECT_EQ(load.ctx.decodedWidth, c.width) << c.name;
         EXPECT_EQ(load.ctx.decodedHeight, c.height) << c.name;
@@ -71,8 +72,9 @@ TEST(RawDecoder, LeavesFilesThatAreNotRawToTheNextDecoder)
     for (const std::string& path : {testDataPath("photo_landscape_moraine_lake.jpg"), testDataPath("tiff8_d30_srgb_lzw.tif"),
                                     testDataPath("bad_text_renamed.png"), dir.file("short.txt"), dir.file("empty")}) {
         RawLoad load;
-        EXPECT_EQ(load.decode(path), kNotThisFormat) << path;
-        EXPECT_EQ(load.ctx.errorText, "") << path;
+        const DecodeResult result = load.decode(path);
+        EXPECT_EQ(result.status, DecodeStatus::NotThisFormat) << path;
+        EXPECT_EQ(result.reason, "") << path;
         EXPECT_FALSE(load.pair.image8 || load.pair.image16) << path;
     }
 }
@@ -97,8 +99,9 @@ TEST(RawDecoder, FilesItCannotOpenOrThatAreCutFailWithTheReason)
     }
     for (const auto& [path, reason] : cases) {
         RawLoad load;
-        EXPECT_EQ(load.decode(path), kDecodeFailed) << path;
-        EXPECT_EQ(load.ctx.errorText, reason) << path;
+        const DecodeResult result = load.decode(path);
+        EXPECT_EQ(result.status, DecodeStatus::Failed) << path;
+        EXPECT_EQ(result.reason, reason) << path;
         EXPECT_FALSE(load.pair.image8 || load.pair.image16) << path;
     }
 }
@@ -112,7 +115,7 @@ TEST(RawDecoder, EachRawOptionReachesTheLibrary)
         load.ctx.config.rawAutoWhiteBalance = false;
         load.ctx.config.lightRecovery = false;
         set(load.ctx.config);
-        EXPECT_EQ(load.decode(kdc), kDecoded);
+        EXPECT_EQ(load.decode(kdc).status, DecodeStatus::Decoded);
         return std::move(load.pair.image16);
     };
     const auto base = decodeWith([](AppConfig&) {});
@@ -128,8 +131,9 @@ TEST(RawDecoder, AnAbortEndsTheDecodeWithoutText)
     // leaves the start of the range.
     RawLoad before;
     before.abort = true;
-    EXPECT_EQ(before.decode(testDataPath("raw_kodak_dc50.kdc"), {10, 50}), kDecodeFailed);
-    EXPECT_EQ(before.ctx.errorText, "");
+    const DecodeResult early = before.decode(testDataPath("raw_kodak_dc50.kdc"), {10, 50});
+    EXPECT_EQ(early.status, DecodeStatus::Failed);
+    EXPECT_EQ(early.reason, "");
     EXPECT_EQ(before.ctx.percent.load(), 10);
 
     // Aborted inside LibRaw's processing, once the file is unpacked.
@@ -143,8 +147,8 @@ TEST(RawDecoder, AnAbortEndsTheDecodeWithoutText)
     const DecodeResult result = during.decode(testDataPath("raw_canon_eos_d30.crw"));
     returned = true;
     aborter.join();
-    EXPECT_EQ(result, kDecodeFailed);
-    EXPECT_EQ(during.ctx.errorText, "");
+    EXPECT_EQ(result.status, DecodeStatus::Failed);
+    EXPECT_EQ(result.reason, "");
     EXPECT_LT(during.ctx.percent.load(), 70) << "the library finished its processing";
     EXPECT_FALSE(during.pair.image8 || during.pair.image16);
 }

@@ -80,8 +80,8 @@ TestImage<Sample> referenceResample(const TestImage<Sample>& source, int targetW
 }
 
 template <class Sample>
-int resampleInto(const TestImage<Sample>& source, TestImage<Sample>& target, ResampleKernel kernel, int workers,
-                 std::atomic<int>& progress, const std::atomic<bool>& abort)
+ResampleResult resampleInto(const TestImage<Sample>& source, TestImage<Sample>& target, ResampleKernel kernel,
+                            int workers, std::atomic<int>& progress, const std::atomic<bool>& abort)
 {
     std::vector<float> work(resampleWorkFloats(target.width, source.height));
     return resampleImage(source.in(), target.out(), work.data(), kernel, {abort, progress, workers});

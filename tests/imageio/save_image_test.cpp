@@ -20,10 +20,10 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "imageio/image_io_context.h"
 #include "imageio/resample.h"
-#include "settings/failure_text.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "support/test_files.h"
+#include "text/failure_text.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -126,10 +126,11 @@ std::vector<uint16_t> shrunkResult(PipelineState& state, int width, int height)
     std::vector<float> work(resampleWorkFloats(width, state.height));
     std::atomic<bool> abort{false};
     std::atomic<int> progress{0};
-    const int result = resampleImage(PixelRows<const uint16_t>{state.resultBuffer(), state.width, state.height,
-                                                               static_cast<std::ptrdiff_t>(state.width) * 6},
-                                     PixelRows<uint16_t>{target.data(), width, height, static_cast<std::ptrdiff_t>(width) * 6},
-                                     work.data(), ResampleKernel::Lanczos3, {abort, progress, 1});
+    const ResampleResult result =
+        resampleImage(PixelRows<const uint16_t>{state.resultBuffer(), state.width, state.height,
+                                                static_cast<std::ptrdiff_t>(state.width) * 6},
+                      PixelRows<uint16_t>{target.data(), width, height, static_cast<std::ptrdiff_t>(width) * 6},
+                      work.data(), ResampleKernel::Lanczos3, {abort, progress, 1});
     EXPECT_EQ(result, ResampleResult::Done);
     return target;
 }
@@ -140,7 +141,7 @@ std::unique_ptr<Bitmap> shrunkOutput(const Bitmap& output, int width, int height
     std::vector<float> work(resampleWorkFloats(width, output.height()));
     std::atomic<bool> abort{false};
     std::atomic<int> progress{0};
-    const int result = resampleImage(
+    const ResampleResult result = resampleImage(
         PixelRows<const uint8_t>{output.bits(), output.width(), output.height(), output.stride()},
         PixelRows<uint8_t>{target->bits(), width, height, target->stride()}, work.data(), ResampleKernel::Lanczos3,
         {abort, progress, 1});
@@ -477,15 +478,15 @@ TEST_F(SaveImage, ThreadEntryClearsALeftOverAbortAndErrorText)
     ctx.pipeline = state.get();
     state->abort = true;
     ctx.errorText = "old";
-    EXPECT_EQ(runSaveThread(ctx, optionsFor(dir.file("wynik.tif"), SaveFileType::Tiff16)), 1);
+    EXPECT_EQ(runSaveThread(ctx, optionsFor(dir.file("wynik.tif"), SaveFileType::Tiff16)), ThreadResult::Done);
     EXPECT_EQ(ctx.errorText, "");
     EXPECT_FALSE(state->abort);
 
-    EXPECT_EQ(runSaveThread(ctx, optionsFor(dir.file("brak/wynik.jpg"), SaveFileType::Jpeg)), 0);
+    EXPECT_EQ(runSaveThread(ctx, optionsFor(dir.file("brak/wynik.jpg"), SaveFileType::Jpeg)), ThreadResult::Failed);
     EXPECT_EQ(ctx.errorText, writeError(dir.file("brak/wynik.jpg"), failureReason(ENOENT)));
 
     ctx.pipeline = nullptr;
-    EXPECT_EQ(runSaveThread(ctx, optionsFor(dir.file("wynik.tif"), SaveFileType::Tiff16)), 0);
+    EXPECT_EQ(runSaveThread(ctx, optionsFor(dir.file("wynik.tif"), SaveFileType::Tiff16)), ThreadResult::Failed);
 }
 
 }  // namespace

@@ -14,9 +14,9 @@
 #include <iterator>
 #include <set>
 
-#include "settings/failure_text.h"
 #include "support/temp_dir.h"
 #include "support/test_files.h"
+#include "text/failure_text.h"
 
 namespace qv {
 namespace {

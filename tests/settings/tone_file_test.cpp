@@ -11,8 +11,8 @@
 #include <map>
 #include <vector>
 
-#include "settings/failure_text.h"
 #include "support/temp_dir.h"
+#include "text/failure_text.h"
 
 namespace qv {
 namespace {

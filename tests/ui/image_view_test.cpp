@@ -138,7 +138,7 @@ TEST(WorkerWait, TheEventLoopRunsWhileALoadIsWaitedFor)
     ASSERT_TRUE(session.startLoad({test::testDataPath("photo_night_street_shop.jpg")}));
     EXPECT_FALSE(waitForWorkerThread(&window, session));
     EXPECT_FALSE(session.workerRunning());
-    EXPECT_EQ(session.finishWorker(), 1);
+    EXPECT_EQ(session.finishWorker(), ThreadResult::Done);
     EXPECT_GT(ticks, 0);
 }
 
@@ -152,7 +152,7 @@ TEST(WorkerWait, EnterInTheProgressDialogAbortsNothing)
     QTest::keyClick(&dialog, Qt::Key_Return);
     const bool stillRunning = session.workerRunning();
     EXPECT_TRUE(dialog.isVisible() || !stillRunning);
-    EXPECT_EQ(session.finishWorker(), 1);
+    EXPECT_EQ(session.finishWorker(), ThreadResult::Done);
 }
 
 TEST(WorkerWait, TheWindowsShortcutsAndMenusAreHeldBackDuringAWait)

@@ -7,7 +7,7 @@
 
 namespace qv {
 
-bool BackgroundThread::start(PipelineState& state, std::function<int()> job)
+bool BackgroundThread::start(PipelineState& state, std::function<ThreadResult()> job)
 {
     stop();
     // Cleared here rather than on the new thread, so that a stop() right
@@ -16,7 +16,7 @@ bool BackgroundThread::start(PipelineState& state, std::function<int()> job)
     ended_.store(false, std::memory_order_relaxed);
     try {
         thread_ = std::thread([this, job = std::move(job)] {
-            exitCode_ = job();
+            result_ = job();
             ended_.store(true, std::memory_order_release);
         });
     } catch (const std::system_error&) {
@@ -40,12 +40,12 @@ bool BackgroundThread::running() const
     return thread_.joinable() && !ended_.load(std::memory_order_acquire);
 }
 
-std::optional<int> BackgroundThread::collect()
+std::optional<ThreadResult> BackgroundThread::collect()
 {
     if (!thread_.joinable() || !ended_.load(std::memory_order_acquire))
         return std::nullopt;
     thread_.join();
-    return exitCode_;
+    return result_;
 }
 
 }  // namespace qv

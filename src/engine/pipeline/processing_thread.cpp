@@ -16,7 +16,9 @@ bool ProcessingThread::start(ProcessingContext& ctx, uint32_t bits, bool forced)
     ctx.percent.store(0, std::memory_order_relaxed);
     PipelineState& state = *ctx.pipeline;
     const PipelineStages& stages = stages_ ? *stages_ : pipelineStages();
-    return thread_.start(state, [&ctx, &state, &stages] { return runPipeline(ctx, state, stages) ? 1 : 0; });
+    return thread_.start(state, [&ctx, &state, &stages] {
+        return runPipeline(ctx, state, stages) ? ThreadResult::Done : ThreadResult::Failed;
+    });
 }
 
 }  // namespace qv

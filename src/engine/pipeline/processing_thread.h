@@ -22,9 +22,9 @@ public:
     bool stop() { return thread_.stop(); }
     // A thread exists and has not ended yet.
     bool running() const { return thread_.running(); }
-    // When the thread has ended: its exit code (1 success, 0 failure), and
-    // the thread is forgotten. Empty while it runs or when there is none.
-    std::optional<int> collect() { return thread_.collect(); }
+    // When the thread has ended: how the run ended, and the thread is
+    // forgotten. Empty while it runs or when there is none.
+    std::optional<ThreadResult> collect() { return thread_.collect(); }
 
     // The stage table used by later starts (tests use recording doubles).
     void setStages(const PipelineStages* stages) { stages_ = stages; }

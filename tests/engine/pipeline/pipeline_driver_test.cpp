@@ -301,7 +301,7 @@ TEST_F(PipelineDriverTest, ProcessingThreadStartsStopsAndReportsItsExitCode)
     const uint32_t before = ctx.dirtyMask.load();
     while (thread.running())
         ASSERT_EQ(ctx.dirtyMask.load() & ~before, 0u);
-    EXPECT_EQ(thread.collect(), std::optional<int>(1));
+    EXPECT_EQ(thread.collect(), ThreadResult::Done);
     EXPECT_EQ(thread.collect(), std::nullopt);
     EXPECT_EQ(ctx.dirtyMask.load(), 0u);
 }

@@ -1,4 +1,4 @@
-#include "settings/failure_text.h"
+#include "text/failure_text.h"
 
 #include <cerrno>
 #include <cstring>
