@@ -12,6 +12,7 @@
 
 #include "codec/codec.h"
 #include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "imageio/image_io_context.h"
 #include "imageio/save_image.h"
 #include "working_set.h"
@@ -34,7 +35,7 @@ std::unique_ptr<PipelineState> processedPhoto()
     state->output = Bitmap::create(photo.width(), photo.height(), PixelFormat::Bgr24);
     if (!state->output || !photo.drawInto(*state->output) || !state->pairs.allocate(state->pixelCount() * 8))
         return nullptr;
-    uint16_t* rgb = state->resultBuffer();
+    uint16_t* rgb = resultBuffer(*state).data();
     for (int y = 0; y < state->height; ++y) {
         const uint8_t* bgr = state->output->row(y);
         for (int x = 0; x < state->width; ++x, rgb += 3, bgr += 3) {

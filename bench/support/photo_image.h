@@ -17,6 +17,7 @@
 
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "imageio/decode_file.h"
 #include "imageio/image_io_context.h"
 #include "imageio/working_image.h"

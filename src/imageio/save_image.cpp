@@ -8,6 +8,7 @@
 
 #include "codec/codec_encode.h"
 #include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "imageio/tiff16_writer.h"
@@ -59,8 +60,8 @@ bool acceptable(const PipelineState& state, const SaveOptions& options)
     const Bitmap* output = state.output.get();
     if (!output || output->format() != PixelFormat::Bgr24 || output->width() <= 0 || output->height() <= 0)
         return false;
-    const std::size_t resultBytes = static_cast<std::size_t>(output->width()) * output->height() * 6;
-    if (options.type == SaveFileType::Tiff16 && state.pairs.bytes() < resultBytes)
+    const std::size_t resultValues = static_cast<std::size_t>(output->width()) * output->height() * 3;
+    if (options.type == SaveFileType::Tiff16 && resultBuffer(state).size() < resultValues)
         return false;
     if (options.type != SaveFileType::Jpeg && options.type != SaveFileType::Tiff8 &&
         options.type != SaveFileType::Tiff16)
@@ -132,7 +133,7 @@ bool saveThroughCodec(ImageIoContext& ctx, PipelineState& state, const SaveOptio
 bool saveTiff16(ImageIoContext& ctx, PipelineState& state, const SaveOptions& options, bool scale)
 {
     const Bitmap& output = *state.output;
-    PixelRows<const uint16_t> image{state.resultBuffer(), output.width(), output.height(),
+    PixelRows<const uint16_t> image{resultBuffer(state).data(), output.width(), output.height(),
                                     static_cast<std::ptrdiff_t>(output.width()) * 6};
     std::unique_ptr<uint16_t[]> scaled;
     if (scale) {

@@ -8,6 +8,7 @@
 
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "imageio/image_io_context.h"
 #include "imageio/load_thread.h"
 #include "support/test_data.h"
@@ -63,7 +64,7 @@ protected:
     }
     static std::vector<uint16_t> result48()
     {
-        return std::vector<uint16_t>(state->resultBuffer(), state->resultBuffer() + 3 * state->pixelCount());
+        return std::vector<uint16_t>(resultBuffer(*state).begin(), resultBuffer(*state).end());
     }
 
     static ImageIoContext* ctx;

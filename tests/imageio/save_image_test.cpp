@@ -18,6 +18,7 @@
 #include <tiffio.h>
 
 #include "engine/pipeline/pipeline_state.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "imageio/image_io_context.h"
 #include "imageio/resample.h"
 #include "support/file_size_limit.h"
@@ -48,7 +49,7 @@ std::unique_ptr<PipelineState> processedImage(int width, int height)
     state->output = Bitmap::create(width, height, PixelFormat::Bgr24);
     if (!state->output || !state->pairs.allocate(state->pixelCount() * 8))
         return nullptr;
-    uint16_t* rgb = state->resultBuffer();
+    uint16_t* rgb = resultBuffer(*state).data();
     for (int y = 0; y < height; ++y) {
         uint8_t* bgr = state->output->row(y);
         for (int x = 0; x < width; ++x, rgb += 3, bgr += 3) {
@@ -127,7 +128,7 @@ std::vector<uint16_t> shrunkResult(PipelineState& state, int width, int height)
     std::atomic<bool> abort{false};
     std::atomic<int> progress{0};
     const ResampleResult result =
-        resampleImage(PixelRows<const uint16_t>{state.resultBuffer(), state.width, state.height,
+        resampleImage(PixelRows<const uint16_t>{resultBuffer(state).data(), state.width, state.height,
                                                 static_cast<std::ptrdiff_t>(state.width) * 6},
                       PixelRows<uint16_t>{target.data(), width, height, static_cast<std::ptrdiff_t>(width) * 6},
                       work.data(), ResampleKernel::Lanczos3, {abort, progress, 1});
@@ -214,7 +215,7 @@ TEST_F(SaveImage, Tiff16HasOneUncompressedRowPerStripAndOnlyTheLayoutTags)
 
     const std::vector<uint16_t> pixels = tiffPixels(tiff.get(), 800, 600);
     ASSERT_EQ(pixels.size(), state->pixelCount() * 3);
-    EXPECT_EQ(std::memcmp(pixels.data(), state->resultBuffer(), pixels.size() * 2), 0);
+    EXPECT_EQ(std::memcmp(pixels.data(), resultBuffer(*state).data(), pixels.size() * 2), 0);
 }
 
 TEST_F(SaveImage, Tiff16ScalesTheResultBufferWithLanczos3WhateverTheWorkerCount)

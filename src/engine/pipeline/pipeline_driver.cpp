@@ -5,6 +5,7 @@
 
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -87,14 +88,14 @@ bool runStages(ProcessingContext& ctx, PipelineState& st, const PipelineStages& 
         if (s.Contrast >= 100) {
             f.okCurve = true;
         } else {
-            f.okCurve = runCached(stages.toneCurve, f.seenCurve, ctx, st, luma, st.curvePlane());
+            f.okCurve = runCached(stages.toneCurve, f.seenCurve, ctx, st, luma, toneCurveLuma(st).data());
             if (!f.okCurve)
                 return false;
         }
     }
     mask &= ~DirtyBits::Curve;
     if (s.Contrast < 100)
-        luma = st.curvePlane();
+        luma = toneCurveLuma(st).data();
 
     // Region detection.
     const uint16_t* regionSource = st.luminancePlane();
@@ -130,8 +131,8 @@ bool runStages(ProcessingContext& ctx, PipelineState& st, const PipelineStages& 
             return false;
     }
     mask &= ~(DirtyBits::MergeMode | DirtyBits::MergeOpacity);
-    luma = st.mergedLuma();
-    const int16_t* chroma = st.mergedChroma();
+    luma = mergedLuma(st).data();
+    const int16_t* chroma = mergedChroma(st).data();
 
     // Colour noise reduction.
     if (s.ColorNR == 0 || s.Mode == 8) {

@@ -31,7 +31,8 @@ struct StageFlags {
 
 // Everything the pipeline holds for one image: the bitmaps, the planes of
 // the working size W x H (row-major, contiguous, N = W*H), caches and flags.
-// Several buffers are shared between stages that never need them at once.
+// Several buffers are shared between stages that never need them at once;
+// scratch_plan.h declares which stage uses which part when.
 struct PipelineState {
     int width = 0;
     int height = 0;
@@ -49,11 +50,11 @@ struct PipelineState {
     PlaneMemory softened;       // uint16
     PlaneMemory light;          // uint16
     PlaneMemory sharpened;      // uint16
-    PlaneMemory lightMap;       // uint16, the light stage's cached map
-    PlaneMemory curve;          // 4 bytes per pixel: uint32 scratch, or two uint16 halves
-    PlaneMemory merged;         // N int16 (U, V) pairs followed by N uint16 luma
+    PlaneMemory lightMap;       // uint16, the light stage's cached map (scratch_plan.h)
+    PlaneMemory curve;          // 4 bytes per pixel, shared (scratch_plan.h)
+    PlaneMemory merged;         // 6 bytes per pixel: merged chroma and luma (scratch_plan.h)
     PlaneMemory denoisedChroma; // int16 (U, V) pairs
-    PlaneMemory pairs;          // 8 bytes per pixel: (sum, count) pairs, scratch, 48-bit result
+    PlaneMemory pairs;          // 8 bytes per pixel, the pair accumulator, shared (scratch_plan.h)
 
     PlaneMemory firstWeights;   // float, 2 * value scale entries
     PlaneMemory secondWeights;  // float, value scale entries
@@ -69,19 +70,10 @@ struct PipelineState {
 
     std::size_t pixelCount() const { return static_cast<std::size_t>(width) * height; }
 
-    // Typed views of the shared buffers.
+    // Typed views of the source planes and tables; the shared buffers
+    // (curve, merged, pairs, lightMap) are reached through scratch_plan.h.
     uint16_t* luminancePlane() { return luminance.as<uint16_t>(); }
     int16_t* sourceChromaPlane() { return sourceChroma.as<int16_t>(); }
-    uint16_t* curvePlane() { return curve.as<uint16_t>(); }
-    uint16_t* curveBlur() { return curve.as<uint16_t>() + pixelCount(); }
-    uint32_t* curveScratch() { return curve.as<uint32_t>(); }
-    int16_t* mergedChroma() { return merged.as<int16_t>(); }
-    uint16_t* mergedLuma() { return merged.as<uint16_t>() + 2 * pixelCount(); }
-    uint32_t* pairAccumulator() { return pairs.as<uint32_t>(); }
-    // Packed red, green, blue (uint16 each) in the first three quarters.
-    uint16_t* resultBuffer() { return pairs.as<uint16_t>(); }
-    // The separate 16-bit plane in the last quarter.
-    uint16_t* pairsLastQuarter() { return pairs.as<uint16_t>() + 3 * pixelCount(); }
     float* firstWeightTable() { return firstWeights.as<float>(); }
     float* secondWeightTable() { return secondWeights.as<float>(); }
 

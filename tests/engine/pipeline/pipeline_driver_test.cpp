@@ -10,6 +10,7 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/processing_thread.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -169,7 +170,7 @@ TEST_F(PipelineDriverTest, SwitchedOffStagesCountAsValidAndHandOnTheirInput)
     ctx.current.Smoothing = 0;
     ctx.current.Contrast = 50;
     EXPECT_EQ(run(DirtyBits::Smoothing | DirtyBits::Curve), "curve* merge light* output");
-    EXPECT_EQ(rec.mergeLuma, state.curvePlane());
+    EXPECT_EQ(rec.mergeLuma, toneCurveLuma(state).data());
 
     // DetectSH 0: merging reads the luminance itself as area brightness.
     EXPECT_EQ(rec.mergeRegion, state.region.as<uint16_t>());
@@ -186,7 +187,7 @@ TEST_F(PipelineDriverTest, SwitchedOffStagesCountAsValidAndHandOnTheirInput)
     // Lightness 0: the output reads the merged luma.
     ctx.current.Lightness = 0;
     EXPECT_EQ(run(DirtyBits::Light), "output");
-    EXPECT_EQ(rec.lastInput, state.mergedLuma());
+    EXPECT_EQ(rec.lastInput, mergedLuma(state).data());
 }
 
 TEST_F(PipelineDriverTest, SwitchingAStageOffRerunsTheStagesThatReadItsResult)
@@ -196,14 +197,14 @@ TEST_F(PipelineDriverTest, SwitchingAStageOffRerunsTheStagesThatReadItsResult)
     // Without softening, light reads the merged luma: a new input for it.
     ctx.current.Softness = 0;
     EXPECT_EQ(run(DirtyBits::Softness), "light* sharpen output");
-    EXPECT_EQ(rec.inputOf["light*"], state.mergedLuma());
+    EXPECT_EQ(rec.inputOf["light*"], mergedLuma(state).data());
     EXPECT_EQ(rec.inputOf["sharpen"], state.light.as<uint16_t>());
     ctx.current.Lightness = 0;
     EXPECT_EQ(run(DirtyBits::Light), "sharpen output");
-    EXPECT_EQ(rec.inputOf["sharpen"], state.mergedLuma());
+    EXPECT_EQ(rec.inputOf["sharpen"], mergedLuma(state).data());
     ctx.current.Sharpness = 0;
     EXPECT_EQ(run(DirtyBits::Sharpen), "output");
-    EXPECT_EQ(rec.lastInput, state.mergedLuma());
+    EXPECT_EQ(rec.lastInput, mergedLuma(state).data());
     ctx.current.Sharpness = 50;
     EXPECT_EQ(run(DirtyBits::Sharpen), "sharpen output");
     // Without smoothing the curve reads the detail plane and prepares anew.

@@ -25,9 +25,9 @@ void ColorNR(benchmark::State& bm)
     const WalkMethodArgument walks(bm.range(2));
     const int strength = static_cast<int>(bm.range(3));
     timeAndMeasure(bm, state.pixelCount(), [&] {
-        return runColorNoiseReduction(image.ctx, state.abort, state.width, state.height, state.mergedLuma(),
-                                      state.mergedChroma(), state.denoisedChroma.as<int16_t>(),
-                                      state.pairs.as<uint16_t>(), rays, strength, walks.method);
+        return runColorNoiseReduction(image.ctx, state.abort, state.width, state.height, mergedLuma(state).data(),
+                                      mergedChroma(state).data(), state.denoisedChroma.as<int16_t>(),
+                                      offsetChromaPlanes(state).data(), rays, strength, walks.method);
     });
 }
 

@@ -20,8 +20,8 @@ void runStage(benchmark::State& bm, LineSpreadFn spread)
     PipelineState& state = photoAt(sizeArgument(bm)).state;
     ProcessingContext ctx;
     ctx.workerCount = static_cast<int>(bm.range(2));
-    const DetailPlanes planes{state.luminancePlane(), state.detail.as<uint16_t>(), state.curveScratch(),
-                              state.pairAccumulator()};
+    const DetailPlanes planes{state.luminancePlane(), state.detail.as<uint16_t>(), detailEnvelope(state).data(),
+                              detailPairs(state).data()};
     timeAndMeasure(bm, state.pixelCount(),
                    [&] { return extractDetails(ctx, state.abort, planes, state.width, state.height, spread); });
 }
@@ -42,9 +42,9 @@ void runRows(benchmark::State& bm, LineSpreadFn spread)
         for (int y = 0; y < state.height; ++y) {
             const std::size_t row = std::size_t(y) * state.width;
             spread({luma + row, values.data() + row, state.width}, {reach, reach}, 4352, scratch,
-                   state.pairAccumulator() + 2 * row);
+                   detailPairs(state).subspan(2 * row).data());
         }
-        benchmark::DoNotOptimize(state.pairAccumulator());
+        benchmark::DoNotOptimize(detailPairs(state).data());
     }
 }
 void Rows_Fast(benchmark::State& bm) { runRows(bm, fastLineSpreading()); }

@@ -52,7 +52,7 @@ void OutputRows(benchmark::State& bm)
     for (auto _ : bm) {
         for (int y = 0; y < state.height; ++y) {
             const std::size_t at = std::size_t(y) * state.width;
-            const OutputRow row{luma + at, chroma + 2 * at, state.resultBuffer() + 3 * at, state.output->row(y),
+            const OutputRow row{luma + at, chroma + 2 * at, resultBuffer(state).subspan(3 * at).data(), state.output->row(y),
                                 state.width};
             convert(row, gamma, 1.2f, counts);
         }

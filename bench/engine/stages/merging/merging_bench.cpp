@@ -19,7 +19,7 @@ void MergingStage(benchmark::State& bm)
     PhotoImage& image = processedPhotoAt(sizeArgument(bm));
     PipelineState& state = image.state;
     image.ctx.current.Mode = uint16_t(bm.range(2));
-    const MergeInputs in{state.luminancePlane(), state.region.as<uint16_t>(), state.curvePlane(),
+    const MergeInputs in{state.luminancePlane(), state.region.as<uint16_t>(), toneCurveLuma(state).data(),
                          state.sourceChromaPlane(), *state.working};
     timeAndMeasure(bm, state.pixelCount(), [&] { return runMergingStage(image.ctx, state, in); });
 }

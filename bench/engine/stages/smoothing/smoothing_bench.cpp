@@ -21,7 +21,7 @@ void Smoothing(benchmark::State& bm)
     const int strength = static_cast<int>(bm.range(3));
     timeAndMeasure(bm, state.pixelCount(), [&] {
         return runSmoothing(image.ctx, state.abort, state.width, state.height, state.detail.as<uint16_t>(),
-                            state.smoothed.as<uint16_t>(), state.pairs.as<uint16_t>(), strength, walks.method);
+                            state.smoothed.as<uint16_t>(), spikeFilteredLuma(state).data(), strength, walks.method);
     });
 }
 

@@ -20,7 +20,7 @@ void Softening(benchmark::State& bm)
     image.ctx.current.Softness = 60;
     const bool prepare = bm.range(2) != 0;
     timeAndMeasure(bm, state.pixelCount(), [&] {
-        return runSofteningStage(image.ctx, state, state.mergedLuma(), state.softened.as<uint16_t>(), prepare);
+        return runSofteningStage(image.ctx, state, mergedLuma(state).data(), state.softened.as<uint16_t>(), prepare);
     });
 }
 BENCHMARK(Softening)

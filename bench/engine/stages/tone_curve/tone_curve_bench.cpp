@@ -20,7 +20,7 @@ void ToneCurveStage(benchmark::State& bm)
     int contrast = 0;
     timeAndMeasure(bm, state.pixelCount(), [&] {
         image.ctx.current.Contrast = uint16_t(contrast++ % 100);
-        return runToneCurveStage(image.ctx, state, state.smoothed.as<uint16_t>(), state.curvePlane(), firstRun);
+        return runToneCurveStage(image.ctx, state, state.smoothed.as<uint16_t>(), toneCurveLuma(state).data(), firstRun);
     });
 }
 BENCHMARK(ToneCurveStage)
@@ -39,10 +39,10 @@ void ToneCurveMapping(benchmark::State& bm)
     for (auto _ : bm) {
         for (int y = 0; y < state.height; ++y) {
             const std::size_t row = std::size_t(y) * state.width;
-            mapRow(in + row, state.curveBlur() + row, state.curvePlane() + row, state.width, state.firstWeightTable(),
-                   50);
+            mapRow(in + row, toneCurveBlur(state).subspan(row).data(), toneCurveLuma(state).subspan(row).data(), state.width,
+                   state.firstWeightTable(), 50);
         }
-        benchmark::DoNotOptimize(state.curvePlane());
+        benchmark::DoNotOptimize(toneCurveLuma(state).data());
     }
 }
 BENCHMARK(ToneCurveMapping)

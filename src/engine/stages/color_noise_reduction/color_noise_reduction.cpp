@@ -7,6 +7,7 @@
 #include "engine/kernels/range_scanner.h"
 #include "engine/kernels/simd.h"
 #include "engine/pipeline/allocation.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
 #include "text/status_codes.h"
@@ -230,9 +231,7 @@ bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, c
     ctx.percent.store(0, std::memory_order_relaxed);
     state.rayCount = buildRayList(state.rayList.data(), 0.0f, kRayRadius, kRayListCapacity, kRayAngleStep);
     const std::span<const RayEntry> rays(state.rayList.data(), static_cast<std::size_t>(state.rayCount));
-    // The offset chroma planes take the first half of the pair accumulator;
-    // its last quarter holds the softening filter's cached map.
-    uint16_t* scratch = state.pairs.bytes() >= 4 * state.pixelCount() ? state.pairs.as<uint16_t>() : nullptr;
+    uint16_t* scratch = offsetChromaPlanes(state).data();
     return runColorNoiseReduction(ctx, state.abort, state.width, state.height, luma, chroma, out, scratch, rays,
                                   ctx.current.ColorNR);
 }

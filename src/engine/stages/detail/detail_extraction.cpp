@@ -8,6 +8,7 @@
 #include "engine/pipeline/allocation.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/stages/detail/detail_tracking.h"
 #include "text/status_codes.h"
 
@@ -267,12 +268,11 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
 
 bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
-    const std::size_t n = state.pixelCount();
-    if (!in || !out || n == 0 || state.curve.bytes() < 4 * n || state.pairs.bytes() < 8 * n) {
+    const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailPairs(state).data()};
+    if (!in || !out || !planes.envelope || !planes.pairs) {
         ctx.statusCode.store(StatusCode::DetailSetup, std::memory_order_relaxed);
         return false;
     }
-    const DetailPlanes planes{in, out, state.curveScratch(), state.pairAccumulator()};
     return extractDetails(ctx, state.abort, planes, state.width, state.height, fastLineSpreading());
 }
 

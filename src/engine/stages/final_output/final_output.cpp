@@ -5,6 +5,7 @@
 
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/stages/final_output/output_gamma.h"
 #include "engine/stages/final_output/output_row.h"
@@ -40,14 +41,14 @@ bool outputWorker(OutputItem& it)
     return true;
 }
 
-bool inputsValid(const ProcessingContext& ctx, const PipelineState& state, const uint16_t* luma,
+bool inputsValid(const ProcessingContext& ctx, PipelineState& state, const uint16_t* luma,
                  const int16_t* chroma, const Bitmap& output)
 {
     const ToneSettings& s = ctx.current;
     if (s.Gamma > kMaxOutputGamma || s.Saturation > kMaxSaturation)
         return false;
     const std::size_t pixels = state.pixelCount();
-    if (state.width <= 0 || state.height <= 0 || !luma || !chroma || state.pairs.bytes() < 6 * pixels)
+    if (state.width <= 0 || state.height <= 0 || !luma || !chroma || resultBuffer(state).empty())
         return false;
     // The combined pixel count is three times the pixel count, in 32 bits.
     if (pixels > std::numeric_limits<uint32_t>::max() / 3)
@@ -103,7 +104,7 @@ bool renderOutput(ProcessingContext& ctx, PipelineState& state, const uint16_t* 
         item.luma = luma;
         item.chroma = chroma;
         item.output = &output;
-        item.result = state.resultBuffer();
+        item.result = resultBuffer(state).data();
         item.gammaTable = gammaTable;
         item.saturation = s.Mode == kBlackAndWhiteMode ? 0.0f : static_cast<float>(s.Saturation) / 10.0f;
         item.convert = outputRowConverter();

@@ -7,6 +7,7 @@
 #include "engine/kernels/window_deviation.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "text/status_codes.h"
 
@@ -102,21 +103,13 @@ bool lightWorker(LightItem& it)
     return true;
 }
 
-// Byte offset of the first worker's column-sum row in the pair accumulator.
-std::size_t columnSumsOffset(std::size_t pixels)
-{
-    return (2 * pixels + 3) & ~std::size_t(3);
-}
-
-bool inputsValid(const PipelineState& state, const uint16_t* luma, const uint16_t* out, int lightness,
-                 int firstRadius, std::size_t bands)
+bool inputsValid(PipelineState& state, const uint16_t* luma, const uint16_t* out, int lightness, int firstRadius,
+                 const ColumnSumRows& columnSums)
 {
     const std::size_t pixels = state.pixelCount();
     if (state.width <= 0 || state.height <= 0 || !luma || !out || lightness > 100)
         return false;
-    if (state.luminance.bytes() < 2 * pixels || state.lightMap.bytes() < 2 * pixels)
-        return false;
-    if (columnSumsOffset(pixels) + 4 * static_cast<std::size_t>(state.width) * bands > state.pairs.bytes())
+    if (state.luminance.bytes() < 2 * pixels || lightMap(state).empty() || columnSums.empty())
         return false;
     // The first radius has the tallest windows.
     return BoxWindows::fits(firstRadius, state.height);
@@ -133,18 +126,18 @@ bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t*
     const int lightness = ctx.current.Lightness;
     const int firstRadius = lightFirstRadius(w, h);
     const std::vector<Band> bands = splitBands(h, ctx.workerCount);
-    if (!inputsValid(state, luma, out, lightness, firstRadius, bands.size()))
+    const ColumnSumRows columnSums = lightColumnSums(state, bands.size());
+    if (!inputsValid(state, luma, out, lightness, firstRadius, columnSums))
         return false;
 
     auto items = makeWorkItems<LightItem>(bands, w, h, ctx.valueScale);
-    const std::size_t sumsOffset = columnSumsOffset(state.pixelCount());
     const DeviationWriter writeDeviations = deviationWriter();
     for (LightItem& item : items) {
         item.luminance = state.luminancePlane();
         item.luma = luma;
-        item.map = state.lightMap.as<uint16_t>();
+        item.map = lightMap(state).data();
         item.out = out;
-        item.columnSums = state.pairs.as<uint32_t>(sumsOffset + 4 * static_cast<std::size_t>(w) * item.index);
+        item.columnSums = columnSums.row(item.index);
         item.writeDeviations = writeDeviations;
         item.firstRadius = firstRadius;
         item.lightness = lightness;

@@ -7,6 +7,7 @@
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "text/status_codes.h"
 
@@ -157,9 +158,9 @@ bool settingsValid(const ToneSettings& s)
     return isMergeModeSupported(s.Mode) && s.Opacity <= 100 && s.Opacity2 <= 100 && s.GrayPoint <= 100;
 }
 
-bool inputsValid(const PipelineState& state, const MergeInputs& in, int mode)
+bool inputsValid(PipelineState& state, const MergeInputs& in, int mode)
 {
-    if (state.width <= 0 || state.height <= 0 || state.merged.bytes() < 6 * state.pixelCount())
+    if (state.width <= 0 || state.height <= 0 || mergedLuma(state).empty() || mergedChroma(state).empty())
         return false;
     if (!in.luminance || !in.regionSource || !in.luma || !in.sourceChroma)
         return false;
@@ -188,8 +189,8 @@ bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeIn
         item.in = &inputs;
         item.weights = weights.data();
         item.mode = params.mode;
-        item.luma = state.mergedLuma();
-        item.chroma = state.mergedChroma();
+        item.luma = mergedLuma(state).data();
+        item.chroma = mergedChroma(state).data();
     }
     const StageOptions options{StatusCode::Merging, 2 * static_cast<int64_t>(h)};
     return runStage(ctx, state.abort, items, options, mergeWorker);

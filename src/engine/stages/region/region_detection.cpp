@@ -6,6 +6,7 @@
 #include "engine/kernels/gaussian_blur.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "text/status_codes.h"
 
@@ -39,8 +40,8 @@ bool runRegionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t
     const int width = state.width;
     const int height = state.height;
     const int detectSH = ctx.current.DetectSH;
-    if (detectSH > kMaxDetectSH || !in || !out || width <= 0 || height <= 0 ||
-        state.pairs.bytes() < 2 * state.pixelCount())
+    uint16_t* const scratch = horizontalBlurPass(state).data();
+    if (detectSH > kMaxDetectSH || !in || !out || width <= 0 || height <= 0 || !scratch)
         return false;
     const std::optional<GaussianKernel> kernel =
         makeGaussianKernel(static_cast<float>(regionSigma(width, height, detectSH)));
@@ -50,7 +51,7 @@ bool runRegionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t
     auto items = makeWorkItems<RegionItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
     for (RegionItem& item : items) {
         item.luminance = in;
-        item.scratch = state.pairs.as<uint16_t>();
+        item.scratch = scratch;
         item.region = out;
         item.kernel = &*kernel;
     }

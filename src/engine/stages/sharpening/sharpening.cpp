@@ -5,6 +5,7 @@
 #include "engine/kernels/gaussian_blur.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "text/status_codes.h"
 
@@ -65,7 +66,8 @@ bool runSharpeningStage(ProcessingContext& ctx, PipelineState& state, const uint
     const int width = state.width;
     const int height = state.height;
     const ToneSettings& s = ctx.current;
-    if (!in || !out || in == out || width <= 0 || height <= 0 || state.pairs.bytes() < 2 * state.pixelCount() ||
+    uint16_t* const horizontal = horizontalBlurPass(state).data();
+    if (!in || !out || in == out || width <= 0 || height <= 0 || !horizontal ||
         s.Sharpness > 200 || s.SharpnessRadius < 4 || s.SharpnessRadius > 40)
         return false;
     const std::optional<GaussianKernel> kernel =
@@ -76,7 +78,7 @@ bool runSharpeningStage(ProcessingContext& ctx, PipelineState& state, const uint
     auto items = makeWorkItems<SharpenItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
     for (SharpenItem& item : items) {
         item.in = in;
-        item.horizontal = state.pairs.as<uint16_t>();
+        item.horizontal = horizontal;
         item.out = out;
         item.kernel = &*kernel;
         item.amount = static_cast<float>(s.Sharpness) / 100.0f;

@@ -9,6 +9,7 @@
 #include "engine/pipeline/allocation.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/stages/smoothing/smoothing_disc.h"
 #include "text/status_codes.h"
@@ -262,8 +263,7 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
 
 bool runSmoothingStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
-    // The second pass's filtered plane lives in the pair accumulator.
-    uint16_t* scratch = state.pairs.bytes() >= 2 * state.pixelCount() ? state.pairs.as<uint16_t>() : nullptr;
+    uint16_t* scratch = spikeFilteredLuma(state).data();
     return runSmoothing(ctx, state.abort, state.width, state.height, in, out, scratch, ctx.current.Smoothing);
 }
 

@@ -9,6 +9,7 @@
 #include "engine/kernels/window_deviation.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "text/status_codes.h"
 
@@ -111,10 +112,10 @@ bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint1
     ctx.percent.store(0, std::memory_order_relaxed);
     const int width = state.width;
     const int height = state.height;
-    const std::size_t pixels = state.pixelCount();
     const int softness = ctx.current.Softness;
     const int radius = softeningBoxRadius(width, height);
-    if (!in || !out || width <= 0 || height <= 0 || softness > kMaxSoftness || state.pairs.bytes() < 8 * pixels ||
+    uint16_t* const softMap = softeningMap(state).data();
+    if (!in || !out || width <= 0 || height <= 0 || softness > kMaxSoftness || !softMap ||
         !state.secondWeightTable() || !BoxWindows::fits(radius, height))
         return false;
     std::optional<GaussianKernel> kernel;
@@ -125,18 +126,17 @@ bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint1
     }
 
     auto items = makeWorkItems<SoftenItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
-    // Scratch in the pair accumulator: the contrast map in its first quarter,
-    // the horizontal pass in the second (where the column sums live before
-    // it), the cached soft map in the last.
-    const std::size_t sumsOffset = (2 * pixels + 3) & ~std::size_t(3);
+    const ColumnSumRows columnSums = softeningColumnSums(state, items.size());
+    if (columnSums.empty())
+        return false;
     const DeviationWriter writeDeviations = deviationWriter();
     for (SoftenItem& item : items) {
         item.in = in;
         item.out = out;
-        item.contrast = state.pairs.as<uint16_t>();
-        item.horizontal = state.pairs.as<uint16_t>() + pixels;
-        item.columnSums = state.pairs.as<uint32_t>(sumsOffset) + std::size_t(width) * item.index;
-        item.softMap = state.pairsLastQuarter();
+        item.contrast = softeningContrast(state).data();
+        item.horizontal = softeningHorizontalPass(state).data();
+        item.columnSums = columnSums.row(item.index);
+        item.softMap = softMap;
         item.exponents = state.secondWeightTable();
         item.kernel = kernel ? &*kernel : nullptr;
         item.writeDeviations = writeDeviations;

@@ -6,6 +6,7 @@
 #include "engine/kernels/simd.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/pipeline/weight_tables.h"
 #include "engine/stages/tone_curve/tone_curve_lanes.h"
@@ -49,9 +50,9 @@ bool toneCurveWorker(ToneCurveItem& item)
     return true;
 }
 
-bool planesReady(const PipelineState& state, std::size_t pixels)
+bool planesReady(PipelineState& state)
 {
-    return state.curve.bytes() >= 4 * pixels && state.pairs.bytes() >= 2 * pixels &&
+    return !toneCurveBlur(state).empty() && !horizontalBlurPass(state).empty() &&
            state.firstWeights.bytes() >= 2 * kWeightTableScale * sizeof(float);
 }
 
@@ -73,7 +74,7 @@ bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint1
     const int width = state.width;
     const int height = state.height;
     const ToneCurveParams params{ctx.current.Contrast, firstRun};
-    if (params.contrast > 100 || !in || !out || width <= 0 || height <= 0 || !planesReady(state, state.pixelCount()))
+    if (params.contrast > 100 || !in || !out || width <= 0 || height <= 0 || !planesReady(state))
         return false;
 
     std::optional<GaussianKernel> kernel;
@@ -84,8 +85,8 @@ bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint1
     auto items = makeWorkItems<ToneCurveItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
     for (ToneCurveItem& item : items) {
         item.luma = in;
-        item.scratch = state.pairs.as<uint16_t>();
-        item.blurred = state.curveBlur();
+        item.scratch = horizontalBlurPass(state).data();
+        item.blurred = toneCurveBlur(state).data();
         item.curve = out;
         item.kernel = kernel ? &*kernel : nullptr;
         item.exponents = state.firstWeightTable();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/pipeline/pipeline_driver.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
 #include "support/photo_planes.h"
 #include "support/reference_blur.h"
@@ -338,9 +339,8 @@ TEST(ColorNR, IsThePipelinesColourNoiseStage)
         c = static_cast<int16_t>(static_cast<int>(rng() % 3000) - 1500);
     ProcessingContext ctx;
     ctx.current.ColorNR = 6;
-    // The softening filter's cached map in the pair accumulator's last
-    // quarter outlives a run of this stage.
-    uint16_t* softMap = state.pairsLastQuarter();
+    // The softening filter's cached map outlives a run of this stage.
+    uint16_t* softMap = softeningMap(state).data();
     std::fill_n(softMap, w * h, 0x5A5A);
     ASSERT_TRUE(pipelineStages().colorNR);
     int16_t* out = state.denoisedChroma.as<int16_t>();

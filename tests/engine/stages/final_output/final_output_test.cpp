@@ -8,6 +8,7 @@
 
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/stages/final_output/output_gamma.h"
 #include "support/reference_blur.h"
 #include "text/status_codes.h"
@@ -42,7 +43,7 @@ struct OutputFixture {
 
     int width() const { return state.width; }
     // Result buffer channel c (0 red, 1 green, 2 blue) of pixel i.
-    uint16_t result(std::size_t i, int c) { return state.resultBuffer()[3 * i + c]; }
+    uint16_t result(std::size_t i, int c) { return resultBuffer(state)[3 * i + c]; }
     // Output bitmap byte c (0 blue, 1 green, 2 red) of pixel i.
     uint8_t byte(std::size_t i, int c) { return state.output->row(int(i / width()))[3 * (i % width()) + c]; }
     std::vector<uint8_t> bitmapBytes()
@@ -52,7 +53,7 @@ struct OutputFixture {
             bytes.insert(bytes.end(), state.output->row(y), state.output->row(y) + 3 * width());
         return bytes;
     }
-    std::vector<uint16_t> resultCopy() { return {state.resultBuffer(), state.resultBuffer() + 3 * state.pixelCount()}; }
+    std::vector<uint16_t> resultCopy() { return {resultBuffer(state).begin(), resultBuffer(state).end()}; }
 };
 
 uint16_t clampedChannel(float v)

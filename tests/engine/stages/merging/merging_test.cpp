@@ -11,6 +11,7 @@
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -52,8 +53,8 @@ struct MergeFixture {
         return runMergingStage(ctx, state, in);
     }
     std::size_t n() const { return state.pixelCount(); }
-    uint16_t luma(std::size_t i) { return state.mergedLuma()[i]; }
-    int16_t chroma(std::size_t i) { return state.mergedChroma()[i]; }
+    uint16_t luma(std::size_t i) { return mergedLuma(state)[i]; }
+    int16_t chroma(std::size_t i) { return mergedChroma(state)[i]; }
     void setAll(std::vector<uint16_t>& plane, uint16_t v) { plane.assign(n(), v); }
 };
 
@@ -426,8 +427,8 @@ TEST(Merging, ResultDoesNotDependOnTheWorkerCount)
             f.ctx.current.Opacity2 = 35;
             f.ctx.current.GrayPoint = 43;
             ASSERT_TRUE(f.run());
-            std::vector<uint16_t> luma(f.state.mergedLuma(), f.state.mergedLuma() + f.n());
-            std::vector<int16_t> chroma(f.state.mergedChroma(), f.state.mergedChroma() + 2 * f.n());
+            std::vector<uint16_t> luma(mergedLuma(f.state).begin(), mergedLuma(f.state).end());
+            std::vector<int16_t> chroma(mergedChroma(f.state).begin(), mergedChroma(f.state).end());
             if (workers == 1) {
                 firstLuma = luma;
                 firstChroma = chroma;

@@ -5,6 +5,7 @@
 #include "engine/kernels/gaussian_blur.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/weight_tables.h"
 #include "engine/stages/sharpening/sharpening.h"
 #include "engine/stages/softening/softening.h"
@@ -92,7 +93,7 @@ TEST(Softening, FlatImageGivesMidContrastAndFullStrengthIsThePowerCurveAlone)
 {
     Image flat(40, 30, Plane(1200, 20000));
     ASSERT_TRUE(flat.soften(150, true));
-    EXPECT_EQ(Plane(flat.state.pairsLastQuarter(), flat.state.pairsLastQuarter() + 1200), Plane(1200, 32768));
+    EXPECT_EQ(Plane(softeningMap(flat.state).begin(), softeningMap(flat.state).end()), Plane(1200, 32768));
     const float g = flat.state.secondWeightTable()[32768];
     const auto curve =
         static_cast<uint16_t>(static_cast<int64_t>(std::pow(20000.0f / 65535.0f, g) * 65535.0f * 150.0f) / 150);
@@ -104,11 +105,11 @@ TEST(Softening, SoftnessOnlyChangeReusesTheCachedMap)
 {
     Image image(50, 40, test::randomPlane(2000, 5));
     ASSERT_TRUE(image.soften(30, true));
-    const Plane map(image.state.pairsLastQuarter(), image.state.pairsLastQuarter() + 2000);
-    // Scribble over the scratch quarters: a blend-only run must not need them.
+    const Plane map(softeningMap(image.state).begin(), softeningMap(image.state).end());
+    // Scribble over the scratch before the map: a blend-only run must not need it.
     std::fill_n(image.state.pairs.as<uint16_t>(), 3 * 2000, 0x1234);
     ASSERT_TRUE(image.soften(90, false));
-    EXPECT_EQ(Plane(image.state.pairsLastQuarter(), image.state.pairsLastQuarter() + 2000), map);
+    EXPECT_EQ(Plane(softeningMap(image.state).begin(), softeningMap(image.state).end()), map);
     EXPECT_EQ(image.plane(image.state.softened),
               referenceSoften(image.luma, 50, 40, 3, 90, image.state.secondWeightTable()));
 

@@ -7,6 +7,7 @@
 
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
+#include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/weight_tables.h"
 #include "support/reference_blur.h"
 
@@ -32,10 +33,10 @@ struct ToneCurveImage {
     {
         ctx.current.Contrast = static_cast<uint16_t>(contrast);
         ctx.workerCount = workers;
-        return runToneCurveStage(ctx, state, luma.data(), state.curvePlane(), firstRun);
+        return runToneCurveStage(ctx, state, luma.data(), toneCurveLuma(state).data(), firstRun);
     }
-    Plane curve() { return Plane(state.curvePlane(), state.curvePlane() + state.pixelCount()); }
-    Plane blur() { return Plane(state.curveBlur(), state.curveBlur() + state.pixelCount()); }
+    Plane curve() { return Plane(toneCurveLuma(state).begin(), toneCurveLuma(state).end()); }
+    Plane blur() { return Plane(toneCurveBlur(state).begin(), toneCurveBlur(state).end()); }
     // The mapping of every row against the given blur.
     Plane mapped(const Plane& blur, int contrast)
     {
@@ -200,7 +201,7 @@ TEST(ToneCurveStage, ContrastAloneRemapsTheCachedBlur)
 
     // A later run must map against the cached plane, not blur again.
     const Plane marked(blur.size(), 20000);
-    std::copy(marked.begin(), marked.end(), image.state.curveBlur());
+    std::copy(marked.begin(), marked.end(), toneCurveBlur(image.state).data());
     ASSERT_TRUE(image.run(20, false));
     EXPECT_EQ(image.blur(), marked);
     EXPECT_EQ(image.curve(), image.mapped(marked, 20));
@@ -223,7 +224,7 @@ TEST(ToneCurveStage, RefusesBadInputAndStopsOnAbort)
     image.state.firstWeights.release();
     EXPECT_FALSE(image.run(50, false));
     PipelineState empty;
-    EXPECT_FALSE(runToneCurveStage(image.ctx, empty, image.luma.data(), image.state.curvePlane(), true));
+    EXPECT_FALSE(runToneCurveStage(image.ctx, empty, image.luma.data(), toneCurveLuma(image.state).data(), true));
 }
 
 }  // namespace

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace qv {
+
+struct PipelineState;
+
+// The plan of the pipeline's shared memory. Three buffers of a PipelineState
+// hold different things at different times; every stage reaches them only
+// through the views declared here, each typed and sized for the state's
+// W x H (N = W * H):
+//
+//   curve plane       4 bytes per pixel
+//   merged planes     6 bytes per pixel
+//   pair accumulator  8 bytes per pixel, in quarters Q0 .. Q3 of N uint16
+//
+// The light stage's map has a plane of its own; it is listed because the
+// driver's cache relies on it in the same way. A view is empty when its
+// buffer is missing or too small for W x H, and a stage that finds one empty
+// refuses to run.
+//
+// | view                      | size and place                     | written by            | read by                     | kept between runs  |
+// |---------------------------|------------------------------------|-----------------------|-----------------------------|--------------------|
+// | detailEnvelope            | N uint32, the whole curve plane    | detail extraction     | detail extraction           | no                 |
+// | toneCurveLuma             | N uint16, curve plane 1st half     | tone curve            | merging                     | yes (okCurve)      |
+// | toneCurveBlur             | N uint16, curve plane 2nd half     | tone curve, 1st run   | tone curve                  | yes (seenCurve)    |
+// | mergedChroma              | N (U, V) int16 pairs, merged first | merging               | colour noise, final output  | yes (okMerge)      |
+// | mergedLuma                | N uint16, merged after the chroma  | merging               | colour noise .. final output| yes (okMerge)      |
+// | detailPairs               | N (sum, count) uint32 pairs, whole | detail extraction     | detail extraction           | no                 |
+// | horizontalBlurPass        | N uint16, Q0                       | tone curve, region detection, sharpening: their blur's first pass | the same stage | no |
+// | spikeFilteredLuma         | N uint16, Q0                       | smoothing, 2nd pass   | smoothing                   | no                 |
+// | offsetChromaPlanes        | 2N uint16, Q0 .. Q1: U, then V     | colour noise          | colour noise                | no                 |
+// | softeningContrast         | N uint16, Q0                       | softening, 1st run    | softening                   | no                 |
+// | softeningHorizontalPass   | N uint16, Q1                       | softening, 1st run    | softening                   | no                 |
+// | softeningColumnSums(rows) | rows x W uint32, from Q1 (4-byte aligned) on | softening, 1st run | softening            | no                 |
+// | softeningMap              | N uint16, Q3                       | softening, 1st run    | softening                   | yes (seenSoften)   |
+// | lightColumnSums(rows)     | rows x W uint32, from Q0, within Q0 .. Q2 | light, preparing | light                     | no                 |
+// | lightMap                  | N uint16, a plane of its own       | light, preparing      | light                       | yes (seenLight)    |
+// | resultBuffer              | 3N uint16 (R, G, B packed), Q0 .. Q2 | final output        | 16-bit TIFF saving          | until the next run |
+//
+// Why the overlaps are safe. One stage runs at a time, and a view that is
+// not kept is dead when the stage that wrote it returns.
+// - Curve plane: detail extraction overwrites both tone curve views. Its run
+//   clears okSmooth, and re-running smoothing clears okCurve and seenCurve,
+//   so the tone curve computes its blur and its result again before merging
+//   reads them (with Contrast 100 merging does not read the plane at all).
+// - softeningMap (Q3) outlives the runs that only re-run later stages. Of
+//   the views above only detailPairs and softeningColumnSums reach into Q3.
+//   A detail run leads to a merging run that clears seenSoften, so the map
+//   is rebuilt; softening's own column sums serve the contrast pass of a
+//   first run, and the map is written after it, past a pass barrier. Light
+//   runs after softening, so its column sums start at Q0, where any number
+//   of rows up to H fits before Q3.
+// - Within softening: the contrast map (Q0), the horizontal pass (Q1) and
+//   the map (Q3) are apart; the column sums share Q1 with the horizontal
+//   pass, which is written only after the contrast pass has ended.
+// - resultBuffer: the final output writes it at the end of every completed
+//   run, and the first stage of the next run that takes a scratch view of
+//   the accumulator overwrites it. Saving reads it only while the result is
+//   current (no DirtyBits::Output pending), so never in between.
+
+std::span<uint32_t> detailEnvelope(PipelineState& state);
+std::span<uint16_t> toneCurveLuma(PipelineState& state);
+std::span<uint16_t> toneCurveBlur(PipelineState& state);
+std::span<int16_t> mergedChroma(PipelineState& state);
+std::span<uint16_t> mergedLuma(PipelineState& state);
+
+std::span<uint32_t> detailPairs(PipelineState& state);
+std::span<uint16_t> horizontalBlurPass(PipelineState& state);
+std::span<uint16_t> spikeFilteredLuma(PipelineState& state);
+std::span<uint16_t> offsetChromaPlanes(PipelineState& state);
+std::span<uint16_t> softeningContrast(PipelineState& state);
+std::span<uint16_t> softeningHorizontalPass(PipelineState& state);
+std::span<uint16_t> softeningMap(PipelineState& state);
+std::span<uint16_t> lightMap(PipelineState& state);
+std::span<uint16_t> resultBuffer(PipelineState& state);
+std::span<const uint16_t> resultBuffer(const PipelineState& state);
+
+// One row of W running column sums for each worker of a box-window stage.
+struct ColumnSumRows {
+    std::span<uint32_t> sums;
+    std::size_t width = 0;
+
+    bool empty() const { return sums.empty(); }
+    uint32_t* row(int worker) const { return sums.subspan(std::size_t(worker) * width, width).data(); }
+};
+
+ColumnSumRows softeningColumnSums(PipelineState& state, std::size_t rows);
+ColumnSumRows lightColumnSums(PipelineState& state, std::size_t rows);
+
+}  // namespace qv
