@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,17 +52,20 @@ Bytes bytesOf(const std::vector<T>& plane)
 }
 
 // What a stage's traits say: its name; the status it shows after a run and,
-// where it publishes one before its checks, after a refusal; the settings
-// that switch it on (enable) and those it refuses; how it is run (with the
-// first-run argument of the stages that keep a preparation between runs),
-// and what it writes (result: by default the caller's luma plane).
+// where it publishes one before its checks, after a refusal (by default the
+// same); the settings that switch it on (enable) and those it refuses; how
+// it is run (with the first-run argument of the stages that keep a
+// preparation between runs), and what it writes (result: by default the
+// caller's luma plane).
+template <StatusCode Status>
 struct StageTraits {
+    static constexpr StatusCode status = Status;
+    static constexpr std::optional<StatusCode> refusalStatus = Status;
     static Bytes result(StageImage& i) { return bytesOf(i.out); }
 };
 
-struct Detail : StageTraits {
+struct Detail : StageTraits<StatusCode::Detail> {
     static constexpr const char* name = "Detail";
-    static constexpr StatusCode status = StatusCode::Detail;
     static constexpr std::optional<StatusCode> refusalStatus = StatusCode::DetailSetup;
     static void enable(ToneSettings& s) { s.Details = 7; }
     static std::vector<Refusal> refusals() { return {aboveRange("Details")}; }
@@ -71,19 +75,18 @@ struct Detail : StageTraits {
     }
 };
 
-struct Smoothing : StageTraits {
+// Strength 10 runs the second pass, which shows a status of its own.
+struct Smoothing : StageTraits<StatusCode::Smoothing2> {
     static constexpr const char* name = "Smoothing";
-    static constexpr StatusCode status = StatusCode::Smoothing2;  // strength 10 runs the second pass
     static constexpr std::optional<StatusCode> refusalStatus = StatusCode::Smoothing;
     static void enable(ToneSettings& s) { s.Smoothing = 10; }
     static std::vector<Refusal> refusals() { return {aboveRange("Smoothing"), {"Smoothing", 0, 1}}; }
     static bool run(StageImage& i, bool) { return runSmoothingStage(i.ctx, i.state, i.luma.data(), i.out.data()); }
 };
 
-struct ToneCurve : StageTraits {
+struct ToneCurve : StageTraits<StatusCode::ToneCurve> {
     static constexpr const char* name = "ToneCurve";
-    static constexpr StatusCode status = StatusCode::ToneCurve;
-    static constexpr std::optional<StatusCode> refusalStatus = std::nullopt;
+    static constexpr std::optional<StatusCode> refusalStatus = std::nullopt;  // checks before it shows one
     static void enable(ToneSettings& s) { s.Contrast = 30; }
     static std::vector<Refusal> refusals() { return {aboveRange("Contrast")}; }
     static bool run(StageImage& i, bool first)
@@ -92,10 +95,9 @@ struct ToneCurve : StageTraits {
     }
 };
 
-struct Region : StageTraits {
+struct Region : StageTraits<StatusCode::Region> {
     static constexpr const char* name = "Region";
-    static constexpr StatusCode status = StatusCode::Region;
-    static constexpr std::optional<StatusCode> refusalStatus = std::nullopt;
+    static constexpr std::optional<StatusCode> refusalStatus = std::nullopt;  // checks before it shows one
     static void enable(ToneSettings& s) { s.DetectSH = 3; }
     static std::vector<Refusal> refusals() { return {aboveRange("DetectSH")}; }
     static bool run(StageImage& i, bool)
@@ -104,10 +106,8 @@ struct Region : StageTraits {
     }
 };
 
-struct Merging : StageTraits {
+struct Merging : StageTraits<StatusCode::Merging> {
     static constexpr const char* name = "Merging";
-    static constexpr StatusCode status = StatusCode::Merging;
-    static constexpr std::optional<StatusCode> refusalStatus = StatusCode::Merging;
     static void enable(ToneSettings& s)
     {
         s.Mode = 2;
@@ -137,10 +137,8 @@ struct Merging : StageTraits {
     }
 };
 
-struct ColorNR : StageTraits {
+struct ColorNR : StageTraits<StatusCode::ColorNR> {
     static constexpr const char* name = "ColorNR";
-    static constexpr StatusCode status = StatusCode::ColorNR;
-    static constexpr std::optional<StatusCode> refusalStatus = StatusCode::ColorNR;
     static void enable(ToneSettings& s) { s.ColorNR = 6; }
     static std::vector<Refusal> refusals() { return {aboveRange("ColorNR"), {"ColorNR", 0, 1}}; }
     static bool run(StageImage& i, bool)
@@ -150,10 +148,8 @@ struct ColorNR : StageTraits {
     static Bytes result(StageImage& i) { return bytesOf(i.outChroma); }
 };
 
-struct Softening : StageTraits {
+struct Softening : StageTraits<StatusCode::Softening> {
     static constexpr const char* name = "Softening";
-    static constexpr StatusCode status = StatusCode::Softening;
-    static constexpr std::optional<StatusCode> refusalStatus = StatusCode::Softening;
     static void enable(ToneSettings& s) { s.Softness = 60; }
     static std::vector<Refusal> refusals() { return {aboveRange("Softness")}; }
     static bool run(StageImage& i, bool first)
@@ -162,10 +158,8 @@ struct Softening : StageTraits {
     }
 };
 
-struct Light : StageTraits {
+struct Light : StageTraits<StatusCode::Light> {
     static constexpr const char* name = "Light";
-    static constexpr StatusCode status = StatusCode::Light;
-    static constexpr std::optional<StatusCode> refusalStatus = StatusCode::Light;
     static void enable(ToneSettings& s) { s.Lightness = 55; }
     static std::vector<Refusal> refusals() { return {aboveRange("Lightness")}; }
     static bool run(StageImage& i, bool first)
@@ -174,10 +168,8 @@ struct Light : StageTraits {
     }
 };
 
-struct Sharpening : StageTraits {
+struct Sharpening : StageTraits<StatusCode::Sharpening> {
     static constexpr const char* name = "Sharpening";
-    static constexpr StatusCode status = StatusCode::Sharpening;
-    static constexpr std::optional<StatusCode> refusalStatus = StatusCode::Sharpening;
     static void enable(ToneSettings& s)
     {
         s.Sharpness = 150;
@@ -190,10 +182,8 @@ struct Sharpening : StageTraits {
     static bool run(StageImage& i, bool) { return runSharpeningStage(i.ctx, i.state, i.luma.data(), i.out.data()); }
 };
 
-struct FinalOutput : StageTraits {
+struct FinalOutput : StageTraits<StatusCode::FinalOutput> {
     static constexpr const char* name = "FinalOutput";
-    static constexpr StatusCode status = StatusCode::FinalOutput;
-    static constexpr std::optional<StatusCode> refusalStatus = StatusCode::FinalOutput;
     static void enable(ToneSettings& s)
     {
         s.Gamma = 3;

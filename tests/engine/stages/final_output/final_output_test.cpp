@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
+#include <algorithm>
 #include <vector>
 
 #include "engine/stages/final_output/output_gamma.h"
+#include "support/reference_blur.h"
 #include "support/stage_image.h"
 
 namespace qv {
@@ -21,13 +22,9 @@ struct OutputFixture : test::StageImage {
     }
     void randomise(unsigned seed)
     {
-        std::mt19937 rng(seed);
-        std::uniform_int_distribution<int> u16(0, 65535);
-        std::uniform_int_distribution<int> s16(-32768, 32767);
-        for (uint16_t& v : luma)
-            v = static_cast<uint16_t>(u16(rng));
-        for (int16_t& v : chroma)
-            v = static_cast<int16_t>(s16(rng));
+        luma = test::randomPlane(luma.size(), seed);
+        const test::Plane c = test::randomPlane(chroma.size(), seed + 1);
+        std::transform(c.begin(), c.end(), chroma.begin(), [](uint16_t v) { return static_cast<int16_t>(v); });
     }
     bool run() { return renderOutput(ctx, state, luma.data(), chroma.data(), *state.output); }
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <vector>
 
+#include "support/reference_blur.h"
 #include "support/stage_image.h"
 
 namespace qv {
@@ -15,12 +15,9 @@ namespace {
 struct LightFixture : test::StageImage {
     LightFixture(int w, int h, unsigned seed = 1) : StageImage(w, h)
     {
-        std::mt19937 rng(seed);
-        std::uniform_int_distribution<int> u16(0, 65535);
-        for (std::size_t i = 0; i < state.pixelCount(); ++i) {
-            state.luminancePlane()[i] = static_cast<uint16_t>(u16(rng));
-            luma[i] = static_cast<uint16_t>(u16(rng));
-        }
+        const test::Plane source = test::randomPlane(luma.size(), seed);
+        std::copy(source.begin(), source.end(), state.luminancePlane());
+        luma = test::randomPlane(luma.size(), seed + 1000);
     }
     bool run(bool prepare = true) { return runLightStage(ctx, state, luma.data(), out.data(), prepare); }
     const uint16_t* map() { return state.lightMap.as<uint16_t>(); }
