@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/kernels/simd.h"
@@ -206,12 +208,12 @@ struct FinalOutput : StageTraits<StatusCode::FinalOutput> {
     }
 };
 
-// A fresh image of odd sizes, tall enough for twenty bands of the plain
-// scheme and several of the queued one, with the stage switched on; the
+// A fresh image, by default of odd sizes and tall enough for twenty bands of
+// the plain scheme and several of the queued one, with the stage on; the
 // current luma is shaped like the detail plane every later stage works on.
 template <class Stage>
 struct ContractImage : StageImage {
-    explicit ContractImage(int workers = 3) : StageImage(67, 171)
+    explicit ContractImage(int workers = 3, int width = 67, int height = 171) : StageImage(width, height)
     {
         luma = test::detailLikePlane(luma, state.width, state.height);
         Stage::enable(ctx.current);
@@ -287,17 +289,45 @@ TYPED_TEST(StageContract, RefusesAnImageWithoutPlanes)
     EXPECT_FALSE(TypeParam::run(i, true));
 }
 
-// Aborted with either first-run argument: the stage fails, and the next run
-// on the same image gives the whole result.
+// Aborted before it starts, with either first-run argument: the stage fails.
+// Aborted at moments spread over the time a run takes (on a larger image,
+// so that the moments fall into the workers' loops): it fails or, where the
+// abort came too late to matter, gives the whole result; never a part of it
+// reported as success. Either way the next run gives the whole result.
 TYPED_TEST(StageContract, AbortFailsTheStageAndLeavesNothingForTheNextRun)
 {
-    typename TestFixture::Image i;
+    using Clock = std::chrono::steady_clock;
+    typename TestFixture::Image fresh(3, 401, 301);
+    ASSERT_TRUE(TypeParam::run(fresh, true));
+    const Clock::time_point start = Clock::now();
+    ASSERT_TRUE(TypeParam::run(fresh, true));
+    const Clock::duration runTime = Clock::now() - start;
+    const Bytes whole = TypeParam::result(fresh);
+
+    typename TestFixture::Image i(3, 401, 301);
     i.state.abort = true;
     for (bool firstRun : {true, false})
         EXPECT_FALSE(TypeParam::run(i, firstRun));
+    for (int eighths = 0; eighths < 8; ++eighths) {
+        i.state.abort = false;
+        i.ctx.statusCode = StatusCode::None;
+        std::thread aborter([&] {
+            while (i.ctx.statusCode.load() == StatusCode::None)
+                std::this_thread::yield();
+            const Clock::time_point at = Clock::now() + runTime * eighths / 8;
+            while (Clock::now() < at)
+                std::this_thread::yield();
+            i.state.abort = true;
+        });
+        const bool finished = TypeParam::run(i, true);
+        aborter.join();
+        if (finished) {
+            EXPECT_TRUE(test::sameBytes(TypeParam::result(i), whole)) << "aborted after " << eighths << "/8 of a run";
+        }
+    }
     i.state.abort = false;
     ASSERT_TRUE(TypeParam::run(i, true));
-    EXPECT_TRUE(test::sameBytes(TypeParam::result(i), this->freshResult()));
+    EXPECT_TRUE(test::sameBytes(TypeParam::result(i), whole));
 }
 
 TYPED_TEST(StageContract, ResultDoesNotDependOnTheWorkerCount)
