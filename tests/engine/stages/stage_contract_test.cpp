@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -236,9 +235,7 @@ protected:
     }
 };
 
-// The stages that keep a preparation between runs, and those with a vector path.
-template <class Stage>
-class PreparingStageContract : public StageContract<Stage> {};
+// The stages with a vector path.
 template <class Stage>
 class VectorStageContract : public StageContract<Stage> {};
 
@@ -249,8 +246,6 @@ struct StageNames {
 using Stages =
     ::testing::Types<Detail, Smoothing, ToneCurve, Region, Merging, ColorNR, Softening, Light, Sharpening, FinalOutput>;
 TYPED_TEST_SUITE(StageContract, Stages, StageNames);
-using PreparingStages = ::testing::Types<ToneCurve, Softening, Light>;
-TYPED_TEST_SUITE(PreparingStageContract, PreparingStages, StageNames);
 using VectorStages =
     ::testing::Types<Detail, Smoothing, ToneCurve, Region, ColorNR, Softening, Light, Sharpening, FinalOutput>;
 TYPED_TEST_SUITE(VectorStageContract, VectorStages, StageNames);
@@ -335,17 +330,6 @@ TYPED_TEST(StageContract, ResultDoesNotDependOnTheWorkerCount)
     const Bytes single = this->freshResult(1);
     for (int workers : {2, 4, 7, 20})
         EXPECT_TRUE(test::sameBytes(this->freshResult(workers), single)) << workers << " workers";
-}
-
-// A run on the kept preparation gives what the first run gave.
-TYPED_TEST(PreparingStageContract, RunOnItsPreparationRepeatsTheFirstRun)
-{
-    typename TestFixture::Image i;
-    ASSERT_TRUE(TypeParam::run(i, true));
-    const Bytes first = TypeParam::result(i);
-    std::fill(i.out.begin(), i.out.end(), uint16_t{0});
-    ASSERT_TRUE(TypeParam::run(i, false));
-    EXPECT_TRUE(test::sameBytes(TypeParam::result(i), first));
 }
 
 TYPED_TEST(VectorStageContract, VectorPathGivesThePlainBits)
