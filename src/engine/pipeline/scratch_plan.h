@@ -11,35 +11,37 @@ struct PipelineState;
 // The plan of the pipeline's shared memory. Three buffers of a PipelineState
 // hold different things at different times; every stage reaches them only
 // through the views declared here, each typed and sized for the state's
-// W x H (N = W * H):
+// W x H (N = W * H). The table below has a section per buffer: the curve
+// plane (4 bytes per pixel), the merged planes (6), the pair accumulator (8,
+// in quarters Q0 .. Q3 of N uint16 each), and last the light stage's map, a
+// plane of its own that is listed because the driver's cache relies on it
+// in the same way. Column sums take one row of W per worker (R rows);
+// softening's sums start at the first 4-byte boundary in Q1. A view is empty
+// when its buffer is missing or too small for W x H, and a stage that finds
+// one empty refuses to run.
 //
-//   curve plane       4 bytes per pixel
-//   merged planes     6 bytes per pixel
-//   pair accumulator  8 bytes per pixel, in quarters Q0 .. Q3 of N uint16
-//
-// The light stage's map has a plane of its own; it is listed because the
-// driver's cache relies on it in the same way. A view is empty when its
-// buffer is missing or too small for W x H, and a stage that finds one empty
-// refuses to run.
-//
-// | view                      | size and place                     | written by            | read by                     | kept between runs  |
-// |---------------------------|------------------------------------|-----------------------|-----------------------------|--------------------|
-// | detailEnvelope            | N uint32, the whole curve plane    | detail extraction     | detail extraction           | no                 |
-// | toneCurveLuma             | N uint16, curve plane 1st half     | tone curve            | merging                     | yes (okCurve)      |
-// | toneCurveBlur             | N uint16, curve plane 2nd half     | tone curve, 1st run   | tone curve                  | yes (seenCurve)    |
-// | mergedChroma              | N (U, V) int16 pairs, merged first | merging               | colour noise, final output  | yes (okMerge)      |
-// | mergedLuma                | N uint16, merged after the chroma  | merging               | colour noise .. final output| yes (okMerge)      |
-// | detailPairs               | N (sum, count) uint32 pairs, whole | detail extraction     | detail extraction           | no                 |
-// | horizontalBlurPass        | N uint16, Q0                       | tone curve, region detection, sharpening: their blur's first pass | the same stage | no |
-// | spikeFilteredLuma         | N uint16, Q0                       | smoothing, 2nd pass   | smoothing                   | no                 |
-// | offsetChromaPlanes        | 2N uint16, Q0 .. Q1: U, then V     | colour noise          | colour noise                | no                 |
-// | softeningContrast         | N uint16, Q0                       | softening, 1st run    | softening                   | no                 |
-// | softeningHorizontalPass   | N uint16, Q1                       | softening, 1st run    | softening                   | no                 |
-// | softeningColumnSums(rows) | rows x W uint32, from Q1 (4-byte aligned) on | softening, 1st run | softening            | no                 |
-// | softeningMap              | N uint16, Q3                       | softening, 1st run    | softening                   | yes (seenSoften)   |
-// | lightColumnSums(rows)     | rows x W uint32, from Q0, within Q0 .. Q2 | light, preparing | light                     | no                 |
-// | lightMap                  | N uint16, a plane of its own       | light, preparing      | light                       | yes (seenLight)    |
-// | resultBuffer              | 3N uint16 (R, G, B packed), Q0 .. Q2 | final output        | 16-bit TIFF saving          | until the next run |
+// view                     size: place                written by             read by                 kept
+// -----------------------  -------------------------  ---------------------  ----------------------  -----------
+// detailEnvelope           N uint32: all              detail extraction      detail extraction       no
+// toneCurveLuma            N uint16: 1st half         tone curve             merging                 yes: okCurve
+// toneCurveBlur            N uint16: 2nd half         tone curve, 1st run    tone curve              yes: seenCurve
+// -----------------------  -------------------------  ---------------------  ----------------------  -----------
+// mergedChroma             2N int16 (U, V): first     merging                colour noise, output    yes: okMerge
+// mergedLuma               N uint16: after them       merging                colour noise .. output  yes: okMerge
+// -----------------------  -------------------------  ---------------------  ----------------------  -----------
+// detailPairs              N (sum, count): all        detail extraction      detail extraction       no
+// horizontalBlurPass       N uint16: Q0               tone curve, region     the same stage          no
+//                                                     detection, sharpening
+// spikeFilteredLuma        N uint16: Q0               smoothing, 2nd pass    smoothing               no
+// offsetChromaPlanes       2N uint16: Q0 .. Q1        colour noise           colour noise            no
+// softeningContrast        N uint16: Q0               softening, 1st run     softening               no
+// softeningHorizontalPass  N uint16: Q1               softening, 1st run     softening               no
+// softeningColumnSums(R)   R x W uint32: Q1 .. Q3     softening, 1st run     softening               no
+// softeningMap             N uint16: Q3               softening, 1st run     softening               yes: seenSoften
+// lightColumnSums(R)       R x W uint32: Q0 .. Q2     light, preparing       light                   no
+// resultBuffer             3N uint16 (RGB): Q0 .. Q2  final output           16-bit TIFF saving      to next run
+// -----------------------  -------------------------  ---------------------  ----------------------  -----------
+// lightMap                 N uint16: all              light, preparing       light                   yes: seenLight
 //
 // Why the overlaps are safe. One stage runs at a time, and a view that is
 // not kept is dead when the stage that wrote it returns.

@@ -20,7 +20,8 @@ void ToneCurveStage(benchmark::State& bm)
     int contrast = 0;
     timeAndMeasure(bm, state.pixelCount(), [&] {
         image.ctx.current.Contrast = uint16_t(contrast++ % 100);
-        return runToneCurveStage(image.ctx, state, state.smoothed.as<uint16_t>(), toneCurveLuma(state).data(), firstRun);
+        return runToneCurveStage(image.ctx, state, state.smoothed.as<uint16_t>(), toneCurveLuma(state).data(),
+                                 firstRun);
     });
 }
 BENCHMARK(ToneCurveStage)
@@ -36,13 +37,14 @@ void ToneCurveMapping(benchmark::State& bm)
     PipelineState& state = processedPhotoAt(sizeArgument(bm)).state;
     const uint16_t* in = state.smoothed.as<uint16_t>();
     const ToneCurveRowMapper mapRow = toneCurveRowMapper();
+    const uint16_t* blur = toneCurveBlur(state).data();
+    uint16_t* out = toneCurveLuma(state).data();
     for (auto _ : bm) {
         for (int y = 0; y < state.height; ++y) {
             const std::size_t row = std::size_t(y) * state.width;
-            mapRow(in + row, toneCurveBlur(state).subspan(row).data(), toneCurveLuma(state).subspan(row).data(), state.width,
-                   state.firstWeightTable(), 50);
+            mapRow(in + row, blur + row, out + row, state.width, state.firstWeightTable(), 50);
         }
-        benchmark::DoNotOptimize(toneCurveLuma(state).data());
+        benchmark::DoNotOptimize(out);
     }
 }
 BENCHMARK(ToneCurveMapping)
