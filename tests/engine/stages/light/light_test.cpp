@@ -31,7 +31,7 @@ struct LightFixture {
             luma[i] = static_cast<uint16_t>(u16(rng));
         }
     }
-    bool run(bool prepare = true) { return runLightStage(ctx, state, luma.data(), out.data(), prepare); }
+    bool run(bool inputChanged = true) { return runLightStage(ctx, state, luma.data(), out.data(), inputChanged); }
     const uint16_t* map() { return state.lightMap.as<uint16_t>(); }
     std::vector<uint16_t> mapCopy() { return {map(), map() + state.pixelCount()}; }
 };

@@ -31,11 +31,11 @@ struct Image {
         const uint16_t* p = memory.as<uint16_t>();
         return Plane(p, p + state.pixelCount());
     }
-    bool soften(int softness, bool firstRun, int workers = 3)
+    bool soften(int softness, bool inputChanged, int workers = 3)
     {
         ctx.current.Softness = static_cast<uint16_t>(softness);
         ctx.workerCount = workers;
-        return runSofteningStage(ctx, state, luma.data(), state.softened.as<uint16_t>(), firstRun);
+        return runSofteningStage(ctx, state, luma.data(), state.softened.as<uint16_t>(), inputChanged);
     }
     bool sharpen(int sharpness, int radius, int workers = 3)
     {

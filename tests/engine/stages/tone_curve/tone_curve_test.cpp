@@ -28,11 +28,11 @@ struct ToneCurveImage {
         EXPECT_TRUE(state.allocatePlanes(width, height));
         EXPECT_TRUE(fillWeightTables(state));
     }
-    bool run(int contrast, bool firstRun, int workers = 3)
+    bool run(int contrast, bool inputChanged, int workers = 3)
     {
         ctx.current.Contrast = static_cast<uint16_t>(contrast);
         ctx.workerCount = workers;
-        return runToneCurveStage(ctx, state, luma.data(), state.curvePlane(), firstRun);
+        return runToneCurveStage(ctx, state, luma.data(), state.curvePlane(), inputChanged);
     }
     Plane curve() { return Plane(state.curvePlane(), state.curvePlane() + state.pixelCount()); }
     Plane blur() { return Plane(state.curveBlur(), state.curveBlur() + state.pixelCount()); }
