@@ -100,7 +100,8 @@ TEST(StageParams, DerivedValuesForAKnownSize)
     ToneSettings s;
     s.Softness = 60;
     const SofteningParams soft = SofteningParams::from(s, 1000, 600).value();
-    EXPECT_EQ(soft.scale, 150);
+    // The greatest softness blends the curved value alone.
+    EXPECT_EQ(toneField(&ToneSettings::Softness).max, kSofteningScale);
     EXPECT_EQ(soft.radius, 70);
     EXPECT_EQ(soft.sigma, 20);
     EXPECT_EQ(LightParams::from(s, 1000, 600)->firstRadius, 180);

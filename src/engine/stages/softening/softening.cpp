@@ -43,12 +43,11 @@ void blendRow(const SoftenItem& item, int y)
     const uint16_t* map = item.softMap + offset;
     uint16_t* out = item.planes.out + offset;
     const float softness = static_cast<float>(item.params.softness);
-    const int scale = item.params.scale;
-    const int keep = scale - item.params.softness;
+    const int keep = kSofteningScale - item.params.softness;
     for (int x = 0; x < item.width; ++x) {
         const float v = std::pow(static_cast<float>(in[x]) / 65535.0f, item.exponents[map[x]]);
         const int64_t curved = static_cast<int64_t>(v * 65535.0f * softness);
-        out[x] = static_cast<uint16_t>((curved + int64_t(in[x]) * keep) / scale);
+        out[x] = static_cast<uint16_t>((curved + int64_t(in[x]) * keep) / kSofteningScale);
     }
 }
 
@@ -88,8 +87,7 @@ std::optional<SofteningParams> SofteningParams::from(const ToneSettings& setting
 {
     if (!inFieldRange(settings, &ToneSettings::Softness))
         return std::nullopt;
-    return SofteningParams{settings.Softness, toneField(&ToneSettings::Softness).max,
-                           softeningBoxRadius(width, height), softeningSigma(width, height)};
+    return SofteningParams{settings.Softness, softeningBoxRadius(width, height), softeningSigma(width, height)};
 }
 
 bool runSofteningStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out,

@@ -9,12 +9,14 @@ struct PipelineState;
 struct ProcessingContext;
 struct ToneSettings;
 
+// The blend's full scale: `Softness` at its greatest value.
+inline constexpr int kSofteningScale = 150;
+
 // What a run of the stage takes from the settings and the image size.
 struct SofteningParams {
     int softness = 0;
-    int scale = 0;    // the full scale of `Softness`, its field's maximum: the blend's divisor
-    int radius = 0;   // softeningBoxRadius
-    int sigma = 0;    // softeningSigma
+    int radius = 0;  // softeningBoxRadius
+    int sigma = 0;   // softeningSigma
 
     // Nothing when `Softness` is out of its range.
     static std::optional<SofteningParams> from(const ToneSettings& settings, int width, int height);
@@ -23,7 +25,7 @@ struct SofteningParams {
 // Softening filter: each luma value L is raised to an exponent taken from
 // a heavily blurred map of local contrast (brighter than the wide
 // surroundings: below 1, lifted; darker: above 1, lowered) and mixed with L
-// in the proportion Softness : (150 - Softness).
+// in the proportion Softness : (kSofteningScale - Softness).
 //
 // When `inputChanged` (the luma changed since the map was made) the soft
 // contrast map is rebuilt into the last quarter of the pair accumulator;
