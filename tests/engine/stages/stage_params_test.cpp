@@ -8,6 +8,7 @@
 #include "engine/stages/color_noise_reduction/color_noise_reduction.h"
 #include "engine/stages/detail/detail_extraction.h"
 #include "engine/stages/final_output/final_output.h"
+#include "engine/stages/final_output/output_gamma.h"
 #include "engine/stages/light/light.h"
 #include "engine/stages/merging/merging.h"
 #include "engine/stages/region/region_detection.h"
@@ -113,6 +114,8 @@ TEST(StageParams, DerivedValuesForAKnownSize)
     EXPECT_EQ(SharpenParams::from(s)->amount, 1.5f);
     EXPECT_EQ(SharpenParams::from(s)->sigma, 0.7f);
 
+    // The output's gamma tables cover the field's whole range.
+    EXPECT_EQ(toneField(&ToneSettings::Gamma).max, kMaxOutputGamma);
     s.Saturation = 25;
     EXPECT_EQ(OutputParams::from(s)->saturation, 2.5f);
     s.Mode = storedMode(ColourMode::BlackAndWhite);
