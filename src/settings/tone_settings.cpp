@@ -39,6 +39,19 @@ uint16_t clampToField(const ToneField& field, long long value)
     return static_cast<uint16_t>(std::clamp<long long>(value, field.min, field.max));
 }
 
+const ToneField& toneField(uint16_t ToneSettings::*member)
+{
+    const auto& fields = toneFields();
+    return *std::find_if(fields.begin(), fields.end(), [&](const ToneField& f) { return f.member == member; });
+}
+
+bool inFieldRange(const ToneSettings& settings, uint16_t ToneSettings::*member)
+{
+    const ToneField& field = toneField(member);
+    const uint16_t value = settings.*member;
+    return value >= field.min && value <= field.max;
+}
+
 void copyToneValues(const ToneSettings& source, ToneSettings& target)
 {
     for (const ToneField& f : toneFields())

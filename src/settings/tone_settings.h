@@ -59,6 +59,10 @@ const std::array<ToneField, 15>& toneFields();
 const ToneField* findToneField(std::string_view name);
 // Clamps a raw value into the field's valid range.
 uint16_t clampToField(const ToneField& field, long long value);
+// The field of a member of the record.
+const ToneField& toneField(uint16_t ToneSettings::*member);
+// Whether the member's value lies within its field's valid range.
+bool inFieldRange(const ToneSettings& settings, uint16_t ToneSettings::*member);
 
 // Copies the fifteen values, not the name.
 void copyToneValues(const ToneSettings& source, ToneSettings& target);

@@ -66,9 +66,9 @@ QWidget* AdjustmentPages::makeInput(const PageControl& control, QLabel* value)
     case ControlKind::ModeList: {
         modeList_ = new QComboBox;
         for (const ModeItem& item : modeItems())
-            modeList_->addItem(QString::fromUtf8(item.text), item.mode);
+            modeList_->addItem(QString::fromUtf8(item.text));
         connect(modeList_, &QComboBox::activated, this,
-                [this](int index) { controller_.modeSelected(modeList_->itemData(index).toUInt()); });
+                [this](int index) { controller_.modeSelected(modeItems()[static_cast<std::size_t>(index)].mode); });
         return modeList_;
     }
     case ControlKind::RadiusSpin: {

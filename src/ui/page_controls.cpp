@@ -51,7 +51,12 @@ const std::array<PageControl, 15> kControls{{
 }};
 
 constexpr std::array<ModeItem, 5> kModeItems{{
-    {"Naturalny", 0}, {"Podkręcony", 1}, {"Stonowany", 7}, {"Artystyczny", 2}, {"B&W", kBlackAndWhiteMode}}};
+    {"Naturalny", ColourMode::Natural},
+    {"Podkręcony", ColourMode::Vivid},
+    {"Stonowany", ColourMode::Muted},
+    {"Artystyczny", ColourMode::Artistic},
+    {"B&W", ColourMode::BlackAndWhite},
+}};
 
 std::vector<std::string> splitWords(const char* list)
 {
@@ -84,7 +89,7 @@ std::span<const ModeItem> modeItems() { return kModeItems; }
 int modeItemIndex(uint16_t mode)
 {
     for (std::size_t i = 0; i < kModeItems.size(); ++i)
-        if (kModeItems[i].mode == mode)
+        if (storedMode(kModeItems[i].mode) == mode)
             return static_cast<int>(i);
     return -1;
 }
@@ -126,7 +131,7 @@ bool controlEnabled(const PageControl& c, bool imageLoaded, uint16_t mode)
     if (!imageLoaded)
         return false;
     if (c.field == &ToneSettings::Saturation || c.field == &ToneSettings::ColorNR)
-        return mode != kBlackAndWhiteMode;
+        return !isBlackAndWhite(mode);
     return true;
 }
 

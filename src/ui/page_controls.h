@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "settings/colour_mode.h"
 #include "settings/tone_settings.h"
 
 namespace qv::ui {
@@ -50,15 +51,14 @@ std::span<const PageControl> pageControls();
 // The control that edits `field`; nullptr when none does.
 const PageControl* controlFor(uint16_t ToneSettings::*field);
 
-// The colour-mode list: item texts and the Mode value each carries.
+// The colour-mode list: item texts and the mode each carries.
 struct ModeItem {
     const char* text;
-    uint16_t mode;
+    ColourMode mode;
 };
 std::span<const ModeItem> modeItems();
-// The list row whose Mode is `mode`, or -1 when no item carries it.
+// The list row of the stored `Mode` value `mode`, or -1 when no item carries it.
 int modeItemIndex(uint16_t mode);
-inline constexpr uint16_t kBlackAndWhiteMode = 8;
 
 // The value label of a control at `value`.
 std::string valueLabel(const PageControl& control, int value);

@@ -350,13 +350,12 @@ void WindowController::controlMoved(const PageControl& control, int value, Slide
     startProcessing(control.bits, false);
 }
 
-void WindowController::modeSelected(uint16_t mode)
+void WindowController::modeSelected(ColourMode mode)
 {
     ToneSettings& current = session_.context().current;
-    mode = std::min<uint16_t>(mode, kBlackAndWhiteMode);
-    if (!session_.imageLoaded() || current.Mode == mode)
+    if (!session_.imageLoaded() || current.Mode == storedMode(mode))
         return;
-    setValue(&ToneSettings::Mode, mode, controlFor(&ToneSettings::Mode)->bits);
+    setValue(&ToneSettings::Mode, storedMode(mode), controlFor(&ToneSettings::Mode)->bits);
 }
 
 void WindowController::radiusPressed(int delta)

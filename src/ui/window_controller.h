@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imageio/save_options.h"
+#include "settings/colour_mode.h"
 #include "settings/tone_change.h"
 #include "settings/tone_settings.h"
 #include "settings/undo_history.h"
@@ -129,7 +130,7 @@ public:
 
     // The adjustment pages' input.
     void controlMoved(const PageControl& control, int value, SliderPhase phase);
-    void modeSelected(uint16_t mode);
+    void modeSelected(ColourMode mode);
     void radiusPressed(int delta);
 
     // Whole-record changes and the settings commands.

@@ -57,12 +57,12 @@ TEST_F(MainDialogTest, PagesFollowTheRecordAndBlackAndWhiteDisablesColourControl
     EXPECT_TRUE(saturation->isEnabled());
     EXPECT_EQ(pages.valueLabel(&ToneSettings::Details)->text(), QStringLiteral("Małe kontrasty (5)"));
 
-    window.controller().modeSelected(8);
+    window.controller().modeSelected(ColourMode::BlackAndWhite);
     EXPECT_EQ(pages.modeList()->currentText(), QStringLiteral("B&W"));
     EXPECT_FALSE(saturation->isEnabled());
     EXPECT_FALSE(pages.slider(&ToneSettings::ColorNR)->isEnabled());
     EXPECT_TRUE(pages.slider(&ToneSettings::Gamma)->isEnabled());
-    window.controller().modeSelected(1);
+    window.controller().modeSelected(ColourMode::Vivid);
     EXPECT_TRUE(saturation->isEnabled());
     waitForRun();
 }

@@ -55,7 +55,7 @@ TEST(PageControls, BlackAndWhiteDisablesSaturationAndColourNoiseReduction)
 {
     for (const PageControl& c : pageControls()) {
         const bool colourOnly = c.field == &ToneSettings::Saturation || c.field == &ToneSettings::ColorNR;
-        EXPECT_EQ(controlEnabled(c, true, kBlackAndWhiteMode), !colourOnly) << c.caption;
+        EXPECT_EQ(controlEnabled(c, true, storedMode(ColourMode::BlackAndWhite)), !colourOnly) << c.caption;
         EXPECT_TRUE(controlEnabled(c, true, 7)) << c.caption;
         EXPECT_FALSE(controlEnabled(c, false, 0)) << c.caption;
     }

@@ -17,7 +17,7 @@ struct PipelineState;
 struct PipelineStages {
     using LumaStage = std::function<bool(ProcessingContext&, PipelineState&, const uint16_t* in, uint16_t* out)>;
     using CachedLumaStage =
-        std::function<bool(ProcessingContext&, PipelineState&, const uint16_t* in, uint16_t* out, bool firstRun)>;
+        std::function<bool(ProcessingContext&, PipelineState&, const uint16_t* in, uint16_t* out, bool inputChanged)>;
 
     LumaStage detail;        // luminance -> detail plane
     LumaStage smoothing;     // current luma -> smoothed plane

@@ -14,20 +14,18 @@ namespace qv {
 
 const PipelineStages& pipelineStages()
 {
-    static const PipelineStages stages = [] {
-        PipelineStages s;
-        s.detail = runDetailExtractionStage;
-        s.smoothing = runSmoothingStage;
-        s.toneCurve = runToneCurveStage;
-        s.region = runRegionStage;
-        s.merge = runMergingStage;
-        s.colorNR = runColorNoiseReductionStage;
-        s.soften = runSofteningStage;
-        s.light = runLightStage;
-        s.sharpen = runSharpeningStage;
-        s.finalOutput = renderOutput;
-        return s;
-    }();
+    static const PipelineStages stages{
+        .detail = runDetailExtractionStage,
+        .smoothing = runSmoothingStage,
+        .toneCurve = runToneCurveStage,
+        .region = runRegionStage,
+        .merge = runMergingStage,
+        .colorNR = runColorNoiseReductionStage,
+        .soften = runSofteningStage,
+        .light = runLightStage,
+        .sharpen = runSharpeningStage,
+        .finalOutput = renderOutput,
+    };
     return stages;
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 
@@ -12,21 +13,17 @@
 
 namespace qv {
 
-// Cache flags of the pipeline: one valid flag per stage and the input-changed
-// flags of the stages that keep a preparation of their own.
+// The stages whose results the pipeline caches, in run order.
+enum class Stage { Detail, Smoothing, ToneCurve, Region, Merging, ColorNR, Softening, Light, Sharpening };
+inline constexpr int kStageCount = 9;
+
+// Cache flags of the pipeline, one bit per stage: whether its result is
+// valid, and whether its input changed since it last ran successfully (the
+// stages that keep a preparation of their own rebuild it then). A new image
+// has no valid result and a changed input everywhere.
 struct StageFlags {
-    bool okEnvelope = false;
-    bool okSmooth = false;
-    bool okCurve = false;
-    bool okRegion = false;
-    bool okMerge = false;
-    bool okChromaNR = false;
-    bool okSoften = false;
-    bool okLight = false;
-    bool okSharpen = false;
-    bool seenCurve = false;
-    bool seenSoften = false;
-    bool seenLight = false;
+    std::bitset<kStageCount> valid;
+    std::bitset<kStageCount> inputChanged{(1u << kStageCount) - 1};
 };
 
 // Everything the pipeline holds for one image: the bitmaps, the planes of

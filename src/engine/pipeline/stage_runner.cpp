@@ -114,11 +114,17 @@ int percentOf(std::span<WorkItem* const> items, const StageOptions& options)
 
 }  // namespace
 
+void beginStage(ProcessingContext& ctx, StatusCode code)
+{
+    ctx.statusCode.store(code, std::memory_order_relaxed);
+    ctx.percent.store(0, std::memory_order_relaxed);
+}
+
 bool runWorkItems(ProcessingContext& ctx, const std::atomic<bool>& abort, std::span<WorkItem* const> items,
                   const StageOptions& options, const std::function<bool(int index)>& worker)
 {
-    ctx.statusCode.store(options.statusCode, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
+    if (options.statusCode != StatusCode::None)
+        beginStage(ctx, options.statusCode);
     if (items.empty())
         return true;
 

@@ -6,11 +6,11 @@
 #include <span>
 #include <vector>
 
+#include "engine/pipeline/processing_context.h"
 #include "text/status_codes.h"
 
 namespace qv {
 
-struct ProcessingContext;
 class StageControl;
 
 // Rows firstRow .. endRow-1 of the image.
@@ -46,8 +46,15 @@ struct WorkItem {
     bool passDone();
 };
 
+// The prologue of a stage: publishes its status with a percentage of 0.
+// A stage begins with it, so that even a refusal of bad input shows which
+// stage refused.
+void beginStage(ProcessingContext& ctx, StatusCode code);
+
 // How a stage is run and how its percentage is computed.
 struct StageOptions {
+    // The status the workers run under, published by the runner; None keeps
+    // the one the stage began with.
     StatusCode statusCode = StatusCode::None;
     int64_t totalWork = 1;      // sum of all items' progress at 100 %
     bool capAt100 = false;      // the percentage never shows more than 100
@@ -55,7 +62,7 @@ struct StageOptions {
 };
 
 // Runs one worker per item (queued: `workers` threads take the items in turn),
-// publishes statusCode and the percentage in the context every 300 ms and
+// publishes the percentage in the context every 300 ms and
 // returns true only when every item's worker returned true. The abort flag
 // is polled by the workers through WorkItem::tick and ends waits at a pass
 // barrier.
@@ -90,6 +97,13 @@ std::vector<Item> makeWorkItems(const std::vector<Band>& bands, int width, int h
         w.valueScale = valueScale;
     }
     return items;
+}
+
+// One item per band of the context's worker count over a width x height image.
+template <class Item>
+std::vector<Item> stageItems(const ProcessingContext& ctx, int width, int height)
+{
+    return makeWorkItems<Item>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
 }
 
 }  // namespace qv

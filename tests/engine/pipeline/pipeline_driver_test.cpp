@@ -17,7 +17,7 @@
 namespace qv {
 namespace {
 
-// Stage doubles that record each call (with the first-run argument of the
+// Stage doubles that record each call (with the input-changed argument of the
 // stages that keep a preparation) and the planes they were handed.
 class RecordingStages {
 public:
@@ -228,6 +228,19 @@ TEST_F(PipelineDriverTest, FailedRunResumesAtTheInterruptedStage)
     EXPECT_EQ(run(DirtyBits::Details | DirtyBits::Sharpen), "detail");
     EXPECT_EQ(ctx.dirtyMask.load(), DirtyBits::Details | DirtyBits::Sharpen | DirtyBits::Output);
     EXPECT_EQ(run(), "detail smooth curve* merge colorNR soften* light* sharpen output");
+}
+
+// The luma stages after merging keep their results over a change of the
+// colour mode only while the merged luma they were made from is valid: here
+// a failed region detection made it stale.
+TEST_F(PipelineDriverTest, ColourModeWithAStaleMergeRerunsTheLumaStages)
+{
+    enableAll();
+    run();
+    rec.failing = "region";
+    EXPECT_EQ(run(DirtyBits::Region), "region");
+    EXPECT_EQ(run(DirtyBits::MergeMode), "region merge colorNR soften* light* sharpen output");
+    EXPECT_EQ(run(DirtyBits::MergeMode), "merge colorNR output");
 }
 
 TEST_F(PipelineDriverTest, OutputHeldByTheViewFailsTheRunButClearsItsBit)

@@ -64,6 +64,20 @@ TEST(StageRunner, RunsEveryBandAndCombinesExitCodes)
     EXPECT_FALSE(runStage(ctx, abort, items, options, [](CountingItem& item) { return item.index != 1; }));
 }
 
+// A stage that began with its own status keeps it through a run whose
+// options name none, with the percentage started from 0.
+TEST(StageRunner, BegunStageKeepsItsStatus)
+{
+    ProcessingContext ctx;
+    std::atomic<bool> abort{false};
+    ctx.percent = 70;
+    beginStage(ctx, StatusCode::Softening);
+    EXPECT_EQ(ctx.percent.load(), 0);
+    auto items = makeWorkItems<CountingItem>(splitBands(20, 2), 4, 20, ctx.valueScale);
+    EXPECT_TRUE(runStage(ctx, abort, items, StageOptions{.totalWork = 20}, [](CountingItem&) { return true; }));
+    EXPECT_EQ(ctx.statusCode.load(), StatusCode::Softening);
+}
+
 // Each pass reads what every band wrote in the previous pass, so a barrier
 // that let one band run ahead would be seen.
 TEST(StageRunner, PassesAdvanceInLockStep)

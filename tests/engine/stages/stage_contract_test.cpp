@@ -261,8 +261,8 @@ TYPED_TEST(StageContract, RefusesSettingsOutOfRangeAndWritesNothing)
         value = static_cast<uint16_t>(r.refused);
         i.ctx.statusCode = StatusCode::None;
         i.ctx.percent = 40;
-        for (bool firstRun : {true, false})
-            EXPECT_FALSE(TypeParam::run(i, firstRun));
+        for (bool inputChanged : {true, false})
+            EXPECT_FALSE(TypeParam::run(i, inputChanged));
         if (TypeParam::refusalStatus) {
             EXPECT_EQ(i.ctx.statusCode.load(), *TypeParam::refusalStatus);
             EXPECT_EQ(i.ctx.percent.load(), 0);
@@ -302,8 +302,8 @@ TYPED_TEST(StageContract, AbortFailsTheStageAndLeavesNothingForTheNextRun)
 
     typename TestFixture::Image i(3, 401, 301);
     i.state.abort = true;
-    for (bool firstRun : {true, false})
-        EXPECT_FALSE(TypeParam::run(i, firstRun));
+    for (bool inputChanged : {true, false})
+        EXPECT_FALSE(TypeParam::run(i, inputChanged));
     for (int eighths = 0; eighths < 8; ++eighths) {
         i.state.abort = false;
         i.ctx.statusCode = StatusCode::None;

@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <span>
+#include <utility>
 
 #include "engine/stages/color_noise_reduction/color_noise_reduction.h"
 #include "photo_image.h"
@@ -23,12 +24,14 @@ void ColorNR(benchmark::State& bm)
     PipelineState& state = image.state;
     const std::span<const RayEntry> rays(state.rayList.data(), static_cast<std::size_t>(state.rayCount));
     const WalkMethodArgument walks(bm.range(2));
-    const int strength = static_cast<int>(bm.range(3));
+    // The strength is the context's for the run; the shared image keeps its own.
+    const uint16_t kept = std::exchange(image.ctx.current.ColorNR, static_cast<uint16_t>(bm.range(3)));
     timeAndMeasure(bm, state.pixelCount(), [&] {
         return runColorNoiseReduction(image.ctx, state.abort, state.width, state.height, mergedLuma(state).data(),
                                       mergedChroma(state).data(), state.denoisedChroma.as<int16_t>(),
-                                      offsetChromaPlanes(state).data(), rays, strength, walks.method);
+                                      offsetChromaPlanes(state).data(), rays, walks.method);
     });
+    image.ctx.current.ColorNR = kept;
 }
 
 const bool registered = registerWalkBenchmarks("ColorNR", ColorNR, {5, 10}, {5});

@@ -16,9 +16,9 @@ void LightStage(benchmark::State& bm)
 {
     PhotoImage& image = processedPhotoAt(sizeArgument(bm));
     PipelineState& state = image.state;
-    const bool prepare = bm.range(2) != 0;
+    const bool inputChanged = bm.range(2) != 0;
     timeAndMeasure(bm, state.pixelCount(), [&] {
-        return runLightStage(image.ctx, state, state.softened.as<uint16_t>(), state.light.as<uint16_t>(), prepare);
+        return runLightStage(image.ctx, state, state.softened.as<uint16_t>(), state.light.as<uint16_t>(), inputChanged);
     });
 }
 BENCHMARK(LightStage)

@@ -2,6 +2,8 @@
 // pipeline as far as it goes): the literal walk beside the fast methods.
 #include <benchmark/benchmark.h>
 
+#include <utility>
+
 #include "engine/stages/smoothing/smoothing.h"
 #include "photo_image.h"
 #include "walk_benchmarks.h"
@@ -18,11 +20,13 @@ void Smoothing(benchmark::State& bm)
     PhotoImage& image = processedPhotoAt(sizeArgument(bm), static_cast<int>(bm.range(4)));
     PipelineState& state = image.state;
     const WalkMethodArgument walks(bm.range(2));
-    const int strength = static_cast<int>(bm.range(3));
+    // The strength is the context's for the run; the shared image keeps its own.
+    const uint16_t kept = std::exchange(image.ctx.current.Smoothing, static_cast<uint16_t>(bm.range(3)));
     timeAndMeasure(bm, state.pixelCount(), [&] {
         return runSmoothing(image.ctx, state.abort, state.width, state.height, state.detail.as<uint16_t>(),
-                            state.smoothed.as<uint16_t>(), spikeFilteredLuma(state).data(), strength, walks.method);
+                            state.smoothed.as<uint16_t>(), spikeFilteredLuma(state).data(), walks.method);
     });
+    image.ctx.current.Smoothing = kept;
 }
 
 const bool registered = registerWalkBenchmarks("Smoothing", Smoothing, {9, 10}, {9, 10});

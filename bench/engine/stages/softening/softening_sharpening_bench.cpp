@@ -18,9 +18,10 @@ void Softening(benchmark::State& bm)
     PhotoImage& image = processedPhotoAt(sizeArgument(bm));
     PipelineState& state = image.state;
     image.ctx.current.Softness = 60;
-    const bool prepare = bm.range(2) != 0;
+    const bool inputChanged = bm.range(2) != 0;
     timeAndMeasure(bm, state.pixelCount(), [&] {
-        return runSofteningStage(image.ctx, state, mergedLuma(state).data(), state.softened.as<uint16_t>(), prepare);
+        return runSofteningStage(image.ctx, state, mergedLuma(state).data(), state.softened.as<uint16_t>(),
+                                 inputChanged);
     });
 }
 BENCHMARK(Softening)

@@ -16,12 +16,12 @@ void ToneCurveStage(benchmark::State& bm)
 {
     PhotoImage& image = processedPhotoAt(sizeArgument(bm));
     PipelineState& state = image.state;
-    const bool firstRun = bm.range(2) != 0;
+    const bool inputChanged = bm.range(2) != 0;
     int contrast = 0;
     timeAndMeasure(bm, state.pixelCount(), [&] {
         image.ctx.current.Contrast = uint16_t(contrast++ % 100);
         return runToneCurveStage(image.ctx, state, state.smoothed.as<uint16_t>(), toneCurveLuma(state).data(),
-                                 firstRun);
+                                 inputChanged);
     });
 }
 BENCHMARK(ToneCurveStage)

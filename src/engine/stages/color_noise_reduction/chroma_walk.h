@@ -2,11 +2,14 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "engine/stages/color_noise_reduction/ray_list.h"
 
 namespace qv {
+
+struct ToneSettings;
 
 // The tolerances of one colour noise reduction pass.
 struct ChromaPass {
@@ -19,6 +22,10 @@ struct ChromaPass {
 struct ColorNRParams {
     std::array<ChromaPass, 2> passes{};
     int lumaTolerance = 0;
+
+    // The tolerances of a run by `ColorNR`; nothing when it is 0 (the stage
+    // is off) or out of its range, or the value scale is not 256..65536.
+    static std::optional<ColorNRParams> from(const ToneSettings& settings, int valueScale);
 };
 
 // The literal walk at (x, y) over the ray list, on chroma component

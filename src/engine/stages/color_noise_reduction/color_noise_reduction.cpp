@@ -6,17 +6,15 @@
 
 #include "engine/kernels/range_scanner.h"
 #include "engine/kernels/simd.h"
-#include "engine/pipeline/allocation.h"
+#include "engine/kernels/walk_job.h"
+#include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
-#include "engine/pipeline/stage_runner.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
 #include "text/status_codes.h"
 
 namespace qv {
 
 namespace {
-
-constexpr int kMaxSide = 65535;
 
 // The fast walks take each band in strips of this many columns, so that
 // the range rows they keep do not grow with the image width.
@@ -25,12 +23,8 @@ constexpr int kStripWidth = 256;
 int stripCount(int width) { return (width + kStripWidth - 1) / kStripWidth; }
 
 // What every work item shares, read-only while the workers run.
-struct ColorNRJob {
-    ColorNRParams params;
-    WalkMethod method = WalkMethod::Literal;
+struct ColorNRJob : WalkJob<ColorNRParams> {
     ChromaWalkRowFn walkRow = nullptr;
-    int width = 0;
-    int height = 0;
     const uint16_t* luma = nullptr;
     const int16_t* chroma = nullptr;
     int16_t* out = nullptr;
@@ -42,9 +36,7 @@ struct ColorNRJob {
     std::array<uint16_t*, 2> offsetChroma{};
 };
 
-struct ColorNRItem : WorkItem {
-    const ColorNRJob* job = nullptr;
-};
+using ColorNRItem = JobItem<ColorNRJob>;
 
 // The average of both passes' walks for one component of row y, columns
 // xBegin..xEnd-1.
@@ -160,27 +152,28 @@ bool fastWorker(ColorNRItem& item)
     return true;
 }
 
-bool prepareJob(ColorNRJob& job)
+// The rays as offsets in the planes, with the rows and columns they reach.
+void buildTables(ColorNRJob& job)
 {
-    return allocationSucceeds([&] {
-        job.spans = RowSpans::of(job.rays);
-        for (const RayEntry& e : job.rays)
-            job.reach = std::max(job.reach, std::abs(static_cast<int>(e.dx)));
-        const int n = static_cast<int>(job.rays.size());
-        for (int k = 0; k < n; ++k) {
-            const RayEntry& e = job.rays[k];
-            job.steps.push_back({static_cast<int32_t>(e.dy * job.width + e.dx), e.dx, e.dy,
-                                 static_cast<int16_t>(std::min(k + e.skip + 1, n))});
-        }
-    });
+    job.spans = RowSpans::of(job.rays);
+    for (const RayEntry& e : job.rays)
+        job.reach = std::max(job.reach, std::abs(static_cast<int>(e.dx)));
+    const int n = static_cast<int>(job.rays.size());
+    for (int k = 0; k < n; ++k) {
+        const RayEntry& e = job.rays[k];
+        job.steps.push_back({static_cast<int32_t>(e.dy * job.width + e.dx), e.dx, e.dy,
+                             static_cast<int16_t>(std::min(k + e.skip + 1, n))});
+    }
 }
 
 }  // namespace
 
-ColorNRParams colorNRParams(int valueScale, int strength)
+std::optional<ColorNRParams> ColorNRParams::from(const ToneSettings& settings, int valueScale)
 {
+    if (!walkSettingsUsable(settings, &ToneSettings::ColorNR, valueScale))
+        return std::nullopt;
     const int64_t s = valueScale;
-    const int chromaTolerance = static_cast<int>((strength * s * 3) >> 8);
+    const int chromaTolerance = static_cast<int>((settings.ColorNR * s * 3) >> 8);
     ColorNRParams p;
     p.passes = {ChromaPass{static_cast<int>(s * 4 / 256), chromaTolerance >> 2},
                 ChromaPass{static_cast<int>(s / 256), chromaTolerance}};
@@ -190,50 +183,40 @@ ColorNRParams colorNRParams(int valueScale, int strength)
 
 bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height,
                             const uint16_t* luma, const int16_t* chroma, int16_t* out, uint16_t* scratch,
-                            std::span<const RayEntry> rays, int strength, WalkMethod method)
+                            std::span<const RayEntry> rays, WalkMethod method)
 {
-    ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
-    const bool sizeOk = width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide;
+    beginStage(ctx, StatusCode::ColorNR);
+    const std::optional<ColorNRParams> params = ColorNRParams::from(ctx.current, ctx.valueScale);
     const bool planesOk = luma && chroma && out && scratch && out != chroma;
     const bool raysOk = !rays.empty() && rays.size() <= static_cast<std::size_t>(kRayListCapacity);
-    const bool settingsOk = strength >= 1 && strength <= 10 && ctx.valueScale >= 256 && ctx.valueScale <= 65536;
-    if (!sizeOk || !planesOk || !raysOk || !settingsOk)
+    if (!params || !walkSizeFits(width, height) || !planesOk || !raysOk)
         return false;
     if (abort.load(std::memory_order_relaxed))
         return false;
 
     ColorNRJob job;
-    job.params = colorNRParams(ctx.valueScale, strength);
-    job.method = method;
     job.walkRow = pickKernel(chromaWalkRow, QV_AVX2_TWIN(chromaWalkRowAvx2));
-    job.width = width;
-    job.height = height;
     job.luma = luma;
     job.chroma = chroma;
     job.out = out;
     job.rays = rays;
     job.offsetChroma = {scratch, scratch + static_cast<std::size_t>(width) * height};
-    if (!prepareJob(job))
+    if (!job.prepare(*params, method, width, height, [&] { buildTables(job); }))
         return false;
 
-    auto items = makeWorkItems<ColorNRItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
-    for (ColorNRItem& item : items)
-        item.job = &job;
-    const StageOptions options{StatusCode::ColorNR, 4 * int64_t{height} * stripCount(width), false, false};
+    auto items = jobItems(splitBands(height, ctx.workerCount), job, ctx.valueScale);
+    StageOptions options;
+    options.totalWork = 4 * int64_t{height} * stripCount(width);
     return runStage(ctx, abort, items, options, job.method == WalkMethod::Literal ? literalWorker : fastWorker);
 }
 
-bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,
-                      int16_t* out)
+bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma,
+                                 const int16_t* chroma, int16_t* out)
 {
-    ctx.statusCode.store(StatusCode::ColorNR, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
     state.rayCount = buildRayList(state.rayList.data(), 0.0f, kRayRadius, kRayListCapacity, kRayAngleStep);
     const std::span<const RayEntry> rays(state.rayList.data(), static_cast<std::size_t>(state.rayCount));
     uint16_t* scratch = offsetChromaPlanes(state).data();
-    return runColorNoiseReduction(ctx, state.abort, state.width, state.height, luma, chroma, out, scratch, rays,
-                                  ctx.current.ColorNR);
+    return runColorNoiseReduction(ctx, state.abort, state.width, state.height, luma, chroma, out, scratch, rays);
 }
 
 }  // namespace qv

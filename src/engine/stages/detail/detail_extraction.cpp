@@ -188,12 +188,14 @@ bool mapDetails(DetailWorkItem& item)
 
 }  // namespace
 
-std::optional<DetailParams> DetailParams::make(int width, int height, int valueScale, int details, int multiScale)
+std::optional<DetailParams> DetailParams::from(const ToneSettings& settings, int width, int height, int valueScale,
+                                               int multiScale)
 {
-    if (width <= 0 || height <= 0 || details < 0 || details > 9 || valueScale < 256 || valueScale > 65536)
+    if (width <= 0 || height <= 0 || !inFieldRange(settings, &ToneSettings::Details) || valueScale < 256 ||
+        valueScale > 65536)
         return std::nullopt;
     DetailParams params;
-    params.tolerance = static_cast<uint16_t>((32 - 3 * details) * (valueScale / 256));
+    params.tolerance = static_cast<uint16_t>((32 - 3 * settings.Details) * (valueScale / 256));
     params.radius = static_cast<int>(std::max<int64_t>(int64_t{std::max(width, height)} * 3 / 100, 1));
     if (params.radius > kMaxRadius)
         return std::nullopt;
@@ -245,15 +247,13 @@ bool detailWorker(DetailWorkItem& item)
 bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, const DetailPlanes& planes, int width,
                     int height, LineSpreadFn spread)
 {
-    ctx.statusCode.store(StatusCode::DetailSetup, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
+    beginStage(ctx, StatusCode::DetailSetup);
     const std::optional<DetailParams> params =
-        DetailParams::make(width, height, ctx.valueScale, ctx.current.Details, ctx.multiScale);
+        DetailParams::from(ctx.current, width, height, ctx.valueScale, ctx.multiScale);
     if (!params || !spread)
         return false;
 
-    std::vector<DetailWorkItem> items =
-        makeWorkItems<DetailWorkItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
+    std::vector<DetailWorkItem> items = stageItems<DetailWorkItem>(ctx, width, height);
     for (DetailWorkItem& item : items) {
         item.planes = planes;
         item.params = *params;
@@ -270,7 +270,7 @@ bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, cons
 {
     const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailPairs(state).data()};
     if (!in || !out || !planes.envelope || !planes.pairs) {
-        ctx.statusCode.store(StatusCode::DetailSetup, std::memory_order_relaxed);
+        beginStage(ctx, StatusCode::DetailSetup);
         return false;
     }
     return extractDetails(ctx, state.abort, planes, state.width, state.height, fastLineSpreading());

@@ -11,6 +11,7 @@ namespace qv {
 
 struct ProcessingContext;
 struct PipelineState;
+struct ToneSettings;
 
 // Constants of one detail extraction run, derived from the settings.
 struct DetailParams {
@@ -19,7 +20,8 @@ struct DetailParams {
     int multiScale = -1;  // mask of the refinement rounds
 
     // Nothing when the image size, the value scale or `Details` is out of range.
-    static std::optional<DetailParams> make(int width, int height, int valueScale, int details, int multiScale);
+    static std::optional<DetailParams> from(const ToneSettings& settings, int width, int height, int valueScale,
+                                            int multiScale);
 };
 
 // The planes of one run: the luminance in, the detail plane out, and the two

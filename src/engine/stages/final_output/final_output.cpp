@@ -9,14 +9,12 @@
 #include "engine/pipeline/stage_runner.h"
 #include "engine/stages/final_output/output_gamma.h"
 #include "engine/stages/final_output/output_row.h"
+#include "settings/colour_mode.h"
 #include "text/status_codes.h"
 
 namespace qv {
 
 namespace {
-
-constexpr int kMaxSaturation = 30;
-constexpr int kBlackAndWhiteMode = 8;
 
 struct OutputItem : WorkItem {
     const uint16_t* luma = nullptr;
@@ -41,12 +39,8 @@ bool outputWorker(OutputItem& it)
     return true;
 }
 
-bool inputsValid(const ProcessingContext& ctx, PipelineState& state, const uint16_t* luma,
-                 const int16_t* chroma, const Bitmap& output)
+bool inputsValid(const PipelineState& state, const uint16_t* luma, const int16_t* chroma, const Bitmap& output)
 {
-    const ToneSettings& s = ctx.current;
-    if (s.Gamma > kMaxOutputGamma || s.Saturation > kMaxSaturation)
-        return false;
     const std::size_t pixels = state.pixelCount();
     if (state.width <= 0 || state.height <= 0 || !luma || !chroma || resultBuffer(state).empty())
         return false;
@@ -85,31 +79,39 @@ void normaliseHistograms(Histograms& h)
             bin = static_cast<uint32_t>(static_cast<float>(bin) / f);
 }
 
+std::optional<OutputParams> OutputParams::from(const ToneSettings& settings)
+{
+    if (!inFieldRange(settings, &ToneSettings::Gamma) || !inFieldRange(settings, &ToneSettings::Saturation))
+        return std::nullopt;
+    const float saturation = isBlackAndWhite(settings.Mode) ? 0.0f : static_cast<float>(settings.Saturation) / 10.0f;
+    return OutputParams{settings.Gamma, saturation};
+}
+
 bool renderOutput(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, const int16_t* chroma,
                   Bitmap& output)
 {
-    ctx.statusCode.store(StatusCode::FinalOutput, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
+    beginStage(ctx, StatusCode::FinalOutput);
     state.histograms = {};
-    if (!inputsValid(ctx, state, luma, chroma, output))
+    const std::optional<OutputParams> params = OutputParams::from(ctx.current);
+    if (!params || !inputsValid(state, luma, chroma, output))
         return false;
-    const ToneSettings& s = ctx.current;
-    const float* gammaTable = outputGammaTable(s.Gamma);
+    const float* gammaTable = outputGammaTable(params->gamma);
     if (!gammaTable)
         return false;
 
     const int h = state.height;
-    auto items = makeWorkItems<OutputItem>(splitBands(h, ctx.workerCount), state.width, h, ctx.valueScale);
+    auto items = stageItems<OutputItem>(ctx, state.width, h);
     for (OutputItem& item : items) {
         item.luma = luma;
         item.chroma = chroma;
         item.output = &output;
         item.result = resultBuffer(state).data();
         item.gammaTable = gammaTable;
-        item.saturation = s.Mode == kBlackAndWhiteMode ? 0.0f : static_cast<float>(s.Saturation) / 10.0f;
+        item.saturation = params->saturation;
         item.convert = outputRowConverter();
     }
-    const StageOptions options{StatusCode::FinalOutput, h};
+    StageOptions options;
+    options.totalWork = h;
     const bool ok = runStage(ctx, state.abort, items, options, outputWorker);
 
     Histograms& hist = state.histograms;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace qv {
 
@@ -8,6 +9,16 @@ class Bitmap;
 struct Histograms;
 struct PipelineState;
 struct ProcessingContext;
+struct ToneSettings;
+
+// What the final output takes from the settings.
+struct OutputParams {
+    int gamma = 6;
+    float saturation = 1.0f;  // the chroma factor: `Saturation` / 10, 0 in black and white
+
+    // Nothing when `Gamma` or `Saturation` is out of its range.
+    static std::optional<OutputParams> from(const ToneSettings& settings);
+};
 
 // Converts the final luma and chroma planes into the 24-bit output bitmap
 // (locked by the caller) and the 48-bit result buffer, applying `Gamma`,

@@ -27,6 +27,8 @@ const float* outputGammaTable(int gamma)
         std::unique_ptr<float[]> values;
     };
     static std::array<Slot, kMaxOutputGamma + 1> slots;
+    if (gamma < 0 || gamma > kMaxOutputGamma)
+        return nullptr;
     Slot& slot = slots[gamma];
     std::call_once(slot.built, [&] {
         slot.values.reset(new (std::nothrow) float[65536]);

@@ -15,8 +15,8 @@ float outputGammaExponent(int gamma);
 float applyOutputGamma(uint16_t y, int gamma);
 
 // applyOutputGamma for every y, built on first use and kept for the life of
-// the program (one table per setting). gamma must be 0..13; nullptr when the
-// table could not be allocated.
+// the program (one table per setting). nullptr for a gamma outside 0..13 or
+// when the table could not be allocated.
 const float* outputGammaTable(int gamma);
 
 }  // namespace qv

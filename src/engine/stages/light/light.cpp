@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/kernels/box_windows.h"
-#include "engine/kernels/window_deviation.h"
+#include "engine/kernels/deviation_band.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
@@ -35,9 +35,8 @@ struct LightItem : WorkItem {
     uint16_t* out = nullptr;
     uint32_t* columnSums = nullptr;       // one row of W, this worker's own
     DeviationWriter writeDeviations = nullptr;
-    int firstRadius = 2;
-    int lightness = 0;
-    bool prepare = false;
+    LightParams params;
+    bool inputChanged = false;            // the map is rebuilt first
 };
 
 void blendRow(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness)
@@ -55,23 +54,8 @@ void blendRow(const uint16_t* luma, const uint16_t* map, uint16_t* out, int widt
 // largest value over all radii.
 bool accumulateLevel(LightItem& it, int r)
 {
-    const int w = it.width;
-    const int half = it.valueScale / 2;
-    BoxWindows windows(it.luminance, w, it.height, r, it.columnSums);
-    windows.startAt(it.firstRow);
-    for (int y = it.firstRow; y < it.endRow; ++y) {
-        const uint16_t* source = it.luminance + static_cast<std::size_t>(y) * w;
-        uint16_t* map = it.map + static_cast<std::size_t>(y) * w;
-        windows.forEachChunk(y, [&](int x0, int count, const double* sum, const double* pixels) {
-            it.writeDeviations({source + x0, sum, pixels, count}, DeviationDivisor::OtherPixels,
-                               DeviationOutput::Raise, half, map + x0);
-        });
-        if (y + 1 < it.endRow)
-            windows.advance(y);
-        if (!it.tick())
-            return false;
-    }
-    return true;
+    return writeBandDeviations(it, {it.luminance, r, it.columnSums, DeviationDivisor::OtherPixels,
+                                    DeviationOutput::Raise, it.map, it.writeDeviations});
 }
 
 bool prepareBand(LightItem& it)
@@ -79,7 +63,7 @@ bool prepareBand(LightItem& it)
     const std::size_t first = static_cast<std::size_t>(it.firstRow) * it.width;
     const std::size_t end = static_cast<std::size_t>(it.endRow) * it.width;
     std::fill(it.map + first, it.map + end, uint16_t{0});
-    int r = it.firstRadius;
+    int r = it.params.firstRadius;
     do {
         if (!accumulateLevel(it, r))
             return false;
@@ -90,24 +74,24 @@ bool prepareBand(LightItem& it)
 
 bool lightWorker(LightItem& it)
 {
-    if (it.prepare && !prepareBand(it))
+    if (it.inputChanged && !prepareBand(it))
         return false;
     // The blend that follows a preparation counts no progress of its own.
-    const int unitsPerRow = it.prepare ? 0 : 2;
+    const int unitsPerRow = it.inputChanged ? 0 : 2;
     for (int y = it.firstRow; y < it.endRow; ++y) {
         const std::size_t at = static_cast<std::size_t>(y) * it.width;
-        blendRow(it.luma + at, it.map + at, it.out + at, it.width, it.lightness);
+        blendRow(it.luma + at, it.map + at, it.out + at, it.width, it.params.lightness);
         if (!it.tick(unitsPerRow))
             return false;
     }
     return true;
 }
 
-bool inputsValid(PipelineState& state, const uint16_t* luma, const uint16_t* out, int lightness, int firstRadius,
+bool inputsValid(PipelineState& state, const uint16_t* luma, const uint16_t* out, int firstRadius,
                  const ColumnSumRows& columnSums)
 {
     const std::size_t pixels = state.pixelCount();
-    if (state.width <= 0 || state.height <= 0 || !luma || !out || lightness > 100)
+    if (state.width <= 0 || state.height <= 0 || !luma || !out)
         return false;
     if (state.luminance.bytes() < 2 * pixels || lightMap(state).empty() || columnSums.empty())
         return false;
@@ -117,17 +101,23 @@ bool inputsValid(PipelineState& state, const uint16_t* luma, const uint16_t* out
 
 }  // namespace
 
-bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, uint16_t* out, bool prepare)
+std::optional<LightParams> LightParams::from(const ToneSettings& settings, int width, int height)
 {
-    ctx.statusCode.store(StatusCode::Light, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
+    if (!inFieldRange(settings, &ToneSettings::Lightness))
+        return std::nullopt;
+    return LightParams{settings.Lightness, lightFirstRadius(width, height)};
+}
+
+bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma, uint16_t* out,
+                   bool inputChanged)
+{
+    beginStage(ctx, StatusCode::Light);
     const int w = state.width;
     const int h = state.height;
-    const int lightness = ctx.current.Lightness;
-    const int firstRadius = lightFirstRadius(w, h);
+    const std::optional<LightParams> params = LightParams::from(ctx.current, w, h);
     const std::vector<Band> bands = splitBands(h, ctx.workerCount);
     const ColumnSumRows columnSums = lightColumnSums(state, bands.size());
-    if (!inputsValid(state, luma, out, lightness, firstRadius, columnSums))
+    if (!params || !inputsValid(state, luma, out, params->firstRadius, columnSums))
         return false;
 
     auto items = makeWorkItems<LightItem>(bands, w, h, ctx.valueScale);
@@ -139,14 +129,15 @@ bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t*
         item.out = out;
         item.columnSums = columnSums.row(item.index);
         item.writeDeviations = writeDeviations;
-        item.firstRadius = firstRadius;
-        item.lightness = lightness;
-        item.prepare = prepare;
+        item.params = *params;
+        item.inputChanged = inputChanged;
     }
     // Without a preparation each row counts two units against one level, so
     // the figure would climb to 200 %; it is held at 100.
-    const int levels = prepare ? lightProgressLevels(firstRadius) : 1;
-    const StageOptions options{StatusCode::Light, static_cast<int64_t>(h) * levels, true};
+    const int levels = inputChanged ? lightProgressLevels(params->firstRadius) : 1;
+    StageOptions options;
+    options.totalWork = static_cast<int64_t>(h) * levels;
+    options.capAt100 = true;
     return runStage(ctx, state.abort, items, options, lightWorker);
 }
 

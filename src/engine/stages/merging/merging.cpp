@@ -13,20 +13,19 @@
 
 namespace qv {
 
-MergeParams MergeParams::from(const ToneSettings& settings, int valueScale)
+std::optional<MergeParams> MergeParams::from(const ToneSettings& settings, int valueScale)
 {
+    const std::optional<ColourMode> mode = colourModeOf(settings.Mode);
+    if (!mode || !inFieldRange(settings, &ToneSettings::Opacity) || !inFieldRange(settings, &ToneSettings::Opacity2) ||
+        !inFieldRange(settings, &ToneSettings::GrayPoint))
+        return std::nullopt;
     MergeParams p;
-    p.mode = settings.Mode;
+    p.mode = *mode;
     p.opacityDark = settings.Opacity;
     p.opacityBright = settings.Opacity2;
     p.grayOffset = grayPointOffset(settings.GrayPoint, valueScale);
     p.valueScale = valueScale;
     return p;
-}
-
-bool isMergeModeSupported(int mode)
-{
-    return mode == 0 || mode == 1 || mode == 2 || mode == 7 || mode == 8;
 }
 
 int grayPointOffset(int grayPoint, int valueScale)
@@ -51,7 +50,7 @@ constexpr int kChromaLimit = 32767;
 struct MergeItem : WorkItem {
     const MergeInputs* in = nullptr;
     const uint8_t* weights = nullptr;  // areaWeight for every area brightness
-    int mode = 0;
+    ColourMode mode = ColourMode::Natural;
     uint16_t* luma = nullptr;
     int16_t* chroma = nullptr;
 };
@@ -73,8 +72,8 @@ int16_t limitChroma(T value)
     return static_cast<int16_t>(std::clamp(static_cast<int>(value), -kChromaLimit, kChromaLimit));
 }
 
-// Modes 0 and 1: the source colour scaled by the change of brightness,
-// halfway towards unscaled in mode 0.
+// Natural and vivid: the source colour scaled by the change of brightness,
+// halfway towards unscaled in the natural mode.
 template <bool Halfway>
 void scaleChromaRow(const RowPlanes& r, int width)
 {
@@ -87,7 +86,7 @@ void scaleChromaRow(const RowPlanes& r, int width)
     }
 }
 
-// Mode 2: the source colour with its HSL lightness moved as far towards
+// Artistic: the source colour with its HSL lightness moved as far towards
 // white as the processed luma moved, measured from the white end.
 void relightRow(const RowPlanes& r, int width, int valueScale)
 {
@@ -107,15 +106,15 @@ void relightRow(const RowPlanes& r, int width, int valueScale)
 }
 
 // Step 1: the processed luma and the colour carried over to it.
-void carryColourRow(const RowPlanes& r, int mode, int width, int valueScale)
+void carryColourRow(const RowPlanes& r, ColourMode mode, int width, int valueScale)
 {
     std::copy(r.processed, r.processed + width, r.luma);
     switch (mode) {
-    case 0: scaleChromaRow<true>(r, width); break;
-    case 1: scaleChromaRow<false>(r, width); break;
-    case 2: relightRow(r, width, valueScale); break;
-    case 7: std::copy(r.sourceChroma, r.sourceChroma + 2 * width, r.chroma); break;
-    default: std::fill(r.chroma, r.chroma + 2 * width, int16_t{0}); break;  // 8: black and white
+    case ColourMode::Natural: scaleChromaRow<true>(r, width); break;
+    case ColourMode::Vivid: scaleChromaRow<false>(r, width); break;
+    case ColourMode::Artistic: relightRow(r, width, valueScale); break;
+    case ColourMode::Muted: std::copy(r.sourceChroma, r.sourceChroma + 2 * width, r.chroma); break;
+    case ColourMode::BlackAndWhite: std::fill(r.chroma, r.chroma + 2 * width, int16_t{0}); break;
     }
 }
 
@@ -140,7 +139,7 @@ bool mergeWorker(MergeItem& item)
                           in.regionSource + at,
                           in.luma + at,
                           in.sourceChroma + 2 * at,
-                          item.mode == 2 ? in.working.row16(y) : nullptr,
+                          item.mode == ColourMode::Artistic ? in.working.row16(y) : nullptr,
                           item.luma + at,
                           item.chroma + 2 * at};
         carryColourRow(r, item.mode, width, item.valueScale);
@@ -153,46 +152,40 @@ bool mergeWorker(MergeItem& item)
     return true;
 }
 
-bool settingsValid(const ToneSettings& s)
-{
-    return isMergeModeSupported(s.Mode) && s.Opacity <= 100 && s.Opacity2 <= 100 && s.GrayPoint <= 100;
-}
-
-bool inputsValid(PipelineState& state, const MergeInputs& in, int mode)
+bool inputsValid(PipelineState& state, const MergeInputs& in, ColourMode mode)
 {
     if (state.width <= 0 || state.height <= 0 || mergedLuma(state).empty() || mergedChroma(state).empty())
         return false;
     if (!in.luminance || !in.regionSource || !in.luma || !in.sourceChroma)
         return false;
-    return mode != 2 || (in.working.format() == PixelFormat::Bgr48 && in.working.width() == state.width &&
-                         in.working.height() == state.height);
+    return mode != ColourMode::Artistic || (in.working.format() == PixelFormat::Bgr48 &&
+                                            in.working.width() == state.width && in.working.height() == state.height);
 }
 
 }  // namespace
 
 bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeInputs& inputs)
 {
-    ctx.statusCode.store(StatusCode::Merging, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
-    const ToneSettings& settings = ctx.current;
-    if (!settingsValid(settings) || !inputsValid(state, inputs, settings.Mode))
+    beginStage(ctx, StatusCode::Merging);
+    const std::optional<MergeParams> params = MergeParams::from(ctx.current, ctx.valueScale);
+    if (!params || !inputsValid(state, inputs, params->mode))
         return false;
 
-    const MergeParams params = MergeParams::from(settings, ctx.valueScale);
     std::vector<uint8_t> weights(65536);
     for (int a = 0; a < 65536; ++a)
-        weights[a] = static_cast<uint8_t>(areaWeight(params, a));
+        weights[a] = static_cast<uint8_t>(areaWeight(*params, a));
 
     const int h = state.height;
-    auto items = makeWorkItems<MergeItem>(splitBands(h, ctx.workerCount), state.width, h, ctx.valueScale);
+    auto items = stageItems<MergeItem>(ctx, state.width, h);
     for (MergeItem& item : items) {
         item.in = &inputs;
         item.weights = weights.data();
-        item.mode = params.mode;
+        item.mode = params->mode;
         item.luma = mergedLuma(state).data();
         item.chroma = mergedChroma(state).data();
     }
-    const StageOptions options{StatusCode::Merging, 2 * static_cast<int64_t>(h)};
+    StageOptions options;
+    options.totalWork = 2 * static_cast<int64_t>(h);
     return runStage(ctx, state.abort, items, options, mergeWorker);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "settings/colour_mode.h"
 
 namespace qv {
 
@@ -21,17 +24,16 @@ struct MergeInputs {
 
 // What the merging stage takes from the settings and the context.
 struct MergeParams {
-    int mode = 0;           // colour mode: 0, 1, 2, 7 or 8
+    ColourMode mode = ColourMode::Natural;
     int opacityDark = 50;   // `Opacity`, percent
     int opacityBright = 50; // `Opacity2`, percent
     int grayOffset = 0;     // area brightness shift from `GrayPoint`
     int valueScale = 65536;
 
-    static MergeParams from(const ToneSettings& settings, int valueScale);
+    // Nothing when `Mode` names no colour mode or an opacity or the grey
+    // point is out of its range.
+    static std::optional<MergeParams> from(const ToneSettings& settings, int valueScale);
 };
-
-// The colour modes the stage knows; any other value fails the stage.
-bool isMergeModeSupported(int mode);
 
 // The area brightness shift of a grey point 0..100 (50 is neutral).
 int grayPointOffset(int grayPoint, int valueScale);
@@ -42,7 +44,7 @@ int areaWeight(const MergeParams& params, int area);
 
 // Combines the processed luma with the source colour and blends the result
 // with the source by area brightness, into the merged luma and chroma planes
-// of the state. False on failure, abort or an unknown colour mode.
+// of the state. False on failure, abort or out-of-range settings.
 bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeInputs& inputs);
 
 }  // namespace qv

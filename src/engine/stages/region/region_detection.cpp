@@ -1,9 +1,8 @@
 #include "engine/stages/region/region_detection.h"
 
 #include <algorithm>
-#include <optional>
 
-#include "engine/kernels/gaussian_blur.h"
+#include "engine/kernels/blur_stage.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
@@ -14,18 +13,9 @@ namespace qv {
 
 namespace {
 
-constexpr int kMaxDetectSH = 5;
-
-struct RegionItem : WorkItem {
-    const uint16_t* luminance = nullptr;
-    uint16_t* scratch = nullptr;  // horizontal pass of the blur
-    uint16_t* region = nullptr;
-    const GaussianKernel* kernel = nullptr;
-};
-
-bool regionWorker(RegionItem& item)
+bool regionWorker(BlurItem& item)
 {
-    return separableBlur(item, item.luminance, item.scratch, item.region, *item.kernel);
+    return separableBlur(item, item.planes.in, item.planes.horizontal, item.planes.out, *item.kernel);
 }
 
 }  // namespace
@@ -35,30 +25,26 @@ int regionSigma(int width, int height, int detectSH)
     return std::max(static_cast<int>(int64_t(std::max(width, height)) * detectSH / 200), 1);
 }
 
+std::optional<RegionParams> RegionParams::from(const ToneSettings& settings, int width, int height)
+{
+    if (!inFieldRange(settings, &ToneSettings::DetectSH))
+        return std::nullopt;
+    return RegionParams{regionSigma(width, height, settings.DetectSH)};
+}
+
 bool runRegionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
     const int width = state.width;
     const int height = state.height;
-    const int detectSH = ctx.current.DetectSH;
+    const std::optional<RegionParams> params = RegionParams::from(ctx.current, width, height);
     uint16_t* const scratch = horizontalBlurPass(state).data();
-    if (detectSH > kMaxDetectSH || !in || !out || width <= 0 || height <= 0 || !scratch)
+    if (!params || !in || !out || width <= 0 || height <= 0 || !scratch)
         return false;
-    const std::optional<GaussianKernel> kernel =
-        makeGaussianKernel(static_cast<float>(regionSigma(width, height, detectSH)));
-    if (!kernel)
-        return false;
-
-    auto items = makeWorkItems<RegionItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
-    for (RegionItem& item : items) {
-        item.luminance = in;
-        item.scratch = scratch;
-        item.region = out;
-        item.kernel = &*kernel;
-    }
     StageOptions options;
     options.statusCode = StatusCode::Region;
     options.totalWork = int64_t(width) + height;
-    return runStage(ctx, state.abort, items, options, regionWorker);
+    return runBlurStage<BlurItem>(ctx, state.abort, width, height, {in, scratch, out},
+                                  static_cast<float>(params->sigma), options, [](BlurItem&) {}, regionWorker);
 }
 
 }  // namespace qv

@@ -1,8 +1,6 @@
 #include "engine/stages/sharpening/sharpening.h"
 
-#include <optional>
-
-#include "engine/kernels/gaussian_blur.h"
+#include "engine/kernels/blur_stage.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
@@ -16,11 +14,7 @@ namespace {
 // Differences below this (on the 0..65535 scale) are sharpened proportionally less.
 constexpr int kSoftThreshold = 1024;
 
-struct SharpenItem : WorkItem {
-    const uint16_t* in = nullptr;
-    uint16_t* horizontal = nullptr;  // the horizontal pass of the blur
-    uint16_t* out = nullptr;
-    const GaussianKernel* kernel = nullptr;
+struct SharpenItem : BlurItem {
     float amount = 0.0f;
 };
 
@@ -30,12 +24,13 @@ struct SharpenItem : WorkItem {
 bool sharpenColumns(SharpenItem& item)
 {
     BlurScratch scratch;
+    const BlurPlanes& p = item.planes;
     const std::size_t stride = static_cast<std::size_t>(item.width);
     return forEachItemColumnBlock(item, [&](int x, int columns) {
-        blurColumns(item.horizontal + x, stride, item.out + x, stride, item.height, columns, *item.kernel, scratch);
+        blurColumns(p.horizontal + x, stride, p.out + x, stride, item.height, columns, *item.kernel, scratch);
         for (int y = 0; y < item.height; ++y) {
-            const uint16_t* a = item.in + y * stride + x;
-            uint16_t* out = item.out + y * stride + x;
+            const uint16_t* a = p.in + y * stride + x;
+            uint16_t* out = p.out + y * stride + x;
             for (int c = 0; c < columns; ++c)
                 out[c] = sharpenValue(a[c], out[c], item.amount);
         }
@@ -44,7 +39,8 @@ bool sharpenColumns(SharpenItem& item)
 
 bool sharpenWorker(SharpenItem& item)
 {
-    return blurBandRows(item, item.in, item.horizontal, *item.kernel) && item.passDone() && sharpenColumns(item);
+    return blurBandRows(item, item.planes.in, item.planes.horizontal, *item.kernel) && item.passDone() &&
+           sharpenColumns(item);
 }
 
 }  // namespace
@@ -59,34 +55,28 @@ uint16_t sharpenValue(uint16_t a, uint64_t blur, float amount)
     return value > 0.0f ? static_cast<uint16_t>(value) : 0;
 }
 
+std::optional<SharpenParams> SharpenParams::from(const ToneSettings& settings)
+{
+    if (!inFieldRange(settings, &ToneSettings::Sharpness) || !inFieldRange(settings, &ToneSettings::SharpnessRadius))
+        return std::nullopt;
+    return SharpenParams{static_cast<float>(settings.Sharpness) / 100.0f,
+                         static_cast<float>(settings.SharpnessRadius) / 10.0f};
+}
+
 bool runSharpeningStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
-    ctx.statusCode.store(StatusCode::Sharpening, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
+    beginStage(ctx, StatusCode::Sharpening);
     const int width = state.width;
     const int height = state.height;
-    const ToneSettings& s = ctx.current;
+    const std::optional<SharpenParams> params = SharpenParams::from(ctx.current);
     uint16_t* const horizontal = horizontalBlurPass(state).data();
-    if (!in || !out || in == out || width <= 0 || height <= 0 || !horizontal ||
-        s.Sharpness > 200 || s.SharpnessRadius < 4 || s.SharpnessRadius > 40)
+    if (!params || !in || !out || in == out || width <= 0 || height <= 0 || !horizontal)
         return false;
-    const std::optional<GaussianKernel> kernel =
-        makeGaussianKernel(static_cast<float>(s.SharpnessRadius) / 10.0f);
-    if (!kernel)
-        return false;
-
-    auto items = makeWorkItems<SharpenItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
-    for (SharpenItem& item : items) {
-        item.in = in;
-        item.horizontal = horizontal;
-        item.out = out;
-        item.kernel = &*kernel;
-        item.amount = static_cast<float>(s.Sharpness) / 100.0f;
-    }
     StageOptions options;
-    options.statusCode = StatusCode::Sharpening;
     options.totalWork = int64_t(width) + height;
-    return runStage(ctx, state.abort, items, options, sharpenWorker);
+    return runBlurStage<SharpenItem>(
+        ctx, state.abort, width, height, {in, horizontal, out}, params->sigma, options,
+        [&](SharpenItem& item) { item.amount = params->amount; }, sharpenWorker);
 }
 
 }  // namespace qv

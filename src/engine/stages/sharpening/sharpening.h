@@ -1,11 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace qv {
 
 struct PipelineState;
 struct ProcessingContext;
+struct ToneSettings;
+
+// What a run of the stage takes from the settings.
+struct SharpenParams {
+    float amount = 0.0f;  // Sharpness / 100
+    float sigma = 0.7f;   // SharpnessRadius / 10
+
+    // Nothing when `Sharpness` or `SharpnessRadius` is out of its range.
+    static std::optional<SharpenParams> from(const ToneSettings& settings);
+};
 
 // Unsharp mask with a soft noise threshold: each luma value A moves away
 // from its Gaussian blur (spread SharpnessRadius / 10) by Sharpness / 100

@@ -6,7 +6,7 @@
 
 #include "engine/kernels/range_scanner.h"
 #include "engine/kernels/simd.h"
-#include "engine/pipeline/allocation.h"
+#include "engine/kernels/walk_job.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
@@ -17,9 +17,6 @@
 namespace qv {
 
 namespace {
-
-// Sides beyond this are refused: offsets and counts are sized for it.
-constexpr int kMaxSide = 65535;
 
 // One pass's neighbourhood, ready for walking.
 struct PassTables {
@@ -46,13 +43,9 @@ struct PassTables {
 // What every work item of a run shares. The first pass's walks read the
 // input; the second pass's read the spike-filtered first result, which its
 // filter writes into the caller's scratch plane before any walk starts.
-struct SmoothingJob {
-    SmoothingParams params;
-    WalkMethod method = WalkMethod::Literal;
+struct SmoothingJob : WalkJob<SmoothingParams> {
     WalkRowFn walkRow = nullptr;
     SpikeBlockFn spikeBlocks = nullptr;
-    int width = 0;
-    int height = 0;
     const uint16_t* in = nullptr;
     uint16_t* out = nullptr;
     uint16_t* filtered = nullptr;  // the second pass's samples
@@ -60,9 +53,7 @@ struct SmoothingJob {
     PassTables second;
 };
 
-struct SmoothingItem : WorkItem {
-    SmoothingJob* job = nullptr;
-};
+using SmoothingItem = JobItem<SmoothingJob>;
 
 // The walks of one pass over the rows of one band, with the scratch they
 // need: the neighbourhood ranges and the step list of rows near the top or
@@ -156,7 +147,7 @@ bool firstPassWorker(SmoothingItem& item)
 // Second pass, first half: the spike filter over the whole first result.
 bool secondSpikeWorker(SmoothingItem& item)
 {
-    SmoothingJob& job = *item.job;
+    const SmoothingJob& job = *item.job;
     for (int y = item.firstRow; y < item.endRow; ++y) {
         spikeFilterRow(job.out, job.width, job.height, y, job.params.secondSpike, job.spikeBlocks,
                        job.filtered + static_cast<std::size_t>(y) * job.width);
@@ -182,77 +173,69 @@ bool secondWalkWorker(SmoothingItem& item)
     return true;
 }
 
-bool prepareJob(SmoothingJob& job)
+// The neighbourhoods of the passes the job runs.
+void buildTables(SmoothingJob& job)
 {
-    return allocationSucceeds([&] {
-        const SmoothingDisc disc = buildSmoothingDisc(smoothingDiscRadius(job.width, job.height));
-        job.first.build(disc.firstPass(), job.width, job.height);
-        if (job.params.secondPass)
-            job.second.build(disc.secondPass(), job.width, job.height);
-    });
+    const SmoothingDisc disc = buildSmoothingDisc(smoothingDiscRadius(job.width, job.height));
+    job.first.build(disc.firstPass(), job.width, job.height);
+    if (job.params.secondPass)
+        job.second.build(disc.secondPass(), job.width, job.height);
 }
 
 }  // namespace
 
-SmoothingParams smoothingParams(int valueScale, int strength)
+std::optional<SmoothingParams> SmoothingParams::from(const ToneSettings& settings, int valueScale)
 {
+    if (!walkSettingsUsable(settings, &ToneSettings::Smoothing, valueScale))
+        return std::nullopt;
     const int64_t v = valueScale;
-    const int64_t s = strength;
+    const int64_t s = settings.Smoothing;
     const int64_t spread = s * v * 6 / 256;
     SmoothingParams p;
-    p.strength = strength;
+    p.strength = settings.Smoothing;
     p.firstSpike = {static_cast<uint32_t>(v * 10 / 256 + spread / 6 * 4), 1, 0, 1};
     p.secondSpike = {static_cast<uint32_t>(v * 60 / 256), 3, 1, 2};
     p.firstWalks = {WalkBand{static_cast<uint32_t>(v * 16 / 256), static_cast<uint32_t>(v * 16 / 256)},
                     WalkBand{static_cast<uint32_t>(v * 4 / 256), static_cast<uint32_t>(spread / 4)},
                     WalkBand{static_cast<uint32_t>(v / 256), static_cast<uint32_t>(spread / 2)}};
     p.secondWalk = {static_cast<uint32_t>(v * 16 / 256), static_cast<uint32_t>(v * 8 / 256)};
-    p.secondPass = strength == 10;
+    p.secondPass = settings.Smoothing == 10;
     return p;
 }
 
 bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int width, int height, const uint16_t* in,
-                  uint16_t* out, uint16_t* scratch, int strength, WalkMethod method)
+                  uint16_t* out, uint16_t* scratch, WalkMethod method)
 {
-    ctx.statusCode.store(StatusCode::Smoothing, std::memory_order_relaxed);
-    ctx.percent.store(0, std::memory_order_relaxed);
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || !in || !out || in == out ||
-        strength < 1 || strength > 10 || ctx.valueScale < 256 || ctx.valueScale > 65536)
+    beginStage(ctx, StatusCode::Smoothing);
+    const std::optional<SmoothingParams> params = SmoothingParams::from(ctx.current, ctx.valueScale);
+    if (!params || !walkSizeFits(width, height) || !in || !out || in == out)
+        return false;
+    if (params->secondPass && (!scratch || scratch == in || scratch == out))
         return false;
 
     SmoothingJob job;
-    job.params = smoothingParams(ctx.valueScale, strength);
-    if (job.params.secondPass && (!scratch || scratch == in || scratch == out))
-        return false;
-    job.method = method;
     if (method == WalkMethod::Shortcut) {
         job.walkRow = pickKernel(walkRow, QV_AVX2_TWIN(walkRowAvx2));
         job.spikeBlocks = spikeBlockFilter();
     }
-    job.width = width;
-    job.height = height;
     job.in = in;
     job.out = out;
     job.filtered = scratch;
-    if (!prepareJob(job))
+    if (!job.prepare(*params, method, width, height, [&] { buildTables(job); }))
         return false;
 
-    auto itemsOf = [&](const std::vector<Band>& bands) {
-        auto items = makeWorkItems<SmoothingItem>(bands, width, height, ctx.valueScale);
-        for (SmoothingItem& item : items)
-            item.job = &job;
-        return items;
-    };
-    auto queued = itemsOf(splitQueuedBands(height, ctx.workerCount));
-    if (!runStage(ctx, abort, queued, StageOptions{StatusCode::Smoothing, 3 * int64_t{height}, false, true},
-                  firstPassWorker))
+    auto queued = jobItems(splitQueuedBands(height, ctx.workerCount), job, ctx.valueScale);
+    StageOptions first;
+    first.totalWork = 3 * int64_t{height};
+    first.queued = true;
+    if (!runStage(ctx, abort, queued, first, firstPassWorker))
         return false;
     if (!job.params.secondPass)
         return true;
 
     // Every walk of the second pass reads spike-filtered values of other
     // bands, so the filter covers the whole image first.
-    auto plain = itemsOf(splitBands(height, ctx.workerCount));
+    auto plain = jobItems(splitBands(height, ctx.workerCount), job, ctx.valueScale);
     const StageOptions second{StatusCode::Smoothing2, height, false, false};
     if (!runStage(ctx, abort, plain, second, secondSpikeWorker))
         return false;
@@ -264,7 +247,7 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
 bool runSmoothingStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
     uint16_t* scratch = spikeFilteredLuma(state).data();
-    return runSmoothing(ctx, state.abort, state.width, state.height, in, out, scratch, ctx.current.Smoothing);
+    return runSmoothing(ctx, state.abort, state.width, state.height, in, out, scratch);
 }
 
 }  // namespace qv

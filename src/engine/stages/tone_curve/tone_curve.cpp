@@ -1,8 +1,6 @@
 #include "engine/stages/tone_curve/tone_curve.h"
 
-#include <optional>
-
-#include "engine/kernels/gaussian_blur.h"
+#include "engine/kernels/blur_stage.h"
 #include "engine/kernels/simd.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
@@ -16,18 +14,9 @@ namespace qv {
 
 namespace {
 
-// What a run of the stage depends on besides the planes.
-struct ToneCurveParams {
-    int contrast = 0;  // weight of the unchanged value, 0..100
-    bool firstRun = false;
-};
-
-struct ToneCurveItem : WorkItem {
-    const uint16_t* luma = nullptr;
-    uint16_t* scratch = nullptr;  // horizontal pass of the blur
-    uint16_t* blurred = nullptr;  // cached blur of luma
-    uint16_t* curve = nullptr;
-    const GaussianKernel* kernel = nullptr;  // first runs only
+// The kernel is there when the input changed: the blur is made anew.
+struct ToneCurveItem : BlurItem {
+    uint16_t* blurred = nullptr;  // cached blur of the input
     const float* exponents = nullptr;
     ToneCurveRowMapper mapRow = nullptr;
     ToneCurveParams params;
@@ -35,16 +24,17 @@ struct ToneCurveItem : WorkItem {
 
 bool toneCurveWorker(ToneCurveItem& item)
 {
-    const bool firstRun = item.params.firstRun;
-    if (firstRun && !separableBlur(item, item.luma, item.scratch, item.blurred, *item.kernel))
+    const BlurPlanes& p = item.planes;
+    const bool blurs = item.kernel != nullptr;
+    if (blurs && !separableBlur(item, p.in, p.horizontal, item.blurred, *item.kernel))
         return false;
     const std::size_t stride = static_cast<std::size_t>(item.width);
     for (int y = item.firstRow; y < item.endRow; ++y) {
         const std::size_t row = y * stride;
-        item.mapRow(item.luma + row, item.blurred + row, item.curve + row, item.width, item.exponents,
+        item.mapRow(p.in + row, item.blurred + row, p.out + row, item.width, item.exponents,
                     item.params.contrast);
-        // The percentage of a first run counts the blur only.
-        if (firstRun ? item.stopped() : !item.tick())
+        // The percentage of a run that blurs counts the blur only.
+        if (blurs ? item.stopped() : !item.tick())
             return false;
     }
     return true;
@@ -69,34 +59,36 @@ ToneCurveRowMapper toneCurveRowMapper()
     return pickKernel(mapToneCurveRowPlain, QV_AVX2_TWIN(tone_lanes::mapToneCurveRowAvx2));
 }
 
-bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out, bool firstRun)
+std::optional<ToneCurveParams> ToneCurveParams::from(const ToneSettings& settings)
+{
+    if (!inFieldRange(settings, &ToneSettings::Contrast))
+        return std::nullopt;
+    return ToneCurveParams{settings.Contrast};
+}
+
+bool runToneCurveStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out,
+                       bool inputChanged)
 {
     const int width = state.width;
     const int height = state.height;
-    const ToneCurveParams params{ctx.current.Contrast, firstRun};
-    if (params.contrast > 100 || !in || !out || width <= 0 || height <= 0 || !planesReady(state))
-        return false;
-
-    std::optional<GaussianKernel> kernel;
-    if (firstRun && !(kernel = makeGaussianKernel(1.0f)))
+    const std::optional<ToneCurveParams> params = ToneCurveParams::from(ctx.current);
+    if (!params || !in || !out || width <= 0 || height <= 0 || !planesReady(state))
         return false;
 
     const ToneCurveRowMapper mapRow = toneCurveRowMapper();
-    auto items = makeWorkItems<ToneCurveItem>(splitBands(height, ctx.workerCount), width, height, ctx.valueScale);
-    for (ToneCurveItem& item : items) {
-        item.luma = in;
-        item.scratch = horizontalBlurPass(state).data();
-        item.blurred = toneCurveBlur(state).data();
-        item.curve = out;
-        item.kernel = kernel ? &*kernel : nullptr;
-        item.exponents = state.firstWeightTable();
-        item.mapRow = mapRow;
-        item.params = params;
-    }
     StageOptions options;
     options.statusCode = StatusCode::ToneCurve;
-    options.totalWork = firstRun ? int64_t(width) + height : height;
-    return runStage(ctx, state.abort, items, options, toneCurveWorker);
+    options.totalWork = inputChanged ? int64_t(width) + height : height;
+    const std::optional<float> sigma = inputChanged ? std::optional<float>(1.0f) : std::nullopt;
+    return runBlurStage<ToneCurveItem>(
+        ctx, state.abort, width, height, {in, horizontalBlurPass(state).data(), out}, sigma, options,
+        [&](ToneCurveItem& item) {
+            item.blurred = toneCurveBlur(state).data();
+            item.exponents = state.firstWeightTable();
+            item.mapRow = mapRow;
+            item.params = *params;
+        },
+        toneCurveWorker);
 }
 
 }  // namespace qv

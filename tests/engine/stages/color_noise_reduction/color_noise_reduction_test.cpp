@@ -41,12 +41,13 @@ Denoised denoise(const Luma& luma, const Chroma& chroma, int w, int h, int stren
     static const std::vector<RayEntry> rays = standardRays();
     ProcessingContext ctx;
     ctx.workerCount = workers;
+    ctx.current.ColorNR = static_cast<uint16_t>(strength);
     std::atomic<bool> abort{false};
     Denoised r;
     r.out.assign(chroma.size(), 0);
     std::vector<uint16_t> scratch(chroma.size());
     r.ok = runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), r.out.data(), scratch.data(), rays,
-                                  strength, method);
+                                  method);
     r.status = ctx.statusCode.load();
     return r;
 }
@@ -102,16 +103,23 @@ TEST(RayList, NeverMoreThanTheCapacity)
     EXPECT_EQ(buildRayList(wide.data(), 0.0f, 8, kRayListCapacity, 0.0f), 0);
 }
 
+ColorNRParams paramsAt(int strength)
+{
+    ToneSettings s;
+    s.ColorNR = static_cast<uint16_t>(strength);
+    return ColorNRParams::from(s, 65536).value();
+}
+
 TEST(ColorNR, Constants)
 {
-    const ColorNRParams p = colorNRParams(65536, 10);
+    const ColorNRParams p = paramsAt(10);
     EXPECT_EQ(p.passes[0].slew, 1024);
     EXPECT_EQ(p.passes[1].slew, 256);
     EXPECT_EQ(p.passes[1].tolerance, 7680);
     EXPECT_EQ(p.passes[0].tolerance, 1920);
     EXPECT_EQ(p.lumaTolerance, 6144);
-    EXPECT_EQ(colorNRParams(65536, 1).passes[1].tolerance, 768);
-    EXPECT_EQ(colorNRParams(65536, 1).lumaTolerance, 6144);
+    EXPECT_EQ(paramsAt(1).passes[1].tolerance, 768);
+    EXPECT_EQ(paramsAt(1).lumaTolerance, 6144);
 }
 
 // A one-row image and rays along it: entries (1, 0), (2, 0), ... with the
@@ -289,16 +297,17 @@ TEST(ColorNR, RefusesBadInputAndAbort)
     ProcessingContext ctx;
     std::atomic<bool> abort{false};
     auto run = [&](int w, int h, int strength, std::span<const RayEntry> r) {
-        return runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), out.data(), scratch.data(), r,
-                                      strength);
+        ctx.current.ColorNR = static_cast<uint16_t>(strength);
+        return runColorNoiseReduction(ctx, abort, w, h, luma.data(), chroma.data(), out.data(), scratch.data(), r);
     };
     EXPECT_FALSE(run(0, 10, 5, rays));
     EXPECT_FALSE(run(10, 70000, 5, rays));
     EXPECT_FALSE(run(10, 10, 5, {}));
     Chroma inPlace = chroma;
+    ctx.current.ColorNR = 5;
     EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), inPlace.data(), inPlace.data(),
-                                        scratch.data(), rays, 5));
-    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), chroma.data(), out.data(), nullptr, rays, 5));
+                                        scratch.data(), rays));
+    EXPECT_FALSE(runColorNoiseReduction(ctx, abort, 10, 10, luma.data(), chroma.data(), out.data(), nullptr, rays));
     abort = true;
     EXPECT_FALSE(run(10, 10, 5, rays));
     EXPECT_EQ(out, Chroma(200, 5));  // no worker started

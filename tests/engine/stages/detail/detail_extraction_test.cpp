@@ -170,22 +170,29 @@ std::vector<uint16_t> literalDetails(const Image& img, int details, int multiSca
     return D;
 }
 
+std::optional<DetailParams> paramsOf(int width, int height, int valueScale, int details)
+{
+    ToneSettings s;
+    s.Details = static_cast<uint16_t>(details);
+    return DetailParams::from(s, width, height, valueScale, -1);
+}
+
 TEST(DetailExtraction, DerivedConstants)
 {
-    EXPECT_EQ(DetailParams::make(100, 100, 65536, 0, -1)->tolerance, 8192);
-    EXPECT_EQ(DetailParams::make(100, 100, 65536, 5, -1)->tolerance, 4352);
-    EXPECT_EQ(DetailParams::make(100, 100, 65536, 9, -1)->tolerance, 1280);
-    EXPECT_EQ(DetailParams::make(4000, 3000, 65536, 5, -1)->radius, 120);
-    EXPECT_EQ(DetailParams::make(5, 300, 65536, 5, -1)->radius, 9);
-    EXPECT_EQ(DetailParams::make(1, 1, 65536, 5, -1)->radius, 1);
+    EXPECT_EQ(paramsOf(100, 100, 65536, 0)->tolerance, 8192);
+    EXPECT_EQ(paramsOf(100, 100, 65536, 5)->tolerance, 4352);
+    EXPECT_EQ(paramsOf(100, 100, 65536, 9)->tolerance, 1280);
+    EXPECT_EQ(paramsOf(4000, 3000, 65536, 5)->radius, 120);
+    EXPECT_EQ(paramsOf(5, 300, 65536, 5)->radius, 9);
+    EXPECT_EQ(paramsOf(1, 1, 65536, 5)->radius, 1);
 }
 
 TEST(DetailExtraction, RejectsBadInput)
 {
-    EXPECT_FALSE(DetailParams::make(10, 10, 65536, 10, -1));      // Details out of range
-    EXPECT_FALSE(DetailParams::make(10, 10, 0, 5, -1));           // no thresholds without a value scale
-    EXPECT_FALSE(DetailParams::make(0, 10, 65536, 5, -1));
-    EXPECT_FALSE(DetailParams::make(2'000'000, 1, 65536, 5, -1)); // sums would overflow 32 bits
+    EXPECT_FALSE(paramsOf(10, 10, 65536, 10));      // Details out of range
+    EXPECT_FALSE(paramsOf(10, 10, 0, 5));           // no thresholds without a value scale
+    EXPECT_FALSE(paramsOf(0, 10, 65536, 5));
+    EXPECT_FALSE(paramsOf(2'000'000, 1, 65536, 5)); // sums would overflow 32 bits
 
     // The pipeline entry checks that the scratch planes fit the image.
     ProcessingContext ctx;

@@ -19,7 +19,7 @@ struct LightFixture : test::StageImage {
         std::copy(source.begin(), source.end(), state.luminancePlane());
         luma = test::randomPlane(luma.size(), seed + 1000);
     }
-    bool run(bool prepare = true) { return runLightStage(ctx, state, luma.data(), out.data(), prepare); }
+    bool run(bool inputChanged = true) { return runLightStage(ctx, state, luma.data(), out.data(), inputChanged); }
     const uint16_t* map() { return state.lightMap.as<uint16_t>(); }
     std::vector<uint16_t> mapCopy() { return {map(), map() + state.pixelCount()}; }
 };

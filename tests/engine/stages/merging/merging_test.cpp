@@ -69,26 +69,26 @@ TEST(MergeWeights, DarkAndBrightOpacitiesMeetAtMidGrey)
     ToneSettings s;
     s.Opacity = 100;
     s.Opacity2 = 100;
-    const MergeParams full = MergeParams::from(s, 65536);
+    const MergeParams full = *MergeParams::from(s, 65536);
     EXPECT_EQ(areaWeight(full, 0), 100);
     EXPECT_EQ(areaWeight(full, 65535), 100);
     EXPECT_EQ(areaWeight(full, 32768), 100);
 
     // At mid-grey each side alone gives half by integer arithmetic.
     s.Opacity2 = 0;
-    EXPECT_EQ(areaWeight(MergeParams::from(s, 65536), 32768), 50);
-    EXPECT_EQ(areaWeight(MergeParams::from(s, 65536), 0), 100);
-    EXPECT_EQ(areaWeight(MergeParams::from(s, 65536), 65535), 0);
+    EXPECT_EQ(areaWeight(*MergeParams::from(s, 65536), 32768), 50);
+    EXPECT_EQ(areaWeight(*MergeParams::from(s, 65536), 0), 100);
+    EXPECT_EQ(areaWeight(*MergeParams::from(s, 65536), 65535), 0);
     s.Opacity = 0;
     s.Opacity2 = 100;
-    EXPECT_EQ(areaWeight(MergeParams::from(s, 65536), 32768), 50);
-    EXPECT_EQ(areaWeight(MergeParams::from(s, 65536), 0), 0);
+    EXPECT_EQ(areaWeight(*MergeParams::from(s, 65536), 32768), 50);
+    EXPECT_EQ(areaWeight(*MergeParams::from(s, 65536), 0), 0);
 
     // Different opacities: dark areas take Opacity, bright ones Opacity2, and
     // the sum is capped at the larger one.
     s.Opacity = 30;
     s.Opacity2 = 80;
-    const MergeParams mixed = MergeParams::from(s, 65536);
+    const MergeParams mixed = *MergeParams::from(s, 65536);
     EXPECT_EQ(areaWeight(mixed, 0), 30);
     EXPECT_EQ(areaWeight(mixed, 65535), 80);
     for (int a = 0; a < 65536; a += 97)
@@ -98,7 +98,7 @@ TEST(MergeWeights, DarkAndBrightOpacitiesMeetAtMidGrey)
     s.Opacity = 0;
     s.Opacity2 = 100;
     s.GrayPoint = 40;
-    EXPECT_GT(areaWeight(MergeParams::from(s, 65536), 32768), 50);
+    EXPECT_GT(areaWeight(*MergeParams::from(s, 65536), 32768), 50);
 }
 
 // The weight of the processed pixel by its definition, in signed integers
@@ -120,7 +120,7 @@ TEST(MergeWeights, MatchTheirDefinitionForEveryAreaBrightness)
         s.Opacity = static_cast<uint16_t>(opacity);
         s.Opacity2 = static_cast<uint16_t>(opacity2);
         s.GrayPoint = static_cast<uint16_t>(grayPoint);
-        const MergeParams params = MergeParams::from(s, 65536);
+        const MergeParams params = *MergeParams::from(s, 65536);
         for (int a = 0; a < 65536; ++a)
             ASSERT_EQ(areaWeight(params, a), literalWeight(opacity, opacity2, grayPoint, a))
                 << opacity << " " << opacity2 << " " << grayPoint << " area " << a;

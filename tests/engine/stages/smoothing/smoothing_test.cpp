@@ -28,15 +28,23 @@ struct Smoothed {
     StatusCode status = StatusCode::None;
 };
 
+SmoothingParams paramsAt(int strength)
+{
+    ToneSettings s;
+    s.Smoothing = static_cast<uint16_t>(strength);
+    return SmoothingParams::from(s, 65536).value();
+}
+
 Smoothed smooth(const Plane& in, int w, int h, int strength, WalkMethod method, int workers = 3)
 {
     ProcessingContext ctx;
     ctx.workerCount = workers;
+    ctx.current.Smoothing = static_cast<uint16_t>(strength);
     std::atomic<bool> abort{false};
     Smoothed r;
     r.out.assign(in.size(), 0);
     Plane scratch(in.size());
-    r.ok = runSmoothing(ctx, abort, w, h, in.data(), r.out.data(), scratch.data(), strength, method);
+    r.ok = runSmoothing(ctx, abort, w, h, in.data(), r.out.data(), scratch.data(), method);
     r.status = ctx.statusCode.load();
     return r;
 }
@@ -106,7 +114,7 @@ uint16_t spikeCentre(const Plane& p, const SpikeRule& rule)
 
 TEST(SmoothingSpike, OutlierTakesTheMeanOfAllButTheFirstNeighbour)
 {
-    const SpikeRule rule = smoothingParams(65536, 9).firstSpike;
+    const SpikeRule rule = paramsAt(9).firstSpike;
     // The mean leaves out the top-left neighbour: 7280 / 7, not 8280 / 8.
     EXPECT_EQ(spikeCentre(ring3x3({1000, 1010, 1020, 1030, 1040, 1050, 1060, 1070}, 5000), rule), 1040);
     EXPECT_EQ(spikeCentre(ring3x3({1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000}, 60000), rule), 1000);
@@ -116,7 +124,7 @@ TEST(SmoothingSpike, OutlierTakesTheMeanOfAllButTheFirstNeighbour)
 
 TEST(SmoothingSpike, RoughRingKeepsThePixel)
 {
-    const SpikeRule rule = smoothingParams(65536, 9).firstSpike;  // jump limit 11776
+    const SpikeRule rule = paramsAt(9).firstSpike;  // jump limit 11776
     EXPECT_EQ(spikeCentre(ring3x3({1000, 1000, 1000, 20000, 20000, 1000, 1000, 1000}, 40000), rule), 40000);
     // The step at list index 2 equals the darkest neighbour's code (ring
     // position 1): tolerated, the ring is smooth and the pixel replaced.
@@ -126,7 +134,7 @@ TEST(SmoothingSpike, RoughRingKeepsThePixel)
 
 TEST(SmoothingSpike, FewNeighbours)
 {
-    const SpikeRule rule = smoothingParams(65536, 9).firstSpike;
+    const SpikeRule rule = paramsAt(9).firstSpike;
     // A one-row image: the ends have one neighbour and keep their value;
     // the middle has two and takes the second's value.
     const Plane p = {100, 50000, 300};
@@ -164,7 +172,7 @@ TEST(SmoothingSpike, VectorTestMatchesScalar)
             default: v = static_cast<uint16_t>(rng() % 65536); break;
             }
         }
-        for (const SmoothingParams& p : {smoothingParams(65536, 1), smoothingParams(65536, 10)}) {
+        for (const SmoothingParams& p : {paramsAt(1), paramsAt(10)}) {
             for (const SpikeRule& rule : {p.firstSpike, p.secondSpike}) {
                 for (int y = 0; y < h; ++y) {
                     Plane scalar(w), vector(w);
@@ -353,7 +361,7 @@ TEST(Smoothing, PixelsBelowTheBandAreNotAveraged)
     ASSERT_TRUE(r.ok);
     Plane expected(w * h);
     for (int y = 0; y < h; ++y)
-        spikeFilterRow(in.data(), w, h, y, smoothingParams(65536, 9).firstSpike, nullptr, expected.data() + y * w);
+        spikeFilterRow(in.data(), w, h, y, paramsAt(9).firstSpike, nullptr, expected.data() + y * w);
     EXPECT_EQ(r.out, expected);
     EXPECT_NE(r.out, in);
 }
@@ -370,13 +378,13 @@ TEST(Smoothing, NineRunsOnePassTenTwo)
     ASSERT_TRUE(nine.ok && ten.ok);
     EXPECT_EQ(nine.status, StatusCode::Smoothing);
     EXPECT_EQ(ten.status, StatusCode::Smoothing2);
-    EXPECT_FALSE(smoothingParams(65536, 9).secondPass);
-    EXPECT_TRUE(smoothingParams(65536, 10).secondPass);
+    EXPECT_FALSE(paramsAt(9).secondPass);
+    EXPECT_TRUE(paramsAt(10).secondPass);
 }
 
 TEST(Smoothing, Constants)
 {
-    const SmoothingParams p = smoothingParams(65536, 9);
+    const SmoothingParams p = paramsAt(9);
     EXPECT_EQ(p.firstSpike.jumpLimit, 2560u + 1024u * 9);
     EXPECT_EQ(p.secondSpike.jumpLimit, 15360u);
     EXPECT_EQ(p.firstWalks[0].tolerance, 4096u);
@@ -451,7 +459,8 @@ TEST(Smoothing, RefusesBadInput)
     ProcessingContext ctx;
     std::atomic<bool> abort{false};
     auto run = [&](int w, int h, const uint16_t* from, uint16_t* to, uint16_t* spare, int strength) {
-        return runSmoothing(ctx, abort, w, h, from, to, spare, strength);
+        ctx.current.Smoothing = static_cast<uint16_t>(strength);
+        return runSmoothing(ctx, abort, w, h, from, to, spare);
     };
     EXPECT_FALSE(run(0, 10, in.data(), out.data(), scratch.data(), 5));
     EXPECT_FALSE(run(10, -1, in.data(), out.data(), scratch.data(), 5));

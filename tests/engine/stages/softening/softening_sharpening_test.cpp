@@ -24,10 +24,10 @@ struct Image : test::StageImage {
         const uint16_t* p = memory.as<uint16_t>();
         return Plane(p, p + state.pixelCount());
     }
-    bool soften(int softness, bool firstRun)
+    bool soften(int softness, bool inputChanged)
     {
         ctx.current.Softness = static_cast<uint16_t>(softness);
-        return runSofteningStage(ctx, state, luma.data(), state.softened.as<uint16_t>(), firstRun);
+        return runSofteningStage(ctx, state, luma.data(), state.softened.as<uint16_t>(), inputChanged);
     }
     bool sharpen(int sharpness, int radius)
     {

@@ -22,10 +22,10 @@ const std::vector<uint32_t> kSevenTaps{1, 12, 55, 90, 55, 12, 1};
 // One image's state with a luma plane to curve.
 struct ToneCurveImage : test::StageImage {
     ToneCurveImage(int width, int height, Plane input) : StageImage(width, height) { luma = std::move(input); }
-    bool run(int contrast, bool firstRun)
+    bool run(int contrast, bool inputChanged)
     {
         ctx.current.Contrast = static_cast<uint16_t>(contrast);
-        return runToneCurveStage(ctx, state, luma.data(), toneCurveLuma(state).data(), firstRun);
+        return runToneCurveStage(ctx, state, luma.data(), toneCurveLuma(state).data(), inputChanged);
     }
     Plane curve() { return Plane(toneCurveLuma(state).begin(), toneCurveLuma(state).end()); }
     Plane blur() { return Plane(toneCurveBlur(state).begin(), toneCurveBlur(state).end()); }
