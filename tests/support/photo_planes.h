@@ -64,6 +64,15 @@ inline PhotoPlanes loadPhotoPlanesFile(const std::string& path, int width = 0)
     return planes;
 }
 
+// The w x h block at (x0, y0) of a plane `width` pixels wide.
+inline std::vector<uint16_t> cropPlane(const std::vector<uint16_t>& plane, int width, int x0, int y0, int w, int h)
+{
+    std::vector<uint16_t> block;
+    for (int y = y0; y < y0 + h; ++y)
+        block.insert(block.end(), plane.begin() + y * width + x0, plane.begin() + y * width + x0 + w);
+    return block;
+}
+
 // A plane shaped like the detail plane the smoothing stage gets: mid-grey
 // plus the local contrast (against a 7x7 mean), amplified eight times.
 inline std::vector<uint16_t> detailLikePlane(const std::vector<uint16_t>& luma, int w, int h)

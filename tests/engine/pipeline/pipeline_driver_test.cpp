@@ -10,6 +10,7 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/processing_thread.h"
+#include "support/stage_image.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -91,9 +92,7 @@ class PipelineDriverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(state.allocatePlanes(5, 3));
-        state.working = Bitmap::create(5, 3, PixelFormat::Bgr48);
-        state.output = Bitmap::create(5, 3, PixelFormat::Bgr24);
+        ASSERT_TRUE(test::prepareImage(state, 5, 3));
         ctx.pipeline = &state;
         ctx.dirtyMask = DirtyBits::NewImage;
     }

@@ -2,44 +2,17 @@
 
 #include <algorithm>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
-#include "engine/pipeline/weight_tables.h"
 #include "settings/tone_settings.h"
+#include "support/stage_image.h"
 
 namespace qv {
 namespace {
-
-// An image with the planes the loader leaves, from a fixed seed: a source
-// with gradients, edges and noise, its luminance and chroma.
-void prepareImage(PipelineState& state, int w, int h)
-{
-    ASSERT_TRUE(state.allocatePlanes(w, h));
-    ASSERT_TRUE(fillWeightTables(state));
-    state.working = Bitmap::create(w, h, PixelFormat::Bgr48);
-    state.output = Bitmap::create(w, h, PixelFormat::Bgr24);
-    std::mt19937 rng(5);
-    std::uniform_int_distribution<int> noise(-2500, 2500);
-    for (int y = 0; y < h; ++y) {
-        uint16_t* bgr = state.working->row16(y);
-        for (int x = 0; x < w; ++x) {
-            const int base = (x * 3 < w ? 9000 : 41000) + 300 * y - 200 * x;
-            for (int c = 0; c < 3; ++c)
-                bgr[3 * x + c] = static_cast<uint16_t>(std::clamp(base + 7000 * c + noise(rng), 0, 65535));
-            const float b = bgr[3 * x], g = bgr[3 * x + 1], r = bgr[3 * x + 2];
-            const std::size_t i = static_cast<std::size_t>(y) * w + x;
-            state.luminancePlane()[i] = static_cast<uint16_t>((0.299f * r + 0.114f * b) + 0.587f * g);
-            state.sourceChromaPlane()[2 * i] = static_cast<int16_t>((0.436f * b - 0.28886f * g - 0.14713f * r) / 0.872f);
-            state.sourceChromaPlane()[2 * i + 1] =
-                static_cast<int16_t>((0.615f * r - (0.10001f * b + 0.51499f * g)) / 1.23f);
-        }
-    }
-}
 
 // What a run leaves for the view and for saving.
 struct RunResult {
@@ -101,7 +74,7 @@ RunResult freshRun(const ToneSettings& settings, int w, int h, int workers)
     ProcessingContext ctx;
     ctx.workerCount = workers;
     PipelineState state;
-    prepareImage(state, w, h);
+    EXPECT_TRUE(test::prepareImage(state, w, h));
     copyToneValues(settings, ctx.current);
     ctx.dirtyMask = DirtyBits::NewImage;
     EXPECT_TRUE(runPipeline(ctx, state, pipelineStages()));
@@ -145,7 +118,7 @@ TEST(PipelineRuns, IncrementalRunsGiveTheResultOfAFreshRun)
         ProcessingContext ctx;
         ctx.workerCount = workers;
         PipelineState state;
-        prepareImage(state, w, h);
+        ASSERT_TRUE(test::prepareImage(state, w, h));
         ToneSettings settings = everyStageOn();
         copyToneValues(settings, ctx.current);
         ctx.dirtyMask = DirtyBits::NewImage;

@@ -3,33 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <vector>
 
-#include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/processing_context.h"
-#include "text/status_codes.h"
+#include "support/reference_blur.h"
+#include "support/stage_image.h"
 
 namespace qv {
 namespace {
 
-struct LightFixture {
-    ProcessingContext ctx;
-    PipelineState state;
-    std::vector<uint16_t> luma;
-    std::vector<uint16_t> out;
-
-    LightFixture(int w, int h, unsigned seed = 1)
+// Source luminance and luma of noise over the whole range.
+struct LightFixture : test::StageImage {
+    LightFixture(int w, int h, unsigned seed = 1) : StageImage(w, h)
     {
-        EXPECT_TRUE(state.allocatePlanes(w, h));
-        luma.resize(state.pixelCount());
-        out.assign(state.pixelCount(), 0);
-        std::mt19937 rng(seed);
-        std::uniform_int_distribution<int> u16(0, 65535);
-        for (std::size_t i = 0; i < state.pixelCount(); ++i) {
-            state.luminancePlane()[i] = static_cast<uint16_t>(u16(rng));
-            luma[i] = static_cast<uint16_t>(u16(rng));
-        }
+        const test::Plane source = test::randomPlane(luma.size(), seed);
+        std::copy(source.begin(), source.end(), state.luminancePlane());
+        luma = test::randomPlane(luma.size(), seed + 1000);
     }
     bool run(bool prepare = true) { return runLightStage(ctx, state, luma.data(), out.data(), prepare); }
     const uint16_t* map() { return state.lightMap.as<uint16_t>(); }
@@ -160,42 +148,11 @@ TEST(Light, MapIsRebuiltOnlyWhenAsked)
     EXPECT_EQ(f.mapCopy(), referenceMap(f.state.luminancePlane(), 45, 33));
 }
 
-TEST(Light, ResultDoesNotDependOnTheWorkerCount)
+// So tall that a column sum of the largest window would not fit in 32 bits.
+TEST(Light, RefusesImagesWhoseColumnSumsWouldOverflow)
 {
-    std::vector<uint16_t> firstMap, firstOut;
-    for (int workers : {1, 3, 20}) {
-        LightFixture f(61, 173, 9);
-        f.ctx.workerCount = workers;
-        f.ctx.current.Lightness = 55;
-        ASSERT_TRUE(f.run());
-        if (workers == 1) {
-            firstMap = f.mapCopy();
-            firstOut = f.out;
-        } else {
-            EXPECT_EQ(f.mapCopy(), firstMap) << workers;
-            EXPECT_EQ(f.out, firstOut) << workers;
-        }
-    }
-}
-
-TEST(Light, RejectsBadInput)
-{
-    LightFixture f(20, 20);
-    f.ctx.current.Lightness = 101;
-    EXPECT_FALSE(f.run());
-    EXPECT_EQ(f.ctx.statusCode.load(), StatusCode::Light);
-
-    // So tall that a column sum of the largest window would not fit in 32 bits.
     LightFixture tall(1, 200000);
     EXPECT_FALSE(tall.run());
-}
-
-TEST(Light, AbortFailsTheStage)
-{
-    LightFixture f(30, 30);
-    f.state.abort = true;
-    EXPECT_FALSE(f.run(true));
-    EXPECT_FALSE(f.run(false));
 }
 
 }  // namespace

@@ -8,25 +8,18 @@
 #include <vector>
 
 #include "engine/kernels/hsl.h"
-#include "engine/pipeline/pipeline_driver.h"
-#include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/processing_context.h"
-#include "text/status_codes.h"
+#include "support/stage_image.h"
 
 namespace qv {
 namespace {
 
 // A prepared image with random source, area and processed planes.
-struct MergeFixture {
-    ProcessingContext ctx;
-    PipelineState state;
+struct MergeFixture : test::StageImage {
     std::vector<uint16_t> area;
     std::vector<uint16_t> processed;
 
-    MergeFixture(int w, int h, unsigned seed = 1)
+    MergeFixture(int w, int h, unsigned seed = 1) : StageImage(w, h)
     {
-        EXPECT_TRUE(state.allocatePlanes(w, h));
-        state.working = Bitmap::create(w, h, PixelFormat::Bgr48);
         const std::size_t n = state.pixelCount();
         area.resize(n);
         processed.resize(n);
@@ -379,18 +372,12 @@ TEST(Merging, BlackAndWhiteModeZeroesChroma)
         ASSERT_EQ(f.chroma(i), 0);
 }
 
-TEST(Merging, UnknownColourModesAndOutOfRangeSettingsFail)
+TEST(Merging, UnknownColourModesFail)
 {
     for (int mode : {3, 4, 5, 6, 9, 65535}) {
         MergeFixture f(12, 10);
         f.ctx.current.Mode = static_cast<uint16_t>(mode);
         EXPECT_FALSE(f.run()) << mode;
-        EXPECT_EQ(f.ctx.statusCode.load(), StatusCode::Merging);
-    }
-    for (uint16_t ToneSettings::*field : {&ToneSettings::Opacity, &ToneSettings::Opacity2, &ToneSettings::GrayPoint}) {
-        MergeFixture f(12, 10);
-        f.ctx.current.*field = 101;
-        EXPECT_FALSE(f.run());
     }
 }
 
@@ -404,39 +391,6 @@ TEST(Merging, LightnessModeNeedsAMatchingWorkingBitmap)
     EXPECT_FALSE(f.run());
     f.ctx.current.Mode = 1;  // the other modes do not read it
     EXPECT_TRUE(f.run());
-}
-
-TEST(Merging, AbortFailsTheStage)
-{
-    MergeFixture f(12, 40);
-    f.state.abort = true;
-    EXPECT_FALSE(f.run());
-}
-
-TEST(Merging, ResultDoesNotDependOnTheWorkerCount)
-{
-    for (int mode : {0, 1, 2}) {
-        std::vector<uint16_t> firstLuma;
-        std::vector<int16_t> firstChroma;
-        for (int workers : {1, 3, 20}) {
-            MergeFixture f(37, 101, 7);
-            f.ctx.workerCount = workers;
-            f.ctx.current.Mode = static_cast<uint16_t>(mode);
-            f.ctx.current.Opacity = 70;
-            f.ctx.current.Opacity2 = 35;
-            f.ctx.current.GrayPoint = 43;
-            ASSERT_TRUE(f.run());
-            std::vector<uint16_t> luma(f.state.mergedLuma(), f.state.mergedLuma() + f.n());
-            std::vector<int16_t> chroma(f.state.mergedChroma(), f.state.mergedChroma() + 2 * f.n());
-            if (workers == 1) {
-                firstLuma = luma;
-                firstChroma = chroma;
-            } else {
-                EXPECT_EQ(luma, firstLuma) << mode << " " << workers;
-                EXPECT_EQ(chroma, firstChroma) << mode << " " << workers;
-            }
-        }
-    }
 }
 
 }  // namespace

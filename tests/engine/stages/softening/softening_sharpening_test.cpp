@@ -3,45 +3,32 @@
 #include <cmath>
 
 #include "engine/kernels/gaussian_blur.h"
-#include "engine/pipeline/pipeline_state.h"
-#include "engine/pipeline/processing_context.h"
-#include "engine/pipeline/weight_tables.h"
 #include "engine/stages/sharpening/sharpening.h"
 #include "engine/stages/softening/softening.h"
 #include "support/reference_blur.h"
-#include "text/status_codes.h"
+#include "support/stage_image.h"
 
 namespace qv {
 namespace {
 
 using test::Plane;
 
-struct Image {
-    PipelineState state;
-    ProcessingContext ctx;
-    Plane luma;
-
-    Image(int width, int height, Plane values) : luma(std::move(values))
-    {
-        EXPECT_TRUE(state.allocatePlanes(width, height));
-        EXPECT_TRUE(fillWeightTables(state));
-    }
+struct Image : test::StageImage {
+    Image(int width, int height, Plane values) : StageImage(width, height) { luma = std::move(values); }
     Plane plane(PlaneMemory& memory) const
     {
         const uint16_t* p = memory.as<uint16_t>();
         return Plane(p, p + state.pixelCount());
     }
-    bool soften(int softness, bool firstRun, int workers = 3)
+    bool soften(int softness, bool firstRun)
     {
         ctx.current.Softness = static_cast<uint16_t>(softness);
-        ctx.workerCount = workers;
         return runSofteningStage(ctx, state, luma.data(), state.softened.as<uint16_t>(), firstRun);
     }
-    bool sharpen(int sharpness, int radius, int workers = 3)
+    bool sharpen(int sharpness, int radius)
     {
         ctx.current.Sharpness = static_cast<uint16_t>(sharpness);
         ctx.current.SharpnessRadius = static_cast<uint16_t>(radius);
-        ctx.workerCount = workers;
         return runSharpeningStage(ctx, state, luma.data(), state.sharpened.as<uint16_t>());
     }
 };
@@ -72,7 +59,7 @@ Plane referenceSoften(const Plane& in, int w, int h, int r, int softness, const 
     return out;
 }
 
-TEST(Softening, MatchesTheDefinitionWhateverTheWorkers)
+TEST(Softening, MatchesTheDefinition)
 {
     struct Case {
         int width, height, radius;
@@ -81,10 +68,8 @@ TEST(Softening, MatchesTheDefinitionWhateverTheWorkers)
         Image image(c.width, c.height, test::randomPlane(c.width * c.height, c.width * 7 + c.height));
         const Plane expected =
             referenceSoften(image.luma, c.width, c.height, c.radius, 60, image.state.secondWeightTable());
-        for (int workers : {1, 3, 20}) {
-            ASSERT_TRUE(image.soften(60, true, workers));
-            EXPECT_EQ(image.plane(image.state.softened), expected) << c.width << "x" << c.height << " " << workers;
-        }
+        ASSERT_TRUE(image.soften(60, true));
+        EXPECT_EQ(image.plane(image.state.softened), expected) << c.width << "x" << c.height;
     }
 }
 
@@ -111,9 +96,6 @@ TEST(Softening, SoftnessOnlyChangeReusesTheCachedMap)
     EXPECT_EQ(Plane(image.state.pairsLastQuarter(), image.state.pairsLastQuarter() + 2000), map);
     EXPECT_EQ(image.plane(image.state.softened),
               referenceSoften(image.luma, 50, 40, 3, 90, image.state.secondWeightTable()));
-
-    image.state.abort = true;
-    EXPECT_FALSE(image.soften(90, true));
 }
 
 // Box radius 32769 over 468129 rows: a column sum of a white window of
@@ -127,23 +109,13 @@ TEST(Softening, RefusesImagesWhoseColumnSumsWouldOverflow)
     EXPECT_FALSE(image.soften(60, true));
 }
 
-TEST(SofteningAndSharpening, PublishTheirStatusFirstAndRefuseOutOfRangeSettings)
+// The output is written column block by column block while the input is still read.
+TEST(Sharpening, RefusesToWriteOverItsInput)
 {
     Image image(8, 8, Plane(64, 1000));
-    auto refused = [&](auto run, StatusCode status) {
-        image.ctx.statusCode = StatusCode::Light;
-        image.ctx.percent = 40;
-        EXPECT_FALSE(run());
-        EXPECT_EQ(image.ctx.statusCode.load(), status);
-        EXPECT_EQ(image.ctx.percent.load(), 0);
-    };
-    refused([&] { return image.soften(151, true); }, StatusCode::Softening);
-    refused([&] { return image.sharpen(201, 7); }, StatusCode::Sharpening);
-    refused([&] { return image.sharpen(100, 3); }, StatusCode::Sharpening);
-    refused([&] { return image.sharpen(100, 41); }, StatusCode::Sharpening);
-    // The output is written column block by column block while the input is still read.
+    image.ctx.current.Sharpness = 100;
     uint16_t* plane = image.state.sharpened.as<uint16_t>();
-    refused([&] { return runSharpeningStage(image.ctx, image.state, plane, plane); }, StatusCode::Sharpening);
+    EXPECT_FALSE(runSharpeningStage(image.ctx, image.state, plane, plane));
 }
 
 TEST(Sharpening, KernelsFollowTheRadius)
@@ -175,7 +147,7 @@ TEST(Sharpening, SoftThresholdAndClamping)
     EXPECT_EQ(sharpenValue(1000, 40, 1 / 100.0f), 1009);
 }
 
-TEST(Sharpening, MatchesTheDefinitionWhateverTheWorkers)
+TEST(Sharpening, MatchesTheDefinition)
 {
     for (int radius : {4, 9, 40}) {
         Image image(53, 31, test::randomPlane(53 * 31, radius));
@@ -183,10 +155,8 @@ TEST(Sharpening, MatchesTheDefinitionWhateverTheWorkers)
         Plane expected(image.luma.size());
         for (std::size_t i = 0; i < expected.size(); ++i)
             expected[i] = sharpenValue(image.luma[i], blurred[i], 1.5f);
-        for (int workers : {1, 3, 20}) {
-            ASSERT_TRUE(image.sharpen(150, radius, workers));
-            EXPECT_EQ(image.plane(image.state.sharpened), expected) << radius << " " << workers;
-        }
+        ASSERT_TRUE(image.sharpen(150, radius));
+        EXPECT_EQ(image.plane(image.state.sharpened), expected) << radius;
     }
     Image flat(20, 20, Plane(400, 777));
     ASSERT_TRUE(flat.sharpen(200, 40));
