@@ -168,6 +168,13 @@ struct Light : StageTraits<StatusCode::Light> {
     {
         return runLightStage(i.ctx, i.state, i.luma.data(), i.out.data(), first);
     }
+    // The result and the light map it keeps for the next run.
+    static Bytes result(StageImage& i)
+    {
+        Bytes b = bytesOf(i.out);
+        test::appendBytes(b, i.state.lightMap.as<uint16_t>(), i.state.pixelCount());
+        return b;
+    }
 };
 
 struct Sharpening : StageTraits<StatusCode::Sharpening> {

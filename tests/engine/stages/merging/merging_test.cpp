@@ -398,5 +398,33 @@ TEST(Merging, LightnessModeNeedsAMatchingWorkingBitmap)
     EXPECT_TRUE(f.run());
 }
 
+// The stage contract checks the colour mode 2; the other two mix their
+// planes in loops of their own.
+TEST(Merging, ResultDoesNotDependOnTheWorkerCountInTheOtherModes)
+{
+    for (int mode : {0, 1}) {
+        std::vector<uint16_t> firstLuma;
+        std::vector<int16_t> firstChroma;
+        for (int workers : {1, 3, 20}) {
+            MergeFixture f(37, 101, 7);
+            f.ctx.workerCount = workers;
+            f.ctx.current.Mode = static_cast<uint16_t>(mode);
+            f.ctx.current.Opacity = 70;
+            f.ctx.current.Opacity2 = 35;
+            f.ctx.current.GrayPoint = 43;
+            ASSERT_TRUE(f.run());
+            std::vector<uint16_t> luma(mergedLuma(f.state).begin(), mergedLuma(f.state).end());
+            std::vector<int16_t> chroma(mergedChroma(f.state).begin(), mergedChroma(f.state).end());
+            if (workers == 1) {
+                firstLuma = luma;
+                firstChroma = chroma;
+            } else {
+                EXPECT_EQ(luma, firstLuma) << mode << " " << workers;
+                EXPECT_EQ(chroma, firstChroma) << mode << " " << workers;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qv

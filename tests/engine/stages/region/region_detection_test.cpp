@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/kernels/gaussian_blur.h"
 #include "support/reference_blur.h"
 #include "support/stage_image.h"
@@ -32,7 +34,7 @@ TEST(RegionDetection, SpreadGrowsWithImageSizeAndDetectSH)
 
 // 1000 x 7 and 7 x 300 have lines far shorter than their kernels; 150 x 99
 // is small enough for the 7-tap kernel.
-TEST(RegionDetection, BlursWithTheWideKernel)
+TEST(RegionDetection, BlursWithTheWideKernelOnEitherPathWhateverTheWorkers)
 {
     struct Case {
         int width, height, detectSH;
@@ -41,9 +43,16 @@ TEST(RegionDetection, BlursWithTheWideKernel)
         RegionImage image(c.width, c.height, test::randomPlane(c.width * c.height, c.width + c.height));
         const std::vector<uint32_t> weights =
             makeGaussianKernel(static_cast<float>(regionSigma(c.width, c.height, c.detectSH)))->weights;
-        ASSERT_TRUE(image.run(c.detectSH));
-        EXPECT_EQ(image.out, test::referenceBlur(image.luma, c.width, c.height, weights))
-            << c.width << "x" << c.height;
+        const Plane expected = test::referenceBlur(image.luma, c.width, c.height, weights);
+        for (bool simd : {false, true}) {
+            test::SimdSwitch path(simd);
+            for (int workers : {1, 3, 20}) {
+                std::fill(image.out.begin(), image.out.end(), 0xDEAD);
+                image.ctx.workerCount = workers;
+                ASSERT_TRUE(image.run(c.detectSH));
+                EXPECT_EQ(image.out, expected) << c.width << "x" << c.height << " workers " << workers << " simd " << simd;
+            }
+        }
     }
 }
 

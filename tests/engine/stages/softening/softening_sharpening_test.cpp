@@ -11,6 +11,7 @@
 #include "engine/stages/softening/softening.h"
 #include "support/reference_blur.h"
 #include "support/stage_image.h"
+#include "text/status_codes.h"
 
 namespace qv {
 namespace {
@@ -24,15 +25,17 @@ struct Image : test::StageImage {
         const uint16_t* p = memory.as<uint16_t>();
         return Plane(p, p + state.pixelCount());
     }
-    bool soften(int softness, bool inputChanged)
+    bool soften(int softness, bool inputChanged, int workers = 3)
     {
         ctx.current.Softness = static_cast<uint16_t>(softness);
+        ctx.workerCount = workers;
         return runSofteningStage(ctx, state, luma.data(), state.softened.as<uint16_t>(), inputChanged);
     }
-    bool sharpen(int sharpness, int radius)
+    bool sharpen(int sharpness, int radius, int workers = 3)
     {
         ctx.current.Sharpness = static_cast<uint16_t>(sharpness);
         ctx.current.SharpnessRadius = static_cast<uint16_t>(radius);
+        ctx.workerCount = workers;
         return runSharpeningStage(ctx, state, luma.data(), state.sharpened.as<uint16_t>());
     }
 };
@@ -63,7 +66,8 @@ Plane referenceSoften(const Plane& in, int w, int h, int r, int softness, const 
     return out;
 }
 
-TEST(Softening, MatchesTheDefinition)
+// Images with fewer rows or columns than workers among them.
+TEST(Softening, MatchesTheDefinitionWhateverTheWorkers)
 {
     struct Case {
         int width, height, radius;
@@ -72,8 +76,10 @@ TEST(Softening, MatchesTheDefinition)
         Image image(c.width, c.height, test::randomPlane(c.width * c.height, c.width * 7 + c.height));
         const Plane expected =
             referenceSoften(image.luma, c.width, c.height, c.radius, 60, image.state.secondWeightTable());
-        ASSERT_TRUE(image.soften(60, true));
-        EXPECT_EQ(image.plane(image.state.softened), expected) << c.width << "x" << c.height;
+        for (int workers : {1, 3, 20}) {
+            ASSERT_TRUE(image.soften(60, true, workers));
+            EXPECT_EQ(image.plane(image.state.softened), expected) << c.width << "x" << c.height << " " << workers;
+        }
     }
 }
 
@@ -118,8 +124,11 @@ TEST(Sharpening, RefusesToWriteOverItsInput)
 {
     Image image(8, 8, Plane(64, 1000));
     image.ctx.current.Sharpness = 100;
+    image.ctx.percent = 40;
     uint16_t* plane = image.state.sharpened.as<uint16_t>();
     EXPECT_FALSE(runSharpeningStage(image.ctx, image.state, plane, plane));
+    EXPECT_EQ(image.ctx.statusCode.load(), StatusCode::Sharpening);
+    EXPECT_EQ(image.ctx.percent.load(), 0);
 }
 
 TEST(Sharpening, KernelsFollowTheRadius)
@@ -151,7 +160,7 @@ TEST(Sharpening, SoftThresholdAndClamping)
     EXPECT_EQ(sharpenValue(1000, 40, 1 / 100.0f), 1009);
 }
 
-TEST(Sharpening, MatchesTheDefinition)
+TEST(Sharpening, MatchesTheDefinitionWhateverTheWorkers)
 {
     for (int radius : {4, 9, 40}) {
         Image image(53, 31, test::randomPlane(53 * 31, radius));
@@ -159,8 +168,10 @@ TEST(Sharpening, MatchesTheDefinition)
         Plane expected(image.luma.size());
         for (std::size_t i = 0; i < expected.size(); ++i)
             expected[i] = sharpenValue(image.luma[i], blurred[i], 1.5f);
-        ASSERT_TRUE(image.sharpen(150, radius));
-        EXPECT_EQ(image.plane(image.state.sharpened), expected) << radius;
+        for (int workers : {1, 3, 20}) {
+            ASSERT_TRUE(image.sharpen(150, radius, workers));
+            EXPECT_EQ(image.plane(image.state.sharpened), expected) << radius << " " << workers;
+        }
     }
     Image flat(20, 20, Plane(400, 777));
     ASSERT_TRUE(flat.sharpen(200, 40));

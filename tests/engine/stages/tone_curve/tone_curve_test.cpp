@@ -167,14 +167,22 @@ TEST(ToneCurveMapping, VectorisedLoopGivesThePlainValues)
     }
 }
 
-TEST(ToneCurveStage, FirstRunBlursThenMaps)
+TEST(ToneCurveStage, FirstRunBlursThenMapsOnEitherPathWhateverTheWorkers)
 {
     for (auto [width, height] : {std::pair{37, 23}, std::pair{101, 67}, std::pair{5, 130}}) {
         ToneCurveImage image(width, height, test::randomPlane(width * height, width));
         const Plane blur = test::referenceBlur(image.luma, width, height, kSevenTaps);
-        ASSERT_TRUE(image.run(30, true));
-        EXPECT_EQ(image.blur(), blur) << width << "x" << height;
-        EXPECT_EQ(image.curve(), image.mapped(blur, 30)) << width << "x" << height;
+        const Plane expected = image.mapped(blur, 30);
+        for (bool simd : {false, true}) {
+            test::SimdSwitch path(simd);
+            for (int workers : {1, 3, 20}) {
+                std::fill_n(image.state.curve.as<uint8_t>(), image.state.curve.bytes(), 0xAB);
+                image.ctx.workerCount = workers;
+                ASSERT_TRUE(image.run(30, true));
+                EXPECT_EQ(image.blur(), blur) << width << "x" << height << " workers " << workers << " simd " << simd;
+                EXPECT_EQ(image.curve(), expected) << width << "x" << height << " workers " << workers;
+            }
+        }
     }
 }
 
