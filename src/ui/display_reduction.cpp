@@ -140,7 +140,7 @@ QImage reduceForDisplay(const Bitmap& bitmap, int width, int height, QImage recy
         return out;
     Grid grid{spanEdges(bitmap.width(), width), spanEdges(bitmap.height(), height), {}};
     for (int ox = 0; ox < width; ++ox)
-        grid.areas.push_back(divisor(kRowsPerOutputRow * (grid.columns[ox + 1] - grid.columns[ox])));
+        grid.areas.push_back(divisor(uint64_t{kRowsPerOutputRow} * (grid.columns[ox + 1] - grid.columns[ox])));
     const int parts = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
     std::vector<std::thread> helpers;
     for (int part = 1; part < parts; ++part)
