@@ -1,6 +1,8 @@
 #include "ui/display_reduction.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -15,6 +17,39 @@ namespace {
 // few milliseconds at the fitting zoom of a large photo.
 constexpr int kRowsPerOutputRow = 2;
 
+// The two sampled rows are added into 16-bit channel sums first; a pixel's
+// three sums are then read as one 64-bit word whose 16-bit lanes add without
+// carrying into each other for up to this many pixels (255 * 2 * 128 < 65536).
+constexpr int kPixelsPerLaneSum = 128;
+static_assert(255 * kRowsPerOutputRow * kPixelsPerLaneSum <= 0xFFFF);
+static_assert(std::endian::native == std::endian::little, "channel lanes are read little-endian");
+
+// Means by multiplying with the area's reciprocal 2^kReciprocalShift / area,
+// rounded up: the quotient is exact while sum * (rounding error) stays below
+// 2^kReciprocalShift, which holds for every sum of 8-bit values (at most
+// 255 * area) over areas up to kMaxReciprocalArea. Larger areas (columns
+// over half a million pixels wide) are divided.
+constexpr int kReciprocalShift = 48;
+constexpr uint64_t kMaxReciprocalArea = uint64_t{1} << 20;
+static_assert(255 * kMaxReciprocalArea * kMaxReciprocalArea < uint64_t{1} << kReciprocalShift);
+
+struct Divisor {
+    uint64_t area;
+    uint64_t reciprocal;  // 0: divide
+};
+
+Divisor divisor(uint64_t area)
+{
+    if (area > kMaxReciprocalArea)
+        return {area, 0};
+    return {area, ((uint64_t{1} << kReciprocalShift) + area - 1) / area};
+}
+
+inline int quotient(uint64_t sum, Divisor d)
+{
+    return static_cast<int>(d.reciprocal ? sum * d.reciprocal >> kReciprocalShift : sum / d.area);
+}
+
 // The source span [edges[i], edges[i + 1]) behind output position i.
 std::vector<int> spanEdges(int sourceSize, int outputSize)
 {
@@ -24,57 +59,94 @@ std::vector<int> spanEdges(int sourceSize, int outputSize)
     return edges;
 }
 
-void reduceRows(const Bitmap& in, QImage& out, const std::vector<int>& columns, const std::vector<int>& rows,
-                int firstRow, int endRow)
+// What every band of output rows reads: the spans, and per output column
+// the divisor of its area on two rows.
+struct Grid {
+    std::vector<int> columns;
+    std::vector<int> rows;
+    std::vector<Divisor> areas;
+};
+
+// sums = a + b for `count` channel values, in fixed blocks the compiler turns
+// into vector instructions.
+void addRows(const uint8_t* __restrict a, const uint8_t* __restrict b, uint16_t* __restrict sums, int count)
 {
-    const int width = out.width();
-    std::vector<uint32_t> sums(3 * static_cast<std::size_t>(width));
+    constexpr int kBlock = 32;
+    int i = 0;
+    for (; i + kBlock <= count; i += kBlock)
+        for (int k = 0; k < kBlock; ++k)
+            sums[i + k] = static_cast<uint16_t>(a[i + k] + b[i + k]);
+    for (; i < count; ++i)
+        sums[i] = static_cast<uint16_t>(a[i] + b[i]);
+}
+
+// Pixel x's three channel sums (and the next pixel's first) as 16-bit lanes.
+inline uint64_t lanesAt(const uint16_t* sums, int x)
+{
+    uint64_t lanes;
+    std::memcpy(&lanes, sums + 3 * x, sizeof lanes);
+    return lanes;
+}
+
+// One output row from the two-row channel sums: each pixel the mean of its
+// column span.
+void reduceColumns(const uint16_t* sums, const Grid& grid, QRgb* target, int width)
+{
+    for (int ox = 0; ox < width; ++ox) {
+        uint64_t b = 0, g = 0, r = 0;
+        for (int x = grid.columns[ox], end = grid.columns[ox + 1]; x < end;) {
+            const int stop = std::min(end, x + kPixelsPerLaneSum);
+            uint64_t lanes = 0;
+            for (; x < stop; ++x)
+                lanes += lanesAt(sums, x);
+            b += lanes & 0xFFFF;
+            g += (lanes >> 16) & 0xFFFF;
+            r += (lanes >> 32) & 0xFFFF;
+        }
+        const Divisor area = grid.areas[ox];
+        target[ox] = qRgb(quotient(r, area), quotient(g, area), quotient(b, area));
+    }
+}
+
+void reduceRows(const Bitmap& in, QImage& out, const Grid& grid, int firstRow, int endRow)
+{
+    const int channels = 3 * in.width();
+    // One spare value: the last pixel's 64-bit word reaches one lane beyond.
+    std::vector<uint16_t> sums(channels + 1);
     for (int oy = firstRow; oy < endRow; ++oy) {
-        std::fill(sums.begin(), sums.end(), 0u);
-        const int span = rows[oy + 1] - rows[oy];
+        const int top = grid.rows[oy];
+        const int span = grid.rows[oy + 1] - top;
         const int samples = std::min(span, kRowsPerOutputRow);
-        for (int k = 0; k < samples; ++k) {
-            const uint8_t* row = in.row(rows[oy] + (2 * k + 1) * span / (2 * samples));
-            uint32_t* sum = sums.data();
-            for (int ox = 0; ox < width; ++ox, sum += 3) {
-                uint32_t b = 0, g = 0, r = 0;
-                for (const uint8_t *p = row + 3 * columns[ox], *end = row + 3 * columns[ox + 1]; p < end; p += 3) {
-                    b += p[0];
-                    g += p[1];
-                    r += p[2];
-                }
-                sum[0] += b;
-                sum[1] += g;
-                sum[2] += r;
-            }
-        }
-        auto* target = reinterpret_cast<QRgb*>(out.scanLine(oy));
-        for (int ox = 0; ox < width; ++ox) {
-            const uint32_t count = static_cast<uint32_t>(samples * (columns[ox + 1] - columns[ox]));
-            const uint32_t* sum = &sums[3 * static_cast<std::size_t>(ox)];
-            target[ox] = qRgb(static_cast<int>(sum[2] / count), static_cast<int>(sum[1] / count),
-                              static_cast<int>(sum[0] / count));
-        }
+        // A single row counts twice, so that every area's sum covers two rows.
+        const uint8_t* first = in.row(top + span / (2 * samples));
+        const uint8_t* second = samples == 1 ? first : in.row(top + 3 * span / (2 * samples));
+        addRows(first, second, sums.data(), channels);
+        reduceColumns(sums.data(), grid, reinterpret_cast<QRgb*>(out.scanLine(oy)), out.width());
     }
 }
 
 }  // namespace
 
-QImage reduceForDisplay(const Bitmap& bitmap, int width, int height)
+QImage reduceForDisplay(const Bitmap& bitmap, int width, int height, QImage recycled)
 {
     width = std::clamp(width, 1, bitmap.width());
     height = std::clamp(height, 1, bitmap.height());
-    QImage out(width, height, QImage::Format_RGB32);
+    // Memory already in use is written over, not mapped and faulted in anew.
+    QImage out = recycled.size() == QSize(width, height) && recycled.format() == QImage::Format_RGB32 &&
+                         recycled.isDetached()
+                     ? std::move(recycled)
+                     : QImage(width, height, QImage::Format_RGB32);
     if (out.isNull())
         return out;
-    const std::vector<int> columns = spanEdges(bitmap.width(), width);
-    const std::vector<int> rows = spanEdges(bitmap.height(), height);
+    Grid grid{spanEdges(bitmap.width(), width), spanEdges(bitmap.height(), height), {}};
+    for (int ox = 0; ox < width; ++ox)
+        grid.areas.push_back(divisor(uint64_t{kRowsPerOutputRow} * (grid.columns[ox + 1] - grid.columns[ox])));
     const int parts = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
     std::vector<std::thread> helpers;
     for (int part = 1; part < parts; ++part)
-        helpers.emplace_back(reduceRows, std::cref(bitmap), std::ref(out), std::cref(columns), std::cref(rows),
-                             height * part / parts, height * (part + 1) / parts);
-    reduceRows(bitmap, out, columns, rows, 0, height / parts);
+        helpers.emplace_back(reduceRows, std::cref(bitmap), std::ref(out), std::cref(grid), height * part / parts,
+                             height * (part + 1) / parts);
+    reduceRows(bitmap, out, grid, 0, height / parts);
     for (std::thread& helper : helpers)
         helper.join();
     return out;

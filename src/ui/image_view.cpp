@@ -118,7 +118,9 @@ const QImage* CImageView::scaledCopy(Bitmap& bitmap, int slot)
     const ViewGeometry g = geometryNow();
     // At 100 % and above a copy is kept only for the monitor: the whole
     // image, converted once and scaled as it is drawn.
-    const QImage picture = zoom_ < 1.0f ? reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight()) : qimageView(bitmap);
+    const QImage picture = zoom_ < 1.0f ? reduceForDisplay(bitmap, g.zoomedWidth(), g.zoomedHeight(),
+                                                           profile_ ? QImage() : std::move(scaled_[slot]))
+                                        : qimageView(bitmap);
     scaled_[slot] = profile_ ? profile_->convert(picture) : picture;
     scaledZoom_[slot] = zoom_;
     return &scaled_[slot];

@@ -1,9 +1,11 @@
 #include "ui/thumbnail_panel.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <new>
+#include <thread>
 
 #include "engine/pipeline/processing_context.h"
 #include "imageio/resample.h"
@@ -48,7 +50,11 @@ std::unique_ptr<Bitmap> shrunk(const Bitmap& image, ImageSize size, const QImage
         return nullptr;
     const std::atomic<bool> abort{false};
     std::atomic<int> progress{0};
-    const ResampleControl control{abort, progress, ProcessingContext::defaultWorkerCount()};
+    // One worker per processor: for a picture this small the stages' extra
+    // workers only add thread start-ups.
+    const int workers =
+        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, ProcessingContext::defaultWorkerCount());
+    const ResampleControl control{abort, progress, workers};
     const ResampleResult result = resampleImage(
         source, PixelRows<uint8_t>{target->bits(), target->width(), target->height(), target->stride()}, work.get(),
         ResampleKernel::Cubic, control);

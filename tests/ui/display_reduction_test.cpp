@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "imaging/bitmap.h"
 
 namespace qv::ui {
@@ -34,6 +37,52 @@ TEST(DisplayReduction, TallAreasAreReadOnTwoEvenlySpreadRows)
     for (int y = 0; y < 5; ++y)
         column->row(y)[1] = static_cast<uint8_t>(10 * y);
     EXPECT_EQ(qGreen(reduceForDisplay(*column, 1, 1).pixel(0, 0)), (10 + 30) / 2);
+}
+
+// The reduction written out pixel by pixel: the mean of each area's columns
+// on at most two evenly spread rows, by plain division.
+QRgb referencePixel(const Bitmap& in, int width, int height, int ox, int oy)
+{
+    const auto edge = [](int i, int source, int output) { return static_cast<int>(1LL * i * source / output); };
+    const int x0 = edge(ox, in.width(), width), x1 = edge(ox + 1, in.width(), width);
+    const int y0 = edge(oy, in.height(), height), span = edge(oy + 1, in.height(), height) - y0;
+    const int samples = std::min(span, 2);
+    int sum[3] = {0, 0, 0};
+    for (int k = 0; k < samples; ++k)
+        for (int x = x0; x < x1; ++x)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += in.row(y0 + (2 * k + 1) * span / (2 * samples))[3 * x + c];
+    const int count = samples * (x1 - x0);
+    return qRgb(sum[2] / count, sum[1] / count, sum[0] / count);
+}
+
+TEST(DisplayReduction, MatchesThePixelByPixelMeans)
+{
+    // Noise, so that any wrong row, column or divisor shows, and white, the
+    // largest sums; sizes with uneven spans, single rows and areas wider
+    // than one 16-bit lane sum holds.
+    std::mt19937 random(12);
+    auto noise = Bitmap::create(301, 97, PixelFormat::Bgr24);
+    auto white = Bitmap::create(301, 97, PixelFormat::Bgr24);
+    for (int y = 0; y < noise->height(); ++y)
+        for (int x = 0; x < 3 * noise->width(); ++x) {
+            noise->row(y)[x] = static_cast<uint8_t>(random() % 2 ? 255 : random());
+            white->row(y)[x] = 255;
+        }
+    for (const Bitmap* bitmap : {noise.get(), white.get()})
+        for (const QSize size : {QSize(301, 97), QSize(300, 60), QSize(61, 20), QSize(7, 3), QSize(2, 1), QSize(1, 97)}) {
+            const QImage reduced = reduceForDisplay(*bitmap, size.width(), size.height());
+            ASSERT_EQ(reduced.size(), size);
+            for (int oy = 0; oy < size.height(); ++oy)
+                for (int ox = 0; ox < size.width(); ++ox)
+                    ASSERT_EQ(reduced.pixel(ox, oy), referencePixel(*bitmap, size.width(), size.height(), ox, oy))
+                        << size.width() << "x" << size.height() << " at " << ox << "," << oy;
+        }
+    // Columns too wide for the reciprocal are divided.
+    auto wide = Bitmap::create(600001, 1, PixelFormat::Bgr24);
+    for (int x = 0; x < 3 * wide->width(); ++x)
+        wide->row(0)[x] = static_cast<uint8_t>(random());
+    EXPECT_EQ(reduceForDisplay(*wide, 1, 1).pixel(0, 0), referencePixel(*wide, 1, 1, 0, 0));
 }
 
 }  // namespace
