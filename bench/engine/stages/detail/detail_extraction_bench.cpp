@@ -147,7 +147,7 @@ BENCHMARK(Stage_Radius)
 void rowArguments(benchmark::internal::Benchmark* b)
 {
     argsAtSizes(b, {kPreviewSize}, {{5, 14, 39}});
-    argsAtSizes(b, {kCameraSize}, {{121}});
+    argsAtSizes(b, {kCameraSize}, {{41, 121, 181}});
     b->ArgNames({"w", "h", "reach"})->Unit(benchmark::kMillisecond);
 }
 BENCHMARK(Rows_Fast)->Apply(rowArguments);
