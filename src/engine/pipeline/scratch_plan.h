@@ -18,18 +18,21 @@ struct PipelineState;
 // in the same way. Column sums take one row of W per worker (R rows);
 // softening's sums start at the first 4-byte boundary in Q1. A view is empty
 // when its buffer is missing or too small for W x H, and a stage that finds
-// one empty refuses to run.
+// one empty refuses to run. "kept" names the stage's cache flag that relies
+// on the view surviving: `valid` (its result is reused) or `input` (its
+// preparation is reused while `inputChanged` is clear), see StageFlags.
 //
 // view                     size: place                written by             read by                 kept
 // -----------------------  -------------------------  ---------------------  ----------------------  -----------
 // detailEnvelope           N uint32: all              detail extraction      detail extraction       no
-// toneCurveLuma            N uint16: 1st half         tone curve             merging                 yes: okCurve
-// toneCurveBlur            N uint16: 2nd half         tone curve, 1st run    tone curve              yes: seenCurve
+// toneCurveLuma            N uint16: 1st half         tone curve             merging                 yes: valid
+// toneCurveBlur            N uint16: 2nd half         tone curve, 1st run    tone curve              yes: input
 // -----------------------  -------------------------  ---------------------  ----------------------  -----------
-// mergedChroma             2N int16 (U, V): first     merging                colour noise, output    yes: okMerge
-// mergedLuma               N uint16: after them       merging                colour noise .. output  yes: okMerge
+// mergedChroma             2N int16 (U, V): first     merging                colour noise, output    yes: valid
+// mergedLuma               N uint16: after them       merging                colour noise .. output  yes: valid
 // -----------------------  -------------------------  ---------------------  ----------------------  -----------
 // detailPairs              N (sum, count): all        detail extraction      detail extraction       no
+//   (until its last horizontal pass, the first N uint16 hold the luminance in column order instead)
 // horizontalBlurPass       N uint16: Q0               tone curve, region     the same stage          no
 //                                                     detection, sharpening
 // spikeFilteredLuma        N uint16: Q0               smoothing, 2nd pass    smoothing               no
@@ -37,22 +40,22 @@ struct PipelineState;
 // softeningContrast        N uint16: Q0               softening, 1st run     softening               no
 // softeningHorizontalPass  N uint16: Q1               softening, 1st run     softening               no
 // softeningColumnSums(R)   R x W uint32: Q1 .. Q3     softening, 1st run     softening               no
-// softeningMap             N uint16: Q3               softening, 1st run     softening               yes: seenSoften
+// softeningMap             N uint16: Q3               softening, 1st run     softening               yes: input
 // lightColumnSums(R)       R x W uint32: Q0 .. Q2     light, preparing       light                   no
 // resultBuffer             3N uint16 (RGB): Q0 .. Q2  final output           16-bit TIFF saving      to next run
 // -----------------------  -------------------------  ---------------------  ----------------------  -----------
-// lightMap                 N uint16: all              light, preparing       light                   yes: seenLight
+// lightMap                 N uint16: all              light, preparing       light                   yes: input
 //
 // Why the overlaps are safe. One stage runs at a time, and a view that is
 // not kept is dead when the stage that wrote it returns.
 // - Curve plane: detail extraction overwrites both tone curve views. Its run
-//   clears okSmooth, and re-running smoothing clears okCurve and seenCurve,
-//   so the tone curve computes its blur and its result again before merging
-//   reads them (with Contrast 100 merging does not read the plane at all).
+//   invalidates smoothing, and re-running smoothing invalidates the tone
+//   curve and marks its input changed, so the tone curve computes its blur
+//   and its result again before merging reads them (with Contrast 100 merging does not read the plane at all).
 // - softeningMap (Q3) outlives the runs that only re-run later stages. Of
 //   the views above only detailPairs and softeningColumnSums reach into Q3.
-//   A detail run leads to a merging run that clears seenSoften, so the map
-//   is rebuilt; softening's own column sums serve the contrast pass of a
+//   A detail run leads to a merging run that marks softening's input
+//   changed, so the map is rebuilt; softening's own column sums serve the contrast pass of a
 //   first run, and the map is written after it, past a pass barrier. Light
 //   runs after softening, so its column sums start at Q0, where any number
 //   of rows up to H fits before Q3.

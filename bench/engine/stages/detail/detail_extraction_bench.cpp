@@ -1,11 +1,13 @@
 // The detail extraction stage on a real photo at both working sizes, with
-// the fast and with the literal (pixel-walking) spreading, and one spreading
-// pass over every row alone.
+// the fast and with the literal (pixel-walking) spreading; the stage at the
+// radii of growing sizes, per pixel; and one spreading pass over every row
+// alone.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "engine/stages/detail/detail_extraction.h"
+#include "imageio/source_planes.h"
 #include "photo_image.h"
 #include "working_set.h"
 
@@ -27,6 +29,56 @@ void runStage(benchmark::State& bm, LineSpreadFn spread)
 }
 void Stage_Fast(benchmark::State& bm) { runStage(bm, fastLineSpreading()); }
 void Stage_Literal(benchmark::State& bm) { runStage(bm, spreadLineLiteral); }
+
+// The planes of the stage alone, with the luminance of the default photo
+// scaled to width x height, for sizes beyond what a whole pipeline state
+// should take in memory.
+struct ScaledPlanes {
+    std::vector<uint16_t> luma, detail;
+    std::vector<uint32_t> envelope, pairs;
+
+    ScaledPlanes(int width, int height)
+    {
+        const std::size_t n = std::size_t(width) * height;
+        {
+            const std::unique_ptr<Bitmap> photo = scaled48(*decodedPhoto48(kPhotos[0]), width, height);
+            std::vector<int16_t> chroma(2 * n);
+            std::atomic<bool> noAbort{false};
+            std::atomic<int> percent{0};
+            luma.resize(n);
+            if (!computeSourcePlanes(*photo, luma.data(), chroma.data(), noAbort, percent))
+                std::abort();
+        }
+        detail.resize(n);
+        envelope.resize(n);
+        pairs.resize(2 * n);
+    }
+};
+
+// Argument: the radius R (3 % of the longer side). The stage on the photo
+// scaled to 3:2 at the smallest size with that radius (R = 180 is
+// 6000 x 4000), every worker's processor time per pixel in ns_per_px: the
+// spreading's cost per pixel should not follow the radius.
+void Stage_Radius(benchmark::State& bm)
+{
+    const int radius = static_cast<int>(bm.range(0));
+    const int width = (radius * 100 + 2) / 3;
+    const int height = width * 2 / 3;
+    ScaledPlanes planes(width, height);
+    ProcessingContext ctx;
+    ctx.workerCount = ProcessingContext::defaultWorkerCount();
+    std::atomic<bool> abort{false};
+    const DetailPlanes p{planes.luma.data(), planes.detail.data(), planes.envelope.data(), planes.pairs.data()};
+    for (auto _ : bm)
+        if (!extractDetails(ctx, abort, p, width, height, spreadLine)) {
+            skipFailedStep(bm);
+            return;
+        }
+    bm.counters["ns_per_px"] = benchmark::Counter(double(width) * height * 1e-9,
+                                                  benchmark::Counter::kIsIterationInvariantRate |
+                                                      benchmark::Counter::kInvert);
+    bm.SetLabel(std::to_string(width) + "x" + std::to_string(height));
+}
 
 // Arguments: width, height, reach. One horizontal spreading pass over every
 // row, the photo's luminance as the spread values.
@@ -75,11 +127,21 @@ BENCHMARK(Stage_Literal)
     ->UseRealTime()
     ->Iterations(1);
 
+BENCHMARK(Stage_Radius)
+    ->Arg(40)
+    ->Arg(120)
+    ->Arg(180)
+    ->Arg(360)
+    ->ArgName("radius")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->Iterations(3);
+
 // The reaches of the preview size at its own, the camera size's (121) at its own.
 void rowArguments(benchmark::internal::Benchmark* b)
 {
     argsAtSizes(b, {kPreviewSize}, {{5, 14, 39}});
-    argsAtSizes(b, {kCameraSize}, {{121}});
+    argsAtSizes(b, {kCameraSize}, {{41, 121, 181}});
     b->ArgNames({"w", "h", "reach"})->Unit(benchmark::kMillisecond);
 }
 BENCHMARK(Rows_Fast)->Apply(rowArguments);

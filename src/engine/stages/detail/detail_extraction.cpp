@@ -42,10 +42,9 @@ int64_t totalWork(int width, int height, int radius)
 
 // Memory of one worker, allocated before its first pass.
 struct DetailScratch {
-    std::vector<int32_t> trackers;    // one per diagonal line of the worker
-    std::vector<uint16_t> stripLuma;  // kStripColumns columns of H pixels each
-    std::vector<uint32_t> stripValues;
-    std::vector<uint32_t> linePairs;  // (sum, count) of one row or column
+    std::vector<int32_t> trackers;     // one per diagonal line of the worker
+    std::vector<uint32_t> stripValues; // kStripColumns columns of H values each
+    std::vector<uint32_t> linePairs;   // (sum, count) of one row or column
     SpreadScratch spread;
 
     bool allocate(int width, int height, int trackerCount, int radius)
@@ -53,7 +52,6 @@ struct DetailScratch {
         const std::size_t strip = static_cast<std::size_t>(kStripColumns) * height;
         const bool allocated = allocationSucceeds([&] {
             trackers.resize(trackerCount);
-            stripLuma.resize(strip);
             stripValues.resize(strip);
             linePairs.resize(2 * static_cast<std::size_t>(std::max(width, height)));
         });
@@ -70,46 +68,53 @@ LineRun columnShare(int width, int parts, int part)
             std::min(width, groups * (part + 1) / parts * kStripColumns)};
 }
 
-// Rows moved together between the planes and a strip: a few rows of one
-// column are written to the strip in a row, rather than one value to each
-// of the strip's columns in turn.
+// Rows moved together between a plane and its columns: a few rows of one
+// column are written in a row, rather than one value to each column in turn.
 constexpr int kBlockRows = 8;
 
-// Copies columns x0 .. x0+n-1 of the luminance and the envelope into the
-// strip, column after column.
-void gatherStrip(const DetailPlanes& p, int w, int h, int x0, int n, DetailScratch& scratch)
+// Copies columns x0 .. x0+n-1 of a w x h plane into `columns`, column after
+// column (h values each).
+template <class T>
+void gatherColumns(const T* __restrict plane, int w, int h, int x0, int n, T* __restrict columns)
 {
-    const uint16_t* __restrict lumaPlane = p.luminance;
-    const uint32_t* __restrict envelope = p.envelope;
-    uint16_t* __restrict luma = scratch.stripLuma.data();
-    uint32_t* __restrict values = scratch.stripValues.data();
     for (int y0 = 0; y0 < h; y0 += kBlockRows) {
         const int rows = std::min(kBlockRows, h - y0);
         for (int j = 0; j < n; ++j) {
-            const std::size_t from = static_cast<std::size_t>(y0) * w + x0 + j;
-            const std::size_t to = static_cast<std::size_t>(j) * h + y0;
-            for (int k = 0; k < rows; ++k) {
-                luma[to + k] = lumaPlane[from + static_cast<std::size_t>(k) * w];
-                values[to + k] = envelope[from + static_cast<std::size_t>(k) * w];
-            }
+            const T* from = plane + static_cast<std::size_t>(y0) * w + x0 + j;
+            T* to = columns + static_cast<std::size_t>(j) * h + y0;
+            for (int k = 0; k < rows; ++k)
+                to[k] = from[static_cast<std::size_t>(k) * w];
         }
     }
 }
 
-// Writes the strip's values back into columns x0 .. x0+n-1 of the envelope.
-void scatterStrip(const DetailPlanes& p, int w, int h, int x0, int n, const DetailScratch& scratch)
+// Writes `columns` back into columns x0 .. x0+n-1 of the plane.
+template <class T>
+void scatterColumns(const T* __restrict columns, int w, int h, int x0, int n, T* __restrict plane)
 {
-    const uint32_t* __restrict values = scratch.stripValues.data();
-    uint32_t* __restrict envelope = p.envelope;
     for (int y0 = 0; y0 < h; y0 += kBlockRows) {
         const int rows = std::min(kBlockRows, h - y0);
         for (int j = 0; j < n; ++j) {
-            const std::size_t to = static_cast<std::size_t>(y0) * w + x0 + j;
-            const std::size_t from = static_cast<std::size_t>(j) * h + y0;
+            T* to = plane + static_cast<std::size_t>(y0) * w + x0 + j;
+            const T* from = columns + static_cast<std::size_t>(j) * h + y0;
             for (int k = 0; k < rows; ++k)
-                envelope[to + static_cast<std::size_t>(k) * w] = values[from + k];
+                to[static_cast<std::size_t>(k) * w] = from[k];
         }
     }
+}
+
+// The luminance of the worker's columns, column after column (column x at
+// x * H), kept in the pair accumulator while the spreading rounds need it:
+// the accumulator receives its pairs only in the last horizontal pass, after
+// the last vertical one. The luminance is the same in every round, so it is
+// gathered from the rows once.
+uint16_t* columnLuminance(const DetailPlanes& p) { return reinterpret_cast<uint16_t*>(p.pairs); }
+
+void transposeLuminance(DetailWorkItem& item)
+{
+    const LineRun columns = columnShare(item.width, item.count, item.index);
+    gatherColumns(item.planes.luminance, item.width, item.height, columns.first, columns.end - columns.first,
+                  columnLuminance(item.planes) + static_cast<std::size_t>(columns.first) * item.height);
 }
 
 // Vertical spreading over the columns of the worker, a strip at a time: the
@@ -122,18 +127,18 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
     const LineRun columns = columnShare(w, item.count, item.index);
     for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
         const int n = std::min(kStripColumns, columns.end - x0);
-        gatherStrip(item.planes, w, h, x0, n, scratch);
+        gatherColumns(item.planes.envelope, w, h, x0, n, scratch.stripValues.data());
         for (int j = 0; j < n; ++j) {
             uint32_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
-            item.spread({scratch.stripLuma.data() + static_cast<std::size_t>(j) * h, values, h}, reach,
-                        item.params.tolerance, scratch.spread, scratch.linePairs.data());
+            const uint16_t* luma = columnLuminance(item.planes) + static_cast<std::size_t>(x0 + j) * h;
+            item.spread({luma, values, h}, reach, item.params.tolerance, scratch.spread, scratch.linePairs.data());
             // Every pixel has a count of at least 1: its own forward spread
             // always reaches it.
             meansOfPairs(scratch.linePairs.data(), values, h);
             if (!item.tick(units))
                 return false;
         }
-        scatterStrip(item.planes, w, h, x0, n, scratch);
+        scatterColumns(scratch.stripValues.data(), w, h, x0, n, item.planes.envelope);
     }
     return true;
 }
@@ -213,6 +218,7 @@ bool detailWorker(DetailWorkItem& item)
     if (!scratch.allocate(w, h, diagonals.end - diagonals.first, radius))
         return false;
 
+    transposeLuminance(item);
     // Tolerance tracking in six directions; the envelope gets the weighted mean.
     const TrackingPlanes tracking{item.planes.luminance, item.planes.envelope, w, h, item.params.tolerance};
     if (!trackRows(tracking, item.firstRow, item.endRow, item) || !item.passDone())

@@ -112,45 +112,79 @@ public:
         }
     }
 
-    // The first pixel from `start` in direction `dir` (+1 or -1) and before
+    // The first pixel from `start` in direction Dir (+1 or -1) and before
     // `end` whose luminance lies outside [low, high], or `end` when there is
-    // none. Binary lifting from the largest block down to blocks of 16, each
-    // block taken when it fits before `end` and lies within the band, then one
-    // scan of the next 16 pixels. The top level covers every run a spread can
-    // make, and the fixed sequence of steps compiles to conditional moves
-    // rather than unpredictable branches.
-    int firstOutside(int start, int end, int dir, int32_t low, int32_t high) const
+    // none. Most spreads stop within 16 pixels, which one scan finds; a
+    // longer run is measured in blocks of 16, 32, 64, ... pixels while they
+    // lie within the band, then narrowed down block size by block size, so
+    // the cost follows the logarithm of the run, not the reach.
+    template <int Dir>
+    int firstOutside(int start, int end, int32_t low, int32_t high) const
     {
         int pos = start;
-        for (int level = top_; level >= kScanLevel; --level) {
-            const int size = 1 << level;
-            const bool fits = dir * (end - pos) >= size;
-            // An unfitting block is probed at the line's start instead, which
-            // is always in the table, and then not taken.
-            const int probe = fits ? (dir > 0 ? pos : pos - size + 1) : 0;
-            const bool take = fits & within(level, probe, low, high);
-            pos += take ? dir * size : 0;
+        const int near = scan<Dir>(pos, end, low, high);
+        if (near != pos + Dir * kScanPixels)
+            return near;
+        pos = near;
+        int level = kScanLevel;
+        while (level <= top_ && fits<Dir>(pos, end, level) && within(level, blockStart<Dir>(pos, level), low, high)) {
+            pos += Dir << level;
+            ++level;
         }
-        // Now the stop lies within 16 pixels of pos, or `end` does. The band
-        // always overlaps 0..65535 (low <= 65535, high >= 0).
-        const auto lo = static_cast<uint16_t>(std::max(low, 0));
-        const auto hi = static_cast<uint16_t>(std::min(high, 65535));
-        const int remaining = std::min(dir * (end - pos), kScanPixels);
-        if (dir > 0) {
-            // Pixel pos + i is bit i; `end` is marked when it is that near.
-            const unsigned mask = Loops::outsideMask(luma_ + pos, lo, hi) | (1u << remaining);
-            return pos + std::countr_zero(mask);
+        while (--level >= kScanLevel) {
+            if (fits<Dir>(pos, end, level) && within(level, blockStart<Dir>(pos, level), low, high))
+                pos += Dir << level;
         }
-        // Pixel pos - 15 + i is bit i + 1; `end` is marked when it is that near.
-        const unsigned mask = (Loops::outsideMask(luma_ + pos - (kScanPixels - 1), lo, hi) << 1) |
-                              (1u << (kScanPixels - remaining));
-        return pos - kScanPixels + (std::bit_width(mask) - 1);
+        return scan<Dir>(pos, end, low, high);
+    }
+
+    // True when every pixel of first..last (more than 16 pixels, no more
+    // than the longest run) lies in [low, high]: two blocks of one level
+    // that together cover the range.
+    bool rangeWithin(int first, int last, int32_t low, int32_t high) const
+    {
+        const int level = floorLog2(last - first + 1);
+        return within(level, first, low, high) && within(level, last - (1 << level) + 1, low, high);
     }
 
     // Luminance of pixel i, -kGuard <= i < length + kGuard.
     uint16_t lumaAt(int i) const { return luma_[i]; }
 
 private:
+    // The first pixel outside [low, high] among the 16 from `pos` in
+    // direction Dir, or `end` when that comes first, or pos + 16 Dir.
+    template <int Dir>
+    int scan(int pos, int end, int32_t low, int32_t high) const
+    {
+        // The band always overlaps 0..65535 (low <= 65535, high >= 0).
+        const auto lo = static_cast<uint16_t>(std::max(low, 0));
+        const auto hi = static_cast<uint16_t>(std::min(high, 65535));
+        const int remaining = std::min(Dir * (end - pos), kScanPixels);
+        if constexpr (Dir > 0) {
+            // Pixel pos + i is bit i; `end` is marked when it is that near.
+            const unsigned mask = Loops::outsideMask(luma_ + pos, lo, hi) | (1u << remaining);
+            return pos + std::countr_zero(mask);
+        } else {
+            // Pixel pos - 15 + i is bit i + 1; `end` is marked when it is that near.
+            const unsigned mask = (Loops::outsideMask(luma_ + pos - (kScanPixels - 1), lo, hi) << 1) |
+                                  (1u << (kScanPixels - remaining));
+            return pos - kScanPixels + (std::bit_width(mask) - 1);
+        }
+    }
+
+    // Whether the block of 2^level pixels from `pos` in direction Dir ends
+    // before `end`, and where the block's lowest position is.
+    template <int Dir>
+    static bool fits(int pos, int end, int level)
+    {
+        return Dir * (end - pos) >= (1 << level);
+    }
+    template <int Dir>
+    static int blockStart(int pos, int level)
+    {
+        return Dir > 0 ? pos : pos - (1 << level) + 1;
+    }
+
     // True when every pixel of the 2^level pixels from `start` lies in [low, high].
     bool within(int level, int start, int32_t low, int32_t high) const
     {
@@ -173,6 +207,7 @@ bool SpreadScratch::reserve(int length, int maxReach)
         extents.resize(2 * levels * length);
         paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
         steps.assign(static_cast<std::size_t>(length) + 3, 0);
+        stops.resize(length);
         shortValues.resize(length);
         shortAlive.resize(length);
         shortCounts.resize(length);
@@ -181,6 +216,31 @@ bool SpreadScratch::reserve(int length, int maxReach)
 }
 
 namespace {
+
+// Where the spread from each pixel stops, the pixels taken in the order the
+// spreads run: the previous pixel's spread usually stops where this one
+// does (at the same edge, or at the end of a flat run), so when everything
+// up to that stop lies within this pixel's band too, the search starts
+// there. Calls `stopped(x, start, end, stop)` for every pixel x.
+template <int Dir, class Loops, class Stopped>
+void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach, int tolerance, Stopped stopped)
+{
+    const int n = line.length;
+    int previous = Dir > 0 ? -1 : n;
+    for (int k = 0; k < n; ++k) {
+        const int x = Dir > 0 ? k : n - 1 - k;
+        const int start = Dir > 0 ? x : x - 1;
+        const int end = Dir > 0 ? x + std::min(reach, n - x) : x - 1 - std::min(x, reach);
+        const int32_t value = static_cast<int32_t>(line.values[x]);
+        const int32_t low = value - tolerance;
+        const int32_t high = value + tolerance;
+        const int known = Dir > 0 ? std::min(previous, end) : std::max(previous, end);
+        const bool skip = Dir * (known - start) > kScanPixels &&
+                          index.rangeWithin(std::min(start, known - Dir), std::max(start, known - Dir), low, high);
+        previous = index.template firstOutside<Dir>(skip ? known : start, end, low, high);
+        stopped(x, end, previous);
+    }
+}
 
 template <class Loops>
 void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
@@ -194,26 +254,27 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
     uint64_t* steps = scratch.steps.data() + 1;
     auto contribution = [](int32_t value) { return (uint64_t{1} << 32) + static_cast<uint32_t>(value); };
     const StopPull pulled(tolerance);
-    for (int x = 0; x < n; ++x) {
+    // A stop that is not the end of its spread receives the pulled
+    // luminance; nothing otherwise.
+    auto stopValue = [&](int x, int end, int stop) {
         const int32_t value = static_cast<int32_t>(line.values[x]);
-        const int32_t low = value - tolerance;
-        const int32_t high = value + tolerance;
-        const int forwardEnd = x + std::min(reach.forward, n - x);
-        const int backEnd = x - 1 - std::min(x, reach.back);
-        const int stopAfter = index.firstOutside(x, forwardEnd, 1, low, high);
-        const int stopBefore = index.firstOutside(x - 1, backEnd, -1, low, high);
-        // The value covers the pixels strictly between the stops; a stop
-        // that is not the end of its spread receives the pulled luminance.
-        const uint64_t run = contribution(value);
-        const uint64_t after =
-            stopAfter != forwardEnd ? contribution(pulled(index.lumaAt(stopAfter), value)) : 0;
-        const uint64_t before =
-            stopBefore != backEnd ? contribution(pulled(index.lumaAt(stopBefore), value)) : 0;
-        steps[stopBefore] += before;
-        steps[stopBefore + 1] += run - before;
-        steps[stopAfter] += after - run;
-        steps[stopAfter + 1] -= after;
-    }
+        return stop != end ? contribution(pulled(index.lumaAt(stop), value)) : 0;
+    };
+    int32_t* forwardStops = scratch.stops.data();
+    findStops<1>(index, line, reach.forward, tolerance, [&](int x, int end, int stop) {
+        forwardStops[x] = stop;
+        const uint64_t after = stopValue(x, end, stop);
+        steps[stop] += after;
+        steps[stop + 1] -= after;
+    });
+    // The value covers the pixels strictly between the two stops.
+    findStops<-1>(index, line, reach.back, tolerance, [&](int x, int end, int stop) {
+        const uint64_t run = contribution(static_cast<int32_t>(line.values[x]));
+        const uint64_t before = stopValue(x, end, stop);
+        steps[stop] += before;
+        steps[stop + 1] += run - before;
+        steps[forwardStops[x]] -= run;
+    });
     uint64_t total = 0;
     for (int x = 0; x < n; ++x) {
         total += steps[x];

@@ -30,6 +30,7 @@ struct SpreadScratch {
     // luminance and its highest luminance, so that two blocks merge with max.
     std::vector<uint16_t> extents;
     std::vector<uint64_t> steps;      // differences of (count, sum), zero between lines
+    std::vector<int32_t> stops;       // where the spread from each pixel towards the line's end stops
     // The lockstep walk of short reaches: per pixel the spread value, whether
     // the spread from it is still going, and what reached it.
     std::vector<uint16_t> shortValues;
@@ -62,10 +63,10 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 
 // The cost per pixel does not follow the reach: each spread adds one value
 // over a run of pixels, recorded as two differences, and the end of the run
-// is found with one 16-pixel scan plus one range-table probe per doubling of
-// the reach beyond 16 (three probes at a reach of 121). The AVX2 twin walks
-// reaches of up to 40 pixels instead, 16 spreads in lockstep: cheaper there
-// than searching.
+// is mostly found with one range-table probe and one 16-pixel scan, starting
+// from where the neighbouring spread stopped. Reaches of up to 40 pixels
+// are walked instead, 16 spreads in lockstep, where the processor has AVX2:
+// cheaper there than searching.
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs);

@@ -314,6 +314,7 @@ TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
     const Image images[] = {
         photoLuma("photo_landscape_moraine_lake.jpg", 960),
         cropped(photoLuma("photo_night_street_shop.jpg"), 1500, 900, 1100, 700),
+        cropped(photoLuma("photo_night_street_shop.jpg"), 0, 1400, 2400, 24),  // radius 72
     };
     for (const Image& img : images) {
         ASSERT_FALSE(img.luma.empty());
@@ -370,6 +371,56 @@ TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
                     ASSERT_EQ(plain, literal);
                 }
             }
+}
+
+// Long lines at the reaches of large images. The fast spreading starts each
+// search where the neighbouring spread stopped when everything before that
+// lies within the band: plateaus, spikes, ramps (runs of one length longer
+// than a scan) and noise make that shortcut hold, fail, and hold only up to
+// the reach; the spread values wander around the luminance so that
+// neighbouring bands differ.
+TEST(DetailSpreading, FastMatchesLiteralAtLongReaches)
+{
+    std::mt19937 rng(7);
+    const int length = 1500;
+    for (int tolerance : {1280, 4352, 8192})
+        for (int pattern = 0; pattern < 5; ++pattern) {
+            std::vector<uint16_t> luma(length);
+            int level = 30000;
+            for (int i = 0; i < length; ++i) {
+                switch (pattern) {
+                case 0: luma[i] = 30000; break;                                           // flat
+                case 1: luma[i] = uint16_t(rng() % 97 == 0 ? 30000 + 2 * tolerance : 30000); break; // spikes
+                case 2:                                                                   // plateaus
+                    if (rng() % 150 == 0)
+                        level = std::clamp(level + int(rng() % (4 * tolerance)) - 2 * tolerance, 0, 65535);
+                    luma[i] = uint16_t(level);
+                    break;
+                case 3: luma[i] = uint16_t(10000 + i * tolerance / 40); break;             // ramp
+                default: luma[i] = uint16_t(30000 + int(rng() % (3 * tolerance))); break; // noise
+                }
+            }
+            for (int spreadOffset : {0, tolerance / 2}) {
+                std::vector<uint32_t> values(length);
+                for (int i = 0; i < length; ++i) {
+                    const int offset = spreadOffset ? int(rng() % (2 * spreadOffset + 1)) - spreadOffset : 0;
+                    values[i] = uint32_t(std::clamp(int(luma[i]) + offset, 0, 65535));
+                }
+                for (SpreadReach reach : {SpreadReach{41, 42}, SpreadReach{121, 121}, SpreadReach{181, 182},
+                                          SpreadReach{361, 361}, SpreadReach{length, length}}) {
+                    SpreadScratch scratch;
+                    ASSERT_TRUE(scratch.reserve(length, std::max(reach.back, reach.forward)));
+                    const SpreadLine line{luma.data(), values.data(), length};
+                    std::vector<uint32_t> literal(2 * length), fast(2 * length), plain(2 * length);
+                    spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
+                    spreadLine(line, reach, tolerance, scratch, fast.data());
+                    spreadLinePlain(line, reach, tolerance, scratch, plain.data());
+                    EXPECT_EQ(fast, literal) << "pattern " << pattern << " tolerance " << tolerance << " offset "
+                                             << spreadOffset << " reach " << reach.back;
+                    EXPECT_EQ(plain, literal);
+                }
+            }
+        }
 }
 
 // The vector means against integer division: sums up to the 32-bit limit,
