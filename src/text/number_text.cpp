@@ -10,4 +10,9 @@ std::string oneDecimal(double value)
     return {buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1).ptr};
 }
 
+std::string clippingText(double darkPercent, double lightPercent)
+{
+    return "C:" + oneDecimal(darkPercent) + "% \xC5\x9A:" + oneDecimal(lightPercent) + "%";
+}
+
 }  // namespace qv::text

@@ -6,6 +6,7 @@
 #include "imageio/working_image.h"
 #include "settings/image_name.h"
 #include "settings/tone_file.h"
+#include "text/number_text.h"
 #include "ui/page_controls.h"
 #include "ui/status_texts.h"
 #include "ui/view_geometry.h"
@@ -523,7 +524,7 @@ std::string WindowController::imageInfo() const
 std::string WindowController::clippingInfo() const
 {
     const auto figures = clippingFigures(session_.pipeline().histograms);
-    return figures ? clippingText(*figures) : std::string();
+    return figures ? text::clippingText(figures->dark, figures->light) : std::string();
 }
 
 }  // namespace qv::ui

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "engine/stages/final_output/histograms.h"
-#include "text/number_text.h"
 
 namespace qv {
 
@@ -39,11 +38,6 @@ std::optional<ClippingFigures> clippingFigures(const Histograms& h)
         return std::nullopt;
     const double count = h.combinedCount;
     return ClippingFigures{h.combined[0] * 100.0 / count, h.combined[255] * 100.0 / count};
-}
-
-std::string clippingText(const ClippingFigures& figures)
-{
-    return "C:" + text::oneDecimal(figures.dark) + "% \xC5\x9A:" + text::oneDecimal(figures.light) + "%";
 }
 
 }  // namespace qv

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <optional>
-#include <string>
 
 namespace qv {
 
@@ -41,7 +40,5 @@ struct ClippingFigures {
 
 // Nothing when the histogram counted no pixel.
 std::optional<ClippingFigures> clippingFigures(const Histograms& histograms);
-// "C:%.1f%% Ś:%.1f%%" (UTF-8).
-std::string clippingText(const ClippingFigures& figures);
 
 }  // namespace qv

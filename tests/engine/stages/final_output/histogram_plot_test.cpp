@@ -4,6 +4,7 @@
 
 #include "engine/stages/final_output/final_output.h"
 #include "engine/stages/final_output/histograms.h"
+#include "text/number_text.h"
 
 namespace qv {
 namespace {
@@ -21,7 +22,7 @@ TEST(HistogramPlot, BlackImageGivesFourFullBarsAtTheFirstBin)
     }
     const auto figures = clippingFigures(h);
     ASSERT_TRUE(figures);
-    EXPECT_EQ(clippingText(*figures), "C:100.0% \xC5\x9A:0.0%");
+    EXPECT_EQ(text::clippingText(figures->dark, figures->light), "C:100.0% \xC5\x9A:0.0%");
 }
 
 TEST(HistogramPlot, ClippingFiguresNeedPixelsAndTallBinsAreCutAtTheTop)
@@ -32,7 +33,8 @@ TEST(HistogramPlot, ClippingFiguresNeedPixelsAndTallBinsAreCutAtTheTop)
     h.combined[255] = 2;
     h.combined[9] = 5;
     h.combinedCount = 8;
-    EXPECT_EQ(clippingText(*clippingFigures(h)), "C:12.5% \xC5\x9A:25.0%");
+    const auto shares = clippingFigures(h);
+    EXPECT_EQ(text::clippingText(shares->dark, shares->light), "C:12.5% \xC5\x9A:25.0%");
     h.red[3] = 4000000000u;
     EXPECT_EQ(histogramPlot(h).red[3], HistogramLayout::kTallest);
     EXPECT_EQ(histogramPlot(h).combined[9], 100);
