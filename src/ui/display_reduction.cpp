@@ -108,7 +108,17 @@ void reduceColumns(const uint16_t* sums, const Grid& grid, QRgb* target, int wid
     }
 }
 
-void reduceRows(const Bitmap& in, QImage& out, const Grid& grid, int firstRow, int endRow)
+// The output's pixels, addressed once on the calling thread: QImage's
+// scanLine() detaches and counts each write access, which several threads
+// must not do at once.
+struct OutputRows {
+    uchar* bits;
+    qsizetype bytesPerLine;
+    int width;
+    QRgb* row(int y) const { return reinterpret_cast<QRgb*>(bits + y * bytesPerLine); }
+};
+
+void reduceRows(const Bitmap& in, OutputRows out, const Grid& grid, int firstRow, int endRow)
 {
     const int channels = 3 * in.width();
     // One spare value: the last pixel's 64-bit word reaches one lane beyond.
@@ -121,7 +131,7 @@ void reduceRows(const Bitmap& in, QImage& out, const Grid& grid, int firstRow, i
         const uint8_t* first = in.row(top + span / (2 * samples));
         const uint8_t* second = samples == 1 ? first : in.row(top + 3 * span / (2 * samples));
         addRows(first, second, sums.data(), channels);
-        reduceColumns(sums.data(), grid, reinterpret_cast<QRgb*>(out.scanLine(oy)), out.width());
+        reduceColumns(sums.data(), grid, out.row(oy), out.width);
     }
 }
 
@@ -141,12 +151,14 @@ QImage reduceForDisplay(const Bitmap& bitmap, int width, int height, QImage recy
     Grid grid{spanEdges(bitmap.width(), width), spanEdges(bitmap.height(), height), {}};
     for (int ox = 0; ox < width; ++ox)
         grid.areas.push_back(divisor(uint64_t{kRowsPerOutputRow} * (grid.columns[ox + 1] - grid.columns[ox])));
-    const int parts = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
+    const OutputRows rows{out.bits(), out.bytesPerLine(), width};
+    // No more bands than rows: each band's thread holds a row of sums as wide as the bitmap.
+    const int parts = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, std::min(4, height));
     std::vector<std::thread> helpers;
     for (int part = 1; part < parts; ++part)
-        helpers.emplace_back(reduceRows, std::cref(bitmap), std::ref(out), std::cref(grid), height * part / parts,
+        helpers.emplace_back(reduceRows, std::cref(bitmap), rows, std::cref(grid), height * part / parts,
                              height * (part + 1) / parts);
-    reduceRows(bitmap, out, grid, 0, height / parts);
+    reduceRows(bitmap, rows, grid, 0, height / parts);
     for (std::thread& helper : helpers)
         helper.join();
     return out;

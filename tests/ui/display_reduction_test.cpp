@@ -85,5 +85,32 @@ TEST(DisplayReduction, MatchesThePixelByPixelMeans)
     EXPECT_EQ(reduceForDisplay(*wide, 1, 1).pixel(0, 0), referencePixel(*wide, 1, 1, 0, 0));
 }
 
+TEST(DisplayReduction, ARecycledImageIsWrittenOverOnlyWhenNoOneElseHoldsIt)
+{
+    std::mt19937 random(7);
+    auto bitmap = Bitmap::create(50, 40, PixelFormat::Bgr24);
+    for (int y = 0; y < bitmap->height(); ++y)
+        for (int x = 0; x < 3 * bitmap->width(); ++x)
+            bitmap->row(y)[x] = static_cast<uint8_t>(random());
+    const QImage expected = reduceForDisplay(*bitmap, 13, 9);
+
+    // Every stale pixel is replaced.
+    QImage stale(13, 9, QImage::Format_RGB32);
+    stale.fill(Qt::magenta);
+    const uchar* memory = stale.constBits();
+    const QImage reused = reduceForDisplay(*bitmap, 13, 9, std::move(stale));
+    EXPECT_EQ(reused.constBits(), memory);
+    EXPECT_EQ(reused, expected);
+
+    // A copy someone else holds keeps its pixels when the next result differs.
+    for (int y = 0; y < bitmap->height(); ++y)
+        for (int x = 0; x < 3 * bitmap->width(); ++x)
+            bitmap->row(y)[x] = static_cast<uint8_t>(255 - bitmap->row(y)[x]);
+    const QImage inverted = reduceForDisplay(*bitmap, 13, 9);
+    ASSERT_NE(inverted, expected);
+    EXPECT_EQ(reduceForDisplay(*bitmap, 13, 9, reused), inverted);
+    EXPECT_EQ(reused, expected);
+}
+
 }  // namespace
 }  // namespace qv::ui

@@ -126,6 +126,27 @@ TEST_F(ImageViewTest, FittingNeverEnlargesAndReductionsAreDrawnFromTheReducedCop
     EXPECT_EQ(qBlue(shown().pixel(view.width() / 2, view.height() / 2)), 50);
 }
 
+TEST_F(ImageViewTest, ANewResultReplacesTheReducedCopyButNotOneHeldElsewhere)
+{
+    auto large = pattern(2000, 1000, 50);
+    const auto setBlue = [&](uint8_t blue) {
+        for (int y = 0; y < large->height(); ++y)
+            for (int x = 0; x < large->width(); ++x)
+                large->row(y)[3 * x] = blue;
+        view.outputChanged();
+    };
+    const auto blueShown = [&] { return qBlue(shown().pixel(view.width() / 2, view.height() / 2)); };
+    view.setImages(large.get(), nullptr);
+    view.applyZoom(0, false);
+    EXPECT_EQ(blueShown(), 50);
+    setBlue(120);
+    EXPECT_EQ(blueShown(), 120);
+    const QImage held = *view.reducedOutput();
+    setBlue(200);
+    EXPECT_EQ(blueShown(), 200);
+    EXPECT_EQ(qBlue(held.pixel(0, 0)), 120);
+}
+
 TEST(WorkerWait, TheEventLoopRunsWhileALoadIsWaitedFor)
 {
     test::qtApplication();
