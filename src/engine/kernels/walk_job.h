@@ -37,8 +37,8 @@ struct WalkJob {
     int width = 0;
     int height = 0;
 
-    // Sets the shared fields and runs `build`, which sizes the stage's tables; false when memory
-    // does not suffice.
+    // Sets the shared fields and runs `build`, which sizes the stage's
+    // tables; false when memory does not suffice.
     template <class Build>
     bool prepare(const Params& p, WalkMethod m, int w, int h, Build&& build)
     {

@@ -99,7 +99,10 @@ bool sharpeningOn(const ToneSettings& s) { return s.Sharpness != 0; }
 
 bool runDetail(const StageCall& c) { return c(c.stages.detail, c.st.luminancePlane(), c.st.detail.as<uint16_t>()); }
 bool runSmoothing(const StageCall& c) { return c(c.stages.smoothing, c.in.luma, c.st.smoothed.as<uint16_t>()); }
-bool runCurve(const StageCall& c) { return c(c.stages.toneCurve, c.in.luma, toneCurveLuma(c.st).data(), c.inputChanged); }
+bool runCurve(const StageCall& c)
+{
+    return c(c.stages.toneCurve, c.in.luma, toneCurveLuma(c.st).data(), c.inputChanged);
+}
 bool runRegion(const StageCall& c) { return c(c.stages.region, c.st.luminancePlane(), c.st.region.as<uint16_t>()); }
 bool runMerge(const StageCall& c)
 {

@@ -32,7 +32,7 @@ struct PipelineState;
 // mergedLuma               N uint16: after them       merging                colour noise .. output  yes: valid
 // -----------------------  -------------------------  ---------------------  ----------------------  -----------
 // detailPairs              N (sum, count): all        detail extraction      detail extraction       no
-//   (until its last horizontal pass, the first N uint16 hold the luminance in column order instead)
+//   (until the last horizontal pass, its first N uint16 hold the luminance in column order instead)
 // horizontalBlurPass       N uint16: Q0               tone curve, region     the same stage          no
 //                                                     detection, sharpening
 // spikeFilteredLuma        N uint16: Q0               smoothing, 2nd pass    smoothing               no
@@ -51,14 +51,20 @@ struct PipelineState;
 // - Curve plane: detail extraction overwrites both tone curve views. Its run
 //   invalidates smoothing, and re-running smoothing invalidates the tone
 //   curve and marks its input changed, so the tone curve computes its blur
-//   and its result again before merging reads them (with Contrast 100 merging does not read the plane at all).
+//   and its result again before merging reads them (with Contrast 100
+//   merging does not read the plane at all).
+// - Within detail extraction: each worker gathers the luminance of its
+//   columns into the first N uint16 of the accumulator before its first
+//   pass and reads them only in the vertical passes. The pairs are written
+//   only by the last horizontal pass, which every worker starts past the
+//   pass barrier that ends the last vertical one.
 // - softeningMap (Q3) outlives the runs that only re-run later stages. Of
 //   the views above only detailPairs and softeningColumnSums reach into Q3.
 //   A detail run leads to a merging run that marks softening's input
-//   changed, so the map is rebuilt; softening's own column sums serve the contrast pass of a
-//   first run, and the map is written after it, past a pass barrier. Light
-//   runs after softening, so its column sums start at Q0, where any number
-//   of rows up to H fits before Q3.
+//   changed, so the map is rebuilt; softening's own column sums serve the
+//   contrast pass of a first run, and the map is written after it, past a
+//   pass barrier. Light runs after softening, so its column sums start at
+//   Q0, where any number of rows up to H fits before Q3.
 // - Within softening: the contrast map (Q0), the horizontal pass (Q1) and
 //   the map (Q3) are apart; the column sums share Q1 with the horizontal
 //   pass, which is written only after the contrast pass has ended.

@@ -100,6 +100,7 @@ bool renderOutput(ProcessingContext& ctx, PipelineState& state, const uint16_t* 
         return false;
 
     const int h = state.height;
+    const OutputRowConverter convert = outputRowConverter();
     auto items = stageItems<OutputItem>(ctx, state.width, h);
     for (OutputItem& item : items) {
         item.luma = luma;
@@ -108,7 +109,7 @@ bool renderOutput(ProcessingContext& ctx, PipelineState& state, const uint16_t* 
         item.result = resultBuffer(state).data();
         item.gammaTable = gammaTable;
         item.saturation = params->saturation;
-        item.convert = outputRowConverter();
+        item.convert = convert;
     }
     StageOptions options;
     options.totalWork = h;
