@@ -27,4 +27,13 @@ public:
     SimdSwitch& operator=(const SimdSwitch&) = delete;
 };
 
+// The kernel `pick` chooses with the vectorised loops on or off; the loops
+// are on again afterwards.
+template <class Pick>
+auto pickedWith(bool vectors, Pick pick)
+{
+    const SimdSwitch simd(vectors);
+    return pick();
+}
+
 }  // namespace qv::test

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "engine/kernels/pair_means.h"
-#include "engine/kernels/simd.h"
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/stages/detail/detail_spreading.h"
 #include "support/photo_planes.h"
+#include "support/reference_blur.h"
 #include "support/test_data.h"
 
 namespace qv {
@@ -358,9 +358,7 @@ TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
                     const SpreadLine line{luma.data(), values.data(), length};
                     spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
                     for (bool vectors : {true, false}) {
-                        setSimdEnabled(vectors);
-                        const LineSpreadFn spread = fastLineSpreading();
-                        setSimdEnabled(true);
+                        const LineSpreadFn spread = test::pickedWith(vectors, fastLineSpreading);
                         spread(line, reach, tolerance, scratch, fast.data());
                         spread(line, reach, tolerance, scratch, fast.data());  // scratch is clean again
                         ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance << " pattern "

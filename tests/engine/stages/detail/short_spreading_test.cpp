@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/kernels/simd.h"
+#include "support/reference_blur.h"
 
 namespace qv {
 namespace {
@@ -65,9 +65,7 @@ TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
                         std::vector<uint32_t> literal(2 * length), fast(2 * length);
                         spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
                         for (bool vectors : {true, false}) {
-                            setSimdEnabled(vectors);
-                            const LineSpreadFn spread = fastLineSpreading();
-                            setSimdEnabled(true);
+                            const LineSpreadFn spread = test::pickedWith(vectors, fastLineSpreading);
                             spread(line, reach, tolerance, scratch, fast.data());
                             ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance
                                                      << " reach " << back << "/" << forward << " vectors "
