@@ -2,26 +2,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
 namespace qv {
 
 // One raw allocation that the pipeline addresses as planes of different
 // element types over the course of a run (the project compiles with
-// -fno-strict-aliasing for this reason). Allocation failure is an answer,
-// not an exception.
+// -fno-strict-aliasing for this reason), zero when allocated. Allocation
+// failure is an answer, not an exception.
 class PlaneMemory {
 public:
-    bool allocate(std::size_t bytes)
-    {
-        release();
-        if (bytes == 0)
-            return true;
-        data_.reset(static_cast<uint8_t*>(std::calloc(bytes, 1)));
-        size_ = data_ ? bytes : 0;
-        return data_ != nullptr;
-    }
+    bool allocate(std::size_t bytes);
     void release()
     {
         data_.reset();
@@ -42,8 +33,14 @@ public:
     }
 
 private:
+    // Planes of several megabytes are mapped in large pages where the
+    // system has them: the passes down the columns of a plane touch a new
+    // small page at every row, and the address translations they miss
+    // cost more than their arithmetic.
     struct Free {
-        void operator()(uint8_t* p) const { std::free(p); }
+        std::size_t mappedBytes;  // 0 for memory from calloc
+        Free() noexcept : mappedBytes(0) {}
+        void operator()(uint8_t* p) const;
     };
     std::unique_ptr<uint8_t, Free> data_;
     std::size_t size_ = 0;

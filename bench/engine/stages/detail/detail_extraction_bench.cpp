@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "engine/pipeline/plane_memory.h"
 #include "engine/stages/detail/detail_extraction.h"
 #include "imageio/source_planes.h"
 #include "photo_image.h"
@@ -32,26 +33,25 @@ void Stage_Literal(benchmark::State& bm) { runStage(bm, spreadLineLiteral); }
 
 // The planes of the stage alone, with the luminance of the default photo
 // scaled to width x height, for sizes beyond what a whole pipeline state
-// should take in memory.
+// should take in memory. Allocated as the pipeline allocates its planes.
 struct ScaledPlanes {
-    std::vector<uint16_t> luma, detail;
-    std::vector<uint32_t> envelope, pairs;
+    PlaneMemory luma, detail, envelope, pairs;
 
     ScaledPlanes(int width, int height)
     {
         const std::size_t n = std::size_t(width) * height;
-        {
-            const std::unique_ptr<Bitmap> photo = scaled48(*decodedPhoto48(kPhotos[0]), width, height);
-            std::vector<int16_t> chroma(2 * n);
-            std::atomic<bool> noAbort{false};
-            std::atomic<int> percent{0};
-            luma.resize(n);
-            if (!computeSourcePlanes(*photo, luma.data(), chroma.data(), noAbort, percent))
-                std::abort();
-        }
-        detail.resize(n);
-        envelope.resize(n);
-        pairs.resize(2 * n);
+        if (!luma.allocate(2 * n) || !detail.allocate(2 * n) || !envelope.allocate(4 * n) || !pairs.allocate(8 * n))
+            std::abort();
+        const std::unique_ptr<Bitmap> photo = scaled48(*decodedPhoto48(kPhotos[0]), width, height);
+        std::vector<int16_t> chroma(2 * n);
+        std::atomic<bool> noAbort{false};
+        std::atomic<int> percent{0};
+        if (!computeSourcePlanes(*photo, luma.as<uint16_t>(), chroma.data(), noAbort, percent))
+            std::abort();
+    }
+    DetailPlanes planes()
+    {
+        return {luma.as<uint16_t>(), detail.as<uint16_t>(), envelope.as<uint32_t>(), pairs.as<uint32_t>()};
     }
 };
 
@@ -68,9 +68,9 @@ void Stage_Radius(benchmark::State& bm)
     ProcessingContext ctx;
     ctx.workerCount = ProcessingContext::defaultWorkerCount();
     std::atomic<bool> abort{false};
-    const DetailPlanes p{planes.luma.data(), planes.detail.data(), planes.envelope.data(), planes.pairs.data()};
+    const DetailPlanes p = planes.planes();
     for (auto _ : bm)
-        if (!extractDetails(ctx, abort, p, width, height, spreadLine)) {
+        if (!extractDetails(ctx, abort, p, width, height, fastLineSpreading())) {
             skipFailedStep(bm);
             return;
         }
