@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/kernels/column_copy.h"
 #include "engine/kernels/pair_means.h"
 #include "engine/pipeline/allocation.h"
 #include "engine/pipeline/pipeline_state.h"
@@ -68,41 +69,6 @@ LineRun columnShare(int width, int parts, int part)
             std::min(width, groups * (part + 1) / parts * kStripColumns)};
 }
 
-// Rows moved together between a plane and its columns: a few rows of one
-// column are written in a row, rather than one value to each column in turn.
-constexpr int kBlockRows = 8;
-
-// Copies columns x0 .. x0+n-1 of a w x h plane into `columns`, column after
-// column (h values each).
-template <class T>
-void gatherColumns(const T* __restrict plane, int w, int h, int x0, int n, T* __restrict columns)
-{
-    for (int y0 = 0; y0 < h; y0 += kBlockRows) {
-        const int rows = std::min(kBlockRows, h - y0);
-        for (int j = 0; j < n; ++j) {
-            const T* from = plane + static_cast<std::size_t>(y0) * w + x0 + j;
-            T* to = columns + static_cast<std::size_t>(j) * h + y0;
-            for (int k = 0; k < rows; ++k)
-                to[k] = from[static_cast<std::size_t>(k) * w];
-        }
-    }
-}
-
-// Writes `columns` back into columns x0 .. x0+n-1 of the plane.
-template <class T>
-void scatterColumns(const T* __restrict columns, int w, int h, int x0, int n, T* __restrict plane)
-{
-    for (int y0 = 0; y0 < h; y0 += kBlockRows) {
-        const int rows = std::min(kBlockRows, h - y0);
-        for (int j = 0; j < n; ++j) {
-            T* to = plane + static_cast<std::size_t>(y0) * w + x0 + j;
-            const T* from = columns + static_cast<std::size_t>(j) * h + y0;
-            for (int k = 0; k < rows; ++k)
-                to[static_cast<std::size_t>(k) * w] = from[k];
-        }
-    }
-}
-
 // The luminance of the worker's columns, column after column (column x at
 // x * H), kept in the pair accumulator while the spreading rounds need it:
 // the accumulator receives its pairs only in the last horizontal pass, after
@@ -127,7 +93,7 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
     const LineRun columns = columnShare(w, item.count, item.index);
     for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
         const int n = std::min(kStripColumns, columns.end - x0);
-        gatherColumns(item.planes.envelope, w, h, x0, n, scratch.stripValues.data());
+        item.columns.gather(item.planes.envelope, w, h, x0, n, scratch.stripValues.data());
         for (int j = 0; j < n; ++j) {
             uint32_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
             const uint16_t* luma = columnLuminance(item.planes) + static_cast<std::size_t>(x0 + j) * h;
@@ -138,7 +104,7 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
             if (!item.tick(units))
                 return false;
         }
-        scatterColumns(scratch.stripValues.data(), w, h, x0, n, item.planes.envelope);
+        item.columns.scatter(scratch.stripValues.data(), w, h, x0, n, item.planes.envelope);
     }
     return true;
 }
@@ -260,10 +226,12 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
         return false;
 
     std::vector<DetailWorkItem> items = stageItems<DetailWorkItem>(ctx, width, height);
+    const ColumnCopy columns = pickColumnCopy();
     for (DetailWorkItem& item : items) {
         item.planes = planes;
         item.params = *params;
         item.spread = spread;
+        item.columns = columns;
     }
     StageOptions options;
     options.statusCode = StatusCode::Detail;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "engine/kernels/column_copy.h"
 #include "engine/pipeline/stage_runner.h"
 #include "engine/stages/detail/detail_spreading.h"
 
@@ -37,6 +38,7 @@ struct DetailWorkItem : WorkItem {
     DetailPlanes planes{};
     DetailParams params;
     LineSpreadFn spread = nullptr;
+    ColumnCopy columns{};  // the envelope's strips to and from the vertical spreading
 };
 
 // The worker of one band: tracking, spreading, refinement and mapping, with a
