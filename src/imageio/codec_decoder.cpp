@@ -1,6 +1,10 @@
 #include "imageio/codec_decoder.h"
 
+#include <algorithm>
+
 #include "codec/codec.h"
+#include "imageio/image_io_context.h"
+#include "imageio/parallel_rows.h"
 
 namespace qv {
 
@@ -37,11 +41,12 @@ DecodeResult decodeWithCodec(const DecodeJob& job, SourcePair& pair)
     image.release();
     if (!drawn)
         return job.fail(pair);
-    for (int y = 0; y < pair.image8->height(); ++y) {
+    // The 16-bit twin, its rows shared out between the workers.
+    const int height = pair.image8->height();
+    forEachRowParallel(height, std::clamp(job.context.workerCount, 1, height), [&](int, int y) {
         widenRow(pair.image8->row(y), pair.image16->row16(y), pair.image8->width() * 3);
-        if (job.aborted())
-            break;
-    }
+        return !job.aborted();
+    });
     return job.finish(pair, 24);
 }
 
