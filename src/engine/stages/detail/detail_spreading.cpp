@@ -83,18 +83,25 @@ using VectorLoops = PlainLoops;
 #endif
 
 // The luminance of one line prepared for finding where spreads stop: a
-// padded copy and a sparse range table, whose level j holds the luminance
-// extent of the 2^j pixels starting at each position.
+// padded copy; the luminance extents of the line cut into blocks as long as
+// the longest run, from each block's start up to each pixel and from each
+// pixel to its block's end, so that any run lies within two of them; and a
+// sparse range table, whose level j holds the luminance extent of the 2^j
+// pixels starting at each position. Extents are kept as 65535 - the lowest
+// luminance and the highest, so that two of them merge with max.
 template <class Loops>
 class LineIndex {
 public:
     LineIndex(SpreadScratch& scratch, const uint16_t* luma, int length, int longestRun)
         : luma_(scratch.paddedLuma.data() + kGuard),
+          blockHeads_(scratch.blockHeads.data()),
+          blockTails_(scratch.blockTails.data()),
           data_(scratch.extents.data()),
           stride_(length),
           top_(topLevel(length, longestRun))
     {
         std::copy(luma, luma + length, scratch.paddedLuma.data() + kGuard);
+        buildBlocks(luma, length, std::max(longestRun, 1));
         // Short reaches need the scan only.
         if (top_ < kScanLevel)
             return;
@@ -147,10 +154,46 @@ public:
         return within(level, first, low, high) && within(level, last - (1 << level) + 1, low, high);
     }
 
+    // True when every pixel of first..last (no more than the longest run;
+    // none when first > last) lies in [low, high]. Exact when the run
+    // crosses one block border, which runs of the full reach do; within
+    // one block it takes the whole block, so it may answer false wrongly,
+    // never true.
+    bool runWithin(int first, int last, int32_t low, int32_t high) const
+    {
+        if (first > last)
+            return true;
+        const uint16_t* tail = blockTails_ + 2 * static_cast<std::size_t>(first);
+        const uint16_t* head = blockHeads_ + 2 * static_cast<std::size_t>(last);
+        return 65535 - std::max(tail[0], head[0]) >= low && std::max(tail[1], head[1]) <= high;
+    }
+
     // Luminance of pixel i, -kGuard <= i < length + kGuard.
     uint16_t lumaAt(int i) const { return luma_[i]; }
 
 private:
+    void buildBlocks(const uint16_t* luma, int length, int block)
+    {
+        for (int first = 0; first < length; first += block) {
+            const int end = std::min(first + block, length);
+            uint16_t low = 0;
+            uint16_t high = 0;
+            for (int i = first; i < end; ++i) {
+                low = std::max(low, static_cast<uint16_t>(65535 - luma[i]));
+                high = std::max(high, luma[i]);
+                blockHeads_[2 * i] = low;
+                blockHeads_[2 * i + 1] = high;
+            }
+            low = high = 0;
+            for (int i = end - 1; i >= first; --i) {
+                low = std::max(low, static_cast<uint16_t>(65535 - luma[i]));
+                high = std::max(high, luma[i]);
+                blockTails_[2 * i] = low;
+                blockTails_[2 * i + 1] = high;
+            }
+        }
+    }
+
     // The first pixel outside [low, high] among the 16 from `pos` in
     // direction Dir, or `end` when that comes first, or pos + 16 Dir.
     template <int Dir>
@@ -193,6 +236,8 @@ private:
     }
 
     const uint16_t* luma_;
+    uint16_t* blockHeads_;
+    uint16_t* blockTails_;
     uint16_t* data_;
     std::size_t stride_;
     int top_;
@@ -205,6 +250,8 @@ bool SpreadScratch::reserve(int length, int maxReach)
     const std::size_t levels = static_cast<std::size_t>(topLevel(length, maxReach)) + 1;
     return allocationSucceeds([&] {
         extents.resize(2 * levels * length);
+        blockHeads.resize(2 * static_cast<std::size_t>(length));
+        blockTails.resize(2 * static_cast<std::size_t>(length));
         paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
         steps.assign(static_cast<std::size_t>(length) + 3, 0);
         stops.resize(length);
@@ -234,6 +281,12 @@ void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach,
         const int32_t value = static_cast<int32_t>(line.values[x]);
         const int32_t low = value - tolerance;
         const int32_t high = value + tolerance;
+        // Most spreads of smooth stretches run their whole reach.
+        if (index.runWithin(Dir > 0 ? start : end + 1, Dir > 0 ? end - 1 : start, low, high)) {
+            previous = end;
+            stopped(x, end, end);
+            continue;
+        }
         const int known = Dir > 0 ? std::min(previous, end) : std::max(previous, end);
         const bool skip = Dir * (known - start) > kScanPixels &&
                           index.rangeWithin(std::min(start, known - Dir), std::max(start, known - Dir), low, high);

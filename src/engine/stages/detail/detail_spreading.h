@@ -29,6 +29,10 @@ struct SpreadScratch {
     // Range table, one level after the other: per block, 65535 - its lowest
     // luminance and its highest luminance, so that two blocks merge with max.
     std::vector<uint16_t> extents;
+    // Luminance extents within blocks of the longest run: from each block's
+    // start up to each pixel, and from each pixel to its block's end.
+    std::vector<uint16_t> blockHeads;
+    std::vector<uint16_t> blockTails;
     std::vector<uint64_t> steps;      // differences of (count, sum), zero between lines
     std::vector<int32_t> stops;       // where the spread from each pixel towards the line's end stops
     // The lockstep walk of short reaches: per pixel the spread value, whether
