@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/kernels/hsl.h"
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
+#include "engine/stages/merging/relight_row.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -45,12 +45,11 @@ int areaWeight(const MergeParams& p, int area)
 
 namespace {
 
-constexpr int kChromaLimit = 32767;
-
 struct MergeItem : WorkItem {
     const MergeInputs* in = nullptr;
     const uint8_t* weights = nullptr;  // areaWeight for every area brightness
     ColourMode mode = ColourMode::Natural;
+    RelightRowFn relight = nullptr;
     uint16_t* luma = nullptr;
     int16_t* chroma = nullptr;
 };
@@ -66,12 +65,6 @@ struct RowPlanes {
     int16_t* chroma;              // (Um, Vm)
 };
 
-template <class T>
-int16_t limitChroma(T value)
-{
-    return static_cast<int16_t>(std::clamp(static_cast<int>(value), -kChromaLimit, kChromaLimit));
-}
-
 // Natural and vivid: the source colour scaled by the change of brightness,
 // halfway towards unscaled in the natural mode.
 template <bool Halfway>
@@ -86,33 +79,14 @@ void scaleChromaRow(const RowPlanes& r, int width)
     }
 }
 
-// Artistic: the source colour with its HSL lightness moved as far towards
-// white as the processed luma moved, measured from the white end.
-void relightRow(const RowPlanes& r, int width, int valueScale)
-{
-    const double white = valueScale - 1;
-    const double uScale = white / 0.872;
-    const double vScale = white / 1.23;
-    for (int x = 0; x < width; ++x) {
-        const uint16_t* bgr = r.workingBgr + 3 * x;
-        Hsl hsl = rgbToHsl({bgr[2] / white, bgr[1] / white, bgr[0] / white});
-        const double l = std::max(hsl.lightness, 0.0);
-        hsl.lightness =
-            std::clamp(1 - (1 - l) * (valueScale - r.processed[x]) / (valueScale - r.source[x]), 0.0, 1.0);
-        const Rgb c = hslToRgb(hsl);
-        r.chroma[2 * x] = limitChroma((-0.14713 * c.red - 0.28886 * c.green + 0.436 * c.blue) * uScale);
-        r.chroma[2 * x + 1] = limitChroma((0.615 * c.red - 0.51499 * c.green - 0.10001 * c.blue) * vScale);
-    }
-}
-
 // Step 1: the processed luma and the colour carried over to it.
-void carryColourRow(const RowPlanes& r, ColourMode mode, int width, int valueScale)
+void carryColourRow(const RowPlanes& r, ColourMode mode, int width, int valueScale, RelightRowFn relight)
 {
     std::copy(r.processed, r.processed + width, r.luma);
     switch (mode) {
     case ColourMode::Natural: scaleChromaRow<true>(r, width); break;
     case ColourMode::Vivid: scaleChromaRow<false>(r, width); break;
-    case ColourMode::Artistic: relightRow(r, width, valueScale); break;
+    case ColourMode::Artistic: relight({r.workingBgr, r.source, r.processed, r.chroma, width, valueScale}); break;
     case ColourMode::Muted: std::copy(r.sourceChroma, r.sourceChroma + 2 * width, r.chroma); break;
     case ColourMode::BlackAndWhite: std::fill(r.chroma, r.chroma + 2 * width, int16_t{0}); break;
     }
@@ -142,7 +116,7 @@ bool mergeWorker(MergeItem& item)
                           item.mode == ColourMode::Artistic ? in.working.row16(y) : nullptr,
                           item.luma + at,
                           item.chroma + 2 * at};
-        carryColourRow(r, item.mode, width, item.valueScale);
+        carryColourRow(r, item.mode, width, item.valueScale, item.relight);
         if (!item.tick())
             return false;
         blendRow(r, item.weights, width);
@@ -181,6 +155,7 @@ bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeIn
         item.in = &inputs;
         item.weights = weights.data();
         item.mode = params->mode;
+        item.relight = relightRowFn();
         item.luma = mergedLuma(state).data();
         item.chroma = mergedChroma(state).data();
     }
