@@ -1,7 +1,7 @@
-// The artistic colour mode four pixels at a time: the scalar conversions'
-// double operations in the same order, their branches taken as blends.
+// The merging rows several pixels at a time, with the plain loops'
+// operations in the same order and their branches taken as blends.
 #include "engine/kernels/simd_avx2.h"
-#include "engine/stages/merging/relight_row.h"
+#include "engine/stages/merging/merge_rows.h"
 
 namespace qv {
 
@@ -47,9 +47,97 @@ QV_AVX2 void storeChroma(__m256d u, __m256d v, int16_t* out)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pairs);
 }
 
+// Eight 16-bit values as 32-bit lanes.
+QV_AVX2 inline __m256i widen(const uint16_t* p)
+{
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Sixteen signed 16-bit values as two groups of eight 32-bit lanes, in order.
+struct Pairs {
+    __m256i low, high;
+};
+QV_AVX2 inline Pairs widenPairs(const int16_t* p)
+{
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    return {_mm256_cvtepi16_epi32(_mm256_castsi256_si128(v)), _mm256_cvtepi16_epi32(_mm256_extracti128_si256(v, 1))};
+}
+
+// Two groups of eight 32-bit values (in -32768..65535 as the target needs)
+// back to sixteen 16-bit values in order.
+QV_AVX2 inline __m256i narrowSigned(__m256i low, __m256i high)
+{
+    return _mm256_permute4x64_epi64(_mm256_packs_epi32(low, high), 0xD8);
+}
+
+// Each of eight pixels' values repeated for its (U, V) pair: pixels 0-3 and 4-7.
+QV_AVX2 inline __m256 pairsLow(__m256 v) { return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)); }
+QV_AVX2 inline __m256 pairsHigh(__m256 v)
+{
+    return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7));
+}
+QV_AVX2 inline __m256i pairsLow(__m256i v) { return _mm256_castps_si256(pairsLow(_mm256_castsi256_ps(v))); }
+QV_AVX2 inline __m256i pairsHigh(__m256i v) { return _mm256_castps_si256(pairsHigh(_mm256_castsi256_ps(v))); }
+
+QV_AVX2 inline __m256i limitChroma(__m256 v)
+{
+    return _mm256_max_epi32(_mm256_min_epi32(_mm256_cvttps_epi32(v), _mm256_set1_epi32(32767)),
+                            _mm256_set1_epi32(-32767));
+}
+
+// n / 100 truncated toward zero for |n| below 2^23 (n converts exactly): the
+// single-precision quotient, below 2^17, is off by less than 2^-7, while
+// n / 100 is an integer or lies at least 0.01 from the next one away from zero.
+QV_AVX2 inline __m256i percentOf(__m256i n)
+{
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), _mm256_set1_ps(100.0f)));
+}
+
 }  // namespace
 
-QV_AVX2 void relightRowAvx2(const RelightRow& row)
+QV_AVX2 void scaleChromaRowAvx2(const MergeRow& row, bool halfway)
+{
+    const __m256i offset = _mm256_set1_epi32(256);
+    int x = 0;
+    for (; x + 8 <= row.width; x += 8) {
+        __m256 k = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(widen(row.processed + x), offset)),
+                                 _mm256_cvtepi32_ps(_mm256_add_epi32(widen(row.source + x), offset)));
+        if (halfway)
+            k = _mm256_div_ps(_mm256_add_ps(k, _mm256_set1_ps(1.0f)), _mm256_set1_ps(2.0f));
+        const Pairs chroma = widenPairs(row.sourceChroma + 2 * x);
+        const __m256i low = limitChroma(_mm256_mul_ps(_mm256_cvtepi32_ps(chroma.low), pairsLow(k)));
+        const __m256i high = limitChroma(_mm256_mul_ps(_mm256_cvtepi32_ps(chroma.high), pairsHigh(k)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row.chroma + 2 * x), narrowSigned(low, high));
+    }
+    scaleChromaPixels(row, halfway, x, row.width);
+}
+
+QV_AVX2 void blendRowAvx2(const MergeRow& row, const uint8_t* weights)
+{
+    const __m256i hundred = _mm256_set1_epi32(100);
+    int x = 0;
+    for (; x + 8 <= row.width; x += 8) {
+        // Four bytes from each weight's place, the first of them kept.
+        const __m256i w = _mm256_and_si256(
+            _mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), widen(row.area + x), 1),
+            _mm256_set1_epi32(0xFF));
+        const __m256i rest = _mm256_sub_epi32(hundred, w);
+        const __m256i luma = percentOf(
+            _mm256_add_epi32(_mm256_mullo_epi32(w, widen(row.luma + x)), _mm256_mullo_epi32(widen(row.source + x), rest)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row.luma + x),
+                         _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(luma, luma), 0xD8)));
+        const Pairs source = widenPairs(row.sourceChroma + 2 * x);
+        const Pairs chroma = widenPairs(row.chroma + 2 * x);
+        const __m256i low = percentOf(_mm256_add_epi32(_mm256_mullo_epi32(source.low, pairsLow(rest)),
+                                                       _mm256_mullo_epi32(pairsLow(w), chroma.low)));
+        const __m256i high = percentOf(_mm256_add_epi32(_mm256_mullo_epi32(source.high, pairsHigh(rest)),
+                                                        _mm256_mullo_epi32(pairsHigh(w), chroma.high)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row.chroma + 2 * x), narrowSigned(low, high));
+    }
+    blendPixels(row, weights, x, row.width);
+}
+
+QV_AVX2 void relightRowAvx2(const MergeRow& row)
 {
     const double whiteValue = row.valueScale - 1;
     const __m256d white = set1(whiteValue);
@@ -65,7 +153,7 @@ QV_AVX2 void relightRowAvx2(const RelightRow& row)
         alignas(16) int32_t channel[3][4], shift[2][4];
         for (int i = 0; i < 4; ++i) {
             for (int c = 0; c < 3; ++c)
-                channel[c][i] = row.bgr[3 * (x + i) + 2 - c];
+                channel[c][i] = row.workingBgr[3 * (x + i) + 2 - c];
             shift[0][i] = row.valueScale - row.processed[x + i];
             shift[1][i] = row.valueScale - row.source[x + i];
         }
