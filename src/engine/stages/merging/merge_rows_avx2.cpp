@@ -63,15 +63,18 @@ QV_AVX2 inline Pairs widenPairs(const int16_t* p)
     return {_mm256_cvtepi16_epi32(_mm256_castsi256_si128(v)), _mm256_cvtepi16_epi32(_mm256_extracti128_si256(v, 1))};
 }
 
-// Two groups of eight 32-bit values (in -32768..65535 as the target needs)
-// back to sixteen 16-bit values in order.
+// Two groups of eight signed 32-bit values within 16 bits back to sixteen
+// values in order.
 QV_AVX2 inline __m256i narrowSigned(__m256i low, __m256i high)
 {
     return _mm256_permute4x64_epi64(_mm256_packs_epi32(low, high), 0xD8);
 }
 
 // Each of eight pixels' values repeated for its (U, V) pair: pixels 0-3 and 4-7.
-QV_AVX2 inline __m256 pairsLow(__m256 v) { return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)); }
+QV_AVX2 inline __m256 pairsLow(__m256 v)
+{
+    return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+}
 QV_AVX2 inline __m256 pairsHigh(__m256 v)
 {
     return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7));
@@ -122,8 +125,8 @@ QV_AVX2 void blendRowAvx2(const MergeRow& row, const uint8_t* weights)
             _mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), widen(row.area + x), 1),
             _mm256_set1_epi32(0xFF));
         const __m256i rest = _mm256_sub_epi32(hundred, w);
-        const __m256i luma = percentOf(
-            _mm256_add_epi32(_mm256_mullo_epi32(w, widen(row.luma + x)), _mm256_mullo_epi32(widen(row.source + x), rest)));
+        const __m256i luma = percentOf(_mm256_add_epi32(_mm256_mullo_epi32(w, widen(row.luma + x)),
+                                                        _mm256_mullo_epi32(widen(row.source + x), rest)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(row.luma + x),
                          _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(luma, luma), 0xD8)));
         const Pairs source = widenPairs(row.sourceChroma + 2 * x);
