@@ -74,23 +74,45 @@ struct Sums {
         pending = zero;
     }
 
-    // The mean of the centre and the chroma taken, signed.
-    QV_AVX2 void results(__m256i centre, const Walk& walk, const Band& band, int* out)
+    // The mean of the centre and the chroma taken, signed, for all 16 lanes.
+    // In single precision: the numerator (below 2^24 in size) converts
+    // exactly, and the quotient, below 2^15, is off by at most 2^-9, while an
+    // inexact one lies at least 1 / (entries + 1) > 2^-9 from the next
+    // integer away from zero, so truncation gives the integer quotient.
+    QV_AVX2 void results(__m256i centre, const Walk& walk, const Band& band, int* out) const
     {
-        alignas(32) uint32_t lo[8], hi[8];
-        alignas(32) uint16_t c[16], n[16], l[16];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lo), low);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(hi), high);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(c), centre);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(n), walk.taken);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(l), band.low);
-        for (int i = 0; i < 16; ++i) {
-            const int half = i / 8, q = i % 8;
-            const int sum = static_cast<int>(q < 4 ? lo[4 * half + q] : hi[4 * half + q - 4]);
-            out[i] = ((c[i] - 32768) + sum + (l[i] - 32768) * n[i]) / (n[i] + 1);
-        }
+        const __m256i low4 = meansOf(_mm256_unpacklo_epi16(centre, _mm256_setzero_si256()),
+                                     _mm256_unpacklo_epi16(band.low, _mm256_setzero_si256()),
+                                     _mm256_unpacklo_epi16(walk.taken, _mm256_setzero_si256()), low);
+        const __m256i high4 = meansOf(_mm256_unpackhi_epi16(centre, _mm256_setzero_si256()),
+                                      _mm256_unpackhi_epi16(band.low, _mm256_setzero_si256()),
+                                      _mm256_unpackhi_epi16(walk.taken, _mm256_setzero_si256()), high);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(low4, high4, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), _mm256_permute2x128_si256(low4, high4, 0x31));
+    }
+
+    // ((c - 32768) + sum + (l - 32768) * n) / (n + 1) in 32-bit lanes.
+    QV_AVX2 static __m256i meansOf(__m256i c, __m256i l, __m256i n, __m256i sum)
+    {
+        const __m256i offset = _mm256_set1_epi32(32768);
+        const __m256i numerator = _mm256_add_epi32(_mm256_add_epi32(_mm256_sub_epi32(c, offset), sum),
+                                                   _mm256_mullo_epi32(_mm256_sub_epi32(l, offset), n));
+        const __m256 divisor = _mm256_cvtepi32_ps(_mm256_add_epi32(n, _mm256_set1_epi32(1)));
+        return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), divisor));
     }
 };
+
+// The centre's own chroma, signed, as the result of the first `lanes` walks.
+QV_AVX2 void keepCentres(__m256i centre, int lanes, int* out)
+{
+    const __m256i offset = _mm256_set1_epi32(32768);
+    alignas(32) int kept[16];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(kept),
+                       _mm256_sub_epi32(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(centre)), offset));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(kept + 8),
+                       _mm256_sub_epi32(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(centre, 1)), offset));
+    std::copy_n(kept, lanes, out);
+}
 
 // Entry k's index and resume index in every lane, ready to load.
 struct LaneEntry {
@@ -234,14 +256,16 @@ QV_AVX2 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params
             const __m256i low = _mm256_subs_epu16(c0, tolerance);
             bands[p] = {low, _mm256_sub_epi16(_mm256_adds_epu16(c0, tolerance), low), slew};
             walks[p] = {c0, _mm256_blendv_epi8(done, _mm256_set1_epi16(1), unsteady), zero, zero};
-            for (int l = 0; l < lanes; ++l)
-                results[p][x0 + l] = chroma[x0 + l] - 32768;
         }
-        if (!(walking[0] | walking[1]))
+        if (!(walking[0] | walking[1])) {
+            for (int p = 0; p < 2; ++p)
+                keepCentres(c0, lanes, results[p] + x0);
             continue;
+        }
         if (!avx2::blockLoadsStayInside(row, x0)) {
             // Walked one by one instead.
             for (int p = 0; p < 2; ++p) {
+                keepCentres(c0, lanes, results[p] + x0);
                 for (uint32_t w = walking[p]; w; w &= w - 1) {
                     const int x = x0 + __builtin_ctz(w) / 2;
                     results[p][x] = chromaWalk(row.sourceChroma, row.luma, row.width, row.height, x, row.y,
@@ -264,13 +288,11 @@ QV_AVX2 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params
         auto walk = nearBorder ? (nearEdge ? walkBoth<true, true> : walkBoth<true, false>)
                                : (nearEdge ? walkBoth<false, true> : walkBoth<false, false>);
         walk(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps, entries);
+        // Lanes that did not walk took nothing: their mean is the centre.
         for (int p = 0; p < 2; ++p) {
             int walked[16];
             sums[p].results(c0, walks[p], bands[p], walked);
-            for (uint32_t w = walking[p]; w; w &= w - 1) {
-                const int l = __builtin_ctz(w) / 2;
-                results[p][x0 + l] = walked[l];
-            }
+            std::copy_n(walked, lanes, results[p] + x0);
         }
     }
 }
