@@ -4,6 +4,9 @@
 // at that index take part, and when none is, the loop jumps to the nearest
 // next index. Chroma stays offset by 32768 throughout: the unsigned
 // saturating operations then clamp exactly where the signed ones would.
+// Lanes away from the entry are masked into neutral operands (a clamp to
+// 0..65535, a maximum with 0) rather than blended back, which costs fewer
+// operations per entry.
 #include <algorithm>
 
 #include "engine/kernels/simd_avx2.h"
@@ -38,19 +41,22 @@ struct Walk {
     __m256i taken;    // neighbours taken
     __m256i pending;  // sum of (t - low) over the neighbours taken since the last flush
 
-    QV_AVX2 void step(const Band& band, __m256i at, __m256i cv, __m256i lumaOk, __m256i resume)
+    // One entry for the lanes not set in `away`: the chroma follows the
+    // neighbour's to within the slew, the neighbour is taken or refused, and
+    // a refused one moves the lane on to `resume`, past this entry.
+    QV_AVX2 void step(const Band& band, __m256i away, __m256i cv, __m256i lumaOk, __m256i resume)
     {
-        const __m256i slewed = _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(cv, band.slew)),
-                                                _mm256_adds_epu16(cv, band.slew));
-        t = _mm256_blendv_epi8(t, slewed, at);
+        const __m256i lo = _mm256_andnot_si256(away, _mm256_subs_epu16(cv, band.slew));
+        const __m256i hi = _mm256_or_si256(away, _mm256_adds_epu16(cv, band.slew));
+        t = _mm256_min_epu16(_mm256_max_epu16(t, lo), hi);
         // Above the band's low end by at most its width (below it wraps round to more).
         const __m256i above = _mm256_sub_epi16(t, band.low);
         const __m256i ok =
             _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_min_epu16(above, band.width), above), lumaOk);
-        const __m256i took = _mm256_and_si256(ok, at);
+        const __m256i took = _mm256_andnot_si256(away, ok);
         pending = _mm256_add_epi16(pending, _mm256_and_si256(above, took));
         taken = _mm256_sub_epi16(taken, took);
-        next = _mm256_blendv_epi8(next, resume, _mm256_andnot_si256(ok, at));
+        next = _mm256_max_epu16(next, _mm256_andnot_si256(_mm256_or_si256(ok, away), resume));
     }
 };
 
@@ -68,22 +74,50 @@ struct Sums {
         pending = zero;
     }
 
-    // The mean of the centre and the chroma taken, signed.
-    QV_AVX2 void results(__m256i centre, const Walk& walk, const Band& band, int* out)
+    // The mean of the centre and the chroma taken, signed, for all 16 lanes.
+    // In single precision: the numerator (below 2^24 in size) converts
+    // exactly, and the quotient, below 2^15, is off by at most 2^-9, while an
+    // inexact one lies at least 1 / (entries + 1) > 2^-9 from the next
+    // integer away from zero, so truncation gives the integer quotient.
+    QV_AVX2 void results(__m256i centre, const Walk& walk, const Band& band, int* out) const
     {
-        alignas(32) uint32_t lo[8], hi[8];
-        alignas(32) uint16_t c[16], n[16], l[16];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lo), low);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(hi), high);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(c), centre);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(n), walk.taken);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(l), band.low);
-        for (int i = 0; i < 16; ++i) {
-            const int half = i / 8, q = i % 8;
-            const int sum = static_cast<int>(q < 4 ? lo[4 * half + q] : hi[4 * half + q - 4]);
-            out[i] = ((c[i] - 32768) + sum + (l[i] - 32768) * n[i]) / (n[i] + 1);
-        }
+        const __m256i low4 = meansOf(_mm256_unpacklo_epi16(centre, _mm256_setzero_si256()),
+                                     _mm256_unpacklo_epi16(band.low, _mm256_setzero_si256()),
+                                     _mm256_unpacklo_epi16(walk.taken, _mm256_setzero_si256()), low);
+        const __m256i high4 = meansOf(_mm256_unpackhi_epi16(centre, _mm256_setzero_si256()),
+                                      _mm256_unpackhi_epi16(band.low, _mm256_setzero_si256()),
+                                      _mm256_unpackhi_epi16(walk.taken, _mm256_setzero_si256()), high);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute2x128_si256(low4, high4, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), _mm256_permute2x128_si256(low4, high4, 0x31));
     }
+
+    // ((c - 32768) + sum + (l - 32768) * n) / (n + 1) in 32-bit lanes.
+    QV_AVX2 static __m256i meansOf(__m256i c, __m256i l, __m256i n, __m256i sum)
+    {
+        const __m256i offset = _mm256_set1_epi32(32768);
+        const __m256i numerator = _mm256_add_epi32(_mm256_add_epi32(_mm256_sub_epi32(c, offset), sum),
+                                                   _mm256_mullo_epi32(_mm256_sub_epi32(l, offset), n));
+        const __m256 divisor = _mm256_cvtepi32_ps(_mm256_add_epi32(n, _mm256_set1_epi32(1)));
+        return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), divisor));
+    }
+};
+
+// The centre's own chroma, signed, as the result of the first `lanes` walks.
+QV_AVX2 void keepCentres(__m256i centre, int lanes, int* out)
+{
+    const __m256i offset = _mm256_set1_epi32(32768);
+    alignas(32) int kept[16];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(kept),
+                       _mm256_sub_epi32(_mm256_cvtepu16_epi32(_mm256_castsi256_si128(centre)), offset));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(kept + 8),
+                       _mm256_sub_epi32(_mm256_cvtepu16_epi32(_mm256_extracti128_si256(centre, 1)), offset));
+    std::copy_n(kept, lanes, out);
+}
+
+// Entry k's index and resume index in every lane, ready to load.
+struct LaneEntry {
+    alignas(32) uint16_t index[16];
+    alignas(32) uint16_t resume[16];
 };
 
 struct Block {
@@ -99,7 +133,7 @@ struct Block {
 // NearEdge: some neighbours may fall above or below it.
 template <bool NearBorder, bool NearEdge>
 QV_AVX2 void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2], Sums (&sums)[2], __m256i l0,
-                      int lumaTolerance, int flushEvery, std::span<const RayStep> steps)
+                      int lumaTolerance, int flushEvery, std::span<const RayStep> steps, const LaneEntry* entries)
 {
     const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(lumaTolerance));
     const __m256i lumaLo = _mm256_subs_epu16(l0, lumaTol);
@@ -116,6 +150,9 @@ QV_AVX2 void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2], 
     // Working copies: the compiler keeps these in registers, where stores
     // through the plane pointers might otherwise alias them.
     Walk w0 = walks[0], w1 = walks[1];
+    const uint16_t* const chroma = b.chroma;
+    const uint16_t* const luma = b.luma;
+    const __m256i all = _mm256_set1_epi16(-1);
     const int n = static_cast<int>(steps.size());
     int sinceFlush = 0;
     for (int k = 1; k < n;) {
@@ -124,31 +161,30 @@ QV_AVX2 void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2], 
             ++k;  // outside the image for every lane
             continue;
         }
-        // The lanes at entry k: next < k + 1.
-        const __m256i following = _mm256_set1_epi16(static_cast<short>(k + 1));
-        __m256i at0 = _mm256_cmpgt_epi16(following, w0.next);
-        __m256i at1 = _mm256_cmpgt_epi16(following, w1.next);
+        // The lanes away from entry k: next > k.
+        const __m256i index = load(entries[k].index);
+        __m256i away0 = _mm256_cmpgt_epi16(w0.next, index);
+        __m256i away1 = _mm256_cmpgt_epi16(w1.next, index);
         if constexpr (NearBorder) {
             // Lanes whose neighbour lies left or right of the image pass it by.
             const __m256i dx = _mm256_set1_epi16(s.dx);
             const __m256i outside =
                 _mm256_or_si256(_mm256_cmpgt_epi16(lowestDx, dx), _mm256_cmpgt_epi16(dx, highestDx));
-            at0 = _mm256_andnot_si256(outside, at0);
-            at1 = _mm256_andnot_si256(outside, at1);
+            away0 = _mm256_or_si256(outside, away0);
+            away1 = _mm256_or_si256(outside, away1);
         }
-        const __m256i any = _mm256_or_si256(at0, at1);
-        if (_mm256_testz_si256(any, any)) {
+        if (_mm256_testc_si256(_mm256_and_si256(away0, away1), all)) {
             const int nearest = std::min(lowestLane(w0.next), lowestLane(w1.next));
             if (nearest >= n)
                 break;
             k = std::max(k + 1, nearest);
             continue;
         }
-        const __m256i cv = load(b.chroma + s.offset);
-        const __m256i lumaOk = within(load(b.luma + s.offset), lumaLo, lumaHi);
-        const __m256i resume = _mm256_set1_epi16(s.resume);
-        w0.step(bands[0], at0, cv, lumaOk, resume);
-        w1.step(bands[1], at1, cv, lumaOk, resume);
+        const __m256i cv = load(chroma + s.offset);
+        const __m256i lumaOk = within(load(luma + s.offset), lumaLo, lumaHi);
+        const __m256i resume = load(entries[k].resume);
+        w0.step(bands[0], away0, cv, lumaOk, resume);
+        w1.step(bands[1], away1, cv, lumaOk, resume);
         if (++sinceFlush == flushEvery) {
             sums[0].add(w0.pending);
             sums[1].add(w1.pending);
@@ -173,6 +209,14 @@ QV_AVX2 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params
     const int widest = std::max(params.passes[0].tolerance, params.passes[1].tolerance);
     // A walk adds at most twice its tolerance per lane and step to the 16-bit pending sums.
     const int flushEvery = std::max(1, 65535 / std::max(1, 2 * widest));
+    // Filled when the first block walks; a list longer than any the stage
+    // builds is walked by the plain row.
+    if (row.steps.size() > static_cast<std::size_t>(kRayListCapacity)) {
+        chromaWalkRow(row, params, results);
+        return;
+    }
+    LaneEntry entries[kRayListCapacity];
+    bool entriesReady = false;
 
     for (int x0 = row.xBegin; x0 < row.xEnd; x0 += 16) {
         const int lanes = std::min(16, row.xEnd - x0);
@@ -212,14 +256,16 @@ QV_AVX2 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params
             const __m256i low = _mm256_subs_epu16(c0, tolerance);
             bands[p] = {low, _mm256_sub_epi16(_mm256_adds_epu16(c0, tolerance), low), slew};
             walks[p] = {c0, _mm256_blendv_epi8(done, _mm256_set1_epi16(1), unsteady), zero, zero};
-            for (int l = 0; l < lanes; ++l)
-                results[p][x0 + l] = chroma[x0 + l] - 32768;
         }
-        if (!(walking[0] | walking[1]))
+        if (!(walking[0] | walking[1])) {
+            for (int p = 0; p < 2; ++p)
+                keepCentres(c0, lanes, results[p] + x0);
             continue;
+        }
         if (!avx2::blockLoadsStayInside(row, x0)) {
             // Walked one by one instead.
             for (int p = 0; p < 2; ++p) {
+                keepCentres(c0, lanes, results[p] + x0);
                 for (uint32_t w = walking[p]; w; w &= w - 1) {
                     const int x = x0 + __builtin_ctz(w) / 2;
                     results[p][x] = chromaWalk(row.sourceChroma, row.luma, row.width, row.height, x, row.y,
@@ -229,19 +275,24 @@ QV_AVX2 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params
             continue;
         }
 
+        if (!entriesReady) {
+            for (std::size_t k = 0; k < row.steps.size(); ++k) {
+                std::fill_n(entries[k].index, 16, static_cast<uint16_t>(k));
+                std::fill_n(entries[k].resume, 16, static_cast<uint16_t>(row.steps[k].resume));
+            }
+            entriesReady = true;
+        }
         const Block block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
         const bool nearBorder = x0 < row.reach || x0 + 15 + row.reach >= row.width;
         const bool nearEdge = row.y < row.rowsUp || row.y + row.rowsDown >= row.height;
         auto walk = nearBorder ? (nearEdge ? walkBoth<true, true> : walkBoth<true, false>)
                                : (nearEdge ? walkBoth<false, true> : walkBoth<false, false>);
-        walk(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps);
+        walk(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps, entries);
+        // Lanes that did not walk took nothing: their mean is the centre.
         for (int p = 0; p < 2; ++p) {
             int walked[16];
             sums[p].results(c0, walks[p], bands[p], walked);
-            for (uint32_t w = walking[p]; w; w &= w - 1) {
-                const int l = __builtin_ctz(w) / 2;
-                results[p][x0 + l] = walked[l];
-            }
+            std::copy_n(walked, lanes, results[p] + x0);
         }
     }
 }

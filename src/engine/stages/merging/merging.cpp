@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/kernels/hsl.h"
 #include "engine/pipeline/pipeline_driver.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/stage_runner.h"
+#include "engine/stages/merging/merge_rows.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -45,87 +45,25 @@ int areaWeight(const MergeParams& p, int area)
 
 namespace {
 
-constexpr int kChromaLimit = 32767;
-
 struct MergeItem : WorkItem {
     const MergeInputs* in = nullptr;
     const uint8_t* weights = nullptr;  // areaWeight for every area brightness
     ColourMode mode = ColourMode::Natural;
+    MergeRowLoops loops{};
     uint16_t* luma = nullptr;
     int16_t* chroma = nullptr;
 };
 
-// The planes of one row; chroma rows hold (U, V) pairs.
-struct RowPlanes {
-    const uint16_t* source;       // L, the unprocessed luminance
-    const uint16_t* area;         // A
-    const uint16_t* processed;    // Y, the processed luma
-    const int16_t* sourceChroma;  // (Us, Vs)
-    const uint16_t* workingBgr;   // the 48-bit source pixels
-    uint16_t* luma;               // Ym
-    int16_t* chroma;              // (Um, Vm)
-};
-
-template <class T>
-int16_t limitChroma(T value)
-{
-    return static_cast<int16_t>(std::clamp(static_cast<int>(value), -kChromaLimit, kChromaLimit));
-}
-
-// Natural and vivid: the source colour scaled by the change of brightness,
-// halfway towards unscaled in the natural mode.
-template <bool Halfway>
-void scaleChromaRow(const RowPlanes& r, int width)
-{
-    for (int x = 0; x < width; ++x) {
-        float k = static_cast<float>(r.processed[x] + 256) / static_cast<float>(r.source[x] + 256);
-        if constexpr (Halfway)
-            k = (k + 1.0f) / 2.0f;
-        r.chroma[2 * x] = limitChroma(static_cast<float>(r.sourceChroma[2 * x]) * k);
-        r.chroma[2 * x + 1] = limitChroma(static_cast<float>(r.sourceChroma[2 * x + 1]) * k);
-    }
-}
-
-// Artistic: the source colour with its HSL lightness moved as far towards
-// white as the processed luma moved, measured from the white end.
-void relightRow(const RowPlanes& r, int width, int valueScale)
-{
-    const double white = valueScale - 1;
-    const double uScale = white / 0.872;
-    const double vScale = white / 1.23;
-    for (int x = 0; x < width; ++x) {
-        const uint16_t* bgr = r.workingBgr + 3 * x;
-        Hsl hsl = rgbToHsl({bgr[2] / white, bgr[1] / white, bgr[0] / white});
-        const double l = std::max(hsl.lightness, 0.0);
-        hsl.lightness =
-            std::clamp(1 - (1 - l) * (valueScale - r.processed[x]) / (valueScale - r.source[x]), 0.0, 1.0);
-        const Rgb c = hslToRgb(hsl);
-        r.chroma[2 * x] = limitChroma((-0.14713 * c.red - 0.28886 * c.green + 0.436 * c.blue) * uScale);
-        r.chroma[2 * x + 1] = limitChroma((0.615 * c.red - 0.51499 * c.green - 0.10001 * c.blue) * vScale);
-    }
-}
-
 // Step 1: the processed luma and the colour carried over to it.
-void carryColourRow(const RowPlanes& r, ColourMode mode, int width, int valueScale)
+void carryColourRow(const MergeRow& r, ColourMode mode, const MergeRowLoops& loops)
 {
-    std::copy(r.processed, r.processed + width, r.luma);
+    std::copy(r.processed, r.processed + r.width, r.luma);
     switch (mode) {
-    case ColourMode::Natural: scaleChromaRow<true>(r, width); break;
-    case ColourMode::Vivid: scaleChromaRow<false>(r, width); break;
-    case ColourMode::Artistic: relightRow(r, width, valueScale); break;
-    case ColourMode::Muted: std::copy(r.sourceChroma, r.sourceChroma + 2 * width, r.chroma); break;
-    case ColourMode::BlackAndWhite: std::fill(r.chroma, r.chroma + 2 * width, int16_t{0}); break;
-    }
-}
-
-// Step 2: the result mixed with the unprocessed source by area brightness.
-void blendRow(const RowPlanes& r, const uint8_t* weights, int width)
-{
-    for (int x = 0; x < width; ++x) {
-        const int w = weights[r.area[x]];
-        r.luma[x] = static_cast<uint16_t>((w * r.luma[x] + r.source[x] * (100 - w)) / 100);
-        for (int i = 2 * x; i < 2 * x + 2; ++i)
-            r.chroma[i] = static_cast<int16_t>((r.sourceChroma[i] * (100 - w) + w * r.chroma[i]) / 100);
+    case ColourMode::Natural: loops.scaleChroma(r, true); break;
+    case ColourMode::Vivid: loops.scaleChroma(r, false); break;
+    case ColourMode::Artistic: loops.relight(r); break;
+    case ColourMode::Muted: std::copy(r.sourceChroma, r.sourceChroma + 2 * r.width, r.chroma); break;
+    case ColourMode::BlackAndWhite: std::fill(r.chroma, r.chroma + 2 * r.width, int16_t{0}); break;
     }
 }
 
@@ -135,17 +73,19 @@ bool mergeWorker(MergeItem& item)
     const int width = item.width;
     for (int y = item.firstRow; y < item.endRow; ++y) {
         const std::size_t at = static_cast<std::size_t>(y) * width;
-        const RowPlanes r{in.luminance + at,
-                          in.regionSource + at,
-                          in.luma + at,
-                          in.sourceChroma + 2 * at,
-                          item.mode == ColourMode::Artistic ? in.working.row16(y) : nullptr,
-                          item.luma + at,
-                          item.chroma + 2 * at};
-        carryColourRow(r, item.mode, width, item.valueScale);
+        const MergeRow r{in.luminance + at,
+                         in.regionSource + at,
+                         in.luma + at,
+                         in.sourceChroma + 2 * at,
+                         item.mode == ColourMode::Artistic ? in.working.row16(y) : nullptr,
+                         item.luma + at,
+                         item.chroma + 2 * at,
+                         width,
+                         item.valueScale};
+        carryColourRow(r, item.mode, item.loops);
         if (!item.tick())
             return false;
-        blendRow(r, item.weights, width);
+        item.loops.blend(r, item.weights);
         if (!item.tick())
             return false;
     }
@@ -171,16 +111,19 @@ bool runMergingStage(ProcessingContext& ctx, PipelineState& state, const MergeIn
     if (!params || !inputsValid(state, inputs, params->mode))
         return false;
 
-    std::vector<uint8_t> weights(65536);
+    // Padded for the blend's 4-byte reads (see MergeRowLoops).
+    std::vector<uint8_t> weights(65536 + 3);
     for (int a = 0; a < 65536; ++a)
         weights[a] = static_cast<uint8_t>(areaWeight(*params, a));
 
+    const MergeRowLoops loops = MergeRowLoops::pick();
     const int h = state.height;
     auto items = stageItems<MergeItem>(ctx, state.width, h);
     for (MergeItem& item : items) {
         item.in = &inputs;
         item.weights = weights.data();
         item.mode = params->mode;
+        item.loops = loops;
         item.luma = mergedLuma(state).data();
         item.chroma = mergedChroma(state).data();
     }

@@ -9,9 +9,11 @@ namespace qv {
 
 namespace {
 
-// Lane sums are 32-bit and counts 16-bit: flushed to 64 bits this often.
+// Lane sums are 32-bit and counts 16-bit: flushed to 64 bits this often
+// (in steps).
 constexpr std::size_t kChunk = 1 << 15;
 
+// Per lane: how far above the band's low end the trackers taken were, and how many.
 struct LaneTotals {
     uint64_t sum[16] = {};
     uint32_t count[16] = {};
@@ -38,13 +40,16 @@ QV_AVX2 void flush(const __m256i& sumLo, const __m256i& sumHi, const __m256i& co
         totals.count[l] += n[l];
 }
 
-// The state of 16 walks.
+// The state of 16 walks. Each walk's band is held as its low end and width,
+// and the walk sums how far above the low end its tracker was: 16-bit sums
+// of those stay exact for `flushEvery` steps.
 struct Lanes {
     __m256i t;          // trackers
     __m256i active;     // lanes still walking
     __m256i tolerance;
-    __m256i bandLo, bandHi;
+    __m256i bandLo, bandWidth;
     __m256i lowestDx, highestDx;  // column offsets that stay inside the image, per lane
+    int flushEvery;
 };
 
 // Walks steps [begin, end); false once no lane is walking any more.
@@ -54,35 +59,42 @@ QV_AVX2 bool walkChunk(const uint16_t* origin, const WalkStep* begin, const Walk
 {
     const __m256i zero = _mm256_setzero_si256();
     __m256i t = lanes.t, active = lanes.active;
-    __m256i sumLo = zero, sumHi = zero, count = zero;
+    __m256i sumLo = zero, sumHi = zero, pending = zero, count = zero;
+    int sinceFlush = 0;
     bool walking = true;
     for (const WalkStep* s = begin; s != end; ++s) {
         const __m256i v = load(origin + s->offset);
-        __m256i next = _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(v, lanes.tolerance)),
-                                        _mm256_adds_epu16(v, lanes.tolerance));
-        __m256i taken = active;
+        __m256i lo = _mm256_subs_epu16(v, lanes.tolerance);
+        __m256i hi = _mm256_adds_epu16(v, lanes.tolerance);
+        __m256i outside = zero;
         if constexpr (NearBorder) {
-            // Lanes whose sample lies left or right of the image skip it.
+            // Lanes whose sample lies left or right of the image skip it:
+            // their clamp is widened to 0..65535.
             const __m256i dx = _mm256_set1_epi16(s->dx);
-            const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi16(lanes.lowestDx, dx),
-                                                    _mm256_cmpgt_epi16(dx, lanes.highestDx));
-            next = _mm256_blendv_epi8(next, t, outside);
-            taken = _mm256_andnot_si256(outside, taken);
+            outside = _mm256_or_si256(_mm256_cmpgt_epi16(lanes.lowestDx, dx), _mm256_cmpgt_epi16(dx, lanes.highestDx));
+            lo = _mm256_andnot_si256(outside, lo);
+            hi = _mm256_or_si256(outside, hi);
         }
-        t = next;
-        const __m256i inBand =
-            _mm256_cmpeq_epi16(_mm256_min_epu16(_mm256_max_epu16(t, lanes.bandLo), lanes.bandHi), t);
-        active = _mm256_and_si256(active, inBand);
-        taken = _mm256_and_si256(taken, inBand);
-        const __m256i added = _mm256_and_si256(t, taken);
-        sumLo = _mm256_add_epi32(sumLo, _mm256_unpacklo_epi16(added, zero));
-        sumHi = _mm256_add_epi32(sumHi, _mm256_unpackhi_epi16(added, zero));
+        t = _mm256_min_epu16(_mm256_max_epu16(t, lo), hi);
+        // Above the band's low end by at most its width (below it wraps round to more).
+        const __m256i above = _mm256_sub_epi16(t, lanes.bandLo);
+        active = _mm256_and_si256(active, _mm256_cmpeq_epi16(_mm256_min_epu16(above, lanes.bandWidth), above));
+        const __m256i taken = NearBorder ? _mm256_andnot_si256(outside, active) : active;
+        pending = _mm256_add_epi16(pending, _mm256_and_si256(above, taken));
         count = _mm256_sub_epi16(count, taken);
+        if (++sinceFlush == lanes.flushEvery) {
+            sumLo = _mm256_add_epi32(sumLo, _mm256_unpacklo_epi16(pending, zero));
+            sumHi = _mm256_add_epi32(sumHi, _mm256_unpackhi_epi16(pending, zero));
+            pending = zero;
+            sinceFlush = 0;
+        }
         if (_mm256_testz_si256(active, active)) {
             walking = false;
             break;
         }
     }
+    sumLo = _mm256_add_epi32(sumLo, _mm256_unpacklo_epi16(pending, zero));
+    sumHi = _mm256_add_epi32(sumHi, _mm256_unpackhi_epi16(pending, zero));
     flush(sumLo, sumHi, count, totals);
     lanes.t = t;
     lanes.active = active;
@@ -101,13 +113,17 @@ QV_AVX2 void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, 
         highest[l] = static_cast<uint16_t>(std::min(width - 1 - (x + l), 32767));
     }
     const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));
+    const __m256i bandLo = _mm256_subs_epu16(centre, band);
+    // A step adds at most the band's width, twice the band, to a 16-bit sum.
+    const int flushEvery = static_cast<int>(std::max<uint32_t>(1, 65535 / std::max<uint32_t>(1, 2 * walk.band)));
     Lanes lanes{centre,
                 walking,
                 _mm256_set1_epi16(static_cast<short>(walk.tolerance)),
-                _mm256_subs_epu16(centre, band),
-                _mm256_adds_epu16(centre, band),  // the tracker never exceeds 65535
+                bandLo,
+                _mm256_sub_epi16(_mm256_adds_epu16(centre, band), bandLo),  // the tracker never exceeds 65535
                 _mm256_load_si256(reinterpret_cast<const __m256i*>(lowest)),
-                _mm256_load_si256(reinterpret_cast<const __m256i*>(highest))};
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(highest)),
+                flushEvery};
 
     LaneTotals totals;
     const WalkStep* s = steps.data();
@@ -118,10 +134,13 @@ QV_AVX2 void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, 
                            : walkChunk<false>(origin, s, chunkEnd, lanes, totals);
         s = chunkEnd;
     }
-    alignas(32) uint16_t centres[16];
+    alignas(32) uint16_t centres[16], lows[16];
     _mm256_store_si256(reinterpret_cast<__m256i*>(centres), centre);
-    for (int l = 0; l < 16; ++l)
-        results[l] = static_cast<uint16_t>((centres[l] + totals.sum[l]) / (1 + totals.count[l]));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lows), bandLo);
+    for (int l = 0; l < 16; ++l) {
+        const uint64_t sum = centres[l] + totals.sum[l] + uint64_t{lows[l]} * totals.count[l];
+        results[l] = static_cast<uint16_t>(sum / (1 + totals.count[l]));
+    }
 }
 
 }  // namespace

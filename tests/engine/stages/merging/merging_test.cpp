@@ -12,6 +12,7 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
+#include "support/reference_blur.h"
 #include "support/stage_image.h"
 #include "text/status_codes.h"
 
@@ -127,25 +128,36 @@ TEST(MergeWeights, MatchTheirDefinitionForEveryAreaBrightness)
     }
 }
 
-// Random area brightness: every pixel mixed with its own weight.
+// Random area brightness: every pixel mixed with its own weight, in both
+// brightness-scaled modes and by both row loops (41 columns: a short group
+// at each row's end).
 TEST(Merging, BlendsEachPixelByItsAreaWeight)
 {
-    MergeFixture f(41, 23, 9);
-    f.ctx.current.Mode = 1;
-    f.ctx.current.Opacity = 85;
-    f.ctx.current.Opacity2 = 35;
-    f.ctx.current.GrayPoint = 57;
-    ASSERT_TRUE(f.run());
-    const int16_t* us = f.state.sourceChromaPlane();
-    const uint16_t* l = f.state.luminancePlane();
-    for (std::size_t i = 0; i < f.n(); ++i) {
-        const int w = literalWeight(85, 35, 57, f.area[i]);
-        ASSERT_EQ(f.luma(i), (w * f.processed[i] + l[i] * (100 - w)) / 100) << i;
-        // The chroma of mode 1 before the blend.
-        const float x = static_cast<float>(f.processed[i] + 256) / static_cast<float>(l[i] + 256);
-        for (int c = 0; c < 2; ++c) {
-            const int scaled = std::clamp(static_cast<int>(static_cast<float>(us[2 * i + c]) * x), -32767, 32767);
-            ASSERT_EQ(f.chroma(2 * i + c), (us[2 * i + c] * (100 - w) + w * scaled) / 100) << i;
+    for (bool simd : {false, true}) {
+        const test::SimdSwitch loops(simd);
+        for (int mode : {0, 1}) {
+            MergeFixture f(41, 23, 9);
+            f.ctx.current.Mode = static_cast<uint16_t>(mode);
+            f.ctx.current.Opacity = 85;
+            f.ctx.current.Opacity2 = 35;
+            f.ctx.current.GrayPoint = 57;
+            ASSERT_TRUE(f.run());
+            const int16_t* us = f.state.sourceChromaPlane();
+            const uint16_t* l = f.state.luminancePlane();
+            for (std::size_t i = 0; i < f.n(); ++i) {
+                const int w = literalWeight(85, 35, 57, f.area[i]);
+                ASSERT_EQ(f.luma(i), (w * f.processed[i] + l[i] * (100 - w)) / 100) << i << " simd " << simd;
+                // The chroma of the mode before the blend.
+                float x = static_cast<float>(f.processed[i] + 256) / static_cast<float>(l[i] + 256);
+                if (mode == 0)
+                    x = (x + 1.0f) / 2.0f;
+                for (int c = 0; c < 2; ++c) {
+                    const int scaled =
+                        std::clamp(static_cast<int>(static_cast<float>(us[2 * i + c]) * x), -32767, 32767);
+                    ASSERT_EQ(f.chroma(2 * i + c), (us[2 * i + c] * (100 - w) + w * scaled) / 100)
+                        << i << " mode " << mode << " simd " << simd;
+                }
+            }
         }
     }
 }
@@ -214,24 +226,30 @@ TEST(Merging, BrightnessScaledChromaTruncatesAndLimits)
         {1000, 1000, -32768, -32767, -32767},  // x = 1, still limited to -32767
         {1000, 1000, 1234, 1234, 1234},
     };
-    for (int mode : {0, 1}) {
-        MergeFixture f(6, 1);
-        f.ctx.current.Opacity = 100;
-        f.ctx.current.Opacity2 = 100;
-        f.ctx.current.Mode = static_cast<uint16_t>(mode);
-        f.setAll(f.area, 0);
-        for (int i = 0; i < 6; ++i) {
-            f.processed[i] = cases[i].y;
-            f.state.luminancePlane()[i] = cases[i].l;
-            f.state.sourceChromaPlane()[2 * i] = cases[i].us;
-            f.state.sourceChromaPlane()[2 * i + 1] = cases[i].us;
-        }
-        ASSERT_TRUE(f.run());
-        for (int i = 0; i < 6; ++i) {
-            const int expected = mode == 0 ? cases[i].mode0 : cases[i].mode1;
-            EXPECT_EQ(f.chroma(2 * i), expected) << "mode " << mode << " case " << i;
-            EXPECT_EQ(f.chroma(2 * i + 1), expected) << "mode " << mode << " case " << i;
-            EXPECT_EQ(f.luma(i), cases[i].y);
+    // The cases over and over along a row of 16: whole groups of the vector loop.
+    for (bool simd : {false, true}) {
+        const test::SimdSwitch loops(simd);
+        for (int mode : {0, 1}) {
+            MergeFixture f(16, 1);
+            f.ctx.current.Opacity = 100;
+            f.ctx.current.Opacity2 = 100;
+            f.ctx.current.Mode = static_cast<uint16_t>(mode);
+            f.setAll(f.area, 0);
+            for (int i = 0; i < 16; ++i) {
+                const Case& c = cases[i % 6];
+                f.processed[i] = c.y;
+                f.state.luminancePlane()[i] = c.l;
+                f.state.sourceChromaPlane()[2 * i] = c.us;
+                f.state.sourceChromaPlane()[2 * i + 1] = c.us;
+            }
+            ASSERT_TRUE(f.run());
+            for (int i = 0; i < 16; ++i) {
+                const Case& c = cases[i % 6];
+                const int expected = mode == 0 ? c.mode0 : c.mode1;
+                EXPECT_EQ(f.chroma(2 * i), expected) << "mode " << mode << " case " << i << " simd " << simd;
+                EXPECT_EQ(f.chroma(2 * i + 1), expected) << "mode " << mode << " case " << i << " simd " << simd;
+                EXPECT_EQ(f.luma(i), c.y);
+            }
         }
     }
 }
@@ -332,15 +350,19 @@ TEST(Merging, LightnessReplacementMatchesItsDefinition)
         bgr[1] = levels[k / 6 % 6];
         bgr[2] = levels[k / 36];
     }
-    ASSERT_TRUE(f.run());
-    for (int y = 0; y < 37; ++y)
-        for (int x = 0; x < 53; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * 53 + x;
-            const auto [u, v] =
-                literalRelit(f.state.working->row16(y) + 3 * x, f.processed[i], f.state.luminancePlane()[i]);
-            ASSERT_EQ(f.chroma(2 * i), u) << x << "," << y;
-            ASSERT_EQ(f.chroma(2 * i + 1), v) << x << "," << y;
-        }
+    // Random colours elsewhere; 53 columns leave a short group at each row's end.
+    for (bool simd : {false, true}) {
+        const test::SimdSwitch loops(simd);
+        ASSERT_TRUE(f.run());
+        for (int y = 0; y < 37; ++y)
+            for (int x = 0; x < 53; ++x) {
+                const std::size_t i = static_cast<std::size_t>(y) * 53 + x;
+                const auto [u, v] =
+                    literalRelit(f.state.working->row16(y) + 3 * x, f.processed[i], f.state.luminancePlane()[i]);
+                ASSERT_EQ(f.chroma(2 * i), u) << x << "," << y << " simd " << simd;
+                ASSERT_EQ(f.chroma(2 * i + 1), v) << x << "," << y << " simd " << simd;
+            }
+    }
 }
 
 TEST(Hsl, RoundTripsColours)
