@@ -46,6 +46,29 @@ struct PlainLoops {
         for (int i = 0; i < count; ++i)
             out[i] = std::max(a[i], b[i]);
     }
+
+    // The extents (65535 - lowest, highest) of the `count` pixels from
+    // `luma` up to each pixel (heads) and from each pixel to the last one
+    // (tails). Up to 3 extents past the last are written as well, and the
+    // luminance may be read that far.
+    static void blockExtents(const uint16_t* luma, int count, uint16_t* heads, uint16_t* tails)
+    {
+        uint16_t low = 0;
+        uint16_t high = 0;
+        for (int i = 0; i < count; ++i) {
+            low = std::max(low, static_cast<uint16_t>(65535 - luma[i]));
+            high = std::max(high, luma[i]);
+            heads[2 * i] = low;
+            heads[2 * i + 1] = high;
+        }
+        low = high = 0;
+        for (int i = count - 1; i >= 0; --i) {
+            low = std::max(low, static_cast<uint16_t>(65535 - luma[i]));
+            high = std::max(high, luma[i]);
+            tails[2 * i] = low;
+            tails[2 * i + 1] = high;
+        }
+    }
 };
 
 #ifdef QV_X86_SIMD
@@ -77,6 +100,36 @@ struct VectorLoops {
         }
         PlainLoops::maxOfPairs(a + i, b + i, out + i, count - i);
     }
+
+    // Four pixels' extents per vector: each pixel's pair is one 32-bit lane,
+    // a running maximum within the vector in two shifted steps, carried from
+    // vector to vector by its last (heads) or first (tails) lane.
+    static void blockExtents(const uint16_t* luma, int count, uint16_t* heads, uint16_t* tails)
+    {
+        auto max16 = [](__m128i a, __m128i b) { return _mm_adds_epu16(_mm_subs_epu16(a, b), b); };
+        auto extents = [](const uint16_t* p) {
+            const __m128i l = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+            return _mm_unpacklo_epi16(_mm_xor_si128(l, _mm_set1_epi16(-1)), l);
+        };
+        __m128i carry = _mm_setzero_si128();
+        for (int i = 0; i < count; i += 4) {
+            __m128i v = extents(luma + i);
+            v = max16(v, _mm_slli_si128(v, 4));
+            v = max16(max16(v, _mm_slli_si128(v, 8)), carry);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(heads + 2 * i), v);
+            carry = _mm_shuffle_epi32(v, 0xFF);
+        }
+        carry = _mm_setzero_si128();
+        for (int i = (count - 1) / 4 * 4; i >= 0; i -= 4) {
+            // Pixels past the last count for nothing.
+            const __m128i valid = _mm_cmpgt_epi32(_mm_set1_epi32(count - i), _mm_setr_epi32(0, 1, 2, 3));
+            __m128i v = _mm_and_si128(extents(luma + i), valid);
+            v = max16(v, _mm_srli_si128(v, 4));
+            v = max16(max16(v, _mm_srli_si128(v, 8)), carry);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(tails + 2 * i), v);
+            carry = _mm_shuffle_epi32(v, 0x00);
+        }
+    }
 };
 #else
 using VectorLoops = PlainLoops;
@@ -101,7 +154,7 @@ public:
           top_(topLevel(length, longestRun))
     {
         std::copy(luma, luma + length, scratch.paddedLuma.data() + kGuard);
-        buildBlocks(luma, length, std::max(longestRun, 1));
+        buildBlocks(length, std::max(longestRun, 1));
         // Short reaches need the scan only.
         if (top_ < kScanLevel)
             return;
@@ -172,26 +225,14 @@ public:
     uint16_t lumaAt(int i) const { return luma_[i]; }
 
 private:
-    void buildBlocks(const uint16_t* luma, int length, int block)
+    // Blocks of a whole number of 4 pixels, so that vectors of 4 extents
+    // never straddle a block border; still no shorter than the longest run.
+    void buildBlocks(int length, int longestRun)
     {
-        for (int first = 0; first < length; first += block) {
-            const int end = std::min(first + block, length);
-            uint16_t low = 0;
-            uint16_t high = 0;
-            for (int i = first; i < end; ++i) {
-                low = std::max(low, static_cast<uint16_t>(65535 - luma[i]));
-                high = std::max(high, luma[i]);
-                blockHeads_[2 * i] = low;
-                blockHeads_[2 * i + 1] = high;
-            }
-            low = high = 0;
-            for (int i = end - 1; i >= first; --i) {
-                low = std::max(low, static_cast<uint16_t>(65535 - luma[i]));
-                high = std::max(high, luma[i]);
-                blockTails_[2 * i] = low;
-                blockTails_[2 * i + 1] = high;
-            }
-        }
+        const int block = (longestRun + 3) / 4 * 4;
+        for (int first = 0; first < length; first += block)
+            Loops::blockExtents(luma_ + first, std::min(block, length - first), blockHeads_ + 2 * first,
+                                blockTails_ + 2 * first);
     }
 
     // The first pixel outside [low, high] among the 16 from `pos` in
@@ -250,8 +291,9 @@ bool SpreadScratch::reserve(int length, int maxReach)
     const std::size_t levels = static_cast<std::size_t>(topLevel(length, maxReach)) + 1;
     return allocationSucceeds([&] {
         extents.resize(2 * levels * length);
-        blockHeads.resize(2 * static_cast<std::size_t>(length));
-        blockTails.resize(2 * static_cast<std::size_t>(length));
+        // Room for the extents written past the line's last pixel.
+        blockHeads.resize(2 * static_cast<std::size_t>(length) + 8);
+        blockTails.resize(2 * static_cast<std::size_t>(length) + 8);
         paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
         steps.assign(static_cast<std::size_t>(length) + 3, 0);
         stops.resize(length);
