@@ -28,7 +28,7 @@ void* mapLarge(std::size_t bytes)
 
 }  // namespace
 
-bool PlaneMemory::allocate(std::size_t bytes)
+bool PlaneMemory::allocate(std::size_t bytes, Pages pages)
 {
     release();
     if (bytes == 0)
@@ -36,7 +36,7 @@ bool PlaneMemory::allocate(std::size_t bytes)
     Free free;
     void* p = nullptr;
 #ifdef __linux__
-    if (bytes >= kLargePageBytes) {
+    if (pages == Pages::Large && bytes >= kLargePageBytes) {
         p = mapLarge(bytes);
         free.mappedBytes = bytes;
     }

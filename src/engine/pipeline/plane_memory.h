@@ -12,7 +12,13 @@ namespace qv {
 // failure is an answer, not an exception.
 class PlaneMemory {
 public:
-    bool allocate(std::size_t bytes);
+    // Large pages (where the system has them) suit planes walked down their
+    // columns in full: such a pass touches a new small page at every row,
+    // and the address translations it misses cost more than its
+    // arithmetic. A plane used only in part would hold more memory in them.
+    enum class Pages { Small, Large };
+
+    bool allocate(std::size_t bytes, Pages pages = Pages::Small);
     void release()
     {
         data_.reset();
@@ -33,10 +39,6 @@ public:
     }
 
 private:
-    // Planes of several megabytes are mapped in large pages where the
-    // system has them: the passes down the columns of a plane touch a new
-    // small page at every row, and the address translations they miss
-    // cost more than their arithmetic.
     struct Free {
         std::size_t mappedBytes;  // 0 for memory from calloc
         Free() noexcept : mappedBytes(0) {}
