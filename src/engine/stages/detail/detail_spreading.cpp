@@ -69,6 +69,18 @@ struct PlainLoops {
             tails[2 * i + 1] = high;
         }
     }
+
+    // full[i] = 1 when the extent merged from tails[i] and heads[i] lies
+    // within the tolerance of values[i], else 0, for i < count.
+    static void runsWithin(const uint16_t* tails, const uint16_t* heads, const uint32_t* values, int count,
+                           int32_t tolerance, uint8_t* full)
+    {
+        for (int i = 0; i < count; ++i) {
+            const int32_t value = static_cast<int32_t>(values[i]);
+            full[i] = 65535 - std::max(tails[2 * i], heads[2 * i]) >= value - tolerance &&
+                      std::max(tails[2 * i + 1], heads[2 * i + 1]) <= value + tolerance;
+        }
+    }
 };
 
 #ifdef QV_X86_SIMD
@@ -129,6 +141,30 @@ struct VectorLoops {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(tails + 2 * i), v);
             carry = _mm_shuffle_epi32(v, 0x00);
         }
+    }
+
+    // Four spreads per vector, each extent and value a 32-bit lane:
+    // 65535 - lowest >= value - T and highest <= value + T, rearranged so
+    // that every term stays positive.
+    static void runsWithin(const uint16_t* tails, const uint16_t* heads, const uint32_t* values, int count,
+                           int32_t tolerance, uint8_t* full)
+    {
+        const __m128i lowEdge = _mm_set1_epi32(65536 + tolerance);
+        const __m128i highEdge = _mm_set1_epi32(tolerance + 1);
+        const __m128i lowHalf = _mm_set1_epi32(0xFFFF);
+        int i = 0;
+        for (; i + 4 <= count; i += 4) {
+            const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tails + 2 * i));
+            const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(heads + 2 * i));
+            const __m128i e = _mm_adds_epu16(_mm_subs_epu16(t, h), h);
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + i));
+            const __m128i lowFits = _mm_cmplt_epi32(_mm_add_epi32(_mm_and_si128(e, lowHalf), v), lowEdge);
+            const __m128i highFits = _mm_cmplt_epi32(_mm_srli_epi32(e, 16), _mm_add_epi32(v, highEdge));
+            const int mask = _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(lowFits, highFits)));
+            for (int j = 0; j < 4; ++j)
+                full[i + j] = static_cast<uint8_t>((mask >> j) & 1);
+        }
+        PlainLoops::runsWithin(tails + 2 * i, heads + 2 * i, values + i, count - i, tolerance, full + i);
     }
 };
 #else
@@ -221,6 +257,34 @@ public:
         return 65535 - std::max(tail[0], head[0]) >= low && std::max(tail[1], head[1]) <= high;
     }
 
+    // full[x] = 1 when the spread from every pixel x in direction Dir,
+    // at most `reach` pixels long, lies within `tolerance` of values[x]
+    // all along (no stop), else 0. Exact where the run has the full reach.
+    template <int Dir>
+    void markRunsWithin(const uint32_t* values, int reach, int32_t tolerance, uint8_t* full) const
+    {
+        const int n = static_cast<int>(stride_);
+        if (reach == 0) {
+            std::fill(full, full + n, uint8_t{1});
+            return;
+        }
+        // Spreads of the full reach: forward from 0 .. n-reach, backward
+        // from reach .. n-1; the others are cut short by the line's end.
+        const int first = Dir > 0 ? 0 : reach;
+        const int count = std::max(n - reach + (Dir > 0 ? 1 : 0), 0);
+        const int runStart = Dir > 0 ? first : first - reach;
+        Loops::runsWithin(blockTails_ + 2 * static_cast<std::size_t>(runStart),
+                          blockHeads_ + 2 * static_cast<std::size_t>(runStart + reach - 1), values + first, count,
+                          tolerance, full + first);
+        const int shortFirst = Dir > 0 ? first + count : 0;
+        const int shortEnd = Dir > 0 ? n : std::min(reach, n);
+        for (int x = shortFirst; x < shortEnd; ++x) {
+            const int32_t value = static_cast<int32_t>(values[x]);
+            full[x] = Dir > 0 ? runWithin(x, n - 1, value - tolerance, value + tolerance)
+                              : runWithin(0, x - 1, value - tolerance, value + tolerance);
+        }
+    }
+
     // Luminance of pixel i, -kGuard <= i < length + kGuard.
     uint16_t lumaAt(int i) const { return luma_[i]; }
 
@@ -297,6 +361,7 @@ bool SpreadScratch::reserve(int length, int maxReach)
         paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
         steps.assign(static_cast<std::size_t>(length) + 3, 0);
         stops.resize(length);
+        fullRuns.resize(length);
         shortValues.resize(length);
         shortAlive.resize(length);
         shortCounts.resize(length);
@@ -312,23 +377,25 @@ namespace {
 // up to that stop lies within this pixel's band too, the search starts
 // there. Calls `stopped(x, start, end, stop)` for every pixel x.
 template <int Dir, class Loops, class Stopped>
-void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach, int tolerance, Stopped stopped)
+void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach, int tolerance, uint8_t* full,
+               Stopped stopped)
 {
     const int n = line.length;
+    index.template markRunsWithin<Dir>(line.values, reach, tolerance, full);
     int previous = Dir > 0 ? -1 : n;
     for (int k = 0; k < n; ++k) {
         const int x = Dir > 0 ? k : n - 1 - k;
         const int start = Dir > 0 ? x : x - 1;
         const int end = Dir > 0 ? x + std::min(reach, n - x) : x - 1 - std::min(x, reach);
-        const int32_t value = static_cast<int32_t>(line.values[x]);
-        const int32_t low = value - tolerance;
-        const int32_t high = value + tolerance;
         // Most spreads of smooth stretches run their whole reach.
-        if (index.runWithin(Dir > 0 ? start : end + 1, Dir > 0 ? end - 1 : start, low, high)) {
+        if (full[x]) {
             previous = end;
             stopped(x, end, end);
             continue;
         }
+        const int32_t value = static_cast<int32_t>(line.values[x]);
+        const int32_t low = value - tolerance;
+        const int32_t high = value + tolerance;
         const int known = Dir > 0 ? std::min(previous, end) : std::max(previous, end);
         const bool skip = Dir * (known - start) > kScanPixels &&
                           index.rangeWithin(std::min(start, known - Dir), std::max(start, known - Dir), low, high);
@@ -356,14 +423,15 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
         return stop != end ? contribution(pulled(index.lumaAt(stop), value)) : 0;
     };
     int32_t* forwardStops = scratch.stops.data();
-    findStops<1>(index, line, reach.forward, tolerance, [&](int x, int end, int stop) {
+    uint8_t* full = scratch.fullRuns.data();
+    findStops<1>(index, line, reach.forward, tolerance, full, [&](int x, int end, int stop) {
         forwardStops[x] = stop;
         const uint64_t after = stopValue(x, end, stop);
         steps[stop] += after;
         steps[stop + 1] -= after;
     });
     // The value covers the pixels strictly between the two stops.
-    findStops<-1>(index, line, reach.back, tolerance, [&](int x, int end, int stop) {
+    findStops<-1>(index, line, reach.back, tolerance, full, [&](int x, int end, int stop) {
         const uint64_t run = contribution(static_cast<int32_t>(line.values[x]));
         const uint64_t before = stopValue(x, end, stop);
         steps[stop] += before;
