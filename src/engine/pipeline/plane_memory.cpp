@@ -36,12 +36,14 @@ bool PlaneMemory::allocate(std::size_t bytes, Pages pages)
     Free free;
     void* p = nullptr;
 #ifdef __linux__
+    // Where no mapping can be had, the ordinary allocation serves instead.
     if (pages == Pages::Large && bytes >= kLargePageBytes) {
         p = mapLarge(bytes);
-        free.mappedBytes = bytes;
+        if (p)
+            free.mappedBytes = bytes;
     }
 #endif
-    if (free.mappedBytes == 0)
+    if (!p)
         p = std::calloc(bytes, 1);
     if (!p)
         return false;
