@@ -245,8 +245,8 @@ public:
 
     // True when every pixel of first..last (no more than the longest run;
     // none when first > last) lies in [low, high]. Exact when the run
-    // crosses one block border, which runs of the full reach do; within
-    // one block it takes the whole block, so it may answer false wrongly,
+    // crosses a block border or fills its block; a run inside one block is
+    // judged by the rest of its block too, so it may answer false wrongly,
     // never true.
     bool runWithin(int first, int last, int32_t low, int32_t high) const
     {
@@ -259,7 +259,8 @@ public:
 
     // full[x] = 1 when the spread from every pixel x in direction Dir,
     // at most `reach` pixels long, lies within `tolerance` of values[x]
-    // all along (no stop), else 0. Exact where the run has the full reach.
+    // all along (no stop), else 0. A 1 is always right; a 0 may be wrong
+    // (as runWithin's false), which leaves that spread to the search.
     template <int Dir>
     void markRunsWithin(const uint32_t* values, int reach, int32_t tolerance, uint8_t* full) const
     {
@@ -273,9 +274,12 @@ public:
         const int first = Dir > 0 ? 0 : reach;
         const int count = std::max(n - reach + (Dir > 0 ? 1 : 0), 0);
         const int runStart = Dir > 0 ? first : first - reach;
-        Loops::runsWithin(blockTails_ + 2 * static_cast<std::size_t>(runStart),
-                          blockHeads_ + 2 * static_cast<std::size_t>(runStart + reach - 1), values + first, count,
-                          tolerance, full + first);
+        // None when the reach is longer than the line: no pointer is then
+        // formed past its end.
+        if (count > 0)
+            Loops::runsWithin(blockTails_ + 2 * static_cast<std::size_t>(runStart),
+                              blockHeads_ + 2 * static_cast<std::size_t>(runStart + reach - 1), values + first,
+                              count, tolerance, full + first);
         const int shortFirst = Dir > 0 ? first + count : 0;
         const int shortEnd = Dir > 0 ? n : std::min(reach, n);
         for (int x = shortFirst; x < shortEnd; ++x) {
