@@ -11,7 +11,8 @@ bool PipelineState::allocatePlanes(int w, int h)
     bool ok = true;
     for (PlaneMemory* p : plane16)
         ok = ok && p->allocate(2 * n);
-    // The two scratch planes whose columns detail extraction walks in full.
+    // Large pages for curve and pairs: the two scratch planes whose columns
+    // detail extraction walks in full.
     ok = ok && sourceChroma.allocate(4 * n) && denoisedChroma.allocate(4 * n) &&
          curve.allocate(4 * n, PlaneMemory::Pages::Large) && merged.allocate(6 * n) &&
          pairs.allocate(8 * n, PlaneMemory::Pages::Large) &&

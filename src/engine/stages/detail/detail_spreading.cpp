@@ -379,7 +379,8 @@ namespace {
 // spreads run: the previous pixel's spread usually stops where this one
 // does (at the same edge, or at the end of a flat run), so when everything
 // up to that stop lies within this pixel's band too, the search starts
-// there. Calls `stopped(x, start, end, stop)` for every pixel x.
+// there. Spreads that `full` marks as running their whole reach (filled
+// here) need no search. Calls `stopped(x, end, stop)` for every pixel x.
 template <int Dir, class Loops, class Stopped>
 void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach, int tolerance, uint8_t* full,
                Stopped stopped)
