@@ -10,6 +10,31 @@ namespace qv {
 // sum slid along each row, so that the cost per pixel does not depend on r.
 // The column sums are one row of W unsigned 32-bit values, the caller's;
 // see fits().
+// The windows of one row as they slide along it: the column sums of their
+// rows, the radius and the number of rows each window spans.
+struct WindowRow {
+    const uint32_t* columnSums;
+    int width;
+    int radius;
+    int64_t rows;
+};
+
+// A window's sum and pixel count, at the pixel it has reached.
+struct WindowRun {
+    int64_t sum;
+    int64_t pixels;
+};
+
+// Writes the sum and pixel count of the windows of pixels x0 .. x0+count-1,
+// whole numbers held exactly as doubles, `run` holding those of pixel x0,
+// and moves `run` on to pixel x0 + count: the window of pixel x spans
+// columns max(x - r, 0) .. min(x + r, W - 1).
+using WindowSlider = void (*)(const WindowRow& row, WindowRun& run, int x0, int count, double* sum, double* pixels);
+void slideWindowsPlain(const WindowRow& row, WindowRun& run, int x0, int count, double* sum, double* pixels);
+// Four pixels at a time, the same bits.
+void slideWindowsAvx2(const WindowRow& row, WindowRun& run, int x0, int count, double* sum, double* pixels);
+WindowSlider windowSlider();
+
 class BoxWindows {
 public:
     // Pixels of a row whose windows are handed over together.
@@ -25,7 +50,7 @@ public:
     }
 
     BoxWindows(const uint16_t* plane, int width, int height, int radius, uint32_t* columnSums)
-        : plane_(plane), width_(width), height_(height), radius_(radius), sums_(columnSums)
+        : plane_(plane), width_(width), height_(height), radius_(radius), sums_(columnSums), slide_(windowSlider())
     {
     }
 
@@ -42,29 +67,16 @@ public:
     {
         const int r = radius_;
         const int w = width_;
-        const int64_t rows = std::min(y + r, height_ - 1) - std::max(y - r, 0) + 1;
+        const WindowRow row{sums_, w, r, std::min(y + r, height_ - 1) - std::max(y - r, 0) + 1};
         const int firstColumns = std::min(r, w - 1) + 1;
-        int64_t sum = 0;
+        WindowRun run{0, firstColumns * row.rows};
         for (int x = 0; x < firstColumns; ++x)
-            sum += sums_[x];
-        int64_t pixels = firstColumns * rows;
+            run.sum += sums_[x];
         double chunkSum[kChunk];
         double chunkPixels[kChunk];
         for (int x0 = 0; x0 < w; x0 += kChunk) {
             const int count = std::min(kChunk, w - x0);
-            for (int i = 0; i < count; ++i) {
-                const int x = x0 + i;
-                chunkSum[i] = static_cast<double>(sum);
-                chunkPixels[i] = static_cast<double>(pixels);
-                if (x - r >= 0) {
-                    sum -= sums_[x - r];
-                    pixels -= rows;
-                }
-                if (x + r + 1 < w) {
-                    sum += sums_[x + r + 1];
-                    pixels += rows;
-                }
-            }
+            slide_(row, run, x0, count, chunkSum, chunkPixels);
             fn(x0, count, chunkSum, chunkPixels);
         }
     }
@@ -75,6 +87,7 @@ private:
     int height_;
     int radius_;
     uint32_t* sums_;
+    WindowSlider slide_;
 };
 
 }  // namespace qv

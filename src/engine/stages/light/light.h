@@ -14,6 +14,8 @@ int lightFirstRadius(int width, int height);
 // The steps the progress bar counts for a light map of first radius r0
 // (one more than the radii actually used when r0 > 2).
 int lightProgressLevels(int firstRadius);
+// The radii of the light map: r0, r0/2, ... while above 2, r0 always.
+int lightRadiusCount(int firstRadius);
 
 // What a run of the stage takes from the settings and the image size.
 struct LightParams {

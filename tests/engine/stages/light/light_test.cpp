@@ -56,6 +56,11 @@ TEST(LightRadii, FollowTheLongerSide)
     EXPECT_EQ(lightProgressLevels(2), 1);
     EXPECT_EQ(lightProgressLevels(5), 2);
     EXPECT_EQ(lightProgressLevels(10), 3);
+    // The radii used: 2; 5; 10, 5; 230, 115, 57, 28, 14, 7, 3.
+    EXPECT_EQ(lightRadiusCount(2), 1);
+    EXPECT_EQ(lightRadiusCount(5), 1);
+    EXPECT_EQ(lightRadiusCount(10), 2);
+    EXPECT_EQ(lightRadiusCount(230), 7);
 }
 
 TEST(LightOverlay, MultipliesShadowsAndScreensHighlights)
@@ -81,14 +86,18 @@ TEST(LightOverlay, MultipliesShadowsAndScreensHighlights)
 TEST(Light, MapMatchesDirectWindowSumsAtEveryScale)
 {
     // 70 x 45: radii 12, 6, 3. 23 x 17: radius 4 only. Thin strips and a
-    // single row exercise windows clipped on both sides.
-    const int sizes[][2] = {{70, 45}, {23, 17}, {1, 40}, {40, 1}, {3, 2}, {90, 9}};
-    for (const auto& size : sizes) {
-        LightFixture f(size[0], size[1], size[0] * 100 + size[1]);
-        f.ctx.workerCount = 3;
-        ASSERT_TRUE(f.run());
-        EXPECT_EQ(f.mapCopy(), referenceMap(f.state.luminancePlane(), size[0], size[1])) << size[0] << "x" << size[1];
-    }
+    // single row exercise windows clipped on both sides; 150 x 37 has rows
+    // whose windows leave a wide middle, with bands of 8 rows.
+    const int sizes[][2] = {{70, 45}, {23, 17}, {1, 40}, {40, 1}, {3, 2}, {90, 9}, {150, 37}};
+    for (const auto& size : sizes)
+        for (const bool vectors : {false, true}) {
+            const test::SimdSwitch loops(vectors);
+            LightFixture f(size[0], size[1], size[0] * 100 + size[1]);
+            f.ctx.workerCount = size[0] == 150 ? 5 : 3;
+            ASSERT_TRUE(f.run());
+            EXPECT_EQ(f.mapCopy(), referenceMap(f.state.luminancePlane(), size[0], size[1]))
+                << size[0] << "x" << size[1] << " vectors " << vectors;
+        }
 }
 
 TEST(Light, FlatImageLeavesLumaUnchangedUpToRounding)
