@@ -1,13 +1,10 @@
 #include "imaging/bitmap.h"
 
-#include <cstring>
 #include <limits>
-#include <new>
 
 namespace qv {
 
-Bitmap::Bitmap(int width, int height, PixelFormat format, std::ptrdiff_t stride,
-               std::unique_ptr<uint8_t[]> data)
+Bitmap::Bitmap(int width, int height, PixelFormat format, std::ptrdiff_t stride, ZeroedBytes data)
     : width_(width), height_(height), format_(format), stride_(stride), data_(std::move(data))
 {
 }
@@ -20,10 +17,9 @@ std::unique_ptr<Bitmap> Bitmap::create(int width, int height, PixelFormat format
     if (height > std::numeric_limits<std::ptrdiff_t>::max() / stride)
         return nullptr;
     const std::size_t size = static_cast<std::size_t>(stride) * height;
-    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size]);
+    ZeroedBytes data = allocateZeroed(size);
     if (!data)
         return nullptr;
-    std::memset(data.get(), 0, size);
     return std::unique_ptr<Bitmap>(new Bitmap(width, height, format, stride, std::move(data)));
 }
 

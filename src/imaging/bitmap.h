@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "imaging/zeroed_memory.h"
+
 namespace qv {
 
 // The two pixel layouts: three channels per pixel in the order blue, green,
@@ -44,13 +46,13 @@ public:
     bool isLocked() const { return locked_.load(std::memory_order_relaxed); }
 
 private:
-    Bitmap(int width, int height, PixelFormat format, std::ptrdiff_t stride, std::unique_ptr<uint8_t[]> data);
+    Bitmap(int width, int height, PixelFormat format, std::ptrdiff_t stride, ZeroedBytes data);
 
     int width_;
     int height_;
     PixelFormat format_;
     std::ptrdiff_t stride_;
-    std::unique_ptr<uint8_t[]> data_;
+    ZeroedBytes data_;
     std::atomic<bool> locked_{false};
 };
 
