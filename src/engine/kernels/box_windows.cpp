@@ -26,6 +26,23 @@ void slideWindowsPlain(const WindowRow& row, WindowRun& run, int x0, int count, 
 
 WindowSlider windowSlider() { return pickKernel(slideWindowsPlain, QV_AVX2_TWIN(slideWindowsAvx2)); }
 
+void writeRowDeviationsPlain(const WindowRow& row, WindowRun run, const uint16_t* luma, DeviationDivisor divisor,
+                             DeviationOutput output, int half, uint16_t* out)
+{
+    double sum[BoxWindows::kChunk];
+    double pixels[BoxWindows::kChunk];
+    for (int x0 = 0; x0 < row.width; x0 += BoxWindows::kChunk) {
+        const int count = std::min(BoxWindows::kChunk, row.width - x0);
+        slideWindowsPlain(row, run, x0, count, sum, pixels);
+        writeDeviationsPlain({luma + x0, sum, pixels, count}, divisor, output, half, out + x0);
+    }
+}
+
+RowDeviationWriter rowDeviationWriter()
+{
+    return pickKernel(writeRowDeviationsPlain, QV_AVX2_TWIN(writeRowDeviationsAvx2));
+}
+
 // The loops take the members into locals: the compiler cannot otherwise
 // tell that the stores into the sums leave them alone, and would neither
 // keep them in registers nor vectorise.

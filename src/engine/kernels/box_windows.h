@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/kernels/window_deviation.h"
+
 namespace qv {
 
 // The (2r+1)-square windows around the pixels of a band of rows, clipped to
@@ -35,6 +37,18 @@ void slideWindowsPlain(const WindowRow& row, WindowRun& run, int x0, int count, 
 void slideWindowsAvx2(const WindowRow& row, WindowRun& run, int x0, int count, double* sum, double* pixels);
 WindowSlider windowSlider();
 
+// The deviations (window_deviation.h) of every pixel of a row from its
+// window, `run` holding the window of pixel 0: the slide and the
+// deviations in one loop.
+using RowDeviationWriter = void (*)(const WindowRow& row, WindowRun run, const uint16_t* luma,
+                                    DeviationDivisor divisor, DeviationOutput output, int half, uint16_t* out);
+void writeRowDeviationsPlain(const WindowRow& row, WindowRun run, const uint16_t* luma, DeviationDivisor divisor,
+                             DeviationOutput output, int half, uint16_t* out);
+// Four pixels at a time, the same bits.
+void writeRowDeviationsAvx2(const WindowRow& row, WindowRun run, const uint16_t* luma, DeviationDivisor divisor,
+                            DeviationOutput output, int half, uint16_t* out);
+RowDeviationWriter rowDeviationWriter();
+
 class BoxWindows {
 public:
     // Pixels of a row whose windows are handed over together.
@@ -62,20 +76,29 @@ public:
     // Visits row y's windows a chunk at a time: fn(x0, count, sum, pixels)
     // with the window sum and the number of pixels of the window of pixel
     // x0 + i at index i, whole numbers held exactly as doubles.
-    template <class Fn>
-    void forEachChunk(int y, Fn&& fn) const
+    // Row y's windows, and the window of its first pixel.
+    WindowRow rowAt(int y) const
     {
-        const int r = radius_;
-        const int w = width_;
-        const WindowRow row{sums_, w, r, std::min(y + r, height_ - 1) - std::max(y - r, 0) + 1};
-        const int firstColumns = std::min(r, w - 1) + 1;
+        return {sums_, width_, radius_, std::min(y + radius_, height_ - 1) - std::max(y - radius_, 0) + 1};
+    }
+    WindowRun firstWindow(const WindowRow& row) const
+    {
+        const int firstColumns = std::min(radius_, width_ - 1) + 1;
         WindowRun run{0, firstColumns * row.rows};
         for (int x = 0; x < firstColumns; ++x)
             run.sum += sums_[x];
+        return run;
+    }
+
+    template <class Fn>
+    void forEachChunk(int y, Fn&& fn) const
+    {
+        const WindowRow row = rowAt(y);
+        WindowRun run = firstWindow(row);
         double chunkSum[kChunk];
         double chunkPixels[kChunk];
-        for (int x0 = 0; x0 < w; x0 += kChunk) {
-            const int count = std::min(kChunk, w - x0);
+        for (int x0 = 0; x0 < width_; x0 += kChunk) {
+            const int count = std::min(kChunk, width_ - x0);
             slide_(row, run, x0, count, chunkSum, chunkPixels);
             fn(x0, count, chunkSum, chunkPixels);
         }

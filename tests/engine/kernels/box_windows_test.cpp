@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -69,6 +70,50 @@ TEST(BoxWindows, SlideMatchesDirectSumsOnBothPaths)
                             << "w " << w << " r " << radius << " chunk " << chunk << " vectors " << vectors;
                     }
             }
+}
+
+// The row writer against integer arithmetic on direct window sums, for both
+// divisors and outputs, on both paths: rows of windows clipped on one side,
+// on both, or not at all, and luminance at its extremes.
+TEST(BoxWindows, RowDeviationsMatchIntegerArithmeticOnBothPaths)
+{
+    std::mt19937 rng(9);
+    for (const int w : {1, 6, 37, 150})
+        for (const int radius : {1, 3, 20, 80}) {
+            const int h = 2 * radius + 3;
+            std::vector<uint16_t> plane(std::size_t(w) * h);
+            for (uint16_t& v : plane)
+                v = rng() % 4 == 0 ? uint16_t(rng() % 2 * 65535) : uint16_t(rng());
+            std::vector<uint32_t> columns(w);
+            BoxWindows windows(plane.data(), w, h, radius, columns.data());
+            const int y = radius - 1;  // windows clipped at the top but not at the bottom
+            windows.startAt(y);
+            const WindowRow row = windows.rowAt(y);
+            const uint16_t* luma = plane.data() + std::size_t(y) * w;
+            std::vector<uint16_t> before(w);
+            for (uint16_t& v : before)
+                v = uint16_t(rng());
+            for (auto divisor : {DeviationDivisor::OtherPixels, DeviationDivisor::QuarterWindow})
+                for (auto output : {DeviationOutput::Store, DeviationOutput::Raise}) {
+                    std::vector<uint16_t> expected(w);
+                    for (int x = 0; x < w; ++x) {
+                        int64_t sum = 0, n = 0;
+                        for (int yy = std::max(y - radius, 0); yy <= std::min(y + radius, h - 1); ++yy)
+                            for (int xx = std::max(x - radius, 0); xx <= std::min(x + radius, w - 1); ++xx, ++n)
+                                sum += plane[std::size_t(yy) * w + xx];
+                        const int64_t d = std::max<int64_t>(
+                            divisor == DeviationDivisor::OtherPixels ? n - 1 : (n - 1) / 4, 1);
+                        const auto q = uint16_t(std::clamp<int64_t>((n * luma[x] - sum) / d + 32768, 0, 65535));
+                        expected[x] = output == DeviationOutput::Raise ? std::max(before[x], q) : q;
+                    }
+                    for (const bool vectors : {false, true}) {
+                        std::vector<uint16_t> out = before;
+                        test::pickedWith(vectors, rowDeviationWriter)(row, windows.firstWindow(row), luma, divisor,
+                                                                     output, 32768, out.data());
+                        EXPECT_EQ(out, expected) << "w " << w << " r " << radius << " vectors " << vectors;
+                    }
+                }
+        }
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "engine/kernels/box_windows.h"
-#include "engine/kernels/window_deviation.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
@@ -41,7 +40,7 @@ struct LightItem : WorkItem {
     uint16_t* map = nullptr;
     uint16_t* out = nullptr;
     uint32_t* columnSums = nullptr;       // one row of W per radius, this worker's own
-    DeviationWriter writeDeviations = nullptr;
+    RowDeviationWriter writeDeviations = nullptr;
     LightParams params;
     bool inputChanged = false;            // the map is rebuilt first
 };
@@ -68,9 +67,9 @@ void writeMapRow(LightItem& it, const std::vector<BoxWindows>& radii, int y)
     const int half = it.valueScale / 2;
     for (std::size_t level = 0; level < radii.size(); ++level) {
         const DeviationOutput output = level == 0 ? DeviationOutput::Store : DeviationOutput::Raise;
-        radii[level].forEachChunk(y, [&](int x0, int count, const double* sum, const double* pixels) {
-            it.writeDeviations({row + x0, sum, pixels, count}, DeviationDivisor::OtherPixels, output, half, map + x0);
-        });
+        const WindowRow windows = radii[level].rowAt(y);
+        it.writeDeviations(windows, radii[level].firstWindow(windows), row, DeviationDivisor::OtherPixels, output,
+                           half, map);
     }
 }
 
@@ -154,7 +153,7 @@ bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t*
     }
 
     auto items = makeWorkItems<LightItem>(bands, w, h, ctx.valueScale);
-    const DeviationWriter writeDeviations = deviationWriter();
+    const RowDeviationWriter writeDeviations = rowDeviationWriter();
     for (LightItem& item : items) {
         item.luminance = state.luminancePlane();
         item.luma = luma;
