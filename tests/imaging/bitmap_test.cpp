@@ -22,8 +22,8 @@ TEST(Bitmap, RowsStartOnFourByteBoundariesAndStartBlack)
             ASSERT_EQ(b->bits()[i], 0) << i;
     }
     EXPECT_EQ(Bitmap::create(4, 1, PixelFormat::Bgr24)->stride(), 12);
-    // A picture of several megabytes is mapped from the system: black too,
-    // and writable to its last byte.
+    // A picture of several megabytes, whose memory comes from the system
+    // as fresh pages: black too, and writable to its last byte.
     auto large = Bitmap::create(1000, 700, PixelFormat::Bgr48);
     ASSERT_TRUE(large);
     const uint8_t* bits = large->bits();
