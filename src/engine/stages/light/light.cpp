@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/kernels/box_windows.h"
+#include "engine/kernels/simd.h"
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
@@ -32,6 +33,17 @@ int lightRadiusCount(int firstRadius)
     return firstRadius > 2 ? lightProgressLevels(firstRadius) - 1 : 1;
 }
 
+void blendLightRowPlain(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness)
+{
+    const uint32_t keep = 100 - lightness;
+    for (int x = 0; x < width; ++x) {
+        const uint32_t b = luma[x];
+        out[x] = static_cast<uint16_t>((b * keep + lightOverlay(b, map[x]) * lightness) / 100);
+    }
+}
+
+LightBlendRow lightBlendRow() { return pickKernel(blendLightRowPlain, QV_AVX2_TWIN(blendLightRowAvx2)); }
+
 namespace {
 
 struct LightItem : WorkItem {
@@ -41,18 +53,10 @@ struct LightItem : WorkItem {
     uint16_t* out = nullptr;
     uint32_t* columnSums = nullptr;       // one row of W per radius, this worker's own
     RowDeviationWriter writeDeviations = nullptr;
+    LightBlendRow blendRow = nullptr;
     LightParams params;
     bool inputChanged = false;            // the map is rebuilt first
 };
-
-void blendRow(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness)
-{
-    const uint32_t keep = 100 - lightness;
-    for (int x = 0; x < width; ++x) {
-        const uint32_t b = luma[x];
-        out[x] = static_cast<uint16_t>((b * keep + lightOverlay(b, map[x]) * lightness) / 100);
-    }
-}
 
 // The light map's row y: at each radius, each pixel's deviation from the
 // mean of the other pixels of its (2r+1)-square window, clipped to the
@@ -90,7 +94,7 @@ bool prepareAndBlendBand(LightItem& it)
     for (int y = it.firstRow; y < it.endRow; ++y) {
         writeMapRow(it, radii, y);
         const std::size_t at = static_cast<std::size_t>(y) * it.width;
-        blendRow(it.luma + at, it.map + at, it.out + at, it.width, it.params.lightness);
+        it.blendRow(it.luma + at, it.map + at, it.out + at, it.width, it.params.lightness);
         if (y + 1 < it.endRow)
             for (BoxWindows& windows : radii)
                 windows.advance(y);
@@ -106,7 +110,7 @@ bool lightWorker(LightItem& it)
         return prepareAndBlendBand(it);
     for (int y = it.firstRow; y < it.endRow; ++y) {
         const std::size_t at = static_cast<std::size_t>(y) * it.width;
-        blendRow(it.luma + at, it.map + at, it.out + at, it.width, it.params.lightness);
+        it.blendRow(it.luma + at, it.map + at, it.out + at, it.width, it.params.lightness);
         if (!it.tick(2))
             return false;
     }
@@ -154,6 +158,7 @@ bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t*
 
     auto items = makeWorkItems<LightItem>(bands, w, h, ctx.valueScale);
     const RowDeviationWriter writeDeviations = rowDeviationWriter();
+    const LightBlendRow blendRow = lightBlendRow();
     for (LightItem& item : items) {
         item.luminance = state.luminancePlane();
         item.luma = luma;
@@ -161,6 +166,7 @@ bool runLightStage(ProcessingContext& ctx, PipelineState& state, const uint16_t*
         item.out = out;
         item.columnSums = columnSums ? columnSums.get() + sumsPerItem * item.index : nullptr;
         item.writeDeviations = writeDeviations;
+        item.blendRow = blendRow;
         item.params = *params;
         item.inputChanged = inputChanged;
     }

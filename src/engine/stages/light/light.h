@@ -34,6 +34,14 @@ inline uint16_t lightOverlay(uint32_t b, uint32_t m)
     return static_cast<uint16_t>(v);
 }
 
+// One row of the blend: out = (luma * (100 - lightness) + overlay *
+// lightness) / 100, truncated, the overlay taken with the light map.
+using LightBlendRow = void (*)(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness);
+void blendLightRowPlain(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness);
+// Eight pixels at a time, the same bits.
+void blendLightRowAvx2(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness);
+LightBlendRow lightBlendRow();
+
 // Mixes the overlay of `luma` with the light map into `out` by `Lightness`.
 // When `inputChanged` the light map (state.lightMap) is first rebuilt from
 // the luminance plane; otherwise the cached map is used. False on failure

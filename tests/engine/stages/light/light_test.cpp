@@ -83,6 +83,27 @@ TEST(LightOverlay, MultipliesShadowsAndScreensHighlights)
         }
 }
 
+// The vector blend against the formula, on both paths: every luma value
+// against maps at and around the overlay's switch and its ends, for
+// lightness at both ends and between.
+TEST(LightBlend, RowsFollowTheFormulaOnBothPaths)
+{
+    std::vector<uint16_t> luma(65536 + 5);
+    for (std::size_t i = 0; i < luma.size(); ++i)
+        luma[i] = static_cast<uint16_t>(i);
+    for (const uint16_t m : {0, 1, 20000, 32767, 32768, 50000, 65535})
+        for (const int a : {0, 1, 37, 99, 100}) {
+            const std::vector<uint16_t> map(luma.size(), m);
+            for (const bool vectors : {false, true}) {
+                std::vector<uint16_t> out(luma.size());
+                test::pickedWith(vectors, lightBlendRow)(luma.data(), map.data(), out.data(), int(luma.size()), a);
+                for (std::size_t i = 0; i < luma.size(); ++i)
+                    ASSERT_EQ(out[i], (luma[i] * uint32_t(100 - a) + lightOverlay(luma[i], m) * uint32_t(a)) / 100)
+                        << "b " << luma[i] << " m " << m << " a " << a << " vectors " << vectors;
+            }
+        }
+}
+
 TEST(Light, MapMatchesDirectWindowSumsAtEveryScale)
 {
     // 70 x 45: radii 12, 6, 3. 23 x 17: radius 4 only. Thin strips and a
