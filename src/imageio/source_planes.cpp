@@ -1,30 +1,61 @@
 #include "imageio/source_planes.h"
 
+#include <algorithm>
+
+#include "engine/kernels/simd.h"
+#include "imageio/parallel_rows.h"
 #include "imaging/bitmap.h"
 
 namespace qv {
 
+namespace {
+
+// Rows a thread takes at once: few enough to spread a small image, many
+// enough that taking them costs nothing.
+constexpr int kRowsPerTask = 16;
+
+// Publishes `figure` unless a larger one is already there, so that the
+// percentage of rows taken in any order never goes back.
+void raisePercent(std::atomic<int>& percent, int figure)
+{
+    int shown = percent.load(std::memory_order_relaxed);
+    while (shown < figure && !percent.compare_exchange_weak(shown, figure, std::memory_order_relaxed)) {
+    }
+}
+
+}  // namespace
+
+void sourcePlaneRowPlain(const uint16_t* bgr, int width, uint16_t* luminance, int16_t* chroma)
+{
+    for (int x = 0; x < width; ++x) {
+        const SourcePixelPlanes p = sourcePixelPlanes(bgr[3 * x], bgr[3 * x + 1], bgr[3 * x + 2]);
+        luminance[x] = p.luminance;
+        chroma[2 * x] = p.u;
+        chroma[2 * x + 1] = p.v;
+    }
+}
+
+SourcePlaneRow sourcePlaneRow() { return pickKernel(sourcePlaneRowPlain, QV_AVX2_TWIN(sourcePlaneRowAvx2)); }
+
 bool computeSourcePlanes(const Bitmap& working, uint16_t* luminance, int16_t* chroma, const std::atomic<bool>& abort,
-                         std::atomic<int>& percent)
+                         std::atomic<int>& percent, int workers)
 {
     const int width = working.width();
     const int height = working.height();
     const int start = percent.load();
-    for (int y = 0; y < height; ++y) {
-        percent = static_cast<int>(static_cast<int64_t>(y) * 40 / height) + start;
-        const uint16_t* in = working.row16(y);
-        uint16_t* lumaRow = luminance + static_cast<std::size_t>(y) * width;
-        int16_t* chromaRow = chroma + static_cast<std::size_t>(y) * width * 2;
-        for (int x = 0; x < width; ++x) {
-            const SourcePixelPlanes p = sourcePixelPlanes(in[3 * x], in[3 * x + 1], in[3 * x + 2]);
-            lumaRow[x] = p.luminance;
-            chromaRow[2 * x] = p.u;
-            chromaRow[2 * x + 1] = p.v;
+    const SourcePlaneRow planeRow = sourcePlaneRow();
+    const int tasks = (height + kRowsPerTask - 1) / kRowsPerTask;
+    return forEachRowParallel(tasks, workers, [&](int, int task) {
+        const int end = std::min(height, (task + 1) * kRowsPerTask);
+        for (int y = task * kRowsPerTask; y < end; ++y) {
+            raisePercent(percent, static_cast<int>(static_cast<int64_t>(y) * 40 / height) + start);
+            planeRow(working.row16(y), width, luminance + static_cast<std::size_t>(y) * width,
+                     chroma + static_cast<std::size_t>(y) * width * 2);
+            if (abort.load(std::memory_order_relaxed))
+                return false;
         }
-        if (abort.load(std::memory_order_relaxed))
-            return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 }  // namespace qv

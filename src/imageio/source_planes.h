@@ -29,10 +29,18 @@ inline SourcePixelPlanes sourcePixelPlanes(uint16_t blue, uint16_t green, uint16
             static_cast<int16_t>(static_cast<int>(v))};
 }
 
-// Fills both planes (width x height, contiguous) row by row, publishing
-// row * 40 / height + the percentage found at the start, and testing the
+// One row of both planes from `width` pixels of blue, green, red.
+using SourcePlaneRow = void (*)(const uint16_t* bgr, int width, uint16_t* luminance, int16_t* chroma);
+void sourcePlaneRowPlain(const uint16_t* bgr, int width, uint16_t* luminance, int16_t* chroma);
+// Eight pixels at a time, the same bits.
+void sourcePlaneRowAvx2(const uint16_t* bgr, int width, uint16_t* luminance, int16_t* chroma);
+SourcePlaneRow sourcePlaneRow();
+
+// Fills both planes (width x height, contiguous) row by row on up to
+// `workers` threads, publishing row * 40 / height + the percentage found at
+// the start before each row (the largest figure so far), and testing the
 // abort flag after each row. False when aborted.
 bool computeSourcePlanes(const Bitmap& working, uint16_t* luminance, int16_t* chroma, const std::atomic<bool>& abort,
-                         std::atomic<int>& percent);
+                         std::atomic<int>& percent, int workers = 1);
 
 }  // namespace qv

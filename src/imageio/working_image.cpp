@@ -9,6 +9,7 @@
 #include "engine/pipeline/pipeline_state.h"
 #include "engine/pipeline/weight_tables.h"
 #include "imageio/image_io_context.h"
+#include "imageio/parallel_rows.h"
 #include "imageio/resample.h"
 #include "imageio/source_pair.h"
 #include "imageio/source_planes.h"
@@ -21,6 +22,8 @@ namespace {
 
 constexpr int kPanelWidth = 272;
 constexpr int kPanelHeight = 136;
+// Rows of the unprocessed image a thread copies into the output at once.
+constexpr int kCopyRowsPerTask = 64;
 
 // Releases what the preparation made; the source pair stays for the load
 // thread, which releases it itself. Always false, so failures can return it.
@@ -79,8 +82,13 @@ bool allocateBuffers(ImageIoContext& ctx, PipelineState& state, ImageSize size)
     state.output = Bitmap::create(size.width, size.height, PixelFormat::Bgr24);
     if (!state.output)
         return failOutOfMemory(ctx, state);
-    for (int y = 0; y < size.height; ++y)
-        std::memcpy(state.output->row(y), state.source->row(y), static_cast<std::size_t>(size.width) * 3);
+    const int tasks = (size.height + kCopyRowsPerTask - 1) / kCopyRowsPerTask;
+    forEachRowParallel(tasks, ctx.workerCount, [&](int, int task) {
+        const int end = std::min(size.height, (task + 1) * kCopyRowsPerTask);
+        for (int y = task * kCopyRowsPerTask; y < end; ++y)
+            std::memcpy(state.output->row(y), state.source->row(y), static_cast<std::size_t>(size.width) * 3);
+        return true;
+    });
 
     state.panel = Bitmap::create(kPanelWidth, kPanelHeight, PixelFormat::Bgr24);
     if (!state.panel || !state.allocatePlanes(size.width, size.height))
@@ -94,7 +102,7 @@ bool derivePlanes(ImageIoContext& ctx, PipelineState& state)
     if (!lock.owns() || !fillWeightTables(state))
         return false;
     return computeSourcePlanes(*state.working, state.luminancePlane(), state.sourceChromaPlane(), state.abort,
-                               ctx.percent);
+                               ctx.percent, ctx.workerCount);
 }
 
 bool validSourcePair(const PipelineState& state)

@@ -1,13 +1,13 @@
 #include "imaging/bitmap.h"
 
-#include <cstring>
+#include <cstdlib>
 #include <limits>
-#include <new>
 
 namespace qv {
 
-Bitmap::Bitmap(int width, int height, PixelFormat format, std::ptrdiff_t stride,
-               std::unique_ptr<uint8_t[]> data)
+void Bitmap::FreeBytes::operator()(uint8_t* p) const { std::free(p); }
+
+Bitmap::Bitmap(int width, int height, PixelFormat format, std::ptrdiff_t stride, Bytes data)
     : width_(width), height_(height), format_(format), stride_(stride), data_(std::move(data))
 {
 }
@@ -20,10 +20,11 @@ std::unique_ptr<Bitmap> Bitmap::create(int width, int height, PixelFormat format
     if (height > std::numeric_limits<std::ptrdiff_t>::max() / stride)
         return nullptr;
     const std::size_t size = static_cast<std::size_t>(stride) * height;
-    std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size]);
+    // Zero from the allocator: a large block comes as fresh pages, which the
+    // system clears as they are first written, instead of a pass over them here.
+    Bytes data(static_cast<uint8_t*>(std::calloc(size, 1)));
     if (!data)
         return nullptr;
-    std::memset(data.get(), 0, size);
     return std::unique_ptr<Bitmap>(new Bitmap(width, height, format, stride, std::move(data)));
 }
 

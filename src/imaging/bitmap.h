@@ -44,13 +44,17 @@ public:
     bool isLocked() const { return locked_.load(std::memory_order_relaxed); }
 
 private:
-    Bitmap(int width, int height, PixelFormat format, std::ptrdiff_t stride, std::unique_ptr<uint8_t[]> data);
+    struct FreeBytes {
+        void operator()(uint8_t* p) const;
+    };
+    using Bytes = std::unique_ptr<uint8_t, FreeBytes>;
+    Bitmap(int width, int height, PixelFormat format, std::ptrdiff_t stride, Bytes data);
 
     int width_;
     int height_;
     PixelFormat format_;
     std::ptrdiff_t stride_;
-    std::unique_ptr<uint8_t[]> data_;
+    Bytes data_;
     std::atomic<bool> locked_{false};
 };
 

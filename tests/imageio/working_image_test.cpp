@@ -13,6 +13,7 @@
 #include "imageio/resample.h"
 #include "imageio/source_planes.h"
 #include "imaging/bitmap.h"
+#include "support/reference_blur.h"
 #include "text/status_codes.h"
 
 namespace qv {
@@ -108,6 +109,31 @@ TEST(SourcePlanes, SinglePrecisionInTheirOrderAndTruncated)
         ASSERT_EQ(p.u, static_cast<int>(((0.436f * b - 0.28886f * g) - 0.14713f * r) / 0.872f));
         ASSERT_EQ(p.v, static_cast<int>((0.615f * r - (0.10001f * b + 0.51499f * g)) / 1.23f));
         ASSERT_EQ(p.luminance, static_cast<int>((0.299f * r + 0.114f * b) + 0.587f * g));
+    }
+}
+
+// The vector row against the plain one on rows of every length around its
+// groups of eight, with channels at both ends of their range (the largest
+// colour differences and white) and noise between.
+TEST(SourcePlanes, VectorRowMatchesThePlainOne)
+{
+    std::mt19937 random(11);
+    for (const int width : {1, 7, 8, 9, 16, 23, 200}) {
+        std::vector<uint16_t> bgr(3 * width);
+        for (uint16_t& c : bgr)
+            c = random() % 3 == 0 ? uint16_t(random() % 2 * 65535) : uint16_t(random());
+        std::vector<uint16_t> luminance[2];
+        std::vector<int16_t> chroma[2];
+        for (const bool vectors : {false, true}) {
+            luminance[vectors].assign(width, 7);
+            chroma[vectors].assign(2 * width, 7);
+            test::pickedWith(vectors, sourcePlaneRow)(bgr.data(), width, luminance[vectors].data(),
+                                                      chroma[vectors].data());
+        }
+        EXPECT_EQ(luminance[0], luminance[1]) << width;
+        EXPECT_EQ(chroma[0], chroma[1]) << width;
+        const SourcePixelPlanes last = sourcePixelPlanes(bgr[3 * width - 3], bgr[3 * width - 2], bgr[3 * width - 1]);
+        EXPECT_EQ(luminance[1].back(), last.luminance) << width;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <thread>
 
@@ -21,6 +22,14 @@ TEST(Bitmap, RowsStartOnFourByteBoundariesAndStartBlack)
             ASSERT_EQ(b->bits()[i], 0) << i;
     }
     EXPECT_EQ(Bitmap::create(4, 1, PixelFormat::Bgr24)->stride(), 12);
+    // A picture of several megabytes, whose memory comes from the system
+    // as fresh pages: black too, and writable to its last byte.
+    auto large = Bitmap::create(1000, 700, PixelFormat::Bgr48);
+    ASSERT_TRUE(large);
+    const uint8_t* bits = large->bits();
+    EXPECT_TRUE(std::all_of(bits, bits + large->byteSize(), [](uint8_t v) { return v == 0; }));
+    large->row(699)[5999] = 1;
+    EXPECT_EQ(large->row(699)[5999], 1);
 }
 
 TEST(Bitmap, AbsurdSizesAreRefused)

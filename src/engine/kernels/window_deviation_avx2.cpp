@@ -3,7 +3,7 @@
 
 #include "engine/kernels/window_deviation.h"
 
-#include "engine/kernels/simd_avx2.h"
+#include "engine/kernels/window_deviation_avx2.h"
 
 namespace qv {
 
@@ -13,15 +13,8 @@ namespace {
 template <DeviationDivisor Divisor>
 QV_AVX2 inline __m128i deviationsOfFour(const DeviationRow& row, __m128i half, int i)
 {
-    const __m256d pixels = _mm256_loadu_pd(row.pixels + i);
-    const __m256d luma =
-        _mm256_cvtepi32_pd(_mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row.luma + i))));
-    const __m256d numerator = _mm256_sub_pd(_mm256_mul_pd(pixels, luma), _mm256_loadu_pd(row.sum + i));
-    __m256d divisor = _mm256_sub_pd(pixels, _mm256_set1_pd(1.0));
-    if (Divisor == DeviationDivisor::QuarterWindow)
-        divisor = _mm256_floor_pd(_mm256_mul_pd(divisor, _mm256_set1_pd(0.25)));
-    divisor = _mm256_max_pd(divisor, _mm256_set1_pd(1.0));
-    return _mm_add_epi32(_mm256_cvttpd_epi32(_mm256_div_pd(numerator, divisor)), half);
+    return avx2::deviationsOfFour<Divisor>(_mm256_loadu_pd(row.pixels + i), avx2::lumaOfFour(row.luma + i),
+                                           _mm256_loadu_pd(row.sum + i), half);
 }
 
 template <DeviationDivisor Divisor, DeviationOutput Output>

@@ -113,9 +113,4 @@ ColumnSumRows softeningColumnSums(PipelineState& state, std::size_t rows)
     return columnSumRows(state, aligned, state.pairs.bytes(), rows);
 }
 
-ColumnSumRows lightColumnSums(PipelineState& state, std::size_t rows)
-{
-    return columnSumRows(state, quarter(state, 0), quarter(state, 3), rows);
-}
-
 }  // namespace qv

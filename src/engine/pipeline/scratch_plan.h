@@ -15,8 +15,8 @@ struct PipelineState;
 // plane (4 bytes per pixel), the merged planes (6), the pair accumulator (8,
 // in quarters Q0 .. Q3 of N uint16 each), and last the light stage's map, a
 // plane of its own that is listed because the driver's cache relies on it
-// in the same way. Column sums take one row of W per worker (R rows);
-// softening's sums start at the first 4-byte boundary in Q1. A view is empty
+// in the same way. Softening's column sums take one row of W per worker
+// (R rows) from the first 4-byte boundary in Q1. A view is empty
 // when its buffer is missing or too small for W x H, and a stage that finds
 // one empty refuses to run. "kept" names the stage's cache flag that relies
 // on the view surviving: `valid` (its result is reused) or `input` (its
@@ -41,7 +41,6 @@ struct PipelineState;
 // softeningHorizontalPass  N uint16: Q1               softening, 1st run     softening               no
 // softeningColumnSums(R)   R x W uint32: Q1 .. Q3     softening, 1st run     softening               no
 // softeningMap             N uint16: Q3               softening, 1st run     softening               yes: input
-// lightColumnSums(R)       R x W uint32: Q0 .. Q2     light, preparing       light                   no
 // resultBuffer             3N uint16 (RGB): Q0 .. Q2  final output           16-bit TIFF saving      to next run
 // -----------------------  -------------------------  ---------------------  ----------------------  -----------
 // lightMap                 N uint16: all              light, preparing       light                   yes: input
@@ -63,8 +62,7 @@ struct PipelineState;
 //   A detail run leads to a merging run that marks softening's input
 //   changed, so the map is rebuilt; softening's own column sums serve the
 //   contrast pass of a first run, and the map is written after it, past a
-//   pass barrier. Light runs after softening, so its column sums start at
-//   Q0, where any number of rows up to H fits before Q3.
+//   pass barrier.
 // - Within softening: the contrast map (Q0), the horizontal pass (Q1) and
 //   the map (Q3) are apart; the column sums share Q1 with the horizontal
 //   pass, which is written only after the contrast pass has ended.
@@ -100,6 +98,5 @@ struct ColumnSumRows {
 };
 
 ColumnSumRows softeningColumnSums(PipelineState& state, std::size_t rows);
-ColumnSumRows lightColumnSums(PipelineState& state, std::size_t rows);
 
 }  // namespace qv

@@ -14,6 +14,8 @@ int lightFirstRadius(int width, int height);
 // The steps the progress bar counts for a light map of first radius r0
 // (one more than the radii actually used when r0 > 2).
 int lightProgressLevels(int firstRadius);
+// The radii of the light map: r0, r0/2, ... while above 2, r0 always.
+int lightRadiusCount(int firstRadius);
 
 // What a run of the stage takes from the settings and the image size.
 struct LightParams {
@@ -31,6 +33,14 @@ inline uint16_t lightOverlay(uint32_t b, uint32_t m)
     const uint32_t v = b < 32768 ? (m * b) >> 15 : 65535 - (((65535 - m) * (65535 - b)) >> 15);
     return static_cast<uint16_t>(v);
 }
+
+// One row of the blend: out = (luma * (100 - lightness) + overlay *
+// lightness) / 100, truncated, the overlay taken with the light map.
+using LightBlendRow = void (*)(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness);
+void blendLightRowPlain(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness);
+// Eight pixels at a time, the same bits.
+void blendLightRowAvx2(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness);
+LightBlendRow lightBlendRow();
 
 // Mixes the overlay of `luma` with the light map into `out` by `Lightness`.
 // When `inputChanged` the light map (state.lightMap) is first rebuilt from

@@ -56,6 +56,11 @@ TEST(LightRadii, FollowTheLongerSide)
     EXPECT_EQ(lightProgressLevels(2), 1);
     EXPECT_EQ(lightProgressLevels(5), 2);
     EXPECT_EQ(lightProgressLevels(10), 3);
+    // The radii used: 2; 5; 10, 5; 230, 115, 57, 28, 14, 7, 3.
+    EXPECT_EQ(lightRadiusCount(2), 1);
+    EXPECT_EQ(lightRadiusCount(5), 1);
+    EXPECT_EQ(lightRadiusCount(10), 2);
+    EXPECT_EQ(lightRadiusCount(230), 7);
 }
 
 TEST(LightOverlay, MultipliesShadowsAndScreensHighlights)
@@ -78,17 +83,42 @@ TEST(LightOverlay, MultipliesShadowsAndScreensHighlights)
         }
 }
 
+// The vector blend against the formula, on both paths: every luma value
+// against maps at and around the overlay's switch and its ends, for
+// lightness at both ends and between.
+TEST(LightBlend, RowsFollowTheFormulaOnBothPaths)
+{
+    std::vector<uint16_t> luma(65536 + 5);
+    for (std::size_t i = 0; i < luma.size(); ++i)
+        luma[i] = static_cast<uint16_t>(i);
+    for (const uint16_t m : {0, 1, 20000, 32767, 32768, 50000, 65535})
+        for (const int a : {0, 1, 37, 99, 100}) {
+            const std::vector<uint16_t> map(luma.size(), m);
+            for (const bool vectors : {false, true}) {
+                std::vector<uint16_t> out(luma.size());
+                test::pickedWith(vectors, lightBlendRow)(luma.data(), map.data(), out.data(), int(luma.size()), a);
+                for (std::size_t i = 0; i < luma.size(); ++i)
+                    ASSERT_EQ(out[i], (luma[i] * uint32_t(100 - a) + lightOverlay(luma[i], m) * uint32_t(a)) / 100)
+                        << "b " << luma[i] << " m " << m << " a " << a << " vectors " << vectors;
+            }
+        }
+}
+
 TEST(Light, MapMatchesDirectWindowSumsAtEveryScale)
 {
     // 70 x 45: radii 12, 6, 3. 23 x 17: radius 4 only. Thin strips and a
-    // single row exercise windows clipped on both sides.
-    const int sizes[][2] = {{70, 45}, {23, 17}, {1, 40}, {40, 1}, {3, 2}, {90, 9}};
-    for (const auto& size : sizes) {
-        LightFixture f(size[0], size[1], size[0] * 100 + size[1]);
-        f.ctx.workerCount = 3;
-        ASSERT_TRUE(f.run());
-        EXPECT_EQ(f.mapCopy(), referenceMap(f.state.luminancePlane(), size[0], size[1])) << size[0] << "x" << size[1];
-    }
+    // single row exercise windows clipped on both sides; 150 x 37 has rows
+    // whose windows leave a wide middle, with bands of 8 rows.
+    const int sizes[][2] = {{70, 45}, {23, 17}, {1, 40}, {40, 1}, {3, 2}, {90, 9}, {150, 37}};
+    for (const auto& size : sizes)
+        for (const bool vectors : {false, true}) {
+            const test::SimdSwitch loops(vectors);
+            LightFixture f(size[0], size[1], size[0] * 100 + size[1]);
+            f.ctx.workerCount = size[0] == 150 ? 5 : 3;
+            ASSERT_TRUE(f.run());
+            EXPECT_EQ(f.mapCopy(), referenceMap(f.state.luminancePlane(), size[0], size[1]))
+                << size[0] << "x" << size[1] << " vectors " << vectors;
+        }
 }
 
 TEST(Light, FlatImageLeavesLumaUnchangedUpToRounding)
