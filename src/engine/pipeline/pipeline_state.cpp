@@ -11,11 +11,8 @@ bool PipelineState::allocatePlanes(int w, int h)
     bool ok = true;
     for (PlaneMemory* p : plane16)
         ok = ok && p->allocate(2 * n);
-    // Large pages for curve and pairs: the two scratch planes whose columns
-    // detail extraction walks in full.
-    ok = ok && sourceChroma.allocate(4 * n) && denoisedChroma.allocate(4 * n) &&
-         curve.allocate(4 * n, PlaneMemory::Pages::Large) && merged.allocate(6 * n) &&
-         pairs.allocate(8 * n, PlaneMemory::Pages::Large) &&
+    ok = ok && sourceChroma.allocate(4 * n) && denoisedChroma.allocate(4 * n) && curve.allocate(4 * n) &&
+         merged.allocate(6 * n) && pairs.allocate(8 * n) &&
          firstWeights.allocate(2 * 65536 * sizeof(float)) && secondWeights.allocate(65536 * sizeof(float));
     if (!ok)
         reset();

@@ -2,23 +2,26 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace qv {
 
 // One raw allocation that the pipeline addresses as planes of different
 // element types over the course of a run (the project compiles with
-// -fno-strict-aliasing for this reason), zero when allocated. Allocation
-// failure is an answer, not an exception.
+// -fno-strict-aliasing for this reason). Allocation failure is an answer,
+// not an exception.
 class PlaneMemory {
 public:
-    // Large pages (where the system has them) suit planes walked down their
-    // columns in full: such a pass touches a new small page at every row,
-    // and the address translations it misses cost more than its
-    // arithmetic. A plane used only in part would hold more memory in them.
-    enum class Pages { Small, Large };
-
-    bool allocate(std::size_t bytes, Pages pages = Pages::Small);
+    bool allocate(std::size_t bytes)
+    {
+        release();
+        if (bytes == 0)
+            return true;
+        data_.reset(static_cast<uint8_t*>(std::calloc(bytes, 1)));
+        size_ = data_ ? bytes : 0;
+        return data_ != nullptr;
+    }
     void release()
     {
         data_.reset();
@@ -40,9 +43,7 @@ public:
 
 private:
     struct Free {
-        std::size_t mappedBytes;  // 0 for memory from calloc
-        Free() noexcept : mappedBytes(0) {}
-        void operator()(uint8_t* p) const;
+        void operator()(uint8_t* p) const { std::free(p); }
     };
     std::unique_ptr<uint8_t, Free> data_;
     std::size_t size_ = 0;

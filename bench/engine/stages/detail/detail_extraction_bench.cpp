@@ -40,8 +40,7 @@ struct ScaledPlanes {
     ScaledPlanes(int width, int height)
     {
         const std::size_t n = std::size_t(width) * height;
-        if (!luma.allocate(2 * n) || !detail.allocate(2 * n) || !envelope.allocate(4 * n, PlaneMemory::Pages::Large) ||
-            !pairs.allocate(8 * n, PlaneMemory::Pages::Large))
+        if (!luma.allocate(2 * n) || !detail.allocate(2 * n) || !envelope.allocate(4 * n) || !pairs.allocate(8 * n))
             std::abort();
         const std::unique_ptr<Bitmap> photo = scaled48(*decodedPhoto48(kPhotos[0]), width, height);
         std::vector<int16_t> chroma(2 * n);
