@@ -69,7 +69,7 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // The cost per pixel does not follow the reach: each spread adds one value
 // over a run of pixels, recorded as two differences, and the end of the run
 // is mostly found with one range-table probe and one 16-pixel scan, starting
-// from where the neighbouring spread stopped. Reaches of up to 40 pixels
+// from where the neighbouring spread stopped. Reaches of up to 16 pixels
 // are walked instead, 16 spreads in lockstep, where the processor has AVX2:
 // cheaper there than searching.
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);

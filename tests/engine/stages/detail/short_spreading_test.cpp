@@ -1,4 +1,4 @@
-#include "engine/stages/detail/detail_spreading.h"
+#include "engine/stages/detail/short_spreading.h"
 
 #include <gtest/gtest.h>
 
@@ -82,13 +82,14 @@ TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
     const int length = 100;
     const std::vector<uint16_t> luma(length, 65535);
     const std::vector<uint32_t> values(length, 65535);
+    const uint32_t reach = kShortReach;
     SpreadScratch scratch;
-    ASSERT_TRUE(scratch.reserve(length, 40));
+    ASSERT_TRUE(scratch.reserve(length, reach));
     std::vector<uint32_t> pairs(2 * length);
-    fastLineSpreading()({luma.data(), values.data(), length}, {40, 40}, 1, scratch, pairs.data());
-    for (int x = 40; x < 60; ++x) {
-        EXPECT_EQ(pairs[2 * x + 1], 80u) << x;
-        EXPECT_EQ(pairs[2 * x], 80u * 65535) << x;
+    fastLineSpreading()({luma.data(), values.data(), length}, {kShortReach, kShortReach}, 1, scratch, pairs.data());
+    for (int x = kShortReach; x < length - kShortReach; ++x) {
+        EXPECT_EQ(pairs[2 * x + 1], 2 * reach) << x;
+        EXPECT_EQ(pairs[2 * x], 2 * reach * 65535) << x;
     }
 }
 
