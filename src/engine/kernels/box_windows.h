@@ -7,11 +7,6 @@
 
 namespace qv {
 
-// The (2r+1)-square windows around the pixels of a band of rows, clipped to
-// the image: running column sums moved down a row at a time and a window
-// sum slid along each row, so that the cost per pixel does not depend on r.
-// The column sums are one row of W unsigned 32-bit values, the caller's;
-// see fits().
 // The windows of one row as they slide along it: the column sums of their
 // rows, the radius and the number of rows each window spans.
 struct WindowRow {
@@ -49,6 +44,11 @@ void writeRowDeviationsAvx2(const WindowRow& row, WindowRun run, const uint16_t*
                             DeviationOutput output, int half, uint16_t* out);
 RowDeviationWriter rowDeviationWriter();
 
+// The (2r+1)-square windows around the pixels of a band of rows, clipped to
+// the image: running column sums moved down a row at a time and a window
+// sum slid along each row, so that the cost per pixel does not depend on r.
+// The column sums are one row of W unsigned 32-bit values, the caller's;
+// see fits().
 class BoxWindows {
 public:
     // Pixels of a row whose windows are handed over together.
@@ -73,9 +73,6 @@ public:
     // Moves the column sums from row y's windows to row y + 1's.
     void advance(int y);
 
-    // Visits row y's windows a chunk at a time: fn(x0, count, sum, pixels)
-    // with the window sum and the number of pixels of the window of pixel
-    // x0 + i at index i, whole numbers held exactly as doubles.
     // Row y's windows, and the window of its first pixel.
     WindowRow rowAt(int y) const
     {
@@ -90,6 +87,9 @@ public:
         return run;
     }
 
+    // Visits row y's windows a chunk at a time: fn(x0, count, sum, pixels)
+    // with the window sum and the number of pixels of the window of pixel
+    // x0 + i at index i, whole numbers held exactly as doubles.
     template <class Fn>
     void forEachChunk(int y, Fn&& fn) const
     {

@@ -4,10 +4,24 @@
 
 namespace qv {
 
+namespace {
+
+void gatherColumnsPlain(const uint32_t* plane, int w, int h, int x0, int n, uint32_t* columns)
+{
+    gatherColumns(plane, w, h, x0, n, columns);
+}
+
+void scatterColumnsPlain(const uint32_t* columns, int w, int h, int x0, int n, uint32_t* plane)
+{
+    scatterColumns(columns, w, h, x0, n, plane);
+}
+
+}  // namespace
+
 ColumnCopy pickColumnCopy()
 {
-    return {pickKernel<ColumnCopyFn>(gatherColumns<uint32_t>, QV_AVX2_TWIN(gatherColumnsAvx2)),
-            pickKernel<ColumnCopyFn>(scatterColumns<uint32_t>, QV_AVX2_TWIN(scatterColumnsAvx2))};
+    return {pickKernel<ColumnCopyFn>(gatherColumnsPlain, QV_AVX2_TWIN(gatherColumnsAvx2)),
+            pickKernel<ColumnCopyFn>(scatterColumnsPlain, QV_AVX2_TWIN(scatterColumnsAvx2))};
 }
 
 }  // namespace qv

@@ -15,11 +15,11 @@ namespace qv {
 constexpr int kColumnBlockRows = 8;
 
 // Copies columns x0 .. x0+n-1 of a w x h plane into `columns`, column after
-// column (h values each).
+// column (h values each); rows before `firstRow` are left out.
 template <class T>
-void gatherColumns(const T* __restrict plane, int w, int h, int x0, int n, T* __restrict columns)
+void gatherColumns(const T* __restrict plane, int w, int h, int x0, int n, T* __restrict columns, int firstRow = 0)
 {
-    for (int y0 = 0; y0 < h; y0 += kColumnBlockRows) {
+    for (int y0 = firstRow; y0 < h; y0 += kColumnBlockRows) {
         const int rows = std::min(kColumnBlockRows, h - y0);
         for (int j = 0; j < n; ++j) {
             const T* from = plane + static_cast<std::size_t>(y0) * w + x0 + j;
@@ -30,11 +30,12 @@ void gatherColumns(const T* __restrict plane, int w, int h, int x0, int n, T* __
     }
 }
 
-// Writes `columns` back into columns x0 .. x0+n-1 of the plane.
+// Writes `columns` back into columns x0 .. x0+n-1 of the plane, from row
+// `firstRow` on.
 template <class T>
-void scatterColumns(const T* __restrict columns, int w, int h, int x0, int n, T* __restrict plane)
+void scatterColumns(const T* __restrict columns, int w, int h, int x0, int n, T* __restrict plane, int firstRow = 0)
 {
-    for (int y0 = 0; y0 < h; y0 += kColumnBlockRows) {
+    for (int y0 = firstRow; y0 < h; y0 += kColumnBlockRows) {
         const int rows = std::min(kColumnBlockRows, h - y0);
         for (int j = 0; j < n; ++j) {
             T* to = plane + static_cast<std::size_t>(y0) * w + x0 + j;

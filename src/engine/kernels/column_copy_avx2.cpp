@@ -52,19 +52,11 @@ QV_AVX2 void copyStrip(const uint32_t* from, int w, int h, int x0, int n, uint32
             else
                 transpose8x8(from + inColumns, h, to + inPlane, w);
         }
-    for (int y0 = blockRows; y0 < h; y0 += kColumnBlockRows) {
-        // The rows left over, all columns of the strip.
-        const int rows = std::min(kColumnBlockRows, h - y0);
-        for (int j = 0; j < blockColumns; ++j)
-            for (int k = 0; k < rows; ++k) {
-                const std::size_t inPlane = static_cast<std::size_t>(y0 + k) * w + x0 + j;
-                const std::size_t inColumns = static_cast<std::size_t>(j) * h + y0 + k;
-                if constexpr (Gather)
-                    to[inColumns] = from[inPlane];
-                else
-                    to[inPlane] = from[inColumns];
-            }
-    }
+    // The rows left over, all columns of the strip.
+    if constexpr (Gather)
+        gatherColumns(from, w, h, x0, blockColumns, to, blockRows);
+    else
+        scatterColumns(from, w, h, x0, blockColumns, to, blockRows);
     // The columns left over, all rows.
     if (blockColumns < n) {
         const std::size_t skipped = static_cast<std::size_t>(blockColumns) * h;
