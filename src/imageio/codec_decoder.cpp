@@ -1,7 +1,5 @@
 #include "imageio/codec_decoder.h"
 
-#include <algorithm>
-
 #include "codec/codec.h"
 #include "imageio/image_io_context.h"
 #include "imageio/parallel_rows.h"
@@ -42,8 +40,7 @@ DecodeResult decodeWithCodec(const DecodeJob& job, SourcePair& pair)
     if (!drawn)
         return job.fail(pair);
     // The 16-bit twin, its rows shared out between the workers.
-    const int height = pair.image8->height();
-    forEachRowParallel(height, std::clamp(job.context.workerCount, 1, height), [&](int, int y) {
+    forEachRowParallel(pair.image8->height(), job.context.workerCount, [&](int, int y) {
         widenRow(pair.image8->row(y), pair.image16->row16(y), pair.image8->width() * 3);
         return !job.aborted();
     });

@@ -37,4 +37,16 @@ bool forEachRowParallel(int rows, int workers, const std::function<bool(int work
     return !failed.load();
 }
 
+bool forEachRowBlockParallel(int rows, int rowsPerTask, int workers, const std::function<bool(int row)>& work)
+{
+    const int tasks = (rows + rowsPerTask - 1) / rowsPerTask;
+    return forEachRowParallel(tasks, workers, [&](int, int task) {
+        const int end = std::min(rows, (task + 1) * rowsPerTask);
+        for (int row = task * rowsPerTask; row < end; ++row)
+            if (!work(row))
+                return false;
+        return true;
+    });
+}
+
 }  // namespace qv

@@ -18,4 +18,9 @@ namespace qv {
 // every call returned true.
 bool forEachRowParallel(int rows, int workers, const std::function<bool(int worker, int row)>& work);
 
+// The same for image rows taken `rowsPerTask` at a time, so that a thread
+// takes its next rows rarely: work(row) for every row 0 .. rows-1, no
+// further rows of a block after a call returned false.
+bool forEachRowBlockParallel(int rows, int rowsPerTask, int workers, const std::function<bool(int row)>& work);
+
 }  // namespace qv

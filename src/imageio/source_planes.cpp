@@ -1,7 +1,5 @@
 #include "imageio/source_planes.h"
 
-#include <algorithm>
-
 #include "engine/kernels/simd.h"
 #include "imageio/parallel_rows.h"
 #include "imaging/bitmap.h"
@@ -44,17 +42,11 @@ bool computeSourcePlanes(const Bitmap& working, uint16_t* luminance, int16_t* ch
     const int height = working.height();
     const int start = percent.load();
     const SourcePlaneRow planeRow = sourcePlaneRow();
-    const int tasks = (height + kRowsPerTask - 1) / kRowsPerTask;
-    return forEachRowParallel(tasks, workers, [&](int, int task) {
-        const int end = std::min(height, (task + 1) * kRowsPerTask);
-        for (int y = task * kRowsPerTask; y < end; ++y) {
-            raisePercent(percent, static_cast<int>(static_cast<int64_t>(y) * 40 / height) + start);
-            planeRow(working.row16(y), width, luminance + static_cast<std::size_t>(y) * width,
-                     chroma + static_cast<std::size_t>(y) * width * 2);
-            if (abort.load(std::memory_order_relaxed))
-                return false;
-        }
-        return true;
+    return forEachRowBlockParallel(height, kRowsPerTask, workers, [&](int y) {
+        raisePercent(percent, static_cast<int>(static_cast<int64_t>(y) * 40 / height) + start);
+        planeRow(working.row16(y), width, luminance + static_cast<std::size_t>(y) * width,
+                 chroma + static_cast<std::size_t>(y) * width * 2);
+        return !abort.load(std::memory_order_relaxed);
     });
 }
 

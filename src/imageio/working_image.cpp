@@ -82,11 +82,8 @@ bool allocateBuffers(ImageIoContext& ctx, PipelineState& state, ImageSize size)
     state.output = Bitmap::create(size.width, size.height, PixelFormat::Bgr24);
     if (!state.output)
         return failOutOfMemory(ctx, state);
-    const int tasks = (size.height + kCopyRowsPerTask - 1) / kCopyRowsPerTask;
-    forEachRowParallel(tasks, ctx.workerCount, [&](int, int task) {
-        const int end = std::min(size.height, (task + 1) * kCopyRowsPerTask);
-        for (int y = task * kCopyRowsPerTask; y < end; ++y)
-            std::memcpy(state.output->row(y), state.source->row(y), static_cast<std::size_t>(size.width) * 3);
+    forEachRowBlockParallel(size.height, kCopyRowsPerTask, ctx.workerCount, [&](int y) {
+        std::memcpy(state.output->row(y), state.source->row(y), static_cast<std::size_t>(size.width) * 3);
         return true;
     });
 

@@ -30,6 +30,12 @@ QV_AVX2 inline void store(uint16_t* p, __m256i v)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
+// Eight unsigned 16-bit values from p as 32-bit lanes.
+QV_AVX2 inline __m256i widen8(const uint16_t* p)
+{
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
 // Lanes where a > b.
 QV_AVX2 inline __m256i greater(__m256i a, __m256i b)
 {

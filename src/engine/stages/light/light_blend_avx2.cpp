@@ -18,11 +18,6 @@ QV_AVX2 inline __m256i dividedBy100(__m256i v)
     return _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0b10101010);
 }
 
-QV_AVX2 inline __m256i widen(const uint16_t* p)
-{
-    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
 }  // namespace
 
 QV_AVX2 void blendLightRowAvx2(const uint16_t* luma, const uint16_t* map, uint16_t* out, int width, int lightness)
@@ -33,8 +28,8 @@ QV_AVX2 void blendLightRowAvx2(const uint16_t* luma, const uint16_t* map, uint16
     const __m256i amount = _mm256_set1_epi32(lightness);
     int x = 0;
     for (; x + 8 <= width; x += 8) {
-        const __m256i b = widen(luma + x);
-        const __m256i m = widen(map + x);
+        const __m256i b = avx2::widen8(luma + x);
+        const __m256i m = avx2::widen8(map + x);
         // Both products stay below 2^32, whole in the low halves.
         const __m256i multiply = _mm256_srli_epi32(_mm256_mullo_epi32(m, b), 15);
         const __m256i screen = _mm256_sub_epi32(

@@ -47,12 +47,6 @@ QV_AVX2 void storeChroma(__m256d u, __m256d v, int16_t* out)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pairs);
 }
 
-// Eight 16-bit values as 32-bit lanes.
-QV_AVX2 inline __m256i widen(const uint16_t* p)
-{
-    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
 // Sixteen signed 16-bit values as two groups of eight 32-bit lanes, in order.
 struct Pairs {
     __m256i low, high;
@@ -103,8 +97,8 @@ QV_AVX2 void scaleChromaRowAvx2(const MergeRow& row, bool halfway)
     const __m256i offset = _mm256_set1_epi32(256);
     int x = 0;
     for (; x + 8 <= row.width; x += 8) {
-        __m256 k = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(widen(row.processed + x), offset)),
-                                 _mm256_cvtepi32_ps(_mm256_add_epi32(widen(row.source + x), offset)));
+        __m256 k = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(avx2::widen8(row.processed + x), offset)),
+                                 _mm256_cvtepi32_ps(_mm256_add_epi32(avx2::widen8(row.source + x), offset)));
         if (halfway)
             k = _mm256_div_ps(_mm256_add_ps(k, _mm256_set1_ps(1.0f)), _mm256_set1_ps(2.0f));
         const Pairs chroma = widenPairs(row.sourceChroma + 2 * x);
@@ -122,11 +116,11 @@ QV_AVX2 void blendRowAvx2(const MergeRow& row, const uint8_t* weights)
     for (; x + 8 <= row.width; x += 8) {
         // Four bytes from each weight's place, the first of them kept.
         const __m256i w = _mm256_and_si256(
-            _mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), widen(row.area + x), 1),
+            _mm256_i32gather_epi32(reinterpret_cast<const int*>(weights), avx2::widen8(row.area + x), 1),
             _mm256_set1_epi32(0xFF));
         const __m256i rest = _mm256_sub_epi32(hundred, w);
-        const __m256i luma = percentOf(_mm256_add_epi32(_mm256_mullo_epi32(w, widen(row.luma + x)),
-                                                        _mm256_mullo_epi32(widen(row.source + x), rest)));
+        const __m256i luma = percentOf(_mm256_add_epi32(_mm256_mullo_epi32(w, avx2::widen8(row.luma + x)),
+                                                        _mm256_mullo_epi32(avx2::widen8(row.source + x), rest)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(row.luma + x),
                          _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(luma, luma), 0xD8)));
         const Pairs source = widenPairs(row.sourceChroma + 2 * x);
