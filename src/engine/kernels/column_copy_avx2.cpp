@@ -35,16 +35,17 @@ QV_AVX2 void transpose8x8(const uint32_t* from, std::ptrdiff_t fromStride, uint3
     }
 }
 
-// The whole 8 x 8 blocks of a strip of columns through registers, the
-// columns and rows left over (at the plane's right and bottom edges) with
-// the plain copy.
+// The whole 8 x 8 blocks of a strip of columns through registers, eight
+// rows of the strip at a time, so that each row's part of the strip is
+// moved at once; the columns and rows left over (at the plane's right and
+// bottom edges) with the plain copy.
 template <bool Gather>
 QV_AVX2 void copyStrip(const uint32_t* from, int w, int h, int x0, int n, uint32_t* to)
 {
     const int blockColumns = n / 8 * 8;
     const int blockRows = h / 8 * 8;
-    for (int j = 0; j < blockColumns; j += 8)
-        for (int y0 = 0; y0 < blockRows; y0 += 8) {
+    for (int y0 = 0; y0 < blockRows; y0 += 8)
+        for (int j = 0; j < blockColumns; j += 8) {
             const std::size_t inPlane = static_cast<std::size_t>(y0) * w + x0 + j;
             const std::size_t inColumns = static_cast<std::size_t>(j) * h + y0;
             if constexpr (Gather)
