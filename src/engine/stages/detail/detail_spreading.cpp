@@ -1,8 +1,10 @@
 #include "engine/stages/detail/detail_spreading.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
+#include <cstring>
 
 #ifdef QV_X86_SIMD
 #include <emmintrin.h>
@@ -47,6 +49,15 @@ struct PlainLoops {
             out[i] = std::max(a[i], b[i]);
     }
 
+    // The extent (65535 - luminance, luminance) of each of `count` pixels.
+    static void pixelExtents(const uint16_t* luma, int count, uint16_t* extents)
+    {
+        for (int i = 0; i < count; ++i) {
+            extents[2 * i] = static_cast<uint16_t>(65535 - luma[i]);
+            extents[2 * i + 1] = luma[i];
+        }
+    }
+
     // The extents (65535 - lowest, highest) of the `count` pixels from
     // `luma` up to each pixel (heads) and from each pixel to the last one
     // (tails). Up to 3 extents past the last are written as well, and the
@@ -84,6 +95,15 @@ struct PlainLoops {
 };
 
 #ifdef QV_X86_SIMD
+// The four bytes 0 or 1 of each 4-bit mask, lowest bit first in memory.
+constexpr auto kFlagBytes = [] {
+    std::array<uint32_t, 16> bytes{};
+    for (uint32_t mask = 0; mask < 16; ++mask)
+        for (int j = 0; j < 4; ++j)
+            bytes[mask] |= ((mask >> j) & 1u) << (8 * j);
+    return bytes;
+}();
+
 // SSE2 is part of every x86-64 processor: no check at run time needed.
 struct VectorLoops {
     // Unsigned saturating differences v - high and low - v are both zero
@@ -111,6 +131,18 @@ struct VectorLoops {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_adds_epu16(_mm_subs_epu16(va, vb), vb));
         }
         PlainLoops::maxOfPairs(a + i, b + i, out + i, count - i);
+    }
+
+    static void pixelExtents(const uint16_t* luma, int count, uint16_t* extents)
+    {
+        int i = 0;
+        for (; i + 8 <= count; i += 8) {
+            const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(luma + i));
+            const __m128i inverted = _mm_xor_si128(l, _mm_set1_epi16(-1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(extents + 2 * i), _mm_unpacklo_epi16(inverted, l));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(extents + 2 * i + 8), _mm_unpackhi_epi16(inverted, l));
+        }
+        PlainLoops::pixelExtents(luma + i, count - i, extents + 2 * i);
     }
 
     // Four pixels' extents per vector: each pixel's pair is one 32-bit lane,
@@ -161,8 +193,7 @@ struct VectorLoops {
             const __m128i lowFits = _mm_cmplt_epi32(_mm_add_epi32(_mm_and_si128(e, lowHalf), v), lowEdge);
             const __m128i highFits = _mm_cmplt_epi32(_mm_srli_epi32(e, 16), _mm_add_epi32(v, highEdge));
             const int mask = _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(lowFits, highFits)));
-            for (int j = 0; j < 4; ++j)
-                full[i + j] = static_cast<uint8_t>((mask >> j) & 1);
+            std::memcpy(full + i, &kFlagBytes[mask], 4);
         }
         PlainLoops::runsWithin(tails + 2 * i, heads + 2 * i, values + i, count - i, tolerance, full + i);
     }
@@ -194,10 +225,7 @@ public:
         // Short reaches need the scan only.
         if (top_ < kScanLevel)
             return;
-        for (int i = 0; i < length; ++i) {
-            data_[2 * i] = static_cast<uint16_t>(65535 - luma[i]);
-            data_[2 * i + 1] = luma[i];
-        }
+        Loops::pixelExtents(luma, length, data_);
         // Both halves of an extent merge with max, so a level is one run of
         // maxima over the level below.
         for (int level = 1; level <= top_; ++level) {
