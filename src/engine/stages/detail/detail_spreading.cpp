@@ -432,7 +432,10 @@ void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach,
         const int known = Dir > 0 ? std::min(previous, end) : std::max(previous, end);
         const bool skip = Dir * (known - start) > kScanPixels &&
                           index.rangeWithin(std::min(start, known - Dir), std::max(start, known - Dir), low, high);
-        previous = index.template firstOutside<Dir>(skip ? known : start, end, low, high);
+        // After a skip the stop is most often the pixel skipped to itself.
+        const int32_t atKnown = index.lumaAt(known);
+        const bool stopsAtKnown = known == end || atKnown < low || atKnown > high;
+        previous = skip && stopsAtKnown ? known : index.template firstOutside<Dir>(skip ? known : start, end, low, high);
         stopped(x, end, previous);
     }
 }
