@@ -392,8 +392,9 @@ bool SpreadScratch::reserve(int length, int maxReach)
         blockTails.resize(2 * static_cast<std::size_t>(length) + 8);
         paddedLuma.assign(static_cast<std::size_t>(length) + 2 * kGuard, 0);
         steps.assign(static_cast<std::size_t>(length) + 3, 0);
-        stops.resize(length);
-        fullRuns.resize(length);
+        // Forward and backward flags, each with room for a clear flag
+        // before its first spread.
+        fullRuns.resize(2 * (static_cast<std::size_t>(length) + 1));
         shortValues.resize(length);
         shortAlive.resize(length);
         shortCounts.resize(length);
@@ -407,25 +408,27 @@ namespace {
 // spreads run: the previous pixel's spread usually stops where this one
 // does (at the same edge, or at the end of a flat run), so when everything
 // up to that stop lies within this pixel's band too, the search starts
-// there. Spreads that `full` marks as running their whole reach (filled
-// here) need no search. Calls `stopped(x, end, stop)` for every pixel x.
+// there. Spreads that `full` marks as running their whole reach are not
+// searched (the caller records them); `stopped(x, end, stop)` is called
+// for every other pixel x.
 template <int Dir, class Loops, class Stopped>
-void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach, int tolerance, uint8_t* full,
+void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach, int tolerance, const uint8_t* full,
                Stopped stopped)
 {
     const int n = line.length;
-    index.template markRunsWithin<Dir>(line.values, reach, tolerance, full);
+    auto endOf = [&](int x) { return Dir > 0 ? x + std::min(reach, n - x) : x - 1 - std::min(x, reach); };
     int previous = Dir > 0 ? -1 : n;
     for (int k = 0; k < n; ++k) {
         const int x = Dir > 0 ? k : n - 1 - k;
-        const int start = Dir > 0 ? x : x - 1;
-        const int end = Dir > 0 ? x + std::min(reach, n - x) : x - 1 - std::min(x, reach);
         // Most spreads of smooth stretches run their whole reach.
-        if (full[x]) {
-            previous = end;
-            stopped(x, end, end);
+        if (full[x])
             continue;
-        }
+        // A whole-reach spread before this one ended at its end (the flag
+        // before the first spread is clear).
+        if (full[x - Dir])
+            previous = endOf(x - Dir);
+        const int start = Dir > 0 ? x : x - 1;
+        const int end = endOf(x);
         const int32_t value = static_cast<int32_t>(line.values[x]);
         const int32_t low = value - tolerance;
         const int32_t high = value + tolerance;
@@ -440,6 +443,28 @@ void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach,
     }
 }
 
+// The runs of the spreads that meet no stop: the forward spread from x
+// covers x .. x + forward - 1 (cut at the line's end), the backward one
+// x - back .. x - 1 (cut at its start). Recorded as -c one past the
+// forward run and +c at the start of the backward run; the +c and -c at x
+// itself, where the two halves meet, are left out by every spread.
+// Forward runs cut at the line's end would step at n, past what is summed.
+void addWholeRuns(const uint32_t* values, const uint8_t* fullForward, const uint8_t* fullBack, int n,
+                  SpreadReach reach, uint64_t* steps)
+{
+    auto whole = [&](const uint8_t* full, int x) {
+        return ((uint64_t{1} << 32) + values[x]) & (uint64_t{0} - full[x]);
+    };
+    for (int x = 0; x < n - reach.forward; ++x)
+        steps[x + reach.forward] -= whole(fullForward, x);
+    uint64_t atStart = 0;
+    for (int x = 0; x < std::min(reach.back, n); ++x)
+        atStart += whole(fullBack, x);
+    steps[0] += atStart;
+    for (int x = reach.back; x < n; ++x)
+        steps[x - reach.back] += whole(fullBack, x);
+}
+
 template <class Loops>
 void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs)
 {
@@ -449,30 +474,34 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
     // one past its end, with c = 2^32 + value: the running total of the
     // steps is then count * 2^32 + sum at every pixel, because no sum reaches
     // 2^32. Indices -1 .. n+1 (a spread that meets no stop ends at -1 or n).
+    // The value of pixel x covers the pixels strictly between its two
+    // stops; its forward run would start with +c at x and its backward run
+    // end with -c there, so neither is written.
     uint64_t* steps = scratch.steps.data() + 1;
-    auto contribution = [](int32_t value) { return (uint64_t{1} << 32) + static_cast<uint32_t>(value); };
+    auto contribution = [&](int x) { return (uint64_t{1} << 32) + line.values[x]; };
     const StopPull pulled(tolerance);
     // A stop that is not the end of its spread receives the pulled
     // luminance; nothing otherwise.
     auto stopValue = [&](int x, int end, int stop) {
         const int32_t value = static_cast<int32_t>(line.values[x]);
-        return stop != end ? contribution(pulled(index.lumaAt(stop), value)) : 0;
+        return stop != end ? (uint64_t{1} << 32) + static_cast<uint32_t>(pulled(index.lumaAt(stop), value)) : 0;
     };
-    int32_t* forwardStops = scratch.stops.data();
-    uint8_t* full = scratch.fullRuns.data();
-    findStops<1>(index, line, reach.forward, tolerance, full, [&](int x, int end, int stop) {
-        forwardStops[x] = stop;
+    // Each direction's flags with a clear one before its first spread.
+    uint8_t* fullForward = scratch.fullRuns.data() + 1;
+    uint8_t* fullBack = scratch.fullRuns.data() + scratch.fullRuns.size() / 2;
+    fullForward[-1] = fullBack[n] = 0;
+    index.template markRunsWithin<1>(line.values, reach.forward, tolerance, fullForward);
+    index.template markRunsWithin<-1>(line.values, reach.back, tolerance, fullBack);
+    addWholeRuns(line.values, fullForward, fullBack, n, reach, steps);
+    findStops<1>(index, line, reach.forward, tolerance, fullForward, [&](int x, int end, int stop) {
         const uint64_t after = stopValue(x, end, stop);
-        steps[stop] += after;
+        steps[stop] += after - contribution(x);
         steps[stop + 1] -= after;
     });
-    // The value covers the pixels strictly between the two stops.
-    findStops<-1>(index, line, reach.back, tolerance, full, [&](int x, int end, int stop) {
-        const uint64_t run = contribution(static_cast<int32_t>(line.values[x]));
+    findStops<-1>(index, line, reach.back, tolerance, fullBack, [&](int x, int end, int stop) {
         const uint64_t before = stopValue(x, end, stop);
         steps[stop] += before;
-        steps[stop + 1] += run - before;
-        steps[forwardStops[x]] -= run;
+        steps[stop + 1] += contribution(x) - before;
     });
     uint64_t total = 0;
     for (int x = 0; x < n; ++x) {

@@ -34,8 +34,7 @@ struct SpreadScratch {
     std::vector<uint16_t> blockHeads;
     std::vector<uint16_t> blockTails;
     std::vector<uint64_t> steps;      // differences of (count, sum), zero between lines
-    std::vector<int32_t> stops;       // where the spread from each pixel towards the line's end stops
-    std::vector<uint8_t> fullRuns;    // per pixel: whether its spread meets no stop within its reach
+    std::vector<uint8_t> fullRuns;    // per pixel and direction: whether its spread meets no stop within its reach
     // The lockstep walk of short reaches: per pixel the spread value, whether
     // the spread from it is still going, and what reached it.
     std::vector<uint16_t> shortValues;
