@@ -46,13 +46,32 @@ inline __m128i quotientsOfTwo(const uint32_t* p)
     return _mm_cvttpd_epi32(_mm_div_pd(unsignedToDouble(sums), _mm_cvtepi32_pd(counts)));
 }
 
+// The four quotients of pairs p[0..7]. In single precision, four divisions
+// per instruction, when every sum is below 2^24: sums and counts then
+// convert exactly (a count of 2^24 or more gives a quotient below 1 either
+// way), and a quotient k + f with f >= 1 / count, correctly rounded, stays
+// below k + 1, which it could reach only if 1 - f <= quotient * 2^-24,
+// that is sum >= 2^24. Otherwise in double precision.
+inline __m128i quotientsOfFour(const uint32_t* p)
+{
+    const __m128i first = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i second =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4)), _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i sums = _mm_unpacklo_epi64(first, second);
+    const __m128i small = _mm_cmpeq_epi32(_mm_srli_epi32(sums, 24), _mm_setzero_si128());
+    if (_mm_movemask_epi8(small) != 0xFFFF)
+        return _mm_unpacklo_epi64(quotientsOfTwo(p), quotientsOfTwo(p + 4));
+    const __m128i counts = _mm_unpackhi_epi64(first, second);
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(sums), _mm_cvtepi32_ps(counts)));
+}
+
 template <bool Average>
 void vectorMeans(const uint32_t* pairs, uint32_t* out, int n)
 {
     int i = 0;
     for (; i + 4 <= n; i += 4) {
         // Means are at most 65535, so the signed truncation is exact.
-        __m128i means = _mm_unpacklo_epi64(quotientsOfTwo(pairs + 2 * i), quotientsOfTwo(pairs + 2 * i + 4));
+        __m128i means = quotientsOfFour(pairs + 2 * i);
         if (Average) {
             const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
             means = _mm_srli_epi32(_mm_add_epi32(means, old), 1);

@@ -451,6 +451,24 @@ TEST(PairMeans, VectorDivisionMatchesIntegerDivision)
     }
 }
 
+// Sums below 2^24 take the single-precision division: quotients just below
+// a whole number, for every count the spreading can give and beyond, with
+// sums up to the limit, one step over it, and mixed in one vector.
+TEST(PairMeans, SinglePrecisionQuotientsAreExact)
+{
+    constexpr uint32_t kLimit = 1u << 24;
+    std::vector<uint32_t> pairs;
+    for (uint32_t count = 1; count <= 1100; ++count)
+        for (uint32_t sum : {kLimit - 1, (kLimit - 1) / count * count - 1, (kLimit - 1) / count * count, count - 1,
+                             kLimit, 65535 * count - 1})
+            pairs.insert(pairs.end(), {sum, count});
+    const int n = static_cast<int>(pairs.size() / 2);
+    std::vector<uint32_t> fast(n), plain(n);
+    meansOfPairs(pairs.data(), fast.data(), n);
+    meansOfPairsPlain(pairs.data(), plain.data(), n);
+    EXPECT_EQ(fast, plain);
+}
+
 // Sets the abort flag after a number of spread lines, i.e. in the middle of
 // the spreading passes.
 std::atomic<bool>* abortTarget = nullptr;
