@@ -70,10 +70,10 @@ LineRun columnShare(int width, int parts, int part)
 }
 
 // The luminance of the worker's columns, column after column (column x at
-// x * H), kept in the pair accumulator while the spreading rounds need it:
-// the accumulator receives its pairs only in the last horizontal pass, after
-// the last vertical one. The luminance is the same in every round, so it is
-// gathered from the rows once.
+// x * H), kept in the pair accumulator: every line's (sum, count) pairs stay
+// in the worker's own scratch, the last round's rows going straight to the
+// detail plane. The luminance is the same in every round, so it is gathered
+// from the rows once.
 uint16_t* columnLuminance(const DetailPlanes& p) { return reinterpret_cast<uint16_t*>(p.pairs); }
 
 void transposeLuminance(DetailWorkItem& item)
@@ -109,49 +109,43 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
     return true;
 }
 
+// Maps each pixel's distance from its local mean, the (sum, count) pairs of
+// its row's last spreading, to the detail plane: mean -> mid-grey, mean -T
+// -> 0, mean +T -> 65535. Single precision, evaluated left to right; every
+// pixel has a count of at least 1 (its own forward spread always reaches it).
+void mapRow(const DetailWorkItem& item, int y, const uint32_t* pairs)
+{
+    const std::size_t row = static_cast<std::size_t>(y) * item.width;
+    const uint16_t* luma = item.planes.luminance + row;
+    uint16_t* detail = item.planes.detail + row;
+    const float tolerance = static_cast<float>(item.params.tolerance);
+    const float scale = 65535.0f / static_cast<float>(2 * item.params.tolerance);
+    for (int x = 0; x < item.width; ++x) {
+        const float mean = static_cast<float>(pairs[2 * x]) / static_cast<float>(pairs[2 * x + 1]);
+        const int32_t d = static_cast<int32_t>((static_cast<float>(luma[x]) - mean + tolerance) * scale);
+        detail[x] = static_cast<uint16_t>(std::clamp(d, 0, 65535));
+    }
+}
+
 // Horizontal spreading over the rows of the band, from the means of the
-// vertical spreading in the envelope. The last round leaves its (sum, count)
-// pairs in the pair accumulator for the mapping; the others leave the value
-// the next vertical round spreads: the mean of this spreading averaged with
-// the vertical mean.
+// vertical spreading in the envelope. The last round maps each row to the
+// detail plane as soon as it is spread; the others leave the value the next
+// vertical round spreads: the mean of this spreading averaged with the
+// vertical mean.
 bool spreadRows(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, int units, bool last)
 {
     const int w = item.width;
     const DetailPlanes& p = item.planes;
+    uint32_t* pairs = scratch.linePairs.data();
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        const std::size_t row = static_cast<std::size_t>(y) * w;
-        uint32_t* envelope = p.envelope + row;
-        uint32_t* pairs = last ? p.pairs + 2 * row : scratch.linePairs.data();
-        item.spread({p.luminance + row, envelope, w}, reach, item.params.tolerance, scratch.spread, pairs);
-        if (!last)
+        uint32_t* envelope = p.envelope + static_cast<std::size_t>(y) * w;
+        item.spread({p.luminance + static_cast<std::size_t>(y) * w, envelope, w}, reach, item.params.tolerance,
+                    scratch.spread, pairs);
+        if (last)
+            mapRow(item, y, pairs);
+        else
             averageWithMeans(pairs, envelope, w);
         if (!item.tick(units))
-            return false;
-    }
-    return true;
-}
-
-// Maps each pixel's distance from its local mean to the detail plane:
-// mean -> mid-grey, mean -T -> 0, mean +T -> 65535. Single precision,
-// evaluated left to right; every pixel has a count of at least 1 (its own
-// forward spread always reaches it).
-bool mapDetails(DetailWorkItem& item)
-{
-    const int w = item.width;
-    const DetailPlanes& p = item.planes;
-    const float tolerance = static_cast<float>(item.params.tolerance);
-    const float scale = 65535.0f / static_cast<float>(2 * item.params.tolerance);
-    for (int y = item.firstRow; y < item.endRow; ++y) {
-        const std::size_t row = static_cast<std::size_t>(y) * w;
-        const uint16_t* luma = p.luminance + row;
-        const uint32_t* pairs = p.pairs + 2 * row;
-        uint16_t* detail = p.detail + row;
-        for (int x = 0; x < w; ++x) {
-            const float mean = static_cast<float>(pairs[2 * x]) / static_cast<float>(pairs[2 * x + 1]);
-            const int32_t d = static_cast<int32_t>((static_cast<float>(luma[x]) - mean + tolerance) * scale);
-            detail[x] = static_cast<uint16_t>(std::clamp(d, 0, 65535));
-        }
-        if (!item.tick(0))
             return false;
     }
     return true;
@@ -213,7 +207,7 @@ bool detailWorker(DetailWorkItem& item)
         if (!item.passDone())
             return false;
     }
-    return item.passDone() && mapDetails(item);
+    return true;
 }
 
 bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, const DetailPlanes& planes, int width,

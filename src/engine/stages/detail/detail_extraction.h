@@ -31,7 +31,7 @@ struct DetailPlanes {
     const uint16_t* luminance;
     uint16_t* detail;
     uint32_t* envelope;  // E: one 32-bit value per pixel
-    uint32_t* pairs;     // P: one (sum, count) pair of 32-bit values per pixel
+    uint32_t* pairs;     // P: two 32-bit values per pixel; holds the luminance by columns
 };
 
 struct DetailWorkItem : WorkItem {
