@@ -30,8 +30,8 @@ constexpr int kScanLevel = 4;
 // past either end.
 constexpr int kGuard = kScanPixels;
 
-// The two loops that run on vectors where the processor has them, each
-// with a plain twin that gives the same bits.
+// The loops that run on vectors where the processor has them, each with a
+// plain twin that gives the same bits.
 struct PlainLoops {
     // Bit i set when pixel i of the 16 from `pixels` lies outside [low, high].
     static unsigned outsideMask(const uint16_t* pixels, uint16_t low, uint16_t high)
@@ -133,6 +133,8 @@ struct VectorLoops {
         PlainLoops::maxOfPairs(a + i, b + i, out + i, count - i);
     }
 
+    // Eight pixels per vector: the inverted and the plain luminance
+    // interleaved.
     static void pixelExtents(const uint16_t* luma, int count, uint16_t* extents)
     {
         int i = 0;
@@ -438,10 +440,15 @@ void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach,
         // After a skip the stop is most often the pixel skipped to itself.
         const int32_t atKnown = index.lumaAt(known);
         const bool stopsAtKnown = known == end || atKnown < low || atKnown > high;
-        previous = skip && stopsAtKnown ? known : index.template firstOutside<Dir>(skip ? known : start, end, low, high);
+        previous =
+            skip && stopsAtKnown ? known : index.template firstOutside<Dir>(skip ? known : start, end, low, high);
         stopped(x, end, previous);
     }
 }
+
+// The step c of a run of `value`: a count of 1 and the value, one 64-bit
+// word.
+uint64_t countAndSum(uint32_t value) { return (uint64_t{1} << 32) + value; }
 
 // The runs of the spreads that meet no stop: the forward spread from x
 // covers x .. x + forward - 1 (cut at the line's end), the backward one
@@ -452,9 +459,7 @@ void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach,
 void addWholeRuns(const uint32_t* values, const uint8_t* fullForward, const uint8_t* fullBack, int n,
                   SpreadReach reach, uint64_t* steps)
 {
-    auto whole = [&](const uint8_t* full, int x) {
-        return ((uint64_t{1} << 32) + values[x]) & (uint64_t{0} - full[x]);
-    };
+    auto whole = [&](const uint8_t* full, int x) { return countAndSum(values[x]) & (uint64_t{0} - full[x]); };
     for (int x = 0; x < n - reach.forward; ++x)
         steps[x + reach.forward] -= whole(fullForward, x);
     uint64_t atStart = 0;
@@ -478,13 +483,13 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
     // stops; its forward run would start with +c at x and its backward run
     // end with -c there, so neither is written.
     uint64_t* steps = scratch.steps.data() + 1;
-    auto contribution = [&](int x) { return (uint64_t{1} << 32) + line.values[x]; };
+    auto contribution = [&](int x) { return countAndSum(line.values[x]); };
     const StopPull pulled(tolerance);
     // A stop that is not the end of its spread receives the pulled
     // luminance; nothing otherwise.
     auto stopValue = [&](int x, int end, int stop) {
         const int32_t value = static_cast<int32_t>(line.values[x]);
-        return stop != end ? (uint64_t{1} << 32) + static_cast<uint32_t>(pulled(index.lumaAt(stop), value)) : 0;
+        return stop != end ? countAndSum(static_cast<uint32_t>(pulled(index.lumaAt(stop), value))) : 0;
     };
     // Each direction's flags with a clear one before its first spread.
     uint8_t* fullForward = scratch.fullRuns.data() + 1;
