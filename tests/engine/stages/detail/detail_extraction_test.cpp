@@ -329,13 +329,16 @@ TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
 }
 
 // Lines with values on and just beyond the band edges, reaches from 0 to
-// beyond the line, lines of 1 and 2 pixels.
+// beyond the line, lines of 1 and 2 pixels; scratch sized for each line, and
+// one sized for the longest, as a worker's serves its rows and columns.
 TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
 {
     std::mt19937 rng(42);
     // Short reaches are walked in lockstep where the processor allows,
     // longer ones searched; with vectors off, everything is searched.
     const SpreadReach reaches[] = {{0, 1}, {1, 1}, {1, 2}, {2, 1}, {5, 6}, {31, 31}, {40, 41}, {60, 7}, {400, 400}};
+    SpreadScratch shared;
+    ASSERT_TRUE(shared.reserve(300, 400));
     for (int length : {1, 2, 3, 7, 33, 300})
         for (int tolerance : {1, 1280, 8192})
             for (int pattern = 0; pattern < 4; ++pattern) {
@@ -357,14 +360,15 @@ TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
                     std::vector<uint32_t> fast(2 * length), plain(2 * length), literal(2 * length);
                     const SpreadLine line{luma.data(), values.data(), length};
                     spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
-                    for (bool vectors : {true, false}) {
-                        const LineSpreadFn spread = test::pickedWith(vectors, fastLineSpreading);
-                        spread(line, reach, tolerance, scratch, fast.data());
-                        spread(line, reach, tolerance, scratch, fast.data());  // scratch is clean again
-                        ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance << " pattern "
-                                                 << pattern << " reach " << reach.back << "/" << reach.forward
-                                                 << " vectors " << vectors;
-                    }
+                    for (bool vectors : {true, false})
+                        for (SpreadScratch* used : {&scratch, &shared}) {
+                            const LineSpreadFn spread = test::pickedWith(vectors, fastLineSpreading);
+                            spread(line, reach, tolerance, *used, fast.data());
+                            ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance
+                                                     << " pattern " << pattern << " reach " << reach.back << "/"
+                                                     << reach.forward << " vectors " << vectors << " shared "
+                                                     << (used == &shared);
+                        }
                     spreadLinePlain(line, reach, tolerance, scratch, plain.data());
                     ASSERT_EQ(plain, literal);
                 }
