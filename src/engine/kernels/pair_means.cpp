@@ -47,16 +47,21 @@ inline __m128i quotientsOfTwo(const uint32_t* p)
 }
 
 // The four quotients of pairs p[0..7]. In single precision, four divisions
-// per instruction, when every sum is below 2^24: sums and counts then
-// convert exactly (a count of 2^24 or more gives a quotient below 1 either
-// way), and a quotient k + f with f >= 1 / count, correctly rounded, stays
-// below k + 1, which it could reach only if 1 - f <= quotient * 2^-24,
-// that is sum >= 2^24. Otherwise in double precision.
+// per instruction, when every sum is below 2^24: sums then convert exactly,
+// and so do counts below 2^24 (a larger count converts to 2^24 or more, and
+// the quotient stays below 1, truncated to 0 as it should). A whole
+// quotient is then exact; any other, k + f with 1 - f >= 1 / count, moves
+// by at most quotient * 2^-24 = sum / count * 2^-24 < 1 / count when
+// correctly rounded, so it neither reaches k + 1 nor drops below k (a float
+// too). Otherwise in double precision.
 inline __m128i quotientsOfFour(const uint32_t* p)
 {
-    const __m128i first = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _MM_SHUFFLE(3, 1, 2, 0));
-    const __m128i second =
-        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4)), _MM_SHUFFLE(3, 1, 2, 0));
+    // s0 c0 s1 c1 and s2 c2 s3 c3 as s0 s1 c0 c1 and s2 s3 c2 c3.
+    auto sumsThenCounts = [](const uint32_t* q) {
+        return _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)), _MM_SHUFFLE(3, 1, 2, 0));
+    };
+    const __m128i first = sumsThenCounts(p);
+    const __m128i second = sumsThenCounts(p + 4);
     const __m128i sums = _mm_unpacklo_epi64(first, second);
     const __m128i small = _mm_cmpeq_epi32(_mm_srli_epi32(sums, 24), _mm_setzero_si128());
     if (_mm_movemask_epi8(small) != 0xFFFF)

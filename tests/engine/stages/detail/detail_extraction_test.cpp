@@ -457,14 +457,20 @@ TEST(PairMeans, VectorDivisionMatchesIntegerDivision)
 
 // Sums below 2^24 take the single-precision division: quotients just below
 // a whole number, for every count the spreading can give and beyond, with
-// sums up to the limit, one step over it, and mixed in one vector.
+// sums up to the limit, one and two steps over it (the first single
+// precision cannot hold), and mixed in one vector; then whole vectors of
+// such sums over counts that single precision cannot hold either.
 TEST(PairMeans, SinglePrecisionQuotientsAreExact)
 {
     constexpr uint32_t kLimit = 1u << 24;
     std::vector<uint32_t> pairs;
     for (uint32_t count = 1; count <= 1100; ++count)
         for (uint32_t sum : {kLimit - 1, (kLimit - 1) / count * count - 1, (kLimit - 1) / count * count, count - 1,
-                             kLimit, 65535 * count - 1})
+                             kLimit, kLimit + 1, 65535 * count - 1})
+            pairs.insert(pairs.end(), {sum, count});
+    ASSERT_EQ(pairs.size() % 8, 0u);  // four pairs per vector
+    for (uint32_t count : {kLimit - 1, kLimit, kLimit + 1, uint32_t{INT32_MAX}})
+        for (uint32_t sum : {kLimit - 1, kLimit - 2, 1u, 0u})
             pairs.insert(pairs.end(), {sum, count});
     const int n = static_cast<int>(pairs.size() / 2);
     std::vector<uint32_t> fast(n), plain(n);
