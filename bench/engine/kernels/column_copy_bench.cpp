@@ -2,6 +2,9 @@
 // back, as the vertical passes of the detail extraction do, by strip width.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 

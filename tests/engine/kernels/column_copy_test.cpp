@@ -11,12 +11,14 @@ namespace qv {
 namespace {
 
 // Strips of whole and partial 8 x 8 blocks, at the plane's left and right
-// edges and with rows left over: a gather lays each column out in order and
-// a scatter puts it back, with the vector loops on and off.
+// edges and with rows left over, as wide as the detail extraction's and
+// narrower: a gather lays each column out in order and a scatter puts it
+// back, with the vector loops on and off.
 TEST(ColumnCopy, StripsGoToColumnsAndBackUnchanged)
 {
     for (const auto& [w, h] : {std::pair{40, 24}, {37, 29}, {16, 3}, {9, 1}})
-        for (const auto& [x0, n] : {std::pair{0, 16}, {8, 16}, {0, 5}, {w - 9, 9}, {w - 3, 3}}) {
+        for (const auto& [x0, n] :
+             {std::pair{0, 16}, {8, 16}, {0, 5}, {w - 9, 9}, {w - 3, 3}, {0, 32}, {w - 29, 29}}) {
             if (x0 < 0 || x0 + n > w)
                 continue;
             std::vector<uint32_t> plane(std::size_t(w) * h);
