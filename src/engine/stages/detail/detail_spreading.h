@@ -65,8 +65,8 @@ struct StopPull {
 // luminance pulled 2/3 of the tolerance towards the spread value.
 using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, SpreadScratch&, uint32_t* pairs);
 
-// The cost per pixel does not follow the reach: each spread adds one value
-// over a run of pixels, recorded as two differences; whether a spread runs
+// The cost per pixel grows far more slowly than the reach: each spread adds
+// one value over a run of pixels, recorded as two differences; whether a spread runs
 // its whole reach is decided four spreads at a time, and the end of any
 // other is mostly found with one range-table probe up to where the
 // neighbouring spread stopped and a test of that pixel or one 16-pixel
