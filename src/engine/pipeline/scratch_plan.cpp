@@ -57,9 +57,9 @@ std::span<uint16_t> mergedLuma(PipelineState& state)
     return viewOf<uint16_t>(state.merged, 4 * state.pixelCount(), state.pixelCount());
 }
 
-std::span<uint32_t> detailPairs(PipelineState& state)
+std::span<uint16_t> detailColumnLuminance(PipelineState& state)
 {
-    return viewOf<uint32_t>(state.pairs, 0, 2 * state.pixelCount());
+    return viewOf<uint16_t>(state.pairs, quarter(state, 0), state.pixelCount());
 }
 
 std::span<uint16_t> horizontalBlurPass(PipelineState& state)

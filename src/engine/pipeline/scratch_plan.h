@@ -31,8 +31,7 @@ struct PipelineState;
 // mergedChroma             2N int16 (U, V): first     merging                colour noise, output    yes: valid
 // mergedLuma               N uint16: after them       merging                colour noise .. output  yes: valid
 // -----------------------  -------------------------  ---------------------  ----------------------  -----------
-// detailPairs              N (sum, count): all        detail extraction      detail extraction       no
-//   (until the last horizontal pass, its first N uint16 hold the luminance in column order instead)
+// detailColumnLuminance    N uint16: Q0               detail extraction      detail extraction       no
 // horizontalBlurPass       N uint16: Q0               tone curve, region     the same stage          no
 //                                                     detection, sharpening
 // spikeFilteredLuma        N uint16: Q0               smoothing, 2nd pass    smoothing               no
@@ -53,16 +52,13 @@ struct PipelineState;
 //   and its result again before merging reads them (with Contrast 100
 //   merging does not read the plane at all).
 // - Within detail extraction: each worker gathers the luminance of its
-//   columns into the first N uint16 of the accumulator before its first
-//   pass and reads them only in the vertical passes. The pairs are written
-//   only by the last horizontal pass, which every worker starts past the
-//   pass barrier that ends the last vertical one.
+//   columns before its first pass and reads them only in the vertical
+//   passes; the spreading's (sum, count) pairs stay in each worker's own
+//   memory.
 // - softeningMap (Q3) outlives the runs that only re-run later stages. Of
-//   the views above only detailPairs and softeningColumnSums reach into Q3.
-//   A detail run leads to a merging run that marks softening's input
-//   changed, so the map is rebuilt; softening's own column sums serve the
-//   contrast pass of a first run, and the map is written after it, past a
-//   pass barrier.
+//   the views above only softeningColumnSums reach into Q3: they serve the
+//   contrast pass of softening's first run, and the map is written after
+//   it, past a pass barrier.
 // - Within softening: the contrast map (Q0), the horizontal pass (Q1) and
 //   the map (Q3) are apart; the column sums share Q1 with the horizontal
 //   pass, which is written only after the contrast pass has ended.
@@ -77,7 +73,7 @@ std::span<uint16_t> toneCurveBlur(PipelineState& state);
 std::span<int16_t> mergedChroma(PipelineState& state);
 std::span<uint16_t> mergedLuma(PipelineState& state);
 
-std::span<uint32_t> detailPairs(PipelineState& state);
+std::span<uint16_t> detailColumnLuminance(PipelineState& state);
 std::span<uint16_t> horizontalBlurPass(PipelineState& state);
 std::span<uint16_t> spikeFilteredLuma(PipelineState& state);
 std::span<uint16_t> offsetChromaPlanes(PipelineState& state);

@@ -69,18 +69,13 @@ LineRun columnShare(int width, int parts, int part)
             std::min(width, groups * (part + 1) / parts * kStripColumns)};
 }
 
-// The luminance of the worker's columns, column after column (column x at
-// x * H), kept in the pair accumulator: every line's (sum, count) pairs stay
-// in the worker's own scratch, the last round's rows going straight to the
-// detail plane. The luminance is the same in every round, so it is gathered
-// from the rows once.
-uint16_t* columnLuminance(const DetailPlanes& p) { return reinterpret_cast<uint16_t*>(p.pairs); }
-
+// The luminance of the worker's columns is the same in every round, so it
+// is gathered from the rows once.
 void transposeLuminance(DetailWorkItem& item)
 {
     const LineRun columns = columnShare(item.width, item.count, item.index);
     gatherColumns(item.planes.luminance, item.width, item.height, columns.first, columns.end - columns.first,
-                  columnLuminance(item.planes) + static_cast<std::size_t>(columns.first) * item.height);
+                  item.planes.columnLuminance + static_cast<std::size_t>(columns.first) * item.height);
 }
 
 // Vertical spreading over the columns of the worker, a strip at a time: the
@@ -96,7 +91,7 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
         item.columns.gather(item.planes.envelope, w, h, x0, n, scratch.stripValues.data());
         for (int j = 0; j < n; ++j) {
             uint32_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
-            const uint16_t* luma = columnLuminance(item.planes) + static_cast<std::size_t>(x0 + j) * h;
+            const uint16_t* luma = item.planes.columnLuminance + static_cast<std::size_t>(x0 + j) * h;
             item.spread({luma, values, h}, reach, item.params.tolerance, scratch.spread, scratch.linePairs.data());
             // Every pixel has a count of at least 1: its own forward spread
             // always reaches it.
@@ -236,8 +231,8 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
 
 bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
-    const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailPairs(state).data()};
-    if (!in || !out || !planes.envelope || !planes.pairs) {
+    const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailColumnLuminance(state).data()};
+    if (!in || !out || !planes.envelope || !planes.columnLuminance) {
         beginStage(ctx, StatusCode::DetailSetup);
         return false;
     }

@@ -30,8 +30,8 @@ struct DetailParams {
 struct DetailPlanes {
     const uint16_t* luminance;
     uint16_t* detail;
-    uint32_t* envelope;  // E: one 32-bit value per pixel
-    uint32_t* pairs;     // P: two 32-bit values per pixel; holds the luminance by columns
+    uint32_t* envelope;          // E: one 32-bit value per pixel
+    uint16_t* columnLuminance;   // the luminance by columns: column x at x * H
 };
 
 struct DetailWorkItem : WorkItem {
