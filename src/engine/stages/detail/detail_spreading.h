@@ -66,10 +66,10 @@ struct StopPull {
 using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, SpreadScratch&, uint32_t* pairs);
 
 // The cost per pixel grows far more slowly than the reach: each spread adds
-// one value over a run of pixels, recorded as two differences; whether a spread runs
-// its whole reach is decided four spreads at a time, and the end of any
-// other is mostly found with one range-table probe up to where the
-// neighbouring spread stopped and a test of that pixel or one 16-pixel
+// one value over a run of pixels, recorded as two differences; whether a
+// spread runs its whole reach is decided four spreads at a time, and the
+// end of any other is mostly found with one range-table probe up to where
+// the neighbouring spread stopped and a test of that pixel or one 16-pixel
 // scan. Reaches of up to 16 pixels are walked instead, 16 spreads in
 // lockstep, where the processor has AVX2: cheaper there than searching.
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
