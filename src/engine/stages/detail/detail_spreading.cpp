@@ -58,24 +58,24 @@ struct PlainLoops {
         }
     }
 
-    // The extents (65535 - lowest, highest) of the `count` pixels from
-    // `luma` up to each pixel (heads) and from each pixel to the last one
-    // (tails). Up to 3 extents past the last are written as well, and the
-    // luminance may be read that far.
-    static void blockExtents(const uint16_t* luma, int count, uint16_t* heads, uint16_t* tails)
+    // The merged extents of the `count` pixel extents from `pixels` up to
+    // each pixel (heads) and from each pixel to the last one (tails). Up to
+    // 3 extents past the last are written as well, and the pixel extents
+    // may be read that far.
+    static void blockExtents(const uint16_t* pixels, int count, uint16_t* heads, uint16_t* tails)
     {
         uint16_t low = 0;
         uint16_t high = 0;
         for (int i = 0; i < count; ++i) {
-            low = std::max(low, static_cast<uint16_t>(65535 - luma[i]));
-            high = std::max(high, luma[i]);
+            low = std::max(low, pixels[2 * i]);
+            high = std::max(high, pixels[2 * i + 1]);
             heads[2 * i] = low;
             heads[2 * i + 1] = high;
         }
         low = high = 0;
         for (int i = count - 1; i >= 0; --i) {
-            low = std::max(low, static_cast<uint16_t>(65535 - luma[i]));
-            high = std::max(high, luma[i]);
+            low = std::max(low, pixels[2 * i]);
+            high = std::max(high, pixels[2 * i + 1]);
             tails[2 * i] = low;
             tails[2 * i + 1] = high;
         }
@@ -150,16 +150,13 @@ struct VectorLoops {
     // Four pixels' extents per vector: each pixel's pair is one 32-bit lane,
     // a running maximum within the vector in two shifted steps, carried from
     // vector to vector by its last (heads) or first (tails) lane.
-    static void blockExtents(const uint16_t* luma, int count, uint16_t* heads, uint16_t* tails)
+    static void blockExtents(const uint16_t* pixels, int count, uint16_t* heads, uint16_t* tails)
     {
         auto max16 = [](__m128i a, __m128i b) { return _mm_adds_epu16(_mm_subs_epu16(a, b), b); };
-        auto extents = [](const uint16_t* p) {
-            const __m128i l = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-            return _mm_unpacklo_epi16(_mm_xor_si128(l, _mm_set1_epi16(-1)), l);
-        };
+        auto extents = [&](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + 2 * i)); };
         __m128i carry = _mm_setzero_si128();
         for (int i = 0; i < count; i += 4) {
-            __m128i v = extents(luma + i);
+            __m128i v = extents(i);
             v = max16(v, _mm_slli_si128(v, 4));
             v = max16(max16(v, _mm_slli_si128(v, 8)), carry);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(heads + 2 * i), v);
@@ -169,7 +166,7 @@ struct VectorLoops {
         for (int i = (count - 1) / 4 * 4; i >= 0; i -= 4) {
             // Pixels past the last count for nothing.
             const __m128i valid = _mm_cmpgt_epi32(_mm_set1_epi32(count - i), _mm_setr_epi32(0, 1, 2, 3));
-            __m128i v = _mm_and_si128(extents(luma + i), valid);
+            __m128i v = _mm_and_si128(extents(i), valid);
             v = max16(v, _mm_srli_si128(v, 4));
             v = max16(max16(v, _mm_srli_si128(v, 8)), carry);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(tails + 2 * i), v);
@@ -223,11 +220,11 @@ public:
           top_(topLevel(length, longestRun))
     {
         std::copy(luma, luma + length, scratch.paddedLuma.data() + kGuard);
+        Loops::pixelExtents(luma, length, data_);
         buildBlocks(length, std::max(longestRun, 1));
         // Short reaches need the scan only.
         if (top_ < kScanLevel)
             return;
-        Loops::pixelExtents(luma, length, data_);
         // Both halves of an extent merge with max, so a level is one run of
         // maxima over the level below.
         for (int level = 1; level <= top_; ++level) {
@@ -329,7 +326,7 @@ private:
     {
         const int block = (longestRun + 3) / 4 * 4;
         for (int first = 0; first < length; first += block)
-            Loops::blockExtents(luma_ + first, std::min(block, length - first), blockHeads_ + 2 * first,
+            Loops::blockExtents(data_ + 2 * first, std::min(block, length - first), blockHeads_ + 2 * first,
                                 blockTails_ + 2 * first);
     }
 
@@ -388,7 +385,8 @@ bool SpreadScratch::reserve(int length, int maxReach)
 {
     const std::size_t levels = static_cast<std::size_t>(topLevel(length, maxReach)) + 1;
     return allocationSucceeds([&] {
-        extents.resize(2 * levels * length);
+        // Room for the block extents' reads past the line's last pixel.
+        extents.resize(2 * levels * length + 8);
         // Room for the extents written past the line's last pixel.
         blockHeads.resize(2 * static_cast<std::size_t>(length) + 8);
         blockTails.resize(2 * static_cast<std::size_t>(length) + 8);
