@@ -74,15 +74,6 @@ bool buildLevelMaps(std::vector<Exposure>& exposures, std::vector<LevelMap>& map
     return true;
 }
 
-// Raises a value shared by the blending threads to at least `value`.
-template <class T>
-void raiseTo(std::atomic<T>& target, T value)
-{
-    T current = target.load(std::memory_order_relaxed);
-    while (current < value && !target.compare_exchange_weak(current, value, std::memory_order_relaxed)) {
-    }
-}
-
 // Runs both passes over every row into `acc` (3 values per pixel) and
 // returns the largest blended value in `largest`. False on abort or a failed lock.
 bool blend(std::vector<Exposure>& exposures, const std::vector<LevelMap>& maps, uint32_t* acc,

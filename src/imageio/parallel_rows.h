@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 namespace qv {
@@ -22,5 +23,16 @@ bool forEachRowParallel(int rows, int workers, const std::function<bool(int work
 // takes its next rows rarely: work(row) for every row 0 .. rows-1, no
 // further rows of a block after a call returned false.
 bool forEachRowBlockParallel(int rows, int rowsPerTask, int workers, const std::function<bool(int row)>& work);
+
+// Raises a value shared by the row threads to at least `value` (a
+// percentage or a largest value found), so that rows taken in any order
+// never make it go back.
+template <class T>
+void raiseTo(std::atomic<T>& target, T value)
+{
+    T current = target.load(std::memory_order_relaxed);
+    while (current < value && !target.compare_exchange_weak(current, value, std::memory_order_relaxed)) {
+    }
+}
 
 }  // namespace qv

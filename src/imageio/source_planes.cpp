@@ -12,15 +12,6 @@ namespace {
 // enough that taking them costs nothing.
 constexpr int kRowsPerTask = 16;
 
-// Publishes `figure` unless a larger one is already there, so that the
-// percentage of rows taken in any order never goes back.
-void raisePercent(std::atomic<int>& percent, int figure)
-{
-    int shown = percent.load(std::memory_order_relaxed);
-    while (shown < figure && !percent.compare_exchange_weak(shown, figure, std::memory_order_relaxed)) {
-    }
-}
-
 }  // namespace
 
 void sourcePlaneRowPlain(const uint16_t* bgr, int width, uint16_t* luminance, int16_t* chroma)
@@ -43,7 +34,7 @@ bool computeSourcePlanes(const Bitmap& working, uint16_t* luminance, int16_t* ch
     const int start = percent.load();
     const SourcePlaneRow planeRow = sourcePlaneRow();
     return forEachRowBlockParallel(height, kRowsPerTask, workers, [&](int y) {
-        raisePercent(percent, static_cast<int>(static_cast<int64_t>(y) * 40 / height) + start);
+        raiseTo(percent, static_cast<int>(static_cast<int64_t>(y) * 40 / height) + start);
         planeRow(working.row16(y), width, luminance + static_cast<std::size_t>(y) * width,
                  chroma + static_cast<std::size_t>(y) * width * 2);
         return !abort.load(std::memory_order_relaxed);

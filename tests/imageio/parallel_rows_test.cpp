@@ -42,5 +42,19 @@ TEST(ParallelRows, StopsStartingRowsAfterAFailure)
     EXPECT_LT(started.load(), 100000);
 }
 
+// Rows raising a shared figure in any order leave the largest, never a
+// later, smaller one.
+TEST(ParallelRows, RaiseToKeepsTheLargestFigure)
+{
+    std::atomic<int> figure{5};
+    EXPECT_TRUE(forEachRowParallel(1000, 4, [&](int, int row) {
+        raiseTo(figure, (row * 7919) % 1000);
+        return true;
+    }));
+    EXPECT_EQ(figure.load(), 999);
+    raiseTo(figure, 3);
+    EXPECT_EQ(figure.load(), 999);
+}
+
 }  // namespace
 }  // namespace qv
