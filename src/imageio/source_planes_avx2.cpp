@@ -69,8 +69,7 @@ QV_AVX2 void sourcePlaneRowAvx2(const uint16_t* bgr, int width, uint16_t* lumina
         const __m256 y = _mm256_add_ps(_mm256_add_ps(times(0.299f, r), times(0.114f, b)), times(0.587f, g));
         // Truncated, then cut to their low 16 bits as the plain casts do.
         const __m256i yi = _mm256_and_si256(_mm256_cvttps_epi32(y), low16);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(luminance + x),
-                         _mm_packus_epi32(_mm256_castsi256_si128(yi), _mm256_extracti128_si256(yi, 1)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(luminance + x), avx2::narrow8(yi));
         const __m256i uv = _mm256_or_si256(_mm256_and_si256(_mm256_cvttps_epi32(u), low16),
                                            _mm256_slli_epi32(_mm256_cvttps_epi32(v2), 16));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(chroma + 2 * x), uv);

@@ -36,6 +36,13 @@ QV_AVX2 inline __m256i widen8(const uint16_t* p)
     return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
+// Eight 32-bit lanes back to eight unsigned 16-bit values, in order,
+// limited to 0..65535.
+QV_AVX2 inline __m128i narrow8(__m256i v)
+{
+    return _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
 // Lanes where a > b.
 QV_AVX2 inline __m256i greater(__m256i a, __m256i b)
 {

@@ -38,8 +38,7 @@ QV_AVX2 void blendLightRowAvx2(const uint16_t* luma, const uint16_t* map, uint16
             _mm256_and_si256(_mm256_blendv_epi8(screen, multiply, _mm256_cmpgt_epi32(grey, b)), white);
         const __m256i mixed = dividedBy100(
             _mm256_add_epi32(_mm256_mullo_epi32(b, keep), _mm256_mullo_epi32(overlay, amount)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
-                         _mm_packus_epi32(_mm256_castsi256_si128(mixed), _mm256_extracti128_si256(mixed, 1)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), avx2::narrow8(mixed));
     }
     blendLightRowPlain(luma + x, map + x, out + x, width - x, lightness);
 }

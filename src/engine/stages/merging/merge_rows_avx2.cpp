@@ -121,8 +121,7 @@ QV_AVX2 void blendRowAvx2(const MergeRow& row, const uint8_t* weights)
         const __m256i rest = _mm256_sub_epi32(hundred, w);
         const __m256i luma = percentOf(_mm256_add_epi32(_mm256_mullo_epi32(w, avx2::widen8(row.luma + x)),
                                                         _mm256_mullo_epi32(avx2::widen8(row.source + x), rest)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row.luma + x),
-                         _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(luma, luma), 0xD8)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row.luma + x), avx2::narrow8(luma));
         const Pairs source = widenPairs(row.sourceChroma + 2 * x);
         const Pairs chroma = widenPairs(row.chroma + 2 * x);
         const __m256i low = percentOf(_mm256_add_epi32(_mm256_mullo_epi32(source.low, pairsLow(rest)),
