@@ -50,6 +50,9 @@ QV_AVX2 inline __m256i greater(__m256i a, __m256i b)
                             _mm256_set1_epi16(-1));
 }
 
+// Lanes where a <= b.
+QV_AVX2 inline __m256i atMost(__m256i a, __m256i b) { return _mm256_cmpeq_epi16(_mm256_min_epu16(a, b), a); }
+
 // Lanes where lo <= v <= hi.
 QV_AVX2 inline __m256i within(__m256i v, __m256i lo, __m256i hi)
 {
@@ -59,6 +62,13 @@ QV_AVX2 inline __m256i within(__m256i v, __m256i lo, __m256i hi)
 QV_AVX2 inline __m256i absDiff(__m256i a, __m256i b)
 {
     return _mm256_or_si256(_mm256_subs_epu16(a, b), _mm256_subs_epu16(b, a));
+}
+
+// How many steps 16-bit lane sums that grow by at most `largestStep` a step
+// stay exact before they must be added into wider ones: at least 1.
+inline int flushInterval(int64_t largestStep)
+{
+    return static_cast<int>(std::max<int64_t>(1, 65535 / std::max<int64_t>(1, largestStep)));
 }
 
 // Whether the 16-wide loads of a block of walks starting at column x0 stay

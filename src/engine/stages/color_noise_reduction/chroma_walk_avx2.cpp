@@ -16,6 +16,7 @@ namespace qv {
 
 namespace {
 
+using avx2::atMost;
 using avx2::greater;
 using avx2::load;
 using avx2::within;
@@ -51,8 +52,7 @@ struct Walk {
         t = _mm256_min_epu16(_mm256_max_epu16(t, lo), hi);
         // Above the band's low end by at most its width (below it wraps round to more).
         const __m256i above = _mm256_sub_epi16(t, band.low);
-        const __m256i ok =
-            _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_min_epu16(above, band.width), above), lumaOk);
+        const __m256i ok = _mm256_and_si256(atMost(above, band.width), lumaOk);
         const __m256i took = _mm256_andnot_si256(away, ok);
         pending = _mm256_add_epi16(pending, _mm256_and_si256(above, took));
         taken = _mm256_sub_epi16(taken, took);
@@ -208,7 +208,7 @@ QV_AVX2 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params
     const uint16_t* luma = row.luma + offset;
     const int widest = std::max(params.passes[0].tolerance, params.passes[1].tolerance);
     // A walk adds at most twice its tolerance per lane and step to the 16-bit pending sums.
-    const int flushEvery = std::max(1, 65535 / std::max(1, 2 * widest));
+    const int flushEvery = avx2::flushInterval(2 * int64_t{widest});
     // Filled when the first block walks; a list longer than any the stage
     // builds is walked by the plain row.
     if (row.steps.size() > static_cast<std::size_t>(kRayListCapacity)) {

@@ -19,6 +19,7 @@ struct LaneTotals {
     uint32_t count[16] = {};
 };
 
+using avx2::atMost;
 using avx2::greater;
 using avx2::load;
 
@@ -78,7 +79,7 @@ QV_AVX2 bool walkChunk(const uint16_t* origin, const WalkStep* begin, const Walk
         t = _mm256_min_epu16(_mm256_max_epu16(t, lo), hi);
         // Above the band's low end by at most its width (below it wraps round to more).
         const __m256i above = _mm256_sub_epi16(t, lanes.bandLo);
-        active = _mm256_and_si256(active, _mm256_cmpeq_epi16(_mm256_min_epu16(above, lanes.bandWidth), above));
+        active = _mm256_and_si256(active, atMost(above, lanes.bandWidth));
         const __m256i taken = NearBorder ? _mm256_andnot_si256(outside, active) : active;
         pending = _mm256_add_epi16(pending, _mm256_and_si256(above, taken));
         count = _mm256_sub_epi16(count, taken);
@@ -115,7 +116,7 @@ QV_AVX2 void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, 
     const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));
     const __m256i bandLo = _mm256_subs_epu16(centre, band);
     // A step adds at most the band's width, twice the band, to a 16-bit sum.
-    const int flushEvery = static_cast<int>(std::max<uint32_t>(1, 65535 / std::max<uint32_t>(1, 2 * walk.band)));
+    const int flushEvery = avx2::flushInterval(2 * int64_t{walk.band});
     Lanes lanes{centre,
                 walking,
                 _mm256_set1_epi16(static_cast<short>(walk.tolerance)),
