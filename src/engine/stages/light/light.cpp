@@ -83,14 +83,14 @@ void writeMapRow(LightItem& it, const std::vector<BoxWindows>& radii, int y)
 bool prepareAndBlendBand(LightItem& it)
 {
     std::vector<BoxWindows> radii;
-    radii.reserve(lightRadiusCount(it.params.firstRadius));
-    int r = it.params.firstRadius;
-    do {
+    // As many radii as the column sums were sized for: r0, r0/2, ...
+    const int count = lightRadiusCount(it.params.firstRadius);
+    radii.reserve(count);
+    for (int level = 0, r = it.params.firstRadius; level < count; ++level, r /= 2) {
         radii.emplace_back(it.luminance, it.width, it.height, r,
-                           it.columnSums + radii.size() * static_cast<std::size_t>(it.width));
+                           it.columnSums + static_cast<std::size_t>(level) * it.width);
         radii.back().startAt(it.firstRow);
-        r /= 2;
-    } while (r > 2);
+    }
     for (int y = it.firstRow; y < it.endRow; ++y) {
         writeMapRow(it, radii, y);
         const std::size_t at = static_cast<std::size_t>(y) * it.width;
