@@ -54,7 +54,7 @@ QV_AVX2 void convertOutputRowAvx2(const OutputRow& row, const float* gammaTable,
 
     int x = 0;
     for (; x + 8 <= row.width; x += 8) {
-        const __m256i luma = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row.luma + x)));
+        const __m256i luma = avx2::widen8(row.luma + x);
         const __m256 y = _mm256_i32gather_ps(gammaTable, luma, 4);
         const __m256i uv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.chroma + 2 * x));
         const __m256 c0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(uv, 16), 16));
