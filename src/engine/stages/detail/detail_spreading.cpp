@@ -12,6 +12,7 @@
 
 #include "engine/kernels/simd.h"
 #include "engine/pipeline/allocation.h"
+#include "engine/stages/detail/short_spreading.h"
 
 namespace qv {
 
@@ -395,10 +396,8 @@ bool SpreadScratch::reserve(int length, int maxReach)
         // Forward and backward flags, each with room for a clear flag
         // before its first spread.
         fullRuns.resize(2 * (static_cast<std::size_t>(length) + 1));
-        shortValues.resize(length);
-        shortAlive.resize(length);
-        shortCounts.resize(length);
-        shortSums.resize(length);
+        // Read up to a reach before the line and a reach and a vector of 16 past it.
+        shortValues.resize(static_cast<std::size_t>(length) + 2 * kShortReach + 16);
     });
 }
 

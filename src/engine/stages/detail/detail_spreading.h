@@ -35,12 +35,9 @@ struct SpreadScratch {
     std::vector<uint16_t> blockTails;
     std::vector<uint64_t> steps;      // differences of (count, sum), zero between lines
     std::vector<uint8_t> fullRuns;    // per pixel and direction: whether its spread meets no stop within its reach
-    // The lockstep walk of short reaches: per pixel the spread value, whether
-    // the spread from it is still going, and what reached it.
+    // The walk of short reaches: the spread values in 16 bits, with room to
+    // read past both ends of the line.
     std::vector<uint16_t> shortValues;
-    std::vector<uint16_t> shortAlive;
-    std::vector<uint16_t> shortCounts;
-    std::vector<uint32_t> shortSums;
 
     // Room for lines of up to `length` pixels and reaches up to `maxReach`;
     // false when the memory cannot be had.
@@ -70,8 +67,8 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // spread runs its whole reach is decided four spreads at a time, and the
 // end of any other is mostly found with one range-table probe up to where
 // the neighbouring spread stopped and a test of that pixel or one 16-pixel
-// scan. Reaches of up to 16 pixels are walked instead, 16 spreads in
-// lockstep, where the processor has AVX2: cheaper there than searching.
+// scan. Reaches of up to 16 pixels are walked instead, 16 pixels at a time,
+// where the processor has AVX2: cheaper there than searching.
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs);

@@ -1,6 +1,7 @@
 #include "engine/stages/detail/short_spreading.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "engine/kernels/simd_avx2.h"
 
@@ -8,108 +9,193 @@ namespace qv {
 
 namespace {
 
-// One step for `count` spreads: spread i (going while alive[i] is all ones)
-// meets a pixel of luminance luma[i] and, inside its band around value[i],
-// adds the value there and goes on; outside, adds the pulled luminance and
-// stops. The sums and counts are those of the pixels met.
-struct Step {
-    const uint16_t* luma;
-    const uint16_t* value;
-    uint16_t* alive;
-    uint32_t* sums;
-    uint16_t* counts;
-    int count;
+// Pixels of a line handled as one vector: one 16-bit lane each.
+constexpr int kLanes = 16;
+
+// What the spreads meeting 16 pixels at one step add to them. The pixels'
+// band ends are taken from the pixels' side: a spread of value v is inside
+// at a pixel of luminance L when L - T <= v <= L + T, the ends saturated at
+// 0 and 65535, beyond which no value lies. Outside, the pixel receives its
+// luminance pulled towards v: L - down above the band, L + up below it.
+struct Meeting {
+    __m256i low, high;  // the band ends around each pixel's luminance
+    __m256i pulledDown, pulledUp;
+
+    QV_AVX2 Meeting(__m256i luma, __m256i tolerance, const StopPull& pull)
+        : low(_mm256_subs_epu16(luma, tolerance)),
+          high(_mm256_adds_epu16(luma, tolerance)),
+          pulledDown(_mm256_sub_epi16(luma, _mm256_set1_epi16(static_cast<short>(pull.down)))),
+          pulledUp(_mm256_add_epi16(luma, _mm256_set1_epi16(static_cast<short>(pull.up))))
+    {
+    }
+
+    // The value each pixel receives from the spread of `value` (its luminance
+    // lies above the band when value < low); `inside` marks the spreads that
+    // go on.
+    QV_AVX2 __m256i received(__m256i value, __m256i& inside) const
+    {
+        const __m256i atLeastLow = _mm256_max_epu16(value, low);
+        inside = _mm256_cmpeq_epi16(_mm256_min_epu16(atLeastLow, high), value);
+        const __m256i pulled = _mm256_blendv_epi8(pulledDown, pulledUp, _mm256_cmpeq_epi16(atLeastLow, value));
+        return _mm256_blendv_epi8(pulled, value, inside);
+    }
 };
 
-// Both step loops answer whether any spread is still going; the plain one
-// takes the spreads from `first` on (the tail after the vectors).
-bool stepPlain(const Step& s, int32_t tolerance, const StopPull& pulled, int first)
-{
-    bool going = false;
-    for (int i = first; i < s.count; ++i) {
-        if (!s.alive[i])
-            continue;
-        const int32_t l = s.luma[i];
-        const int32_t v = s.value[i];
-        const bool inside = l <= v + tolerance && l >= v - tolerance;
-        s.sums[i] += inside ? v : pulled(l, v);
-        s.counts[i] += 1;
-        s.alive[i] = inside ? 0xFFFF : 0;
-        going |= inside;
+// The sums and counts one vector of pixels receives, kept in registers while
+// the spreads step over them.
+struct Received {
+    __m256i sumsLow;   // pixels 0-7
+    __m256i sumsHigh;  // pixels 8-15
+    __m256i counts;
+
+    QV_AVX2 Received() : sumsLow(_mm256_setzero_si256()), sumsHigh(sumsLow), counts(sumsLow) {}
+
+    // Adds what the spreads `reaching` (all-ones lanes) bring.
+    QV_AVX2 void add(__m256i values, __m256i reaching)
+    {
+        const __m256i added = _mm256_and_si256(values, reaching);
+        sumsLow = _mm256_add_epi32(sumsLow, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(added)));
+        sumsHigh = _mm256_add_epi32(sumsHigh, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(added, 1)));
+        counts = _mm256_sub_epi16(counts, reaching);
     }
-    return going;
+
+    // Pairs 0-3 (part 0) or 4-7 (part 1) of eight sums and counts.
+    QV_AVX2 static __m256i interleaved(__m256i sums, __m256i counts, int part)
+    {
+        const __m256i lo = _mm256_unpacklo_epi32(sums, counts);
+        const __m256i hi = _mm256_unpackhi_epi32(sums, counts);
+        return part == 0 ? _mm256_permute2x128_si256(lo, hi, 0x20) : _mm256_permute2x128_si256(lo, hi, 0x31);
+    }
+
+    // The 16 (sum, count) pairs in pixel order: 32 values, added to what
+    // `pairs` holds when Accumulate.
+    template <bool Accumulate>
+    QV_AVX2 void write(uint32_t* pairs) const
+    {
+        const __m256i countsLow = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(counts));
+        const __m256i countsHigh = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(counts, 1));
+        const __m256i out[4] = {interleaved(sumsLow, countsLow, 0), interleaved(sumsLow, countsLow, 1),
+                                interleaved(sumsHigh, countsHigh, 0), interleaved(sumsHigh, countsHigh, 1)};
+        for (int k = 0; k < 4; ++k) {
+            __m256i* to = reinterpret_cast<__m256i*>(pairs + 8 * k);
+            _mm256_storeu_si256(to, Accumulate ? _mm256_add_epi32(_mm256_loadu_si256(to), out[k]) : out[k]);
+        }
+    }
+};
+
+// Lanes moved one pixel towards the line's end, the first taken from the
+// last lane of `before`; and one pixel towards its start, the last taken
+// from the first lane of `after`.
+QV_AVX2 __m256i shiftedUp(__m256i v, __m256i before)
+{
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, before, 0x03), 14);
+}
+QV_AVX2 __m256i shiftedDown(__m256i v, __m256i after)
+{
+    return _mm256_alignr_epi8(_mm256_permute2x128_si256(v, after, 0x21), v, 2);
 }
 
-QV_AVX2 bool stepAvx2(const Step& s, int32_t t, const StopPull& pull)
-{
-    const __m256i tolerance = _mm256_set1_epi16(static_cast<short>(t));
-    const __m256i down = _mm256_set1_epi16(static_cast<short>(pull.down));
-    const __m256i up = _mm256_set1_epi16(static_cast<short>(pull.up));
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i going = zero;
-    int i = 0;
-    for (; i + 16 <= s.count; i += 16) {
-        const __m256i alive = avx2::load(s.alive + i);
-        const __m256i l = avx2::load(s.luma + i);
-        const __m256i v = avx2::load(s.value + i);
-        // Band ends saturate at 0 and 65535, beyond which no luminance lies,
-        // so the clipped band excludes nothing the true one holds.
-        const __m256i above = _mm256_subs_epu16(l, _mm256_adds_epu16(v, tolerance));
-        const __m256i below = _mm256_subs_epu16(_mm256_subs_epu16(v, tolerance), l);
-        const __m256i inside = _mm256_cmpeq_epi16(_mm256_or_si256(above, below), zero);
-        const __m256i notAbove = _mm256_cmpeq_epi16(above, zero);
-        const __m256i pulled =
-            _mm256_blendv_epi8(_mm256_sub_epi16(l, down), _mm256_add_epi16(l, up), notAbove);
-        const __m256i added = _mm256_and_si256(_mm256_blendv_epi8(pulled, v, inside), alive);
+// The pixels of a line 16 at a time, the last vector padded; written back
+// only as far as the line goes.
+class LineVectors {
+public:
+    LineVectors(const uint16_t* luma, int length) : luma_(luma), length_(length) {}
 
-        __m256i* counts = reinterpret_cast<__m256i*>(s.counts + i);
-        _mm256_storeu_si256(counts, _mm256_add_epi16(_mm256_loadu_si256(counts), _mm256_srli_epi16(alive, 15)));
-        __m256i* sums = reinterpret_cast<__m256i*>(s.sums + i);
-        _mm256_storeu_si256(sums, _mm256_add_epi32(_mm256_loadu_si256(sums),
-                                                   _mm256_cvtepu16_epi32(_mm256_castsi256_si128(added))));
-        _mm256_storeu_si256(sums + 1, _mm256_add_epi32(_mm256_loadu_si256(sums + 1),
-                                                       _mm256_cvtepu16_epi32(_mm256_extracti128_si256(added, 1))));
-        const __m256i stillGoing = _mm256_and_si256(alive, inside);
-        avx2::store(s.alive + i, stillGoing);
-        going = _mm256_or_si256(going, stillGoing);
+    int count() const { return (length_ + kLanes - 1) / kLanes; }
+
+    QV_AVX2 __m256i luma(int k)
+    {
+        const int first = kLanes * k;
+        if (first + kLanes <= length_)
+            return avx2::load(luma_ + first);
+        std::fill(std::copy(luma_ + first, luma_ + length_, lastLuma_), lastLuma_ + kLanes, uint16_t{0});
+        return avx2::load(lastLuma_);
     }
-    const bool tailGoing = stepPlain(s, t, pull, i);
-    return !_mm256_testz_si256(going, going) || tailGoing;
-}
+
+    // The pairs of vector k written (or added to `pairs`).
+    template <bool Accumulate>
+    QV_AVX2 void write(int k, const Received& received, uint32_t* pairs)
+    {
+        const int first = kLanes * k;
+        if (first + kLanes <= length_)
+            return received.write<Accumulate>(pairs + 2 * first);
+        const int values = 2 * (length_ - first);
+        std::copy(pairs + 2 * first, pairs + 2 * first + values, lastPairs_);
+        received.write<Accumulate>(lastPairs_);
+        std::copy(lastPairs_, lastPairs_ + values, pairs + 2 * first);
+    }
+
+private:
+    const uint16_t* luma_;
+    int length_;
+    uint16_t lastLuma_[kLanes];
+    uint32_t lastPairs_[2 * kLanes];
+};
 
 }  // namespace
 
-void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
-                         uint32_t* pairs)
+// The walk goes by the pixels that receive: for each vector of 16 pixels,
+// step d brings the spreads from d pixels before them (towards the end) or
+// after them (towards the start). A spread reaches a pixel at step d + 1
+// when it reached the previous pixel at step d and was inside there: the
+// previous step's flags of the spreads that went on, moved by one lane, the
+// lane entering the vector carried from the neighbouring vector's same
+// step. Sums and counts stay in registers until the vector's steps are done.
+QV_AVX2 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                                 uint32_t* pairs)
 {
     const int n = line.length;
-    uint16_t* value = scratch.shortValues.data();
-    uint16_t* alive = scratch.shortAlive.data();
-    uint16_t* counts = scratch.shortCounts.data();
-    uint32_t* sums = scratch.shortSums.data();
-    // Spread values never exceed 65535.
-    std::copy(line.values, line.values + n, value);
-    std::fill(counts, counts + n, uint16_t{0});
-    std::fill(sums, sums + n, 0u);
+    // Spread values never exceed 65535. They are read up to a reach before
+    // the first pixel and a vector plus a reach after the last; no spread
+    // comes from there, as the flags entering the line are clear.
+    uint16_t* values = scratch.shortValues.data() + kShortReach;
+    std::copy(line.values, line.values + n, values);
+    const __m256i t = _mm256_set1_epi16(static_cast<short>(tolerance));
     const StopPull pull(tolerance);
+    LineVectors vectors(line.luma, n);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i all = _mm256_set1_epi16(-1);
+    __m256i carried[kShortReach + 1];
 
-    // Towards the end: the spread from x meets pixel x + d at step d
-    // (lane x, pixel x + d), d from 0 while it stays in the line.
-    std::fill(alive, alive + n, uint16_t{0xFFFF});
-    for (int d = 0; d < std::min(reach.forward, n); ++d) {
-        if (!stepAvx2({line.luma + d, value, alive, sums + d, counts + d, n - d}, tolerance, pull))
-            break;
+    // Towards the end: the spread from x meets pixel x + d at step d, d from
+    // 0; every pixel's own spread reaches it at step 0.
+    std::fill(carried, carried + kShortReach + 1, zero);
+    for (int k = 0; k < vectors.count(); ++k) {
+        const Meeting meeting(vectors.luma(k), t, pull);
+        const uint16_t* from = values + kLanes * k;
+        Received received;
+        __m256i reaching = all;
+        for (int d = 0; d < reach.forward; ++d) {
+            __m256i inside;
+            received.add(meeting.received(avx2::load(from - d), inside), reaching);
+            const __m256i wentOn = _mm256_and_si256(reaching, inside);
+            reaching = shiftedUp(wentOn, carried[d]);
+            carried[d] = wentOn;
+        }
+        vectors.write<false>(k, received, pairs);
     }
-    // Towards the start: the spread from x meets pixel x - d at step d
-    // (lane x - d), d from 1.
-    std::fill(alive, alive + n, uint16_t{0xFFFF});
-    for (int d = 1; d <= std::min(reach.back, n - 1); ++d) {
-        if (!stepAvx2({line.luma, value + d, alive + d, sums, counts, n - d}, tolerance, pull))
-            break;
-    }
-    for (int x = 0; x < n; ++x) {
-        pairs[2 * x] = sums[x];
-        pairs[2 * x + 1] = counts[x];
+    // Towards the start: the spread from x meets pixel x - d at step d, d
+    // from 1; at step 1 every pixel but the last is reached by the spread
+    // from the pixel after it.
+    std::fill(carried, carried + kShortReach + 1, zero);
+    for (int k = vectors.count() - 1; k >= 0; --k) {
+        const Meeting meeting(vectors.luma(k), t, pull);
+        const uint16_t* from = values + kLanes * k;
+        Received received;
+        const int followed = n - 1 - kLanes * k;  // pixels of the vector with a pixel after them
+        __m256i reaching = followed >= kLanes
+                               ? all
+                               : _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(followed)),
+                                                    _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
+                                                                      14, 15));
+        for (int d = 1; d <= reach.back; ++d) {
+            __m256i inside;
+            received.add(meeting.received(avx2::load(from + d), inside), reaching);
+            const __m256i wentOn = _mm256_and_si256(reaching, inside);
+            reaching = shiftedDown(wentOn, carried[d]);
+            carried[d] = wentOn;
+        }
+        vectors.write<true>(k, received, pairs);
     }
 }
 

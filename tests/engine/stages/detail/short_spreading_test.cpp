@@ -46,7 +46,7 @@ std::vector<std::pair<std::vector<uint16_t>, std::vector<uint32_t>>> adversarial
 TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
 {
     std::mt19937 rng(11);
-    const int reaches[] = {0, 1, 2, 15, 16, 17, 39, 40};
+    const int reaches[] = {0, 1, 2, 15, 16, 17, kShortReach, kShortReach + 1};
     std::vector<int> lengths;
     for (int length = 1; length <= 41; ++length)
         lengths.push_back(length);
@@ -54,7 +54,7 @@ TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
     // One scratch for every line, as a worker uses it: what one line leaves
     // behind must not reach the next.
     SpreadScratch scratch;
-    ASSERT_TRUE(scratch.reserve(100, 40));
+    ASSERT_TRUE(scratch.reserve(100, kShortReach + 1));
     for (int tolerance : {1, 8192})
         for (int length : lengths)
             for (const auto& [luma, values] : adversarialLines(length, tolerance, rng))
