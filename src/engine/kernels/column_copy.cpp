@@ -6,12 +6,12 @@ namespace qv {
 
 namespace {
 
-void gatherColumnsPlain(const uint32_t* plane, int w, int h, int x0, int n, uint32_t* columns)
+void gatherColumnsPlain(const uint16_t* plane, int w, int h, int x0, int n, uint16_t* columns)
 {
     gatherColumns(plane, w, h, x0, n, columns);
 }
 
-void scatterColumnsPlain(const uint32_t* columns, int w, int h, int x0, int n, uint32_t* plane)
+void scatterColumnsPlain(const uint16_t* columns, int w, int h, int x0, int n, uint16_t* plane)
 {
     scatterColumns(columns, w, h, x0, n, plane);
 }

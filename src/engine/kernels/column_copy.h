@@ -46,16 +46,16 @@ void scatterColumns(const T* __restrict columns, int w, int h, int x0, int n, T*
     }
 }
 
-// The 32-bit copies, with AVX2 twins that move 8 x 8 blocks through
-// registers; picked once per run.
-using ColumnCopyFn = void (*)(const uint32_t* from, int w, int h, int x0, int n, uint32_t* to);
+// The 16-bit copies, with AVX2 twins that move blocks of 8 rows by 16
+// columns through registers; picked once per run.
+using ColumnCopyFn = void (*)(const uint16_t* from, int w, int h, int x0, int n, uint16_t* to);
 struct ColumnCopy {
     ColumnCopyFn gather;
     ColumnCopyFn scatter;
 };
 ColumnCopy pickColumnCopy();
 
-void gatherColumnsAvx2(const uint32_t* plane, int w, int h, int x0, int n, uint32_t* columns);
-void scatterColumnsAvx2(const uint32_t* columns, int w, int h, int x0, int n, uint32_t* plane);
+void gatherColumnsAvx2(const uint16_t* plane, int w, int h, int x0, int n, uint16_t* columns);
+void scatterColumnsAvx2(const uint16_t* columns, int w, int h, int x0, int n, uint16_t* plane);
 
 }  // namespace qv

@@ -6,18 +6,18 @@ namespace qv {
 
 // Means of (sum, count) pairs as the spreading leaves them (pairs: 2 * n
 // values), in exact unsigned integer division. Every count must be at least
-// 1 and below 2^31, and every mean below 2^31 (the spreading's means are at
-// most 65535, its counts at most 2 * reach + 2): the vector loops convert
-// through signed 32-bit lanes.
+// 1 and below 2^31, and every mean at most 65535 (the spreading's means
+// are, its counts at most 2 * reach + 2): the vector loops convert through
+// signed 32-bit lanes.
 
 // out[i] = sum / count.
-void meansOfPairs(const uint32_t* pairs, uint32_t* out, int n);
+void meansOfPairs(const uint32_t* pairs, uint16_t* out, int n);
 
 // values[i] = (sum / count + values[i]) / 2.
-void averageWithMeans(const uint32_t* pairs, uint32_t* values, int n);
+void averageWithMeans(const uint32_t* pairs, uint16_t* values, int n);
 
 // The same with integer division instructions; give the same bits.
-void meansOfPairsPlain(const uint32_t* pairs, uint32_t* out, int n);
-void averageWithMeansPlain(const uint32_t* pairs, uint32_t* values, int n);
+void meansOfPairsPlain(const uint32_t* pairs, uint16_t* out, int n);
+void averageWithMeansPlain(const uint32_t* pairs, uint16_t* values, int n);
 
 }  // namespace qv

@@ -62,6 +62,11 @@ std::span<uint16_t> detailColumnLuminance(PipelineState& state)
     return viewOf<uint16_t>(state.pairs, quarter(state, 0), state.pixelCount());
 }
 
+std::span<uint16_t> detailSpreadValues(PipelineState& state)
+{
+    return viewOf<uint16_t>(state.pairs, quarter(state, 1), state.pixelCount());
+}
+
 std::span<uint16_t> horizontalBlurPass(PipelineState& state)
 {
     return viewOf<uint16_t>(state.pairs, quarter(state, 0), state.pixelCount());

@@ -32,6 +32,7 @@ struct PipelineState;
 // mergedLuma               N uint16: after them       merging                colour noise .. output  yes: valid
 // -----------------------  -------------------------  ---------------------  ----------------------  -----------
 // detailColumnLuminance    N uint16: Q0               detail extraction      detail extraction       no
+// detailSpreadValues       N uint16: Q1               detail extraction      detail extraction       no
 // horizontalBlurPass       N uint16: Q0               tone curve, region     the same stage          no
 //                                                     detection, sharpening
 // spikeFilteredLuma        N uint16: Q0               smoothing, 2nd pass    smoothing               no
@@ -52,9 +53,10 @@ struct PipelineState;
 //   and its result again before merging reads them (with Contrast 100
 //   merging does not read the plane at all).
 // - Within detail extraction: each worker gathers the luminance of its
-//   columns before its first pass and reads them only in the vertical
-//   passes; the spreading's (sum, count) pairs stay in each worker's own
-//   memory.
+//   columns (Q0) before its first pass and reads them only in the vertical
+//   passes; the tracking sums its directions in the envelope, whose last
+//   pass writes the spread values (Q1) that every later pass works on; the
+//   spreading's (sum, count) pairs stay in each worker's own memory.
 // - softeningMap (Q3) outlives the runs that only re-run later stages. Of
 //   the views above only softeningColumnSums reach into Q3: they serve the
 //   contrast pass of softening's first run, and the map is written after
@@ -74,6 +76,7 @@ std::span<int16_t> mergedChroma(PipelineState& state);
 std::span<uint16_t> mergedLuma(PipelineState& state);
 
 std::span<uint16_t> detailColumnLuminance(PipelineState& state);
+std::span<uint16_t> detailSpreadValues(PipelineState& state);
 std::span<uint16_t> horizontalBlurPass(PipelineState& state);
 std::span<uint16_t> spikeFilteredLuma(PipelineState& state);
 std::span<uint16_t> offsetChromaPlanes(PipelineState& state);

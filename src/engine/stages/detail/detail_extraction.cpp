@@ -44,7 +44,7 @@ int64_t totalWork(int width, int height, int radius)
 // Memory of one worker, allocated before its first pass.
 struct DetailScratch {
     std::vector<int32_t> trackers;     // one per diagonal line of the worker
-    std::vector<uint32_t> stripValues; // kStripColumns columns of H values each
+    std::vector<uint16_t> stripValues; // kStripColumns columns of H values each
     std::vector<uint32_t> linePairs;   // (sum, count) of one row or column
     SpreadScratch spread;
 
@@ -74,13 +74,14 @@ LineRun columnShare(int width, int parts, int part)
 void transposeLuminance(DetailWorkItem& item)
 {
     const LineRun columns = columnShare(item.width, item.count, item.index);
-    gatherColumns(item.planes.luminance, item.width, item.height, columns.first, columns.end - columns.first,
-                  item.planes.columnLuminance + static_cast<std::size_t>(columns.first) * item.height);
+    item.columns.gather(item.planes.luminance, item.width, item.height, columns.first,
+                        columns.end - columns.first,
+                        item.planes.columnLuminance + static_cast<std::size_t>(columns.first) * item.height);
 }
 
 // Vertical spreading over the columns of the worker, a strip at a time: the
-// envelope holds the value spread from each pixel and receives the mean of
-// the spreading.
+// values plane holds the value spread from each pixel and receives the mean
+// of the spreading.
 bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach, int units)
 {
     const int w = item.width;
@@ -88,9 +89,9 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
     const LineRun columns = columnShare(w, item.count, item.index);
     for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
         const int n = std::min(kStripColumns, columns.end - x0);
-        item.columns.gather(item.planes.envelope, w, h, x0, n, scratch.stripValues.data());
+        item.columns.gather(item.planes.values, w, h, x0, n, scratch.stripValues.data());
         for (int j = 0; j < n; ++j) {
-            uint32_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
+            uint16_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
             const uint16_t* luma = item.planes.columnLuminance + static_cast<std::size_t>(x0 + j) * h;
             item.spread({luma, values, h}, reach, item.params.tolerance, scratch.spread, scratch.linePairs.data());
             // Every pixel has a count of at least 1: its own forward spread
@@ -99,7 +100,7 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
             if (!item.tick(units))
                 return false;
         }
-        item.columns.scatter(scratch.stripValues.data(), w, h, x0, n, item.planes.envelope);
+        item.columns.scatter(scratch.stripValues.data(), w, h, x0, n, item.planes.values);
     }
     return true;
 }
@@ -123,7 +124,7 @@ void mapRow(const DetailWorkItem& item, int y, const uint32_t* pairs)
 }
 
 // Horizontal spreading over the rows of the band, from the means of the
-// vertical spreading in the envelope. The last round maps each row to the
+// vertical spreading in the values plane. The last round maps each row to the
 // detail plane as soon as it is spread; the others leave the value the next
 // vertical round spreads: the mean of this spreading averaged with the
 // vertical mean.
@@ -133,13 +134,13 @@ bool spreadRows(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach,
     const DetailPlanes& p = item.planes;
     uint32_t* pairs = scratch.linePairs.data();
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        uint32_t* envelope = p.envelope + static_cast<std::size_t>(y) * w;
-        item.spread({p.luminance + static_cast<std::size_t>(y) * w, envelope, w}, reach, item.params.tolerance,
+        uint16_t* values = p.values + static_cast<std::size_t>(y) * w;
+        item.spread({p.luminance + static_cast<std::size_t>(y) * w, values, w}, reach, item.params.tolerance,
                     scratch.spread, pairs);
         if (last)
             mapRow(item, y, pairs);
         else
-            averageWithMeans(pairs, envelope, w);
+            averageWithMeans(pairs, values, w);
         if (!item.tick(units))
             return false;
     }
@@ -174,8 +175,9 @@ bool detailWorker(DetailWorkItem& item)
         return false;
 
     transposeLuminance(item);
-    // Tolerance tracking in six directions; the envelope gets the weighted mean.
-    const TrackingPlanes tracking{item.planes.luminance, item.planes.envelope, w, h, item.params.tolerance};
+    // Tolerance tracking in six directions; the values get the weighted mean.
+    const TrackingPlanes tracking{item.planes.luminance, item.planes.envelope, item.planes.values, w, h,
+                                  item.params.tolerance};
     if (!trackRows(tracking, item.firstRow, item.endRow, item) || !item.passDone())
         return false;
     for (DiagonalFamily family : {DiagonalFamily::Falling, DiagonalFamily::Rising}) {
@@ -231,8 +233,9 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
 
 bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out)
 {
-    const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailColumnLuminance(state).data()};
-    if (!in || !out || !planes.envelope || !planes.columnLuminance) {
+    const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailSpreadValues(state).data(),
+                              detailColumnLuminance(state).data()};
+    if (!in || !out || !planes.envelope || !planes.values || !planes.columnLuminance) {
         beginStage(ctx, StatusCode::DetailSetup);
         return false;
     }

@@ -25,12 +25,13 @@ struct DetailParams {
                                             int multiScale);
 };
 
-// The planes of one run: the luminance in, the detail plane out, and the two
-// scratch buffers, each W x H.
+// The planes of one run: the luminance in, the detail plane out, and the
+// three scratch planes, each W x H.
 struct DetailPlanes {
     const uint16_t* luminance;
     uint16_t* detail;
-    uint32_t* envelope;          // E: one 32-bit value per pixel
+    uint32_t* envelope;          // E while the tracking sums its directions
+    uint16_t* values;            // E from then on: the value spread from each pixel
     uint16_t* columnLuminance;   // the luminance by columns: column x at x * H
 };
 
@@ -38,7 +39,7 @@ struct DetailWorkItem : WorkItem {
     DetailPlanes planes{};
     DetailParams params;
     LineSpreadFn spread = nullptr;
-    ColumnCopy columns{};  // the envelope's strips to and from the vertical spreading
+    ColumnCopy columns{};  // strips of columns to and from the vertical spreading
 };
 
 // The worker of one band: tracking, spreading, refinement and mapping, with a

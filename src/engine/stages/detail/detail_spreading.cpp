@@ -84,7 +84,7 @@ struct PlainLoops {
 
     // full[i] = 1 when the extent merged from tails[i] and heads[i] lies
     // within the tolerance of values[i], else 0, for i < count.
-    static void runsWithin(const uint16_t* tails, const uint16_t* heads, const uint32_t* values, int count,
+    static void runsWithin(const uint16_t* tails, const uint16_t* heads, const uint16_t* values, int count,
                            int32_t tolerance, uint8_t* full)
     {
         for (int i = 0; i < count; ++i) {
@@ -178,7 +178,7 @@ struct VectorLoops {
     // Four spreads per vector, each extent and value a 32-bit lane:
     // 65535 - lowest >= value - T and highest <= value + T, rearranged so
     // that every term stays positive.
-    static void runsWithin(const uint16_t* tails, const uint16_t* heads, const uint32_t* values, int count,
+    static void runsWithin(const uint16_t* tails, const uint16_t* heads, const uint16_t* values, int count,
                            int32_t tolerance, uint8_t* full)
     {
         const __m128i lowEdge = _mm_set1_epi32(65536 + tolerance);
@@ -189,7 +189,8 @@ struct VectorLoops {
             const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tails + 2 * i));
             const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(heads + 2 * i));
             const __m128i e = _mm_adds_epu16(_mm_subs_epu16(t, h), h);
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + i));
+            const __m128i v =
+                _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + i)), _mm_setzero_si128());
             const __m128i lowFits = _mm_cmplt_epi32(_mm_add_epi32(_mm_and_si128(e, lowHalf), v), lowEdge);
             const __m128i highFits = _mm_cmplt_epi32(_mm_srli_epi32(e, 16), _mm_add_epi32(v, highEdge));
             const int mask = _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(lowFits, highFits)));
@@ -290,7 +291,7 @@ public:
     // all along (no stop), else 0. A 1 is always right; a 0 may be wrong
     // (as runWithin's false), which leaves that spread to the search.
     template <int Dir>
-    void markRunsWithin(const uint32_t* values, int reach, int32_t tolerance, uint8_t* full) const
+    void markRunsWithin(const uint16_t* values, int reach, int32_t tolerance, uint8_t* full) const
     {
         const int n = static_cast<int>(stride_);
         if (reach == 0) {
@@ -453,7 +454,7 @@ uint64_t countAndSum(uint32_t value) { return (uint64_t{1} << 32) + value; }
 // forward run and +c at the start of the backward run; the +c and -c at x
 // itself, where the two halves meet, are left out by every spread.
 // Forward runs cut at the line's end would step at n, past what is summed.
-void addWholeRuns(const uint32_t* values, const uint8_t* fullForward, const uint8_t* fullBack, int n,
+void addWholeRuns(const uint16_t* values, const uint8_t* fullForward, const uint8_t* fullBack, int n,
                   SpreadReach reach, uint64_t* steps)
 {
     auto whole = [&](const uint8_t* full, int x) { return countAndSum(values[x]) & (uint64_t{0} - full[x]); };

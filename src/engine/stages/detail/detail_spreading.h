@@ -14,11 +14,10 @@ struct SpreadReach {
     int forward;
 };
 
-// One row or column: its luminance and the value spread from each pixel
-// (0..65535).
+// One row or column: its luminance and the value spread from each pixel.
 struct SpreadLine {
     const uint16_t* luma;
-    const uint32_t* values;
+    const uint16_t* values;
     int length;
 };
 

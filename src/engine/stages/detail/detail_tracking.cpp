@@ -19,9 +19,11 @@ int unitsAt(int64_t lines, int step, int steps)
 // line on its own (one cache line per pixel), the pass sweeps the image row
 // by row and keeps one tracker per line: every line meets each row at most
 // once, in its own order, and the pixels of the run in a row are contiguous.
-template <class Combine>
+// Every pass but the last adds its trackers to the envelope; the last
+// (Finish) writes the values instead.
+template <bool Finish>
 bool sweepDiagonals(const TrackingPlanes& p, DiagonalFamily family, bool downward, int entryColumn,
-                    int firstLine, int endLine, int32_t* trackers, WorkItem& item, Combine combine)
+                    int firstLine, int endLine, int32_t* trackers, WorkItem& item)
 {
     const int w = p.width;
     const int h = p.height;
@@ -36,6 +38,7 @@ bool sweepDiagonals(const TrackingPlanes& p, DiagonalFamily family, bool downwar
             const std::size_t row = static_cast<std::size_t>(y) * w + begin;
             const uint16_t* __restrict luma = p.luminance + row;
             uint32_t* __restrict envelope = p.envelope + row;
+            uint16_t* __restrict values = p.values + row;
             int32_t* __restrict s = trackers + (begin + offset);
             const int count = end - begin;
             // A line starts on its first pixel, where its tracker is that
@@ -48,7 +51,10 @@ bool sweepDiagonals(const TrackingPlanes& p, DiagonalFamily family, bool downwar
             }
             for (int i = 0; i < count; ++i) {
                 s[i] = trackTolerance(s[i], luma[i], p.tolerance);
-                envelope[i] = combine(envelope[i], static_cast<uint32_t>(s[i]));
+                if constexpr (Finish)
+                    values[i] = static_cast<uint16_t>((envelope[i] + static_cast<uint32_t>(s[i])) / 8);
+                else
+                    envelope[i] += static_cast<uint32_t>(s[i]);
             }
         }
         if (!item.tick(unitsAt(lines, step, h)))
@@ -85,17 +91,15 @@ bool trackDiagonals(const TrackingPlanes& p, DiagonalFamily family, int firstLin
                     WorkItem& item)
 {
     const int lastColumn = p.width - 1;
-    auto add = [](uint32_t e, uint32_t s) { return e + s; };
     if (family == DiagonalFamily::Falling) {
         // Down-right lines enter on the left edge, up-left lines on the right.
-        return sweepDiagonals(p, family, true, 0, firstLine, endLine, trackers, item, add) &&
-               sweepDiagonals(p, family, false, lastColumn, firstLine, endLine, trackers, item, add);
+        return sweepDiagonals<false>(p, family, true, 0, firstLine, endLine, trackers, item) &&
+               sweepDiagonals<false>(p, family, false, lastColumn, firstLine, endLine, trackers, item);
     }
     // Up-right lines enter on the left edge, down-left lines on the right;
     // the last pass completes the weights 2+2 (rows) + 1+1 + 1+1 = 8.
-    auto finish = [](uint32_t e, uint32_t s) { return (e + s) / 8; };
-    return sweepDiagonals(p, family, false, 0, firstLine, endLine, trackers, item, add) &&
-           sweepDiagonals(p, family, true, lastColumn, firstLine, endLine, trackers, item, finish);
+    return sweepDiagonals<false>(p, family, false, 0, firstLine, endLine, trackers, item) &&
+           sweepDiagonals<true>(p, family, true, lastColumn, firstLine, endLine, trackers, item);
 }
 
 LineRun diagonalShare(int width, int height, int parts, int part)

@@ -17,11 +17,14 @@ inline int32_t trackTolerance(int32_t tracker, int32_t luma, int32_t tolerance)
     return std::min(std::max(tracker, luma - tolerance), luma + tolerance);
 }
 
-// What the tracking passes read and write: the luminance and the envelope,
-// which ends up holding the weighted mean of the six directional trackers.
+// What the tracking passes read and write: the luminance, the envelope,
+// which sums the weighted directional trackers, and the values, which
+// receive the weighted mean of all six (at most 65535, in 16 bits) from the
+// last pass.
 struct TrackingPlanes {
     const uint16_t* luminance;
     uint32_t* envelope;
+    uint16_t* values;
     int width;
     int height;
     int tolerance;
@@ -38,7 +41,8 @@ enum class DiagonalFamily { Falling, Rising };
 bool trackRows(const TrackingPlanes& planes, int firstRow, int endRow, WorkItem& item);
 
 // Lines [firstLine, endLine) of a family, both directions, added to the
-// envelope. The rising family runs last and divides the total weight 8 out.
+// envelope. The rising family runs last: its last pass divides the total
+// weight 8 out and writes the values.
 // `trackers` holds endLine - firstLine values.
 bool trackDiagonals(const TrackingPlanes& planes, DiagonalFamily family, int firstLine, int endLine,
                     int32_t* trackers, WorkItem& item);

@@ -145,8 +145,8 @@ QV_AVX2 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int 
                                  uint32_t* pairs)
 {
     const int n = line.length;
-    // Spread values never exceed 65535. They are read up to a reach before
-    // the first pixel and a vector plus a reach after the last; no spread
+    // The values are read up to a reach before the first pixel and a vector
+    // plus a reach after the last, from a copy with room there; no spread
     // comes from there, as the flags entering the line are clear.
     uint16_t* values = scratch.shortValues.data() + kShortReach;
     std::copy(line.values, line.values + n, values);

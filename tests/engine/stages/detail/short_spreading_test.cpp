@@ -15,16 +15,16 @@ namespace {
 // spreads that all run to their reach, spreads that all stop at once with
 // pulled values at both ends of the range, luminance exactly on and one
 // past the band edges, at saturating levels 0 and 65535.
-std::vector<std::pair<std::vector<uint16_t>, std::vector<uint32_t>>> adversarialLines(int length, int tolerance,
+std::vector<std::pair<std::vector<uint16_t>, std::vector<uint16_t>>> adversarialLines(int length, int tolerance,
                                                                                      std::mt19937& rng)
 {
-    std::vector<std::pair<std::vector<uint16_t>, std::vector<uint32_t>>> lines;
+    std::vector<std::pair<std::vector<uint16_t>, std::vector<uint16_t>>> lines;
     auto add = [&](auto lumaAt, auto valueAt) {
         std::vector<uint16_t> luma(length);
-        std::vector<uint32_t> values(length);
+        std::vector<uint16_t> values(length);
         for (int i = 0; i < length; ++i) {
             luma[i] = uint16_t(std::clamp(lumaAt(i), 0, 65535));
-            values[i] = uint32_t(std::clamp(valueAt(i), 0, 65535));
+            values[i] = uint16_t(std::clamp(valueAt(i), 0, 65535));
         }
         lines.emplace_back(std::move(luma), std::move(values));
     };
@@ -81,7 +81,7 @@ TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
 {
     const int length = 100;
     const std::vector<uint16_t> luma(length, 65535);
-    const std::vector<uint32_t> values(length, 65535);
+    const std::vector<uint16_t> values(length, 65535);
     const uint32_t reach = kShortReach;
     SpreadScratch scratch;
     ASSERT_TRUE(scratch.reserve(length, reach));
