@@ -50,7 +50,11 @@ TEST(ScratchPlan, KeptViewsStayApartFromTheScratchWrittenWhileTheyLive)
         EXPECT_FALSE(overlap(toneCurveLuma(state), toneCurveBlur(state))) << size;
         EXPECT_FALSE(overlap(mergedLuma(state), mergedChroma(state))) << size;
         EXPECT_EQ(mergedChroma(state).size(), 2 * n) << size;
-        EXPECT_TRUE(aligned(detailEnvelope(state)) && aligned(detailColumnLuminance(state))) << size;
+        EXPECT_TRUE(aligned(detailEnvelope(state)) && aligned(detailColumnLuminance(state)) &&
+                    aligned(detailSpreadValues(state)))
+            << size;
+        EXPECT_EQ(detailSpreadValues(state).size(), n) << size;
+        EXPECT_FALSE(overlap(detailColumnLuminance(state), detailSpreadValues(state))) << size;
 
         for (int workers = 1; workers <= 20; ++workers) {
             const std::size_t rows = splitBands(h, workers).size();
