@@ -121,7 +121,8 @@ public:
         if (first + kLanes <= length_)
             return received.write<Accumulate>(pairs + 2 * first);
         const int values = 2 * (length_ - first);
-        std::copy(pairs + 2 * first, pairs + 2 * first + values, lastPairs_);
+        if constexpr (Accumulate)
+            std::copy(pairs + 2 * first, pairs + 2 * first + values, lastPairs_);
         received.write<Accumulate>(lastPairs_);
         std::copy(lastPairs_, lastPairs_ + values, pairs + 2 * first);
     }
