@@ -104,8 +104,7 @@ void runRows(benchmark::State& bm, LineSpreadFn spread)
 }
 void Rows_Fast(benchmark::State& bm) { runRows(bm, fastLineSpreading()); }
 void Rows_Literal(benchmark::State& bm) { runRows(bm, spreadLineLiteral); }
-// The stop search at every reach: short reaches are otherwise walked in
-// lockstep with AVX2.
+// The stop search at every reach: short reaches are otherwise walked with AVX2.
 void Rows_Searched(benchmark::State& bm) { runRows(bm, spreadLine); }
 
 const int64_t kDefaultWorkers = ProcessingContext::defaultWorkerCount();

@@ -16,7 +16,8 @@ constexpr int kLanes = 16;
 // band ends are taken from the pixels' side: a spread of value v is inside
 // at a pixel of luminance L when L - T <= v <= L + T, the ends saturated at
 // 0 and 65535, beyond which no value lies. Outside, the pixel receives its
-// luminance pulled towards v: L - down above the band, L + up below it.
+// luminance pulled towards v: L - down when v lies below the band (the pixel
+// is brighter than the spread's band), L + up when v lies above it.
 struct Meeting {
     __m256i low, high;  // the band ends around each pixel's luminance
     __m256i pulledDown, pulledUp;
@@ -120,7 +121,8 @@ public:
         if (first + kLanes <= length_)
             return received.write<Accumulate>(pairs + 2 * first);
         const int values = 2 * (length_ - first);
-        std::copy(pairs + 2 * first, pairs + 2 * first + values, lastPairs_);
+        if constexpr (Accumulate)
+            std::copy(pairs + 2 * first, pairs + 2 * first + values, lastPairs_);
         received.write<Accumulate>(lastPairs_);
         std::copy(lastPairs_, lastPairs_ + values, pairs + 2 * first);
     }

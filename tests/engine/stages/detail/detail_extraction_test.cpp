@@ -348,8 +348,8 @@ TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
 TEST(DetailSpreading, FastMatchesLiteralOnEdgeCases)
 {
     std::mt19937 rng(42);
-    // Short reaches are walked in lockstep where the processor allows,
-    // longer ones searched; with vectors off, everything is searched.
+    // Short reaches are walked where the processor allows, longer ones
+    // searched; with vectors off, everything is searched.
     const SpreadReach reaches[] = {{0, 1}, {1, 1}, {1, 2}, {2, 1}, {5, 6}, {31, 31}, {40, 41}, {60, 7}, {400, 400}};
     SpreadScratch shared;
     ASSERT_TRUE(shared.reserve(300, 400));

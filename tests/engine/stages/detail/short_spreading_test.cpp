@@ -11,7 +11,7 @@
 namespace qv {
 namespace {
 
-// Lines built to push the lockstep walk of short reaches to its limits:
+// Lines built to push the walk of short reaches to its limits:
 // spreads that all run to their reach, spreads that all stop at once with
 // pulled values at both ends of the range, luminance exactly on and one
 // past the band edges, at saturating levels 0 and 65535.
@@ -47,12 +47,12 @@ TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
 {
     std::mt19937 rng(11);
     const int reaches[] = {0, 1, 2, 15, 16, 17, kShortReach, kShortReach + 1};
-    std::vector<int> lengths;
-    for (int length = 1; length <= 41; ++length)
+    std::vector<int> lengths = {100, 65, 64, 47};
+    for (int length = 41; length >= 1; --length)
         lengths.push_back(length);
-    lengths.insert(lengths.end(), {47, 64, 65, 100});
-    // One scratch for every line, as a worker uses it: what one line leaves
-    // behind must not reach the next.
+    // One scratch for every line, as a worker uses it, longer lines first:
+    // what one line leaves behind, also past the next one's end, must not
+    // reach the next.
     SpreadScratch scratch;
     ASSERT_TRUE(scratch.reserve(100, kShortReach + 1));
     for (int tolerance : {1, 8192})
