@@ -12,52 +12,68 @@ namespace {
 // Pixels of a line handled as one vector: one 16-bit lane each.
 constexpr int kLanes = 16;
 
-// What the spreads meeting 16 pixels at one step add to them. The pixels'
-// band ends are taken from the pixels' side: a spread of value v is inside
-// at a pixel of luminance L when L - T <= v <= L + T, the ends saturated at
-// 0 and 65535, beyond which no value lies. Outside, the pixel receives its
-// luminance pulled towards v: L - down when v lies below the band (the pixel
-// is brighter than the spread's band), L + up when v lies above it.
+// What the spreads meeting 16 pixels at one step add to them, as offsets
+// from each pixel's luminance L: every value a pixel receives lies within T
+// of L, so the offsets fit 16 signed bits. The pixels' band ends are taken
+// from the pixels' side: a spread of value v is inside at a pixel when
+// L - T <= v <= L + T, the ends saturated at 0 and 65535, beyond which no
+// value lies. Outside, the pixel receives its luminance pulled towards v:
+// L - down when v lies below the band (the pixel is brighter than the
+// spread's band), L + up when v lies above it.
 struct Meeting {
+    __m256i luma;
     __m256i low, high;  // the band ends around each pixel's luminance
-    __m256i pulledDown, pulledUp;
 
-    QV_AVX2 Meeting(__m256i luma, __m256i tolerance, const StopPull& pull)
-        : low(_mm256_subs_epu16(luma, tolerance)),
-          high(_mm256_adds_epu16(luma, tolerance)),
-          pulledDown(_mm256_sub_epi16(luma, _mm256_set1_epi16(static_cast<short>(pull.down)))),
-          pulledUp(_mm256_add_epi16(luma, _mm256_set1_epi16(static_cast<short>(pull.up))))
+    QV_AVX2 Meeting(__m256i pixels, __m256i tolerance)
+        : luma(pixels), low(_mm256_subs_epu16(pixels, tolerance)), high(_mm256_adds_epu16(pixels, tolerance))
     {
     }
 
-    // The value each pixel receives from the spread of `value` (its luminance
-    // lies above the band when value < low); `inside` marks the spreads that
-    // go on.
-    QV_AVX2 __m256i received(__m256i value, __m256i& inside) const
+    // The offset each pixel receives from the spread of `value`, given the
+    // offsets -down and up of the pulled values; `inside` marks the spreads
+    // that go on.
+    QV_AVX2 __m256i received(__m256i value, __m256i minusDown, __m256i up, __m256i& inside) const
     {
         const __m256i atLeastLow = _mm256_max_epu16(value, low);
         inside = _mm256_cmpeq_epi16(_mm256_min_epu16(atLeastLow, high), value);
-        const __m256i pulled = _mm256_blendv_epi8(pulledDown, pulledUp, _mm256_cmpeq_epi16(atLeastLow, value));
-        return _mm256_blendv_epi8(pulled, value, inside);
+        const __m256i pulled = _mm256_blendv_epi8(minusDown, up, _mm256_cmpeq_epi16(atLeastLow, value));
+        return _mm256_blendv_epi8(pulled, _mm256_sub_epi16(value, luma), inside);
     }
 };
 
 // The sums and counts one vector of pixels receives, kept in registers while
-// the spreads step over them.
+// the spreads step over them. The offsets from the luminance add up in 16
+// bits for as many steps as they cannot overflow there, then go into the
+// 32-bit sums; the luminance times the count is added when written.
 struct Received {
     __m256i sumsLow;   // pixels 0-7
     __m256i sumsHigh;  // pixels 8-15
+    __m256i offsets;
     __m256i counts;
 
-    QV_AVX2 Received() : sumsLow(_mm256_setzero_si256()), sumsHigh(sumsLow), counts(sumsLow) {}
+    QV_AVX2 Received()
+        : sumsLow(_mm256_setzero_si256()), sumsHigh(sumsLow), offsets(sumsLow), counts(sumsLow)
+    {
+    }
 
     // Adds what the spreads `reaching` (all-ones lanes) bring.
-    QV_AVX2 void add(__m256i values, __m256i reaching)
+    QV_AVX2 void add(__m256i received, __m256i reaching)
     {
-        const __m256i added = _mm256_and_si256(values, reaching);
-        sumsLow = _mm256_add_epi32(sumsLow, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(added)));
-        sumsHigh = _mm256_add_epi32(sumsHigh, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(added, 1)));
+        offsets = _mm256_add_epi16(offsets, _mm256_and_si256(received, reaching));
         counts = _mm256_sub_epi16(counts, reaching);
+    }
+
+    QV_AVX2 void flush()
+    {
+        sumsLow = _mm256_add_epi32(sumsLow, _mm256_cvtepi16_epi32(_mm256_castsi256_si128(offsets)));
+        sumsHigh = _mm256_add_epi32(sumsHigh, _mm256_cvtepi16_epi32(_mm256_extracti128_si256(offsets, 1)));
+        offsets = _mm256_setzero_si256();
+    }
+
+    // Eight sums: the offsets' sums plus the luminance times the counts.
+    QV_AVX2 static __m256i sums(__m256i offsetSums, __m256i counts, __m128i luma)
+    {
+        return _mm256_add_epi32(offsetSums, _mm256_mullo_epi32(counts, _mm256_cvtepu16_epi32(luma)));
     }
 
     // Pairs 0-3 (part 0) or 4-7 (part 1) of eight sums and counts.
@@ -68,15 +84,17 @@ struct Received {
         return part == 0 ? _mm256_permute2x128_si256(lo, hi, 0x20) : _mm256_permute2x128_si256(lo, hi, 0x31);
     }
 
-    // The 16 (sum, count) pairs in pixel order: 32 values, added to what
-    // `pairs` holds when Accumulate.
+    // The 16 (sum, count) pairs in pixel order, all offsets flushed: 32
+    // values, added to what `pairs` holds when Accumulate.
     template <bool Accumulate>
-    QV_AVX2 void write(uint32_t* pairs) const
+    QV_AVX2 void write(__m256i luma, uint32_t* pairs) const
     {
         const __m256i countsLow = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(counts));
         const __m256i countsHigh = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(counts, 1));
-        const __m256i out[4] = {interleaved(sumsLow, countsLow, 0), interleaved(sumsLow, countsLow, 1),
-                                interleaved(sumsHigh, countsHigh, 0), interleaved(sumsHigh, countsHigh, 1)};
+        const __m256i low = sums(sumsLow, countsLow, _mm256_castsi256_si128(luma));
+        const __m256i high = sums(sumsHigh, countsHigh, _mm256_extracti128_si256(luma, 1));
+        const __m256i out[4] = {interleaved(low, countsLow, 0), interleaved(low, countsLow, 1),
+                                interleaved(high, countsHigh, 0), interleaved(high, countsHigh, 1)};
         for (int k = 0; k < 4; ++k) {
             __m256i* to = reinterpret_cast<__m256i*>(pairs + 8 * k);
             _mm256_storeu_si256(to, Accumulate ? _mm256_add_epi32(_mm256_loadu_si256(to), out[k]) : out[k]);
@@ -113,17 +131,17 @@ public:
         return avx2::load(lastLuma_);
     }
 
-    // The pairs of vector k written (or added to `pairs`).
+    // The pairs of vector k, of luminance `luma`, written (or added to `pairs`).
     template <bool Accumulate>
-    QV_AVX2 void write(int k, const Received& received, uint32_t* pairs)
+    QV_AVX2 void write(int k, const Received& received, __m256i luma, uint32_t* pairs)
     {
         const int first = kLanes * k;
         if (first + kLanes <= length_)
-            return received.write<Accumulate>(pairs + 2 * first);
+            return received.write<Accumulate>(luma, pairs + 2 * first);
         const int values = 2 * (length_ - first);
         if constexpr (Accumulate)
             std::copy(pairs + 2 * first, pairs + 2 * first + values, lastPairs_);
-        received.write<Accumulate>(lastPairs_);
+        received.write<Accumulate>(luma, lastPairs_);
         std::copy(lastPairs_, lastPairs_ + values, pairs + 2 * first);
     }
 
@@ -154,6 +172,10 @@ QV_AVX2 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int 
     std::copy(line.values, line.values + n, values);
     const __m256i t = _mm256_set1_epi16(static_cast<short>(tolerance));
     const StopPull pull(tolerance);
+    const __m256i minusDown = _mm256_set1_epi16(static_cast<short>(-pull.down));
+    const __m256i up = _mm256_set1_epi16(static_cast<short>(pull.up));
+    // Offsets within +-T add up in 16 signed bits for this many steps.
+    const int interval = avx2::flushInterval(2 * int64_t{tolerance});
     LineVectors vectors(line.luma, n);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i all = _mm256_set1_epi16(-1);
@@ -163,25 +185,28 @@ QV_AVX2 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int 
     // 0; every pixel's own spread reaches it at step 0.
     std::fill(carried, carried + kShortReach + 1, zero);
     for (int k = 0; k < vectors.count(); ++k) {
-        const Meeting meeting(vectors.luma(k), t, pull);
+        const Meeting meeting(vectors.luma(k), t);
         const uint16_t* from = values + kLanes * k;
         Received received;
         __m256i reaching = all;
-        for (int d = 0; d < reach.forward; ++d) {
-            __m256i inside;
-            received.add(meeting.received(avx2::load(from - d), inside), reaching);
-            const __m256i wentOn = _mm256_and_si256(reaching, inside);
-            reaching = shiftedUp(wentOn, carried[d]);
-            carried[d] = wentOn;
+        for (int d = 0; d < reach.forward;) {
+            for (const int flushAt = std::min(reach.forward, d + interval); d < flushAt; ++d) {
+                __m256i inside;
+                received.add(meeting.received(avx2::load(from - d), minusDown, up, inside), reaching);
+                const __m256i wentOn = _mm256_and_si256(reaching, inside);
+                reaching = shiftedUp(wentOn, carried[d]);
+                carried[d] = wentOn;
+            }
+            received.flush();
         }
-        vectors.write<false>(k, received, pairs);
+        vectors.write<false>(k, received, meeting.luma, pairs);
     }
     // Towards the start: the spread from x meets pixel x - d at step d, d
     // from 1; at step 1 every pixel but the last is reached by the spread
     // from the pixel after it.
     std::fill(carried, carried + kShortReach + 1, zero);
     for (int k = vectors.count() - 1; k >= 0; --k) {
-        const Meeting meeting(vectors.luma(k), t, pull);
+        const Meeting meeting(vectors.luma(k), t);
         const uint16_t* from = values + kLanes * k;
         Received received;
         const int followed = n - 1 - kLanes * k;  // pixels of the vector with a pixel after them
@@ -190,21 +215,24 @@ QV_AVX2 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int 
                                : _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(followed)),
                                                     _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
                                                                       14, 15));
-        for (int d = 1; d <= reach.back; ++d) {
-            __m256i inside;
-            received.add(meeting.received(avx2::load(from + d), inside), reaching);
-            const __m256i wentOn = _mm256_and_si256(reaching, inside);
-            reaching = shiftedDown(wentOn, carried[d]);
-            carried[d] = wentOn;
+        for (int d = 1; d <= reach.back;) {
+            for (const int flushAt = std::min(reach.back + 1, d + interval); d < flushAt; ++d) {
+                __m256i inside;
+                received.add(meeting.received(avx2::load(from + d), minusDown, up, inside), reaching);
+                const __m256i wentOn = _mm256_and_si256(reaching, inside);
+                reaching = shiftedDown(wentOn, carried[d]);
+                carried[d] = wentOn;
+            }
+            received.flush();
         }
-        vectors.write<true>(k, received, pairs);
+        vectors.write<true>(k, received, meeting.luma, pairs);
     }
 }
 
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs)
 {
-    if (std::max(reach.back, reach.forward) <= kShortReach)
+    if (std::max(reach.back, reach.forward) <= kShortReach && tolerance <= kShortTolerance)
         spreadShortLineAvx2(line, reach, tolerance, scratch, pairs);
     else
         spreadLine(line, reach, tolerance, scratch, pairs);
