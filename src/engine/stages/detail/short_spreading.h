@@ -9,10 +9,11 @@
 
 namespace qv {
 
-// The longest reach (in either direction) the walk takes on; beyond it the
-// stop search costs less than walking, whose cost grows with the reach
-// (measured on 1280-pixel lines: at reach 39 the walk takes 7 % less time
-// than the search).
+// The longest reach (in either direction) the walk takes on. The walk's
+// cost grows with the reach, the stop search's far more slowly; measured on
+// rows of a photo, the walk takes 21 % less time than the search at reach
+// 39 on 1280-pixel rows, and the two are even at reach 41 on 4000-pixel
+// rows.
 constexpr int kShortReach = 40;
 // The largest tolerance the walk takes on: it adds up the offsets of the
 // values from the luminance, at most the tolerance each, in 16 signed bits.
