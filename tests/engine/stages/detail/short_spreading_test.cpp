@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -91,6 +92,40 @@ TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
         EXPECT_EQ(pairs[2 * x + 1], 2 * reach) << x;
         EXPECT_EQ(pairs[2 * x], 2 * reach * 65535) << x;
     }
+}
+
+// Every pixel of a flat line receives, from every spread within reach, a
+// value a whole tolerance above (or below) its luminance: the most the
+// walk's 16-bit offsets can add up to between two flushes. For each number
+// of steps, the tolerances are the largest whose sum over those steps fits
+// 16 signed bits and the smallest whose sum does not (for one step, the
+// first past the walk's limit, which only the search may take).
+TEST(ShortSpreading, OffsetsOfAWholeToleranceAddUpExactly)
+{
+    const int length = 70;
+    const int reach = kShortReach;
+    SpreadScratch scratch;
+    ASSERT_TRUE(scratch.reserve(length, reach));
+    std::vector<int> tolerances;
+    for (int steps = 1; steps <= reach; ++steps)
+        for (int past : {0, 1})
+            tolerances.push_back(std::numeric_limits<int16_t>::max() / steps + past);
+    for (int tolerance : tolerances)
+        for (int offset : {tolerance, -tolerance}) {
+            // The band reaches 65535 or 0 exactly.
+            const int level = offset > 0 ? 65535 - tolerance : tolerance;
+            const std::vector<uint16_t> luma(length, uint16_t(level));
+            const std::vector<uint16_t> values(length, uint16_t(level + offset));
+            std::vector<uint32_t> pairs(2 * length);
+            fastLineSpreading()({luma.data(), values.data(), length}, {reach, reach}, tolerance, scratch,
+                                pairs.data());
+            for (int x = 0; x < length; ++x) {
+                const uint32_t count = std::min(x + 1, reach) + std::min(length - 1 - x, reach);
+                ASSERT_EQ(pairs[2 * x + 1], count) << "tolerance " << tolerance << " x " << x;
+                ASSERT_EQ(pairs[2 * x], count * uint32_t(level + offset))
+                    << "tolerance " << tolerance << " offset " << offset << " x " << x;
+            }
+        }
 }
 
 }  // namespace
