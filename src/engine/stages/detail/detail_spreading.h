@@ -67,8 +67,9 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // end of any other is mostly found with one range-table probe up to where
 // the neighbouring spread stopped and a test of that pixel or one 16-pixel
 // scan. Reaches of up to kShortReach (40) pixels are walked instead, 16
-// receiving pixels at a time, where the processor has AVX2: cheaper there
-// than searching.
+// receiving pixels at a time, where the processor has AVX2 and the
+// tolerance is at most kShortTolerance (32767): cheaper there than
+// searching.
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs);

@@ -22,8 +22,7 @@ constexpr int kShortTolerance = 32767;
 // spreadLine's result for reaches of at most kShortReach and tolerances of
 // at most kShortTolerance, computed by walking the spreads step by step: 16
 // neighbouring pixels at a time receive what every spread reaching them
-// brings. Part of spreadLineAvx2; needs
-// scratch reserved for the line.
+// brings. Part of spreadLineAvx2; needs scratch reserved for the line.
 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                          uint32_t* pairs);
 

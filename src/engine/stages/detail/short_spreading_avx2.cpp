@@ -14,12 +14,12 @@ constexpr int kLanes = 16;
 
 // What the spreads meeting 16 pixels at one step add to them, as offsets
 // from each pixel's luminance L: every value a pixel receives lies within T
-// of L, so the offsets fit 16 signed bits. The pixels' band ends are taken
-// from the pixels' side: a spread of value v is inside at a pixel when
-// L - T <= v <= L + T, the ends saturated at 0 and 65535, beyond which no
-// value lies. Outside, the pixel receives its luminance pulled towards v:
-// L - down when v lies below the band (the pixel is brighter than the
-// spread's band), L + up when v lies above it.
+// of L, so with T at most kShortTolerance the offsets fit 16 signed bits.
+// The pixels' band ends are taken from the pixels' side: a spread of value
+// v is inside at a pixel when L - T <= v <= L + T, the ends saturated at 0
+// and 65535, beyond which no value lies. Outside, the pixel receives its
+// luminance pulled towards v: L - down when v lies below the band (the
+// pixel is brighter than the spread's band), L + up when v lies above it.
 struct Meeting {
     __m256i luma;
     __m256i low, high;  // the band ends around each pixel's luminance
@@ -63,6 +63,7 @@ struct Received {
         counts = _mm256_sub_epi16(counts, reaching);
     }
 
+    // Moves the offsets, sign-extended, into the 32-bit sums.
     QV_AVX2 void flush()
     {
         sumsLow = _mm256_add_epi32(sumsLow, _mm256_cvtepi16_epi32(_mm256_castsi256_si128(offsets)));
