@@ -213,7 +213,7 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
     beginStage(ctx, StatusCode::DetailSetup);
     const std::optional<DetailParams> params =
         DetailParams::from(ctx.current, width, height, ctx.valueScale, ctx.multiScale);
-    if (!params || !spread)
+    if (!params || !spread || !planes.complete())
         return false;
 
     std::vector<DetailWorkItem> items = stageItems<DetailWorkItem>(ctx, width, height);
@@ -235,10 +235,6 @@ bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, cons
 {
     const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailSpreadValues(state).data(),
                               detailColumnLuminance(state).data()};
-    if (!in || !out || !planes.envelope || !planes.values || !planes.columnLuminance) {
-        beginStage(ctx, StatusCode::DetailSetup);
-        return false;
-    }
     return extractDetails(ctx, state.abort, planes, state.width, state.height, fastLineSpreading());
 }
 

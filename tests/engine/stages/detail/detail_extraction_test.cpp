@@ -202,6 +202,21 @@ TEST(DetailExtraction, RejectsBadInput)
     state.height = 10;
     EXPECT_FALSE(runDetailExtractionStage(ctx, state, state.luminancePlane(), nullptr));
     EXPECT_TRUE(runDetailExtractionStage(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
+
+    // So does the entry on explicit planes, for each plane left out.
+    const std::size_t n = state.pixelCount();
+    std::vector<uint16_t> detail(n), values(n), columns(n);
+    std::vector<uint32_t> envelope(n);
+    const DetailPlanes all{state.luminancePlane(), detail.data(), envelope.data(), values.data(), columns.data()};
+    std::atomic<bool> noAbort{false};
+    EXPECT_TRUE(extractDetails(ctx, noAbort, all, 20, 10, fastLineSpreading()));
+    for (auto leaveOut : {+[](DetailPlanes& p) { p.luminance = nullptr; }, +[](DetailPlanes& p) { p.detail = nullptr; },
+                          +[](DetailPlanes& p) { p.envelope = nullptr; }, +[](DetailPlanes& p) { p.values = nullptr; },
+                          +[](DetailPlanes& p) { p.columnLuminance = nullptr; }}) {
+        DetailPlanes planes = all;
+        leaveOut(planes);
+        EXPECT_FALSE(extractDetails(ctx, noAbort, planes, 20, 10, fastLineSpreading()));
+    }
 }
 
 // A pixel equal to its local mean maps to mid-grey: T * 65535 / 2T truncated.
