@@ -18,8 +18,9 @@ namespace qv {
 namespace {
 
 // Columns spread together: gathered from the rows into contiguous lines and
-// written back afterwards, so the planes are read and written two cache
-// lines at a time instead of one pixel per line.
+// written back afterwards, so the planes are read and written 64 bytes of a
+// row (a cache line's width of 16-bit values) at a time instead of one pixel
+// per line.
 constexpr int kStripColumns = 32;
 
 // A pixel receives at most 2 * reach + 2 spread values of at most 65535;

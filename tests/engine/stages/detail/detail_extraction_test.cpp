@@ -69,9 +69,9 @@ Result extract(const Image& img, int details, int workers, LineSpreadFn spread =
     std::vector<uint16_t> values(n), columnLuminance(n);
     Result r;
     r.detail.assign(n, 0);
-    r.ok = extractDetails(ctx, abortFlag ? *abortFlag : noAbort,
-                          {img.luma.data(), r.detail.data(), envelope.data(), values.data(), columnLuminance.data()}, img.width,
-                          img.height, spread);
+    const DetailPlanes planes{img.luma.data(), r.detail.data(), envelope.data(), values.data(),
+                              columnLuminance.data()};
+    r.ok = extractDetails(ctx, abortFlag ? *abortFlag : noAbort, planes, img.width, img.height, spread);
     return r;
 }
 
