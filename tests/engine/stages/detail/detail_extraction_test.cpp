@@ -484,6 +484,25 @@ TEST(PairMeans, VectorDivisionMatchesIntegerDivision)
     }
 }
 
+// A mean beyond 16 bits is stored as 65535 wherever it falls: in the vector
+// loop (the first eight) or in the plain loop after it (the last).
+TEST(PairMeans, MeansBeyond16BitsAreLimited)
+{
+    const std::vector<uint32_t> pairs = {65536, 1, 70000,      1, 1u << 24, 1, INT32_MAX, 1, 65535, 1,
+                                         0,     1, UINT32_MAX, 2, 131071,   2, 70000,     1};
+    const int n = static_cast<int>(pairs.size() / 2);
+    const std::vector<uint16_t> limited = {65535, 65535, 65535, 65535, 65535, 0, 65535, 65535, 65535};
+    for (bool vectors : {true, false}) {
+        std::vector<uint16_t> out(n);
+        (vectors ? meansOfPairs : meansOfPairsPlain)(pairs.data(), out.data(), n);
+        EXPECT_EQ(out, limited) << vectors;
+        out.assign(n, 1000);
+        (vectors ? averageWithMeans : averageWithMeansPlain)(pairs.data(), out.data(), n);
+        EXPECT_EQ(out, (std::vector<uint16_t>{33268, 35500, 65535, 65535, 33267, 500, 65535, 33267, 35500}))
+            << vectors;
+    }
+}
+
 // Sums below 2^24 take the single-precision division: quotients just below
 // a whole number, for every count the spreading can give and beyond, with
 // sums up to the limit, one and two steps over it (the first single
