@@ -1,5 +1,7 @@
 #include "engine/kernels/pair_means.h"
 
+#include <algorithm>
+
 #ifdef QV_X86_SIMD
 #include <emmintrin.h>
 #endif
@@ -9,13 +11,13 @@ namespace qv {
 namespace {
 
 // Plain and vector loops share one shape: `Average` selects whether the old
-// value is averaged in.
+// value is averaged in. Both limit what they store to 65535.
 template <bool Average>
 void plainMeans(const uint32_t* pairs, uint16_t* out, int n)
 {
     for (int i = 0; i < n; ++i) {
         const uint32_t mean = pairs[2 * i] / pairs[2 * i + 1];
-        out[i] = static_cast<uint16_t>(Average ? (mean + out[i]) >> 1 : mean);
+        out[i] = static_cast<uint16_t>(std::min<uint32_t>(Average ? (mean + out[i]) >> 1 : mean, 65535));
     }
 }
 
@@ -71,14 +73,15 @@ inline __m128i quotientsOfFour(const uint32_t* p)
 }
 
 // Eight means per loop, four from each division; the 32-bit lanes are
-// packed to 16 bits with signed saturation around 32768, exact for 0..65535.
+// packed to 16 bits with signed saturation around 32768: exact for 0..65535,
+// and 65535 for anything above that the lanes hold (below 2^31).
 template <bool Average>
 void vectorMeans(const uint32_t* pairs, uint16_t* out, int n)
 {
     const __m128i bias = _mm_set1_epi32(32768);
     int i = 0;
     for (; i + 8 <= n; i += 8) {
-        // Means are at most 65535, so the signed truncation is exact.
+        // Means are below 2^31, so the signed truncation is exact.
         __m128i low = quotientsOfFour(pairs + 2 * i);
         __m128i high = quotientsOfFour(pairs + 2 * i + 8);
         if (Average) {

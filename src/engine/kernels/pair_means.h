@@ -5,10 +5,11 @@
 namespace qv {
 
 // Means of (sum, count) pairs as the spreading leaves them (pairs: 2 * n
-// values), in exact unsigned integer division. Every count must be at least
-// 1 and below 2^31, and every mean at most 65535 (the spreading's means
-// are, its counts at most 2 * reach + 2): the vector loops convert through
-// signed 32-bit lanes.
+// values), in exact unsigned integer division, stored in 16 bits: a result
+// above 65535 is stored as 65535 (the spreading's means are at most 65535).
+// Every count must be at least 1 and below 2^31, and every mean below 2^31
+// (the spreading's counts are at most 2 * reach + 2): the vector loops
+// convert through signed 32-bit lanes.
 
 // out[i] = sum / count.
 void meansOfPairs(const uint32_t* pairs, uint16_t* out, int n);

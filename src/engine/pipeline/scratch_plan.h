@@ -54,7 +54,7 @@ struct PipelineState;
 //   merging does not read the plane at all).
 // - Within detail extraction: each worker gathers the luminance of its
 //   columns (Q0) before its first pass and reads them only in the vertical
-//   passes; the tracking sums its directions in the envelope, whose last
+//   passes; the tracking sums its directions in the envelope, and its last
 //   pass writes the spread values (Q1) that every later pass works on; the
 //   spreading's (sum, count) pairs stay in each worker's own memory.
 // - softeningMap (Q3) outlives the runs that only re-run later stages. Of

@@ -10,10 +10,10 @@
 namespace qv {
 namespace {
 
-// Strips of whole and partial blocks of 8 rows by 16 columns, at the plane's left and right
-// edges and with rows left over, as wide as the detail extraction's and
-// narrower: a gather lays each column out in order and a scatter puts it
-// back, with the vector loops on and off.
+// Strips of whole and partial blocks of 8 rows by 16 columns, at the
+// plane's left and right edges and with rows left over, as wide as the
+// detail extraction's and narrower: a gather lays each column out in order
+// and a scatter puts it back, with the vector loops on and off.
 TEST(ColumnCopy, StripsGoToColumnsAndBackUnchanged)
 {
     for (const auto& [w, h] : {std::pair{40, 24}, {37, 29}, {16, 3}, {9, 1}})

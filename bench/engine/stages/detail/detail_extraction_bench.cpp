@@ -25,7 +25,7 @@ void runStage(benchmark::State& bm, LineSpreadFn spread)
     ProcessingContext ctx;
     ctx.workerCount = static_cast<int>(bm.range(2));
     const DetailPlanes planes{state.luminancePlane(), state.detail.as<uint16_t>(), detailEnvelope(state).data(),
-                              detailColumnLuminance(state).data()};
+                              detailSpreadValues(state).data(), detailColumnLuminance(state).data()};
     timeAndMeasure(bm, state.pixelCount(),
                    [&] { return extractDetails(ctx, state.abort, planes, state.width, state.height, spread); });
 }

@@ -18,8 +18,9 @@ namespace qv {
 namespace {
 
 // Columns spread together: gathered from the rows into contiguous lines and
-// written back afterwards, so the planes are read and written two cache
-// lines at a time instead of one pixel per line.
+// written back afterwards, so the planes are read and written 64 bytes of a
+// row (a cache line's width of 16-bit values) at a time instead of one pixel
+// per line.
 constexpr int kStripColumns = 32;
 
 // A pixel receives at most 2 * reach + 2 spread values of at most 65535;
@@ -213,7 +214,7 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
     beginStage(ctx, StatusCode::DetailSetup);
     const std::optional<DetailParams> params =
         DetailParams::from(ctx.current, width, height, ctx.valueScale, ctx.multiScale);
-    if (!params || !spread)
+    if (!params || !spread || !planes.complete())
         return false;
 
     std::vector<DetailWorkItem> items = stageItems<DetailWorkItem>(ctx, width, height);
@@ -235,10 +236,6 @@ bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, cons
 {
     const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailSpreadValues(state).data(),
                               detailColumnLuminance(state).data()};
-    if (!in || !out || !planes.envelope || !planes.values || !planes.columnLuminance) {
-        beginStage(ctx, StatusCode::DetailSetup);
-        return false;
-    }
     return extractDetails(ctx, state.abort, planes, state.width, state.height, fastLineSpreading());
 }
 

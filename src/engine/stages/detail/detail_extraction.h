@@ -33,6 +33,8 @@ struct DetailPlanes {
     uint32_t* envelope;          // E while the tracking sums its directions
     uint16_t* values;            // E from then on: the value spread from each pixel
     uint16_t* columnLuminance;   // the luminance by columns: column x at x * H
+
+    bool complete() const { return luminance && detail && envelope && values && columnLuminance; }
 };
 
 struct DetailWorkItem : WorkItem {
@@ -52,6 +54,7 @@ bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, cons
 
 // The same on explicit planes, with the line spreading chosen by the caller
 // (tests and benchmarks compare the literal spreading with the fast one).
+// Fails, writing no plane, when one of them is missing.
 bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, const DetailPlanes& planes, int width,
                     int height, LineSpreadFn spread);
 

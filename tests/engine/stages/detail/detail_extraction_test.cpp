@@ -69,9 +69,9 @@ Result extract(const Image& img, int details, int workers, LineSpreadFn spread =
     std::vector<uint16_t> values(n), columnLuminance(n);
     Result r;
     r.detail.assign(n, 0);
-    r.ok = extractDetails(ctx, abortFlag ? *abortFlag : noAbort,
-                          {img.luma.data(), r.detail.data(), envelope.data(), values.data(), columnLuminance.data()}, img.width,
-                          img.height, spread);
+    const DetailPlanes planes{img.luma.data(), r.detail.data(), envelope.data(), values.data(),
+                              columnLuminance.data()};
+    r.ok = extractDetails(ctx, abortFlag ? *abortFlag : noAbort, planes, img.width, img.height, spread);
     return r;
 }
 
@@ -202,6 +202,21 @@ TEST(DetailExtraction, RejectsBadInput)
     state.height = 10;
     EXPECT_FALSE(runDetailExtractionStage(ctx, state, state.luminancePlane(), nullptr));
     EXPECT_TRUE(runDetailExtractionStage(ctx, state, state.luminancePlane(), state.detail.as<uint16_t>()));
+
+    // So does the entry on explicit planes, for each plane left out.
+    const std::size_t n = state.pixelCount();
+    std::vector<uint16_t> detail(n), values(n), columns(n);
+    std::vector<uint32_t> envelope(n);
+    const DetailPlanes all{state.luminancePlane(), detail.data(), envelope.data(), values.data(), columns.data()};
+    std::atomic<bool> noAbort{false};
+    EXPECT_TRUE(extractDetails(ctx, noAbort, all, 20, 10, fastLineSpreading()));
+    for (auto leaveOut : {+[](DetailPlanes& p) { p.luminance = nullptr; }, +[](DetailPlanes& p) { p.detail = nullptr; },
+                          +[](DetailPlanes& p) { p.envelope = nullptr; }, +[](DetailPlanes& p) { p.values = nullptr; },
+                          +[](DetailPlanes& p) { p.columnLuminance = nullptr; }}) {
+        DetailPlanes planes = all;
+        leaveOut(planes);
+        EXPECT_FALSE(extractDetails(ctx, noAbort, planes, 20, 10, fastLineSpreading()));
+    }
 }
 
 // A pixel equal to its local mean maps to mid-grey: T * 65535 / 2T truncated.
@@ -466,6 +481,25 @@ TEST(PairMeans, VectorDivisionMatchesIntegerDivision)
         averageWithMeans(pairs.data(), fast.data(), n);
         averageWithMeansPlain(pairs.data(), plain.data(), n);
         EXPECT_EQ(fast, plain) << n;
+    }
+}
+
+// A mean beyond 16 bits is stored as 65535 wherever it falls: in the vector
+// loop (the first eight) or in the plain loop after it (the last).
+TEST(PairMeans, MeansBeyond16BitsAreLimited)
+{
+    const std::vector<uint32_t> pairs = {65536, 1, 70000,      1, 1u << 24, 1, INT32_MAX, 1, 65535, 1,
+                                         0,     1, UINT32_MAX, 2, 131071,   2, 70000,     1};
+    const int n = static_cast<int>(pairs.size() / 2);
+    const std::vector<uint16_t> limited = {65535, 65535, 65535, 65535, 65535, 0, 65535, 65535, 65535};
+    for (bool vectors : {true, false}) {
+        std::vector<uint16_t> out(n);
+        (vectors ? meansOfPairs : meansOfPairsPlain)(pairs.data(), out.data(), n);
+        EXPECT_EQ(out, limited) << vectors;
+        out.assign(n, 1000);
+        (vectors ? averageWithMeans : averageWithMeansPlain)(pairs.data(), out.data(), n);
+        EXPECT_EQ(out, (std::vector<uint16_t>{33268, 35500, 65535, 65535, 33267, 500, 65535, 33267, 35500}))
+            << vectors;
     }
 }
 
