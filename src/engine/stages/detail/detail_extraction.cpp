@@ -106,13 +106,13 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
     return true;
 }
 
-// Maps each pixel's distance from its local mean, the (sum, count) pairs of
-// its row's last spreading, to the detail plane: mean -> mid-grey, mean -T
+// Maps each pixel of the row that starts at `row` in the planes, its
+// distance from its local mean (the (sum, count) pairs of the row's last
+// spreading), to the detail plane: mean -> mid-grey, mean -T
 // -> 0, mean +T -> 65535. Single precision, evaluated left to right; every
 // pixel has a count of at least 1 (its own forward spread always reaches it).
-void mapRow(const DetailWorkItem& item, int y, const uint32_t* pairs)
+void mapRow(const DetailWorkItem& item, std::size_t row, const uint32_t* pairs)
 {
-    const std::size_t row = static_cast<std::size_t>(y) * item.width;
     const uint16_t* luma = item.planes.luminance + row;
     uint16_t* detail = item.planes.detail + row;
     const float tolerance = static_cast<float>(item.params.tolerance);
@@ -135,13 +135,12 @@ bool spreadRows(DetailWorkItem& item, DetailScratch& scratch, SpreadReach reach,
     const DetailPlanes& p = item.planes;
     uint32_t* pairs = scratch.linePairs.data();
     for (int y = item.firstRow; y < item.endRow; ++y) {
-        uint16_t* values = p.values + static_cast<std::size_t>(y) * w;
-        item.spread({p.luminance + static_cast<std::size_t>(y) * w, values, w}, reach, item.params.tolerance,
-                    scratch.spread, pairs);
+        const std::size_t row = static_cast<std::size_t>(y) * w;
+        item.spread({p.luminance + row, p.values + row, w}, reach, item.params.tolerance, scratch.spread, pairs);
         if (last)
-            mapRow(item, y, pairs);
+            mapRow(item, row, pairs);
         else
-            averageWithMeans(pairs, values, w);
+            averageWithMeans(pairs, p.values + row, w);
         if (!item.tick(units))
             return false;
     }

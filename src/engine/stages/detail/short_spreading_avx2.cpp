@@ -153,6 +153,29 @@ private:
     uint32_t lastPairs_[2 * kLanes];
 };
 
+// The steps first .. last of one vector of pixels: step d meets the spreads
+// of the values d pixels before the vector (Dir = 1) or after it (Dir =
+// -1), those in `reaching` adding what they bring; the flags of the spreads
+// that go on move one lane towards the line's end (or start), the lane
+// entering the vector taken from the neighbouring vector's flags of the
+// same step in `carried`, which then receives this vector's.
+template <int Dir>
+QV_AVX2 inline void walkVector(const Meeting& meeting, const uint16_t* values, int first, int last, int interval,
+                               __m256i reaching, __m256i minusDown, __m256i up, __m256i* carried,
+                               Received& received)
+{
+    for (int d = first; d <= last;) {
+        for (const int flushAt = std::min(last + 1, d + interval); d < flushAt; ++d) {
+            __m256i inside;
+            received.add(meeting.received(avx2::load(values - Dir * d), minusDown, up, inside), reaching);
+            const __m256i wentOn = _mm256_and_si256(reaching, inside);
+            reaching = Dir > 0 ? shiftedUp(wentOn, carried[d]) : shiftedDown(wentOn, carried[d]);
+            carried[d] = wentOn;
+        }
+        received.flush();
+    }
+}
+
 }  // namespace
 
 // The walk goes by the pixels that receive: for each vector of 16 pixels,
@@ -189,17 +212,7 @@ QV_AVX2 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int 
         const Meeting meeting(vectors.luma(k), t);
         const uint16_t* from = values + kLanes * k;
         Received received;
-        __m256i reaching = all;
-        for (int d = 0; d < reach.forward;) {
-            for (const int flushAt = std::min(reach.forward, d + interval); d < flushAt; ++d) {
-                __m256i inside;
-                received.add(meeting.received(avx2::load(from - d), minusDown, up, inside), reaching);
-                const __m256i wentOn = _mm256_and_si256(reaching, inside);
-                reaching = shiftedUp(wentOn, carried[d]);
-                carried[d] = wentOn;
-            }
-            received.flush();
-        }
+        walkVector<1>(meeting, from, 0, reach.forward - 1, interval, all, minusDown, up, carried, received);
         vectors.write<false>(k, received, meeting.luma, pairs);
     }
     // Towards the start: the spread from x meets pixel x - d at step d, d
@@ -211,21 +224,12 @@ QV_AVX2 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int 
         const uint16_t* from = values + kLanes * k;
         Received received;
         const int followed = n - 1 - kLanes * k;  // pixels of the vector with a pixel after them
-        __m256i reaching = followed >= kLanes
-                               ? all
-                               : _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(followed)),
-                                                    _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
-                                                                      14, 15));
-        for (int d = 1; d <= reach.back;) {
-            for (const int flushAt = std::min(reach.back + 1, d + interval); d < flushAt; ++d) {
-                __m256i inside;
-                received.add(meeting.received(avx2::load(from + d), minusDown, up, inside), reaching);
-                const __m256i wentOn = _mm256_and_si256(reaching, inside);
-                reaching = shiftedDown(wentOn, carried[d]);
-                carried[d] = wentOn;
-            }
-            received.flush();
-        }
+        const __m256i reaching = followed >= kLanes
+                                     ? all
+                                     : _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(followed)),
+                                                          _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
+                                                                            12, 13, 14, 15));
+        walkVector<-1>(meeting, from, 1, reach.back, interval, reaching, minusDown, up, carried, received);
         vectors.write<true>(k, received, meeting.luma, pairs);
     }
 }
