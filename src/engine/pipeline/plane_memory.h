@@ -9,8 +9,8 @@ namespace qv {
 
 // One raw allocation that the pipeline addresses as planes of different
 // element types over the course of a run (the project compiles with
-// -fno-strict-aliasing for this reason). Allocation failure is an answer,
-// not an exception.
+// -fno-strict-aliasing for this reason), zero when allocated. Allocation
+// failure is an answer, not an exception.
 class PlaneMemory {
 public:
     bool allocate(std::size_t bytes)
