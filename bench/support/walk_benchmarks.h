@@ -14,15 +14,16 @@
 
 namespace qv::bench {
 
-// The method argument of a walk benchmark: 0 walks literally, 1 and 2 take
-// the shortcuts, 1 on the plain loops and 2 on the vector loops where the
-// processor has them (switched back on when it ends).
+// The method argument of a walk benchmark: 0 walks literally, 1 to 3 take
+// the shortcuts, 1 on the plain loops, 2 on the AVX2 ones and 3 on the
+// widest the processor has, the program's own (all switched back on when it
+// ends).
 class WalkMethodArgument {
 public:
     explicit WalkMethodArgument(int64_t argument)
         : method(argument == 0 ? WalkMethod::Literal : WalkMethod::Shortcut)
     {
-        setSimdEnabled(argument != 1);
+        setSimdLevel(argument == 1 ? SimdLevel::Plain : argument == 2 ? SimdLevel::Avx2 : SimdLevel::Avx512);
     }
     ~WalkMethodArgument() { setSimdEnabled(true); }
     WalkMethodArgument(const WalkMethodArgument&) = delete;
@@ -32,9 +33,10 @@ public:
 };
 
 // Registers `run` with the arguments width, height, method (0 literal,
-// 1 scalar, 2 vector), strength, photo: the fast methods on three photos at
-// the preview size and the vector one, the program's own, at the camera size
-// too; the literal walk, many times as slow, once at the preview size.
+// 1 plain, 2 AVX2, 3 widest), strength, photo: the fast methods on three
+// photos at the preview size and the widest one, the program's own, at the
+// camera size too; the literal walk, many times as slow, once at the preview
+// size.
 // Answers true, for use in a static initialiser.
 inline bool registerWalkBenchmarks(const char* name, void (*run)(benchmark::State&),
                                    const std::vector<int64_t>& strengths, const std::vector<int64_t>& literalStrengths)
@@ -47,8 +49,8 @@ inline bool registerWalkBenchmarks(const char* name, void (*run)(benchmark::Stat
             ->MeasureProcessCPUTime();
     };
     benchmark::internal::Benchmark* fast = registered();
-    argsAtSizes(fast, {kPreviewSize}, {{1, 2}, strengths, {0, 1, 2}});
-    argsAtSizes(fast, {kCameraSize}, {{2}, strengths, {0}});
+    argsAtSizes(fast, {kPreviewSize}, {{1, 2, 3}, strengths, {0, 1, 2}});
+    argsAtSizes(fast, {kCameraSize}, {{3}, strengths, {0}});
     argsAtSizes(registered()->Iterations(1), {kPreviewSize}, {{0}, literalStrengths, {1}});
     return true;
 }

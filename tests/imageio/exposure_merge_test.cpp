@@ -10,7 +10,7 @@
 #include "imageio/decode_file.h"
 #include "imageio/image_io_context.h"
 #include "support/pair_checks.h"
-#include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "support/test_data.h"
 
 namespace qv {

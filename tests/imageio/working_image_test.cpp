@@ -14,6 +14,7 @@
 #include "imageio/source_planes.h"
 #include "imaging/bitmap.h"
 #include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "text/status_codes.h"
 
 namespace qv {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/kernels/simd.h"
 
 namespace qv::test {
 
@@ -52,9 +51,5 @@ Plane randomPlane(std::size_t size, uint32_t seed, uint32_t limit)
         v = static_cast<uint16_t>(value(random));
     return plane;
 }
-
-SimdSwitch::SimdSwitch(bool enabled) { setSimdEnabled(enabled); }
-
-SimdSwitch::~SimdSwitch() { setSimdEnabled(true); }
 
 }  // namespace qv::test

@@ -18,22 +18,4 @@ Plane referenceBlur(const Plane& plane, int width, int height, const std::vector
 // A plane of uniformly random values below `limit`, from a fixed seed.
 Plane randomPlane(std::size_t size, uint32_t seed, uint32_t limit = 65536);
 
-// Switches the vectorised loops on or off for its lifetime.
-class SimdSwitch {
-public:
-    explicit SimdSwitch(bool enabled);
-    ~SimdSwitch();
-    SimdSwitch(const SimdSwitch&) = delete;
-    SimdSwitch& operator=(const SimdSwitch&) = delete;
-};
-
-// The kernel `pick` chooses with the vectorised loops on or off; the loops
-// are on again afterwards.
-template <class Pick>
-auto pickedWith(bool vectors, Pick pick)
-{
-    const SimdSwitch simd(vectors);
-    return pick();
-}
-
 }  // namespace qv::test

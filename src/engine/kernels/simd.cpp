@@ -6,22 +6,35 @@ namespace qv {
 
 namespace {
 
-bool cpuHasAvx2()
+// The widest level the processor (and its operating system, which must save
+// the wider registers) supports.
+SimdLevel cpuLevel()
 {
 #ifdef QV_X86_SIMD
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    static const SimdLevel level = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                           __builtin_cpu_supports("avx512vl")
+                                       ? SimdLevel::Avx512
+                                   : __builtin_cpu_supports("avx2") ? SimdLevel::Avx2
+                                                                    : SimdLevel::Plain;
+    return level;
 #else
-    return false;
+    return SimdLevel::Plain;
 #endif
 }
 
-std::atomic<bool> simdWanted{true};
+std::atomic<SimdLevel> widestWanted{SimdLevel::Avx512};
+
+bool enabled(SimdLevel level)
+{
+    return level <= widestWanted.load(std::memory_order_relaxed) && level <= cpuLevel();
+}
 
 }  // namespace
 
-bool avx2Enabled() { return simdWanted.load(std::memory_order_relaxed) && cpuHasAvx2(); }
+bool avx2Enabled() { return enabled(SimdLevel::Avx2); }
 
-void setSimdEnabled(bool enabled) { simdWanted.store(enabled, std::memory_order_relaxed); }
+bool avx512Enabled() { return enabled(SimdLevel::Avx512); }
+
+void setSimdLevel(SimdLevel widest) { widestWanted.store(widest, std::memory_order_relaxed); }
 
 }  // namespace qv

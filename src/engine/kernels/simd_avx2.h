@@ -71,16 +71,17 @@ inline int flushInterval(int64_t largestStep)
     return static_cast<int>(std::max<int64_t>(1, 65535 / std::max<int64_t>(1, largestStep)));
 }
 
-// Whether the 16-wide loads of a block of walks starting at column x0 stay
-// inside the plane the row walks over (its fields: width, height, y,
+// Whether the `Lanes`-wide loads of a block of walks starting at column x0
+// stay inside the plane the row walks over (its fields: width, height, y,
 // rowsUp, rowsDown, reach); near the plane's first and last pixels the
 // outer lanes of a block by the left or right edge would reach past it.
-template <class Row>
+template <int Lanes = 16, class Row>
 bool blockLoadsStayInside(const Row& row, int x0)
 {
     const std::ptrdiff_t w = row.width;
     const std::ptrdiff_t first = std::max(row.y - row.rowsUp, 0) * w + x0 - row.reach;
-    const std::ptrdiff_t last = std::min(row.y + row.rowsDown, row.height - 1) * w + x0 + 15 + row.reach;
+    const std::ptrdiff_t last =
+        std::min(row.y + row.rowsDown, row.height - 1) * w + x0 + (Lanes - 1) + row.reach;
     return first >= 0 && last < w * row.height;
 }
 

@@ -5,7 +5,7 @@
 #include <numeric>
 #include <vector>
 
-#include "support/reference_blur.h"
+#include "support/simd_switch.h"
 
 namespace qv {
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "support/reference_blur.h"
+#include "support/simd_switch.h"
 
 namespace qv {
 namespace {

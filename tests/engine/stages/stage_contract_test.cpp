@@ -27,6 +27,7 @@
 #include "engine/stages/tone_curve/tone_curve.h"
 #include "support/photo_planes.h"
 #include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "support/stage_image.h"
 
 namespace qv {

@@ -14,7 +14,7 @@
 namespace qv::bench {
 namespace {
 
-// Arguments: width, height, method (0 literal, 1 scalar, 2 vector),
+// Arguments: width, height, method (0 literal, 1 plain, 2 AVX2, 3 widest),
 // strength, photo. The planes the pipeline gives the stage: the merged luma
 // and chroma in, the denoised chroma out, scratch in the pair accumulator,
 // with the ray list the stage built on the pipeline's run.

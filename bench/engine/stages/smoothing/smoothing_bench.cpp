@@ -12,7 +12,7 @@
 namespace qv::bench {
 namespace {
 
-// Arguments: width, height, method (0 literal, 1 scalar, 2 vector),
+// Arguments: width, height, method (0 literal, 1 plain, 2 AVX2, 3 widest),
 // strength, photo. The planes the pipeline gives the stage: the detail plane
 // in, the smoothed plane out, scratch in the pair accumulator.
 void Smoothing(benchmark::State& bm)

@@ -76,9 +76,10 @@ struct ChromaRow {
 // The walk results (signed chroma) of both passes over the row's columns,
 // into results[pass][x]; where no neighbour can move a walk's chroma or be
 // refused, the centre's own chroma without walking. The AVX2 twin walks 16
-// pixels at once, both passes side by side.
+// pixels at once, both passes side by side; the AVX-512 twin 32.
 using ChromaWalkRowFn = void (*)(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
+void chromaWalkRowAvx512(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 
 }  // namespace qv

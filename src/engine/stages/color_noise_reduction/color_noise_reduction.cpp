@@ -195,7 +195,7 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
         return false;
 
     ColorNRJob job;
-    job.walkRow = pickKernel(chromaWalkRow, QV_AVX2_TWIN(chromaWalkRowAvx2));
+    job.walkRow = pickKernel(chromaWalkRow, QV_AVX2_TWIN(chromaWalkRowAvx2), QV_AVX512_TWIN(chromaWalkRowAvx512));
     job.luma = luma;
     job.chroma = chroma;
     job.out = out;

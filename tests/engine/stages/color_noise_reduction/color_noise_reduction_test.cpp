@@ -12,7 +12,7 @@
 #include "engine/pipeline/scratch_plan.h"
 #include "engine/stages/color_noise_reduction/ray_list.h"
 #include "support/photo_planes.h"
-#include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "support/test_data.h"
 #include "text/status_codes.h"
 
@@ -56,11 +56,12 @@ void expectMethodsAgree(const Luma& luma, const Chroma& chroma, int w, int h, in
 {
     const Denoised literal = denoise(luma, chroma, w, h, strength, WalkMethod::Literal);
     ASSERT_TRUE(literal.ok);
-    for (bool simd : {false, true}) {
-        const test::SimdSwitch loops(simd);
+    for (SimdLevel level : test::kEverySimdLevel) {
+        const test::SimdSwitch loops(level);
         const Denoised fast = denoise(luma, chroma, w, h, strength, WalkMethod::Shortcut);
         ASSERT_TRUE(fast.ok);
-        ASSERT_EQ(fast.out, literal.out) << w << "x" << h << " strength " << strength << " simd " << simd;
+        ASSERT_EQ(fast.out, literal.out) << w << "x" << h << " strength " << strength << " simd level "
+                                         << static_cast<int>(level);
     }
 }
 
@@ -224,8 +225,8 @@ TEST(ColorNR, PixelWithEveryNeighbourRefusedKeepsItsChroma)
         c = static_cast<int16_t>(static_cast<int>(rng() % 2000) - 1000);
     const int centre = 9 * w + 10;
     luma[centre] = 100;  // unlike every neighbour
-    for (bool simd : {false, true}) {
-        const test::SimdSwitch loops(simd);
+    for (SimdLevel level : test::kEverySimdLevel) {
+        const test::SimdSwitch loops(level);
         for (WalkMethod m : {WalkMethod::Literal, WalkMethod::Shortcut}) {
             const Denoised r = denoise(luma, chroma, w, h, 10, m);
             ASSERT_TRUE(r.ok);

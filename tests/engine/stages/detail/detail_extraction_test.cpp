@@ -15,6 +15,7 @@
 #include "engine/stages/detail/detail_spreading.h"
 #include "support/photo_planes.h"
 #include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "support/test_data.h"
 
 namespace qv {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/kernels/simd.h"
-#include "support/reference_blur.h"
+#include "support/simd_switch.h"
 
 namespace qv {
 namespace {

@@ -13,6 +13,7 @@
 #include "engine/pipeline/processing_context.h"
 #include "engine/pipeline/scratch_plan.h"
 #include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "support/stage_image.h"
 #include "text/status_codes.h"
 

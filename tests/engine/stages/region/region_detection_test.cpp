@@ -6,6 +6,7 @@
 
 #include "engine/kernels/gaussian_blur.h"
 #include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "support/stage_image.h"
 
 namespace qv {

@@ -14,6 +14,7 @@
 #include "engine/stages/smoothing/smoothing_disc.h"
 #include "support/photo_planes.h"
 #include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "support/test_data.h"
 #include "text/status_codes.h"
 

@@ -10,6 +10,7 @@
 #include "engine/pipeline/scratch_plan.h"
 #include "engine/pipeline/weight_tables.h"
 #include "support/reference_blur.h"
+#include "support/simd_switch.h"
 #include "support/stage_image.h"
 
 namespace qv {
