@@ -19,10 +19,10 @@ public:
     SimdSwitch& operator=(const SimdSwitch&) = delete;
 };
 
-// The kernel `pick` chooses with the vectorised loops on or off; the loops
-// are on again afterwards.
-template <class Pick>
-auto pickedWith(bool vectors, Pick pick)
+// The kernel `pick` chooses with the vectorised loops on or off (or up to
+// a level); the loops are all on again afterwards.
+template <class Vectors, class Pick>
+auto pickedWith(Vectors vectors, Pick pick)
 {
     const SimdSwitch simd(vectors);
     return pick();

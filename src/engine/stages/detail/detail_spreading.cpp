@@ -397,8 +397,8 @@ bool SpreadScratch::reserve(int length, int maxReach)
         // Forward and backward flags, each with room for a clear flag
         // before its first spread.
         fullRuns.resize(2 * (static_cast<std::size_t>(length) + 1));
-        // Read up to a reach before the line and a reach and a vector of 16 past it.
-        shortValues.resize(static_cast<std::size_t>(length) + 2 * kShortReach + 16);
+        // Read up to a reach before the line and a reach and a vector of 32 past it.
+        shortValues.resize(static_cast<std::size_t>(length) + 2 * kShortReachAvx512 + 32);
     });
 }
 
@@ -523,7 +523,10 @@ void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, Spread
     spreadLineWith<VectorLoops>(line, reach, tolerance, scratch, pairs);
 }
 
-LineSpreadFn fastLineSpreading() { return pickKernel(spreadLine, QV_AVX2_TWIN(spreadLineAvx2)); }
+LineSpreadFn fastLineSpreading()
+{
+    return pickKernel(spreadLine, QV_AVX2_TWIN(spreadLineAvx2), QV_AVX512_TWIN(spreadLineAvx512));
+}
 
 void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                      uint32_t* pairs)

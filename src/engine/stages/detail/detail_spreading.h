@@ -69,12 +69,15 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // scan. Reaches of up to kShortReach (40) pixels are walked instead, 16
 // receiving pixels at a time, where the processor has AVX2 and the
 // tolerance is at most kShortTolerance (32767): cheaper there than
-// searching.
+// searching. With AVX-512, 32 pixels at a time and reaches up to
+// kShortReachAvx512 (64).
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs);
+void spreadLineAvx512(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                      uint32_t* pairs);
 
-// The AVX2 spreading where it may run, else spreadLine; picked once per run.
+// The widest vector spreading that may run, else spreadLine; picked once per run.
 LineSpreadFn fastLineSpreading();
 
 // The search without vector instructions; gives the same bits.

@@ -47,7 +47,8 @@ std::vector<std::pair<std::vector<uint16_t>, std::vector<uint16_t>>> adversarial
 TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
 {
     std::mt19937 rng(11);
-    const int reaches[] = {0, 1, 2, 15, 16, 17, kShortReach, kShortReach + 1};
+    const int reaches[] = {0, 1, 2, 15, 16, 17, 33, kShortReach, kShortReach + 1, kShortReachAvx512,
+                           kShortReachAvx512 + 1};
     std::vector<int> lengths = {100, 65, 64, 47};
     for (int length = 41; length >= 1; --length)
         lengths.push_back(length);
@@ -55,7 +56,7 @@ TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
     // what one line leaves behind, also past the next one's end, must not
     // reach the next.
     SpreadScratch scratch;
-    ASSERT_TRUE(scratch.reserve(100, kShortReach + 1));
+    ASSERT_TRUE(scratch.reserve(100, kShortReachAvx512 + 1));
     for (int tolerance : {1, 8192})
         for (int length : lengths)
             for (const auto& [luma, values] : adversarialLines(length, tolerance, rng))
@@ -65,33 +66,36 @@ TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
                         const SpreadReach reach{back, forward};
                         std::vector<uint32_t> literal(2 * length), fast(2 * length);
                         spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
-                        for (bool vectors : {true, false}) {
-                            const LineSpreadFn spread = test::pickedWith(vectors, fastLineSpreading);
+                        for (SimdLevel level : test::kEverySimdLevel) {
+                            const LineSpreadFn spread = test::pickedWith(level, fastLineSpreading);
                             spread(line, reach, tolerance, scratch, fast.data());
                             ASSERT_EQ(fast, literal) << "length " << length << " tolerance " << tolerance
-                                                     << " reach " << back << "/" << forward << " vectors "
-                                                     << vectors << " first luma " << luma[0] << " value "
-                                                     << values[0];
+                                                     << " reach " << back << "/" << forward << " simd level "
+                                                     << static_cast<int>(level) << " first luma " << luma[0]
+                                                     << " value " << values[0];
                         }
                     }
 }
 
-// On a flat line the middle pixels are reached by the most spreads the
+// On a flat line the middle pixels are reached by the most spreads each
 // walk allows: back + forward of them, each adding the full level.
 TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
 {
-    const int length = 100;
+    const int length = 160;
     const std::vector<uint16_t> luma(length, 65535);
     const std::vector<uint16_t> values(length, 65535);
-    const uint32_t reach = kShortReach;
     SpreadScratch scratch;
-    ASSERT_TRUE(scratch.reserve(length, reach));
-    std::vector<uint32_t> pairs(2 * length);
-    fastLineSpreading()({luma.data(), values.data(), length}, {kShortReach, kShortReach}, 1, scratch, pairs.data());
-    for (int x = kShortReach; x < length - kShortReach; ++x) {
-        EXPECT_EQ(pairs[2 * x + 1], 2 * reach) << x;
-        EXPECT_EQ(pairs[2 * x], 2 * reach * 65535) << x;
-    }
+    ASSERT_TRUE(scratch.reserve(length, kShortReachAvx512));
+    for (SimdLevel level : test::kEverySimdLevel)
+        for (const int reach : {kShortReach, kShortReachAvx512}) {
+            std::vector<uint32_t> pairs(2 * length);
+            const LineSpreadFn spread = test::pickedWith(level, fastLineSpreading);
+            spread({luma.data(), values.data(), length}, {reach, reach}, 1, scratch, pairs.data());
+            for (int x = reach; x < length - reach; ++x) {
+                ASSERT_EQ(pairs[2 * x + 1], 2u * reach) << x;
+                ASSERT_EQ(pairs[2 * x], 2u * reach * 65535) << x;
+            }
+        }
 }
 
 // Every pixel of a flat line receives, from every spread within reach, a
@@ -102,30 +106,32 @@ TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
 // first past the walk's limit, which only the search may take).
 TEST(ShortSpreading, OffsetsOfAWholeToleranceAddUpExactly)
 {
-    const int length = 70;
-    const int reach = kShortReach;
+    const int length = 140;
+    const int reach = kShortReachAvx512;
     SpreadScratch scratch;
     ASSERT_TRUE(scratch.reserve(length, reach));
     std::vector<int> tolerances;
     for (int steps = 1; steps <= reach; ++steps)
         for (int past : {0, 1})
             tolerances.push_back(std::numeric_limits<int16_t>::max() / steps + past);
-    for (int tolerance : tolerances)
-        for (int offset : {tolerance, -tolerance}) {
-            // The band reaches 65535 or 0 exactly.
-            const int level = offset > 0 ? 65535 - tolerance : tolerance;
-            const std::vector<uint16_t> luma(length, uint16_t(level));
-            const std::vector<uint16_t> values(length, uint16_t(level + offset));
-            std::vector<uint32_t> pairs(2 * length);
-            fastLineSpreading()({luma.data(), values.data(), length}, {reach, reach}, tolerance, scratch,
-                                pairs.data());
-            for (int x = 0; x < length; ++x) {
-                const uint32_t count = std::min(x + 1, reach) + std::min(length - 1 - x, reach);
-                ASSERT_EQ(pairs[2 * x + 1], count) << "tolerance " << tolerance << " x " << x;
-                ASSERT_EQ(pairs[2 * x], count * uint32_t(level + offset))
-                    << "tolerance " << tolerance << " offset " << offset << " x " << x;
+    for (SimdLevel simd : test::kEverySimdLevel) {
+        const LineSpreadFn spread = test::pickedWith(simd, fastLineSpreading);
+        for (int tolerance : tolerances)
+            for (int offset : {tolerance, -tolerance}) {
+                // The band reaches 65535 or 0 exactly.
+                const int level = offset > 0 ? 65535 - tolerance : tolerance;
+                const std::vector<uint16_t> luma(length, uint16_t(level));
+                const std::vector<uint16_t> values(length, uint16_t(level + offset));
+                std::vector<uint32_t> pairs(2 * length);
+                spread({luma.data(), values.data(), length}, {reach, reach}, tolerance, scratch, pairs.data());
+                for (int x = 0; x < length; ++x) {
+                    const uint32_t count = std::min(x + 1, reach) + std::min(length - 1 - x, reach);
+                    ASSERT_EQ(pairs[2 * x + 1], count) << "tolerance " << tolerance << " x " << x;
+                    ASSERT_EQ(pairs[2 * x], count * uint32_t(level + offset))
+                        << "tolerance " << tolerance << " offset " << offset << " x " << x;
+                }
             }
-        }
+    }
 }
 
 }  // namespace
