@@ -70,7 +70,7 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // receiving pixels at a time, where the processor has AVX2 and the
 // tolerance is at most kShortTolerance (32767): cheaper there than
 // searching. With AVX-512, 32 pixels at a time and reaches up to
-// kShortReachAvx512 (64).
+// kShortReachAvx512 (112).
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs);

@@ -110,15 +110,24 @@ struct Received {
 // receives this vector's.
 template <int Dir>
 QV_AVX512 inline void walkVector(const Meeting& meeting, const uint16_t* values, int first, int last, int interval,
-                                 Lanes reaching, __m512i minusDown, __m512i up, Lanes* carried, Received& received)
+                                 Lanes reaching, __m512i minusDown, __m512i up, uint32_t* carried,
+                                 Received& received)
 {
+    // Each step's flags depend on the previous step's, so their chain sets
+    // the pace. It runs in a general register (an AND, a shift and an OR a
+    // step): the empty asm keeps the compiler from carrying the flags in a
+    // mask register and moving them out and back every step, which makes
+    // the walk about 20 % slower.
+    uint32_t flags = reaching;
     for (int d = first; d <= last;) {
         for (const int flushAt = std::min(last + 1, d + interval); d < flushAt; ++d) {
             Lanes inside;
-            received.add(meeting.received(avx512::load(values - Dir * d), minusDown, up, inside), reaching);
-            const Lanes wentOn = reaching & inside;
-            reaching = Dir > 0 ? (wentOn << 1) | (carried[d] >> (kLanes - 1))
-                               : (wentOn >> 1) | (carried[d] << (kLanes - 1));
+            received.add(meeting.received(avx512::load(values - Dir * d), minusDown, up, inside),
+                         _cvtu32_mask32(flags));
+            const uint32_t wentOn = flags & _cvtmask32_u32(inside);
+            flags = Dir > 0 ? (wentOn << 1) | (carried[d] >> (kLanes - 1))
+                            : (wentOn >> 1) | (carried[d] << (kLanes - 1));
+            asm("" : "+r"(flags));
             carried[d] = wentOn;
         }
         received.flush();
@@ -152,11 +161,11 @@ QV_AVX512 void spreadShortLineAvx512(const SpreadLine& line, SpreadReach reach, 
     // Offsets within +-T add up in 16 signed bits for this many steps.
     const int interval = avx2::flushInterval(2 * int64_t{tolerance});
     const int vectors = (n + kLanes - 1) / kLanes;
-    Lanes carried[kShortReachAvx512 + 1];
+    uint32_t carried[kShortReachAvx512 + 1];
 
     // Towards the end: the spread from x meets pixel x + d at step d, d from
     // 0; every pixel's own spread reaches it at step 0.
-    std::fill(carried, carried + kShortReachAvx512 + 1, Lanes{0});
+    std::fill(carried, carried + kShortReachAvx512 + 1, 0u);
     for (int k = 0; k < vectors; ++k) {
         const Meeting meeting(lumaOf(line, k), t);
         Received received;
@@ -167,7 +176,7 @@ QV_AVX512 void spreadShortLineAvx512(const SpreadLine& line, SpreadReach reach, 
     // Towards the start: the spread from x meets pixel x - d at step d, d
     // from 1; at step 1 every pixel but the last is reached by the spread
     // from the pixel after it.
-    std::fill(carried, carried + kShortReachAvx512 + 1, Lanes{0});
+    std::fill(carried, carried + kShortReachAvx512 + 1, 0u);
     for (int k = vectors - 1; k >= 0; --k) {
         const Meeting meeting(lumaOf(line, k), t);
         Received received;

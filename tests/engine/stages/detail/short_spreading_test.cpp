@@ -81,7 +81,7 @@ TEST(ShortSpreading, MatchesTheLiteralWalkOnAdversarialLines)
 // walk allows: back + forward of them, each adding the full level.
 TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
 {
-    const int length = 160;
+    const int length = 2 * kShortReachAvx512 + 40;
     const std::vector<uint16_t> luma(length, 65535);
     const std::vector<uint16_t> values(length, 65535);
     SpreadScratch scratch;
@@ -106,7 +106,7 @@ TEST(ShortSpreading, FlatLineFillsTheLargestCounts)
 // first past the walk's limit, which only the search may take).
 TEST(ShortSpreading, OffsetsOfAWholeToleranceAddUpExactly)
 {
-    const int length = 140;
+    const int length = 2 * kShortReachAvx512 + 20;
     const int reach = kShortReachAvx512;
     SpreadScratch scratch;
     ASSERT_TRUE(scratch.reserve(length, reach));
