@@ -215,7 +215,7 @@ bool runSmoothing(ProcessingContext& ctx, const std::atomic<bool>& abort, int wi
 
     SmoothingJob job;
     if (method == WalkMethod::Shortcut) {
-        job.walkRow = pickKernel(walkRow, QV_AVX2_TWIN(walkRowAvx2));
+        job.walkRow = pickKernel(walkRow, QV_AVX2_TWIN(walkRowAvx2), QV_AVX512_TWIN(walkRowAvx512));
         job.spikeBlocks = spikeBlockFilter();
     }
     job.in = in;

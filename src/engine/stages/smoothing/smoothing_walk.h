@@ -59,9 +59,10 @@ struct WalkRow {
 };
 
 // The walk results of a whole row: the known ones set directly, the others
-// walked; the AVX2 twin walks 16 pixels at once.
+// walked; the AVX2 twin walks 16 pixels at once, the AVX-512 one 32.
 using WalkRowFn = void (*)(const WalkRow& row, WalkBand walk, uint16_t* results);
 void walkRow(const WalkRow& row, WalkBand walk, uint16_t* results);
 void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results);
+void walkRowAvx512(const WalkRow& row, WalkBand walk, uint16_t* results);
 
 }  // namespace qv

@@ -4,26 +4,26 @@
 
 #include "engine/kernels/simd_avx2.h"
 #include "engine/stages/smoothing/smoothing_walk.h"
+#include "engine/stages/smoothing/smoothing_walk_lanes.h"
 
 namespace qv {
 
 namespace {
 
-// Lane sums are 32-bit and counts 16-bit: flushed to 64 bits this often
-// (in steps).
-constexpr std::size_t kChunk = 1 << 15;
-
-// Per lane: how far above the band's low end the trackers taken were, and how many.
-struct LaneTotals {
-    uint64_t sum[16] = {};
-    uint32_t count[16] = {};
-};
+using Totals = LaneTotals<16>;
 
 using avx2::atMost;
 using avx2::greater;
 using avx2::load;
 
-QV_AVX2 void flush(const __m256i& sumLo, const __m256i& sumHi, const __m256i& count, LaneTotals& totals)
+// Bit l set where 16-bit lane l of a lane mask is set.
+QV_AVX2 uint32_t laneBits(__m256i mask)
+{
+    return static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_packs_epi16(_mm256_castsi256_si128(mask), _mm256_extracti128_si256(mask, 1))));
+}
+
+QV_AVX2 void flush(const __m256i& sumLo, const __m256i& sumHi, const __m256i& count, Totals& totals)
 {
     alignas(32) uint32_t lo[8], hi[8];
     alignas(32) uint16_t n[16];
@@ -56,7 +56,7 @@ struct Lanes {
 // Walks steps [begin, end); false once no lane is walking any more.
 template <bool NearBorder>
 QV_AVX2 bool walkChunk(const uint16_t* origin, const WalkStep* begin, const WalkStep* end, Lanes& lanes,
-                       LaneTotals& totals)
+                       Totals& totals)
 {
     const __m256i zero = _mm256_setzero_si256();
     __m256i t = lanes.t, active = lanes.active;
@@ -107,12 +107,8 @@ QV_AVX2 bool walkChunk(const uint16_t* origin, const WalkStep* begin, const Walk
 QV_AVX2 void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, int x, int width, bool nearBorder,
                        std::span<const WalkStep> steps, WalkBand walk, uint16_t* results)
 {
-    alignas(32) uint16_t lowest[16], highest[16];
-    for (int l = 0; l < 16; ++l) {
-        // Clamped to 16 bits: no entry reaches that far.
-        lowest[l] = static_cast<uint16_t>(std::max(-(x + l), -32768));
-        highest[l] = static_cast<uint16_t>(std::min(width - 1 - (x + l), 32767));
-    }
+    alignas(32) int16_t lowest[16], highest[16];
+    laneColumnLimits(x, width, lowest, highest);
     const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));
     const __m256i bandLo = _mm256_subs_epu16(centre, band);
     // A step adds at most the band's width, twice the band, to a 16-bit sum.
@@ -126,22 +122,15 @@ QV_AVX2 void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, 
                 _mm256_load_si256(reinterpret_cast<const __m256i*>(highest)),
                 flushEvery};
 
-    LaneTotals totals;
-    const WalkStep* s = steps.data();
-    const WalkStep* end = s + steps.size();
-    for (bool going = true; going && s != end;) {
-        const WalkStep* chunkEnd = end - s > static_cast<std::ptrdiff_t>(kChunk) ? s + kChunk : end;
-        going = nearBorder ? walkChunk<true>(origin, s, chunkEnd, lanes, totals)
-                           : walkChunk<false>(origin, s, chunkEnd, lanes, totals);
-        s = chunkEnd;
-    }
+    Totals totals;
+    walkInChunks(steps, [&](const WalkStep* begin, const WalkStep* end) {
+        return nearBorder ? walkChunk<true>(origin, begin, end, lanes, totals)
+                          : walkChunk<false>(origin, begin, end, lanes, totals);
+    });
     alignas(32) uint16_t centres[16], lows[16];
     _mm256_store_si256(reinterpret_cast<__m256i*>(centres), centre);
     _mm256_store_si256(reinterpret_cast<__m256i*>(lows), bandLo);
-    for (int l = 0; l < 16; ++l) {
-        const uint64_t sum = centres[l] + totals.sum[l] + uint64_t{lows[l]} * totals.count[l];
-        results[l] = static_cast<uint16_t>(sum / (1 + totals.count[l]));
-    }
+    totals.means(centres, lows, results);
 }
 
 }  // namespace
@@ -183,26 +172,21 @@ QV_AVX2 void walkRowAvx2(const WalkRow& row, WalkBand walk, uint16_t* results)
             oneByOne = _mm256_or_si256(oneByOne, walking);
             walking = _mm256_setzero_si256();
         }
-        const uint32_t valid = lanes == 16 ? 0xFFFFFFFFu : (1u << (2 * lanes)) - 1;
+        const uint32_t valid = (1u << lanes) - 1;
 
         std::copy_n(centres, lanes, results + x0);
-        uint32_t walkingLanes = static_cast<uint32_t>(_mm256_movemask_epi8(walking)) & valid & 0x55555555u;
+        uint32_t walkingLanes = laneBits(walking) & valid;
         if (walkingLanes) {
             uint16_t walked[16];
             const bool nearBorder = x0 < row.reach || x0 + 15 + row.reach >= row.width;
             walkLanes(row.samples + static_cast<std::ptrdiff_t>(row.y) * row.width + x0, centre, walking, x0,
                       row.width, nearBorder, row.steps, walk, walked);
             for (; walkingLanes; walkingLanes &= walkingLanes - 1) {
-                const int l = __builtin_ctz(walkingLanes) / 2;
+                const int l = __builtin_ctz(walkingLanes);
                 results[x0 + l] = walked[l];
             }
         }
-        for (uint32_t w = static_cast<uint32_t>(_mm256_movemask_epi8(oneByOne)) & valid & 0x55555555u; w;
-             w &= w - 1) {
-            const int x = x0 + __builtin_ctz(w) / 2;
-            results[x] = trackedWalk(row.samples, row.width, row.width, row.height, x, row.y, row.centres[x], walk,
-                                     row.entries);
-        }
+        walkEachLane(row, walk, x0, laneBits(oneByOne) & valid, results);
     }
 }
 
