@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "engine/kernels/simd.h"
 #include "engine/pipeline/stage_runner.h"
 
 namespace qv {
@@ -20,11 +21,11 @@ int unitsAt(int64_t lines, int step, int steps)
 // by row and keeps one tracker per line: every line meets each row at most
 // once, in its own order, and the pixels of the run in a row are contiguous.
 // Every pass but the last adds its trackers to the envelope; the last
-// (Finish) writes the values instead.
-template <bool Finish>
+// (finish) writes the values instead.
 bool sweepDiagonals(const TrackingPlanes& p, DiagonalFamily family, bool downward, int entryColumn,
-                    int firstLine, int endLine, int32_t* trackers, WorkItem& item)
+                    int firstLine, int endLine, int32_t* trackers, bool finish, WorkItem& item)
 {
+    const DiagonalStretchFn track = pickKernel(trackStretch, QV_AVX2_TWIN(trackStretchAvx2));
     const int w = p.width;
     const int h = p.height;
     const int lines = endLine - firstLine;
@@ -36,10 +37,8 @@ bool sweepDiagonals(const TrackingPlanes& p, DiagonalFamily family, bool downwar
         const int end = std::min(w, lines - offset);
         if (begin < end) {
             const std::size_t row = static_cast<std::size_t>(y) * w + begin;
-            const uint16_t* __restrict luma = p.luminance + row;
-            uint32_t* __restrict envelope = p.envelope + row;
-            uint16_t* __restrict values = p.values + row;
-            int32_t* __restrict s = trackers + (begin + offset);
+            const uint16_t* luma = p.luminance + row;
+            int32_t* s = trackers + (begin + offset);
             const int count = end - begin;
             // A line starts on its first pixel, where its tracker is that
             // pixel's luminance: the first row of the sweep or the entry column.
@@ -49,13 +48,7 @@ bool sweepDiagonals(const TrackingPlanes& p, DiagonalFamily family, bool downwar
             } else if (entryColumn >= begin && entryColumn < end) {
                 s[entryColumn - begin] = luma[entryColumn - begin];
             }
-            for (int i = 0; i < count; ++i) {
-                s[i] = trackTolerance(s[i], luma[i], p.tolerance);
-                if constexpr (Finish)
-                    values[i] = static_cast<uint16_t>((envelope[i] + static_cast<uint32_t>(s[i])) / 8);
-                else
-                    envelope[i] += static_cast<uint32_t>(s[i]);
-            }
+            track({luma, s, p.envelope + row, finish ? p.values + row : nullptr, count, p.tolerance});
         }
         if (!item.tick(unitsAt(lines, step, h)))
             return false;
@@ -96,6 +89,25 @@ void trackRowGroup(const TrackingPlanes& p, int y)
 
 }  // namespace
 
+void trackStretch(const DiagonalStretch& stretch)
+{
+    const uint16_t* __restrict luma = stretch.luma;
+    int32_t* __restrict s = stretch.trackers;
+    uint32_t* __restrict envelope = stretch.envelope;
+    uint16_t* __restrict values = stretch.values;
+    if (values) {
+        for (int i = 0; i < stretch.count; ++i) {
+            s[i] = trackTolerance(s[i], luma[i], stretch.tolerance);
+            values[i] = static_cast<uint16_t>((envelope[i] + static_cast<uint32_t>(s[i])) / 8);
+        }
+    } else {
+        for (int i = 0; i < stretch.count; ++i) {
+            s[i] = trackTolerance(s[i], luma[i], stretch.tolerance);
+            envelope[i] += static_cast<uint32_t>(s[i]);
+        }
+    }
+}
+
 bool trackRows(const TrackingPlanes& p, int firstRow, int endRow, WorkItem& item)
 {
     for (int y = firstRow; y < endRow; y += 2) {
@@ -113,13 +125,13 @@ bool trackDiagonals(const TrackingPlanes& p, DiagonalFamily family, int firstLin
     const int lastColumn = p.width - 1;
     if (family == DiagonalFamily::Falling) {
         // Down-right lines enter on the left edge, up-left lines on the right.
-        return sweepDiagonals<false>(p, family, true, 0, firstLine, endLine, trackers, item) &&
-               sweepDiagonals<false>(p, family, false, lastColumn, firstLine, endLine, trackers, item);
+        return sweepDiagonals(p, family, true, 0, firstLine, endLine, trackers, false, item) &&
+               sweepDiagonals(p, family, false, lastColumn, firstLine, endLine, trackers, false, item);
     }
     // Up-right lines enter on the left edge, down-left lines on the right;
     // the last pass completes the weights 2+2 (rows) + 1+1 + 1+1 = 8.
-    return sweepDiagonals<false>(p, family, false, 0, firstLine, endLine, trackers, item) &&
-           sweepDiagonals<true>(p, family, true, lastColumn, firstLine, endLine, trackers, item);
+    return sweepDiagonals(p, family, false, 0, firstLine, endLine, trackers, false, item) &&
+           sweepDiagonals(p, family, true, lastColumn, firstLine, endLine, trackers, true, item);
 }
 
 LineRun diagonalShare(int width, int height, int parts, int part)

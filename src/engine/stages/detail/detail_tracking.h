@@ -47,6 +47,22 @@ bool trackRows(const TrackingPlanes& planes, int firstRow, int endRow, WorkItem&
 bool trackDiagonals(const TrackingPlanes& planes, DiagonalFamily family, int firstLine, int endLine,
                     int32_t* trackers, WorkItem& item);
 
+// One row's stretch of a diagonal pass: `count` trackers follow the row's
+// luminance, and the envelope receives them or, on the last pass (where
+// `values` is given), the values receive (envelope + tracker) / 8. The
+// AVX2 twin takes eight at a time.
+struct DiagonalStretch {
+    const uint16_t* luma;
+    int32_t* trackers;
+    uint32_t* envelope;
+    uint16_t* values;  // null but on the last pass
+    int count;
+    int32_t tolerance;
+};
+using DiagonalStretchFn = void (*)(const DiagonalStretch& stretch);
+void trackStretch(const DiagonalStretch& stretch);
+void trackStretchAvx2(const DiagonalStretch& stretch);
+
 // The lines of a diagonal family are cut into `parts` consecutive runs of
 // about equal pixel counts; these are the bounds of run `part`.
 struct LineRun {

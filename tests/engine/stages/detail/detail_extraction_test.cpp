@@ -285,9 +285,13 @@ TEST(DetailExtraction, MatchesTheLiteralStageForAnyWorkerCount)
         for (int details : {0, 5, 9}) {
             const std::vector<uint16_t> expected = literalDetails(img, details);
             for (int workers : {1, 3, 20}) {
-                const Result r = extract(img, details, workers);
-                ASSERT_TRUE(r.ok);
-                EXPECT_EQ(r.detail, expected) << w << "x" << h << " details " << details << " workers " << workers;
+                for (SimdLevel level : test::kEverySimdLevel) {
+                    const test::SimdSwitch loops(level);
+                    const Result r = extract(img, details, workers);
+                    ASSERT_TRUE(r.ok);
+                    EXPECT_EQ(r.detail, expected) << w << "x" << h << " details " << details << " workers "
+                                                  << workers << " simd level " << static_cast<int>(level);
+                }
             }
         }
     }
