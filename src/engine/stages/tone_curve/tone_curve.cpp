@@ -56,7 +56,8 @@ void mapToneCurveRowPlain(const uint16_t* luma, const uint16_t* blurred, uint16_
 
 ToneCurveRowMapper toneCurveRowMapper()
 {
-    return pickKernel(mapToneCurveRowPlain, QV_AVX2_TWIN(tone_lanes::mapToneCurveRowAvx2));
+    return pickKernel(mapToneCurveRowPlain, QV_AVX2_TWIN(tone_lanes::mapToneCurveRowAvx2),
+                      QV_AVX512_TWIN(tone_lanes::mapToneCurveRowAvx512));
 }
 
 std::optional<ToneCurveParams> ToneCurveParams::from(const ToneSettings& settings)

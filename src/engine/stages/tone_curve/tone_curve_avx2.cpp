@@ -1,4 +1,5 @@
-// The AVX2 loop of the tone curve mapping. The power (V / 65535)^gamma is
+// The AVX2 loop of the tone curve mapping (and the table both vector loops
+// share). The power (V / 65535)^gamma is
 // computed as exp(gamma * log x) with a table of the 65536 logarithms and
 // a polynomial exponential, whose relative error stays below 3e-14 (at
 // most 2e-7 on p * 65535 * k, which is below 6.6e6). Where the product is
@@ -14,8 +15,6 @@ namespace qv::tone_lanes {
 
 namespace {
 
-constexpr double kMargin = 1e-4;
-
 // log((float)v / 65535), the first factor of the exponent.
 struct LumaLogs {
     double values[65536];
@@ -26,11 +25,15 @@ struct LumaLogs {
     }
 };
 
+}  // namespace
+
 const double* lumaLogs()
 {
     static const LumaLogs logs;
     return logs.values;
 }
+
+namespace {
 
 QV_AVX2 inline __m256d broadcast(double value) { return _mm256_set1_pd(value); }
 

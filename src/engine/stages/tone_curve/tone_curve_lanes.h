@@ -1,7 +1,7 @@
 #pragma once
 
 // Internal to the tone curve: the per-pixel mapping shared by its plain and
-// AVX2 loops.
+// vector loops.
 
 #include <cmath>
 #include <cstdint>
@@ -28,9 +28,17 @@ inline void mapPixelsFrom(int x, const uint16_t* luma, const uint16_t* blurred, 
         out[x] = mapPixel(luma[x], blurred[x], exponents, contrast);
 }
 
-// The whole row, four positions at a time while they fit; gives exactly
-// mapPixel's values.
+// The vector loops compute the power as exp(gamma * log x), from a table of
+// log((float)v / 65535) for every v. Where the product lies within kMargin
+// of an integer, the pixel is recomputed with mapPixel.
+const double* lumaLogs();
+inline constexpr double kMargin = 1e-4;
+
+// The whole row, four (eight) positions at a time while they fit; give
+// exactly mapPixel's values.
 void mapToneCurveRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
                          const float* exponents, int contrast);
+void mapToneCurveRowAvx512(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
+                           const float* exponents, int contrast);
 
 }  // namespace qv::tone_lanes

@@ -122,8 +122,8 @@ TEST(ToneCurveMapping, MatchesItsDefinitionForEveryLumaValue)
     Plane luma(65536);
     for (int v = 0; v < 65536; ++v)
         luma[v] = static_cast<uint16_t>(v);
-    for (bool simd : {false, true}) {
-        test::SimdSwitch path(simd);
+    for (SimdLevel level : test::kEverySimdLevel) {
+        test::SimdSwitch path(level);
         for (uint16_t b : {uint16_t(0), uint16_t(1), uint16_t(21845), uint16_t(32768), uint16_t(65535)})
             for (int contrast : {0, 50, 99}) {
                 const Plane blurred(65536, b);
@@ -131,7 +131,8 @@ TEST(ToneCurveMapping, MatchesItsDefinitionForEveryLumaValue)
                 toneCurveRowMapper()(luma.data(), blurred.data(), out.data(), 65536, table, contrast);
                 for (int v = 0; v < 65536; ++v)
                     ASSERT_EQ(out[v], literalCurve(static_cast<uint16_t>(v), b, table, contrast))
-                        << "v " << v << " b " << b << " contrast " << contrast << " simd " << simd;
+                        << "v " << v << " b " << b << " contrast " << contrast << " simd level "
+                        << static_cast<int>(level);
             }
     }
 }
@@ -157,14 +158,18 @@ TEST(ToneCurveMapping, VectorisedLoopGivesThePlainValues)
     const int width = static_cast<int>(luma.size());
     for (int contrast : {0, 37, 99}) {
         Plane plain(luma.size());
-        Plane vectorised(luma.size());
-        const ToneCurveRowMapper mapRow = toneCurveRowMapper();
         mapToneCurveRowPlain(luma.data(), blurred.data(), plain.data(), width, state.firstWeightTable(), contrast);
-        mapRow(luma.data(), blurred.data(), vectorised.data(), width, state.firstWeightTable(), contrast);
-        ASSERT_EQ(vectorised, plain) << "contrast " << contrast;
-        // Row lengths that leave a remainder for the plain loop.
-        mapRow(luma.data(), blurred.data(), vectorised.data(), 7, state.firstWeightTable(), contrast);
-        EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 7, vectorised.begin()));
+        for (SimdLevel level : {SimdLevel::Avx2, SimdLevel::Avx512}) {
+            Plane vectorised(luma.size());
+            const ToneCurveRowMapper mapRow = test::pickedWith(level, toneCurveRowMapper);
+            mapRow(luma.data(), blurred.data(), vectorised.data(), width, state.firstWeightTable(), contrast);
+            ASSERT_EQ(vectorised, plain) << "contrast " << contrast << " simd level " << static_cast<int>(level);
+            // Row lengths that leave a remainder for the plain loop.
+            for (int length : {7, 15}) {
+                mapRow(luma.data(), blurred.data(), vectorised.data(), length, state.firstWeightTable(), contrast);
+                EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + length, vectorised.begin()));
+            }
+        }
     }
 }
 
