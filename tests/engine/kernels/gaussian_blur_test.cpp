@@ -214,11 +214,18 @@ TEST(Simd, CanBeSwitchedOff)
     {
         test::SimdSwitch off(false);
         EXPECT_FALSE(avx2Enabled());
+        EXPECT_FALSE(avx512Enabled());
     }
 #ifdef QV_X86_SIMD
     if (!__builtin_cpu_supports("avx2"))
         GTEST_SKIP() << "no AVX2 here: only the plain loops were compared";
+    {
+        test::SimdSwitch narrower(SimdLevel::Avx2);
+        EXPECT_TRUE(avx2Enabled());
+        EXPECT_FALSE(avx512Enabled());
+    }
     EXPECT_TRUE(avx2Enabled());
+    EXPECT_EQ(avx512Enabled(), __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"));
 #else
     EXPECT_FALSE(avx2Enabled()) << "a build without the x86 loops has no AVX2 path";
 #endif
