@@ -24,9 +24,10 @@ void setSimdLevel(SimdLevel widest);
 // has (true).
 inline void setSimdEnabled(bool enabled) { setSimdLevel(enabled ? SimdLevel::Avx512 : SimdLevel::Plain); }
 
-// The AVX2 twins live in *_avx2.cpp files (the AVX-512 ones in *_avx512.cpp), which the build compiles only
-// for x86-64 targets and then defines QV_X86_SIMD. Elsewhere a twin is named
-// nowhere: QV_AVX2_TWIN(kernel) stands for "no twin" (nullptr).
+// The AVX2 twins live in *_avx2.cpp files (the AVX-512 ones in
+// *_avx512.cpp), which the build compiles only for x86-64 targets and then
+// defines QV_X86_SIMD. Elsewhere a twin is named nowhere: QV_AVX2_TWIN(kernel)
+// and QV_AVX512_TWIN(kernel) stand for "no twin" (nullptr).
 #ifdef QV_X86_SIMD
 #define QV_AVX2_TWIN(kernel) (kernel)
 #define QV_AVX512_TWIN(kernel) (kernel)
