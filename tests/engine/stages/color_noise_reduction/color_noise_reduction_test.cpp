@@ -256,9 +256,11 @@ TEST(ColorNR, FastMatchesLiteralOnPhotos)
 TEST(ColorNR, FastMatchesLiteralOnSyntheticPlanes)
 {
     std::mt19937 rng(29);
-    // 533 columns: three strips of the fast walks, the last one short.
+    // 533 columns: three strips of the fast walks, the last one short. 71
+    // columns: the last pixel of the second block of 32 is exactly a ray's
+    // reach from the right border.
     const std::pair<int, int> sizes[] = {{1, 1},   {1, 40},  {40, 1},  {2, 3},   {17, 9},
-                                         {16, 16}, {50, 33}, {131, 7}, {533, 12}};
+                                         {16, 16}, {50, 33}, {131, 7}, {71, 20}, {533, 12}};
     for (auto [w, h] : sizes) {
         for (int kind = 0; kind < 3; ++kind) {
             Luma luma(static_cast<std::size_t>(w) * h);
