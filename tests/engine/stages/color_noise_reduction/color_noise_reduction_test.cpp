@@ -262,7 +262,7 @@ TEST(ColorNR, FastMatchesLiteralOnSyntheticPlanes)
     const std::pair<int, int> sizes[] = {{1, 1},   {1, 40},  {40, 1},  {2, 3},   {17, 9},
                                          {16, 16}, {50, 33}, {131, 7}, {71, 20}, {533, 12}};
     for (auto [w, h] : sizes) {
-        for (int kind = 0; kind < 3; ++kind) {
+        for (int kind = 0; kind < 4; ++kind) {
             Luma luma(static_cast<std::size_t>(w) * h);
             Chroma chroma(2 * luma.size());
             for (std::size_t i = 0; i < luma.size(); ++i) {
@@ -277,10 +277,15 @@ TEST(ColorNR, FastMatchesLiteralOnSyntheticPlanes)
                     chroma[2 * i] = static_cast<int16_t>((i / 3) % 2 ? 32767 - rng() % 3000 : -32768 + rng() % 3000);
                     chroma[2 * i + 1] = static_cast<int16_t>(static_cast<int>(rng() % 4000) - 2000);
                     break;
-                default:  // gentle noise, mostly within the tolerances
+                case 2:  // gentle noise, mostly within the tolerances
                     luma[i] = static_cast<uint16_t>(30000 + rng() % 3000);
                     chroma[2 * i] = static_cast<int16_t>(static_cast<int>(rng() % 1200) - 600);
                     chroma[2 * i + 1] = static_cast<int16_t>(static_cast<int>(rng() % 300) + 100);
+                    break;
+                default:  // flat but for the first column: a walk reading past the right border finds it
+                    luma[i] = 30000;
+                    chroma[2 * i] = static_cast<int16_t>(i % w == 0 ? 4000 : 0);
+                    chroma[2 * i + 1] = static_cast<int16_t>(i % w == 0 ? -4000 : 100 * (i % 3));
                     break;
                 }
             }
