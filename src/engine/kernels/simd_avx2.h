@@ -71,6 +71,18 @@ inline int flushInterval(int64_t largestStep)
     return static_cast<int>(std::max<int64_t>(1, 65535 / std::max<int64_t>(1, largestStep)));
 }
 
+// The column offsets that keep lane l of a block of walks, at column x + l,
+// inside a row of `width`: lowest[l] <= dx <= highest[l]. Clamped to 16
+// bits, as no walk reaches that far.
+template <int Lanes>
+void laneColumnLimits(int x, int width, int16_t (&lowest)[Lanes], int16_t (&highest)[Lanes])
+{
+    for (int l = 0; l < Lanes; ++l) {
+        lowest[l] = static_cast<int16_t>(std::max(-(x + l), -32768));
+        highest[l] = static_cast<int16_t>(std::min(width - 1 - (x + l), 32767));
+    }
+}
+
 // Whether the `Lanes`-wide loads of a block of walks starting at column x0
 // stay inside the plane the row walks over (its fields: width, height, y,
 // rowsUp, rowsDown, reach); near the plane's first and last pixels the

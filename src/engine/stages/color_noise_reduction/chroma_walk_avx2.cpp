@@ -139,11 +139,7 @@ QV_AVX2 void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2], 
     const __m256i lumaLo = _mm256_subs_epu16(l0, lumaTol);
     const __m256i lumaHi = _mm256_adds_epu16(l0, lumaTol);
     alignas(32) int16_t lowest[16], highest[16];
-    for (int l = 0; l < 16; ++l) {
-        // Column offsets that keep lane l inside the image, clamped to 16 bits.
-        lowest[l] = static_cast<int16_t>(std::max(-(b.x + l), -32768));
-        highest[l] = static_cast<int16_t>(std::min(b.width - 1 - (b.x + l), 32767));
-    }
+    avx2::laneColumnLimits(b.x, b.width, lowest, highest);
     const __m256i lowestDx = _mm256_load_si256(reinterpret_cast<const __m256i*>(lowest));
     const __m256i highestDx = _mm256_load_si256(reinterpret_cast<const __m256i*>(highest));
 

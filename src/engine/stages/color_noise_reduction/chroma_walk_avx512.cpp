@@ -119,11 +119,7 @@ QV_AVX512 void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2]
     const __m512i lumaLo = _mm512_subs_epu16(l0, lumaTol);
     const __m512i lumaHi = _mm512_adds_epu16(l0, lumaTol);
     alignas(64) int16_t lowest[32], highest[32];
-    for (int l = 0; l < 32; ++l) {
-        // Column offsets that keep lane l inside the image, clamped to 16 bits.
-        lowest[l] = static_cast<int16_t>(std::max(-(b.x + l), -32768));
-        highest[l] = static_cast<int16_t>(std::min(b.width - 1 - (b.x + l), 32767));
-    }
+    avx2::laneColumnLimits(b.x, b.width, lowest, highest);
     const __m512i lowestDx = _mm512_load_si512(lowest);
     const __m512i highestDx = _mm512_load_si512(highest);
 

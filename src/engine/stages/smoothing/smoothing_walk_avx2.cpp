@@ -108,7 +108,7 @@ QV_AVX2 void walkLanes(const uint16_t* origin, __m256i centre, __m256i walking, 
                        std::span<const WalkStep> steps, WalkBand walk, uint16_t* results)
 {
     alignas(32) int16_t lowest[16], highest[16];
-    laneColumnLimits(x, width, lowest, highest);
+    avx2::laneColumnLimits(x, width, lowest, highest);
     const __m256i band = _mm256_set1_epi16(static_cast<short>(walk.band));
     const __m256i bandLo = _mm256_subs_epu16(centre, band);
     // A step adds at most the band's width, twice the band, to a 16-bit sum.

@@ -95,7 +95,7 @@ QV_AVX512 void walkLanes(const uint16_t* origin, __m512i centre, __mmask32 walki
                          bool nearBorder, std::span<const WalkStep> steps, WalkBand walk, uint16_t* results)
 {
     alignas(64) int16_t lowest[32], highest[32];
-    laneColumnLimits(x, width, lowest, highest);
+    avx2::laneColumnLimits(x, width, lowest, highest);
     const __m512i band = _mm512_set1_epi16(static_cast<short>(walk.band));
     const __m512i bandLo = _mm512_subs_epu16(centre, band);
     // A step adds at most the band's width, twice the band, to a 16-bit sum.

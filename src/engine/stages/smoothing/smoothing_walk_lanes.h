@@ -1,10 +1,9 @@
 #pragma once
 
-// What the vector twins of the row walk share outside their vector code: a
-// block's column limits per lane, the steps walked chunk by chunk, the
-// lanes' totals and their means, and the lanes walked one by one.
+// What the vector twins of the row walk share outside their vector code:
+// the steps walked chunk by chunk, the lanes' totals and their means, and
+// the lanes walked one by one.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -34,18 +33,6 @@ struct LaneTotals {
         }
     }
 };
-
-// The column offsets that keep lane l, at column x + l, inside a row of
-// `width`: lowest[l] <= dx <= highest[l]. Clamped to 16 bits, as no entry
-// reaches that far.
-template <int Lanes>
-void laneColumnLimits(int x, int width, int16_t (&lowest)[Lanes], int16_t (&highest)[Lanes])
-{
-    for (int l = 0; l < Lanes; ++l) {
-        lowest[l] = static_cast<int16_t>(std::max(-(x + l), -32768));
-        highest[l] = static_cast<int16_t>(std::min(width - 1 - (x + l), 32767));
-    }
-}
 
 // Walks `steps` at most kWalkChunk at a time: walkChunk(begin, end) walks
 // [begin, end) and answers false once no lane is walking any more.
