@@ -19,7 +19,7 @@ namespace {
 // Arguments: width, height, worker count. The planes the pipeline gives the
 // stage: luminance in, detail plane out, scratch in the curve plane and the
 // pair accumulator.
-void runStage(benchmark::State& bm, LineSpreadFn spread)
+void runStage(benchmark::State& bm, DetailSpreading spread)
 {
     PipelineState& state = photoAt(sizeArgument(bm)).state;
     ProcessingContext ctx;
@@ -29,7 +29,7 @@ void runStage(benchmark::State& bm, LineSpreadFn spread)
     timeAndMeasure(bm, state.pixelCount(),
                    [&] { return extractDetails(ctx, state.abort, planes, state.width, state.height, spread); });
 }
-void Stage_Fast(benchmark::State& bm) { runStage(bm, fastLineSpreading()); }
+void Stage_Fast(benchmark::State& bm) { runStage(bm, fastDetailSpreading()); }
 void Stage_Literal(benchmark::State& bm) { runStage(bm, spreadLineLiteral); }
 
 // The planes of the stage alone, with the luminance of the default photo
@@ -74,7 +74,7 @@ void Stage_Radius(benchmark::State& bm)
     const DetailPlanes p = planes.planes();
     const std::clock_t started = std::clock();
     for (auto _ : bm)
-        if (!extractDetails(ctx, abort, p, width, height, fastLineSpreading())) {
+        if (!extractDetails(ctx, abort, p, width, height, fastDetailSpreading())) {
             skipFailedStep(bm);
             return;
         }

@@ -46,18 +46,23 @@ int64_t totalWork(int width, int height, int radius)
 struct DetailScratch {
     std::vector<int32_t> trackers;     // one per diagonal line of the worker
     std::vector<uint16_t> stripValues; // kStripColumns columns of H values each
+    std::vector<uint16_t> stripLuma;   // and their luminance, where it is copied strip after strip
     std::vector<uint32_t> linePairs;   // (sum, count) of one row or column
     SpreadScratch spread;
+    StripScratch strips;               // for the walk of strips, where it runs
 
-    bool allocate(int width, int height, int trackerCount, int radius)
+    bool allocate(int width, int height, int trackerCount, int radius, bool walkStrips)
     {
         const std::size_t strip = static_cast<std::size_t>(kStripColumns) * height;
         const bool allocated = allocationSucceeds([&] {
             trackers.resize(trackerCount);
             stripValues.resize(strip);
+            if (walkStrips)
+                stripLuma.resize(strip);
             linePairs.resize(2 * static_cast<std::size_t>(std::max(width, height)));
         });
-        return allocated && spread.reserve(std::max(width, height), radius + 1);
+        return allocated && spread.reserve(std::max(width, height), radius + 1) &&
+               (!walkStrips || strips.reserve(height));
     }
 };
 
@@ -71,13 +76,48 @@ LineRun columnShare(int width, int parts, int part)
 }
 
 // The luminance of the worker's columns is the same in every round, so it
-// is gathered from the rows once.
-void transposeLuminance(DetailWorkItem& item)
+// is copied from the rows once: column after column for lines, or, where
+// strips are walked, strip after strip (the strip at x0, n columns wide, at
+// x0 * H with rows of n pixels).
+void copyColumnLuminance(DetailWorkItem& item)
 {
-    const LineRun columns = columnShare(item.width, item.count, item.index);
-    item.columns.gather(item.planes.luminance, item.width, item.height, columns.first,
-                        columns.end - columns.first,
-                        item.planes.columnLuminance + static_cast<std::size_t>(columns.first) * item.height);
+    const int w = item.width;
+    const int h = item.height;
+    const LineRun columns = columnShare(w, item.count, item.index);
+    if (!item.strips) {
+        item.columns.gather(item.planes.luminance, w, h, columns.first, columns.end - columns.first,
+                            item.planes.columnLuminance + static_cast<std::size_t>(columns.first) * h);
+        return;
+    }
+    for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
+        const int n = std::min(kStripColumns, columns.end - x0);
+        uint16_t* strip = item.planes.columnLuminance + static_cast<std::size_t>(x0) * h;
+        for (int y = 0; y < h; ++y)
+            std::copy_n(item.planes.luminance + static_cast<std::size_t>(y) * w + x0, n,
+                        strip + static_cast<std::size_t>(y) * n);
+    }
+}
+
+// The luminance of the strip at x0, n columns wide, as copied by copyColumnLuminance.
+const uint16_t* stripLuminance(const DetailWorkItem& item, int x0)
+{
+    return item.planes.columnLuminance + static_cast<std::size_t>(x0) * item.height;
+}
+
+// Vertical spreading over the columns of the worker, walked along the rows a
+// strip at a time.
+bool walkStrips(DetailWorkItem& item, DetailScratch& scratch, LineRun columns, SpreadReach reach, int units)
+{
+    const std::size_t w = static_cast<std::size_t>(item.width);
+    for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
+        const int n = std::min(kStripColumns, columns.end - x0);
+        item.strips({stripLuminance(item, x0), static_cast<std::size_t>(n), item.planes.values + x0, w, item.height, n},
+                    reach, item.params.tolerance, scratch.strips);
+        for (int j = 0; j < n; ++j)
+            if (!item.tick(units))
+                return false;
+    }
+    return true;
 }
 
 // Vertical spreading over the columns of the worker, a strip at a time: the
@@ -88,12 +128,20 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
     const int w = item.width;
     const int h = item.height;
     const LineRun columns = columnShare(w, item.count, item.index);
+    if (item.strips && stripSpreadingTakes(reach, item.params.tolerance))
+        return walkStrips(item, scratch, columns, reach, units);
     for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
         const int n = std::min(kStripColumns, columns.end - x0);
         item.columns.gather(item.planes.values, w, h, x0, n, scratch.stripValues.data());
+        // Copied strip after strip for the strip walk: turned into lines here.
+        const uint16_t* lumaLines = stripLuminance(item, x0);
+        if (item.strips) {
+            item.columns.gather(lumaLines, n, h, 0, n, scratch.stripLuma.data());
+            lumaLines = scratch.stripLuma.data();
+        }
         for (int j = 0; j < n; ++j) {
             uint16_t* values = scratch.stripValues.data() + static_cast<std::size_t>(j) * h;
-            const uint16_t* luma = item.planes.columnLuminance + static_cast<std::size_t>(x0 + j) * h;
+            const uint16_t* luma = lumaLines + static_cast<std::size_t>(j) * h;
             item.spread({luma, values, h}, reach, item.params.tolerance, scratch.spread, scratch.linePairs.data());
             // Every pixel has a count of at least 1: its own forward spread
             // always reaches it.
@@ -171,10 +219,10 @@ bool detailWorker(DetailWorkItem& item)
     const int radius = item.params.radius;
     const LineRun diagonals = diagonalShare(w, h, item.count, item.index);
     DetailScratch scratch;
-    if (!scratch.allocate(w, h, diagonals.end - diagonals.first, radius))
+    if (!scratch.allocate(w, h, diagonals.end - diagonals.first, radius, item.strips != nullptr))
         return false;
 
-    transposeLuminance(item);
+    copyColumnLuminance(item);
     // Tolerance tracking in six directions; the values get the weighted mean.
     const TrackingPlanes tracking{item.planes.luminance, item.planes.envelope, item.planes.values, w, h,
                                   item.params.tolerance};
@@ -207,13 +255,15 @@ bool detailWorker(DetailWorkItem& item)
     return true;
 }
 
+DetailSpreading fastDetailSpreading() { return {fastLineSpreading(), fastStripSpreading()}; }
+
 bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, const DetailPlanes& planes, int width,
-                    int height, LineSpreadFn spread)
+                    int height, DetailSpreading spreading)
 {
     beginStage(ctx, StatusCode::DetailSetup);
     const std::optional<DetailParams> params =
         DetailParams::from(ctx.current, width, height, ctx.valueScale, ctx.multiScale);
-    if (!params || !spread || !planes.complete())
+    if (!params || !spreading.lines || !planes.complete())
         return false;
 
     std::vector<DetailWorkItem> items = stageItems<DetailWorkItem>(ctx, width, height);
@@ -221,7 +271,8 @@ bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, cons
     for (DetailWorkItem& item : items) {
         item.planes = planes;
         item.params = *params;
-        item.spread = spread;
+        item.spread = spreading.lines;
+        item.strips = spreading.strips;
         item.columns = columns;
     }
     StageOptions options;
@@ -235,7 +286,7 @@ bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, cons
 {
     const DetailPlanes planes{in, out, detailEnvelope(state).data(), detailSpreadValues(state).data(),
                               detailColumnLuminance(state).data()};
-    return extractDetails(ctx, state.abort, planes, state.width, state.height, fastLineSpreading());
+    return extractDetails(ctx, state.abort, planes, state.width, state.height, fastDetailSpreading());
 }
 
 }  // namespace qv

@@ -37,10 +37,22 @@ struct DetailPlanes {
     bool complete() const { return luminance && detail && envelope && values && columnLuminance; }
 };
 
+// The spreading kernels of a run: along lines, and, where there is one, the
+// walk of whole strips of columns for the reaches it takes on.
+struct DetailSpreading {
+    LineSpreadFn lines = nullptr;
+    StripSpreadFn strips = nullptr;
+    DetailSpreading(LineSpreadFn lines, StripSpreadFn strips = nullptr) : lines(lines), strips(strips) {}
+};
+
+// The widest the processor has; picked once per run.
+DetailSpreading fastDetailSpreading();
+
 struct DetailWorkItem : WorkItem {
     DetailPlanes planes{};
     DetailParams params;
     LineSpreadFn spread = nullptr;
+    StripSpreadFn strips = nullptr;
     ColumnCopy columns{};  // strips of columns to and from the vertical spreading
 };
 
@@ -52,10 +64,10 @@ bool detailWorker(DetailWorkItem& item);
 // scratch in the curve plane and the pair accumulator of the state.
 bool runDetailExtractionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* in, uint16_t* out);
 
-// The same on explicit planes, with the line spreading chosen by the caller
+// The same on explicit planes, with the spreading chosen by the caller
 // (tests and benchmarks compare the literal spreading with the fast one).
 // Fails, writing no plane, when one of them is missing.
 bool extractDetails(ProcessingContext& ctx, const std::atomic<bool>& abort, const DetailPlanes& planes, int width,
-                    int height, LineSpreadFn spread);
+                    int height, DetailSpreading spreading);
 
 }  // namespace qv

@@ -528,6 +528,25 @@ LineSpreadFn fastLineSpreading()
     return pickKernel(spreadLine, QV_AVX2_TWIN(spreadLineAvx2), QV_AVX512_TWIN(spreadLineAvx512));
 }
 
+bool StripScratch::reserve(int rows)
+{
+    const std::size_t n = static_cast<std::size_t>(rows) * 32;
+    return allocationSucceeds([&] {
+        values.resize(n);
+        received.resize(n);
+    });
+}
+
+bool stripSpreadingTakes(SpreadReach reach, int tolerance)
+{
+    return std::max(reach.back, reach.forward) <= kShortReachAvx512 && tolerance <= kShortTolerance;
+}
+
+StripSpreadFn fastStripSpreading()
+{
+    return pickKernel<StripSpreadFn>(nullptr, nullptr, QV_AVX512_TWIN(spreadStripAvx512));
+}
+
 void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                      uint32_t* pairs)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -79,6 +80,43 @@ void spreadLineAvx512(const SpreadLine& line, SpreadReach reach, int tolerance, 
 
 // The widest vector spreading that may run, else spreadLine; picked once per run.
 LineSpreadFn fastLineSpreading();
+
+// A strip of up to 32 neighbouring columns of two planes stored row by row:
+// the luminance, and the value spread from each pixel, which receives the
+// mean of the spreading.
+struct ColumnStrip {
+    const uint16_t* luma;  // the strip's pixel in the first row of each plane
+    std::size_t lumaStride;  // pixels from one row to the next
+    uint16_t* values;
+    std::size_t valuesStride;
+    int rows;
+    int columns;  // 1..32
+};
+
+// Working memory of the strip walk, sized once per worker: the strip's
+// values copied row after row, and what each pixel received from above,
+// kept until what comes from below is added.
+struct StripScratch {
+    std::vector<uint16_t> values;
+    std::vector<int32_t> received;
+
+    // Room for strips of up to `rows` rows; false when the memory cannot be had.
+    bool reserve(int rows);
+};
+
+// Spreads the values of each column of a strip along it (`back`: upwards,
+// `forward`: downwards) and stores in place of every value the mean of what
+// reached its pixel: what spreadLine and the means of its pairs give each
+// column. Walked along the rows, 32 columns a vector, from a copy of the
+// strip's values whose rows follow one another, so that no column is
+// turned into a line. The luminance is best given that way too. Takes the reaches and tolerances stripSpreadingTakes allows.
+using StripSpreadFn = void (*)(const ColumnStrip& strip, SpreadReach reach, int tolerance, StripScratch& scratch);
+void spreadStripAvx512(const ColumnStrip& strip, SpreadReach reach, int tolerance, StripScratch& scratch);
+bool stripSpreadingTakes(SpreadReach reach, int tolerance);
+
+// The strip walk where the processor has AVX-512; nothing elsewhere (the
+// columns are then copied into lines and spread as lines).
+StripSpreadFn fastStripSpreading();
 
 // The search without vector instructions; gives the same bits.
 void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,

@@ -57,7 +57,7 @@ struct Result {
     std::vector<uint16_t> detail;
 };
 
-Result extract(const Image& img, int details, int workers, LineSpreadFn spread = fastLineSpreading(),
+Result extract(const Image& img, int details, int workers, DetailSpreading spreading = fastDetailSpreading(),
                std::atomic<bool>* abortFlag = nullptr, int multiScale = -1)
 {
     const std::size_t n = img.luma.size();
@@ -72,7 +72,7 @@ Result extract(const Image& img, int details, int workers, LineSpreadFn spread =
     r.detail.assign(n, 0);
     const DetailPlanes planes{img.luma.data(), r.detail.data(), envelope.data(), values.data(),
                               columnLuminance.data()};
-    r.ok = extractDetails(ctx, abortFlag ? *abortFlag : noAbort, planes, img.width, img.height, spread);
+    r.ok = extractDetails(ctx, abortFlag ? *abortFlag : noAbort, planes, img.width, img.height, spreading);
     return r;
 }
 
@@ -210,13 +210,13 @@ TEST(DetailExtraction, RejectsBadInput)
     std::vector<uint32_t> envelope(n);
     const DetailPlanes all{state.luminancePlane(), detail.data(), envelope.data(), values.data(), columns.data()};
     std::atomic<bool> noAbort{false};
-    EXPECT_TRUE(extractDetails(ctx, noAbort, all, 20, 10, fastLineSpreading()));
+    EXPECT_TRUE(extractDetails(ctx, noAbort, all, 20, 10, fastDetailSpreading()));
     for (auto leaveOut : {+[](DetailPlanes& p) { p.luminance = nullptr; }, +[](DetailPlanes& p) { p.detail = nullptr; },
                           +[](DetailPlanes& p) { p.envelope = nullptr; }, +[](DetailPlanes& p) { p.values = nullptr; },
                           +[](DetailPlanes& p) { p.columnLuminance = nullptr; }}) {
         DetailPlanes planes = all;
         leaveOut(planes);
-        EXPECT_FALSE(extractDetails(ctx, noAbort, planes, 20, 10, fastLineSpreading()));
+        EXPECT_FALSE(extractDetails(ctx, noAbort, planes, 20, 10, fastDetailSpreading()));
     }
 }
 
@@ -297,12 +297,27 @@ TEST(DetailExtraction, MatchesTheLiteralStageForAnyWorkerCount)
     }
 }
 
+// A radius past the strip walk's reach: the first round spreads the columns
+// as lines, from the luminance the strip walk of the later rounds keeps
+// strip after strip.
+TEST(DetailExtraction, LongColumnsAreSearchedFirstAndWalkedAfter)
+{
+    const Image img = texturedImage(40, 3800, 7);  // radius 114
+    const std::vector<uint16_t> expected = literalDetails(img, 5);
+    for (SimdLevel level : test::kEverySimdLevel) {
+        const test::SimdSwitch loops(level);
+        const Result r = extract(img, 5, 3);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.detail, expected) << "simd level " << static_cast<int>(level);
+    }
+}
+
 // The refinement rounds run while the radius shares a bit with the mask.
 TEST(DetailExtraction, MultiScaleMaskSelectsTheRounds)
 {
     const Image img = texturedImage(200, 70, 5);  // radius 6: rounds at 2, then 1 while allowed
     for (int mask : {0, 1, 2, 4, 6, -1}) {
-        const Result r = extract(img, 5, 3, fastLineSpreading(), nullptr, mask);
+        const Result r = extract(img, 5, 3, fastDetailSpreading(), nullptr, mask);
         ASSERT_TRUE(r.ok);
         EXPECT_EQ(r.detail, literalDetails(img, 5, mask)) << "mask " << mask;
     }
@@ -338,7 +353,7 @@ TEST(DetailExtraction, FastSpreadingMatchesLiteralSpreadingOnPhotos)
     };
     for (const Image& img : images) {
         ASSERT_FALSE(img.luma.empty());
-        const Result fast = extract(img, 5, 3, fastLineSpreading());
+        const Result fast = extract(img, 5, 3, fastDetailSpreading());
         const Result plain = extract(img, 5, 3, spreadLinePlain);
         const Result literal = extract(img, 5, 3, spreadLineLiteral);
         ASSERT_TRUE(fast.ok && plain.ok && literal.ok);
@@ -559,7 +574,7 @@ TEST(DetailExtraction, AbortInTheSpreadingEndsTheStageWithFailure)
 
     // Nothing of the aborted run lingers in the next one.
     abort = false;
-    const Result rerun = extract(img, 5, 3, fastLineSpreading(), &abort);
+    const Result rerun = extract(img, 5, 3, fastDetailSpreading(), &abort);
     ASSERT_TRUE(rerun.ok);
     EXPECT_EQ(rerun.detail, literalDetails(img, 5));
 }

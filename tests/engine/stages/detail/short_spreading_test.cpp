@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/kernels/pair_means.h"
 #include "support/simd_switch.h"
 
 namespace qv {
@@ -132,6 +133,69 @@ TEST(ShortSpreading, OffsetsOfAWholeToleranceAddUpExactly)
                 }
             }
     }
+}
+
+// The strip walk against the literal spreading of each column and the exact
+// means of its pairs: strips of 1 to 32 columns inside a wider plane, each
+// column one of the adversarial lines or a flat one whose values lie a
+// whole tolerance off (the largest sums the walk keeps), the luminance
+// given strip after strip (as the stage copies it) or in the plane itself.
+// Nothing outside the strip may change.
+TEST(StripSpreading, MatchesTheLiteralSpreadingOfEveryColumn)
+{
+    const StripSpreadFn walk = fastStripSpreading();
+    if (!walk)
+        GTEST_SKIP() << "the strip walk needs AVX-512";
+    std::mt19937 rng(5);
+    const SpreadReach reaches[] = {{1, 1}, {2, 1}, {1, 2}, {16, 17}, {40, 41}, {kShortReachAvx512 - 1, kShortReachAvx512},
+                                   {kShortReachAvx512, kShortReachAvx512}};
+    StripScratch scratch;
+    ASSERT_TRUE(scratch.reserve(130));
+    SpreadScratch unused;
+    for (int rows : {130, 113, 64, 17, 2, 1})
+        for (int tolerance : {1, 8192, kShortTolerance})
+            for (int columns : {32, 19, 1}) {
+                auto lines = adversarialLines(rows, tolerance, rng);
+                for (int offset : {tolerance, -tolerance}) {
+                    const int level = offset > 0 ? 65535 - tolerance : tolerance;
+                    lines.emplace_back(std::vector<uint16_t>(rows, uint16_t(level)),
+                                       std::vector<uint16_t>(rows, uint16_t(level + offset)));
+                }
+                const int width = columns + 3;
+                std::vector<uint16_t> luma(rows * width), values(rows * width, 12345), stripLuma(rows * columns);
+                for (int j = 0; j < columns; ++j) {
+                    const auto& [l, v] = lines[(j + rng()) % lines.size()];
+                    for (int y = 0; y < rows; ++y) {
+                        luma[y * width + 1 + j] = stripLuma[y * columns + j] = l[y];
+                        values[y * width + 1 + j] = v[y];
+                    }
+                }
+                for (SpreadReach reach : reaches) {
+                    std::vector<uint16_t> expected = values;
+                    for (int j = 0; j < columns; ++j) {
+                        std::vector<uint16_t> lumaLine(rows), valueLine(rows), means(rows);
+                        for (int y = 0; y < rows; ++y) {
+                            lumaLine[y] = luma[y * width + 1 + j];
+                            valueLine[y] = values[y * width + 1 + j];
+                        }
+                        std::vector<uint32_t> pairs(2 * rows);
+                        spreadLineLiteral({lumaLine.data(), valueLine.data(), rows}, reach, tolerance, unused,
+                                          pairs.data());
+                        meansOfPairsPlain(pairs.data(), means.data(), rows);
+                        for (int y = 0; y < rows; ++y)
+                            expected[y * width + 1 + j] = means[y];
+                    }
+                    for (bool stripMajor : {true, false}) {
+                        std::vector<uint16_t> walked = values;
+                        walk({stripMajor ? stripLuma.data() : luma.data() + 1, std::size_t(stripMajor ? columns : width),
+                              walked.data() + 1, std::size_t(width), rows, columns},
+                             reach, tolerance, scratch);
+                        ASSERT_EQ(walked, expected) << rows << " rows, " << columns << " columns, tolerance "
+                                                    << tolerance << ", reach " << reach.back << "/" << reach.forward
+                                                    << (stripMajor ? ", luminance strip after strip" : "");
+                    }
+                }
+            }
 }
 
 }  // namespace
