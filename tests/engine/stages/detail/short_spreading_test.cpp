@@ -136,11 +136,14 @@ TEST(ShortSpreading, OffsetsOfAWholeToleranceAddUpExactly)
 }
 
 // The strip walk against the literal spreading of each column and the exact
-// means of its pairs: strips of 1 to 32 columns inside a wider plane, each
-// column one of the adversarial lines or a flat one whose values lie a
-// whole tolerance off (the largest sums the walk keeps), the luminance
-// given strip after strip (as the stage copies it) or in the plane itself.
-// Nothing outside the strip may change.
+// means of its pairs: strips of 1 to 32 columns inside a wider plane, the
+// luminance given strip after strip (as the stage copies it) or in the
+// plane itself. Every other column spreads values that vary within the
+// tolerance, over a flat luminance (every spread runs its whole reach) or
+// a noisy one (spreads stop anywhere), so that its means tell which spreads
+// arrived; the others are adversarial lines or flat ones whose values lie
+// a whole tolerance off (the largest sums the walk keeps). Nothing outside
+// the strip may change.
 TEST(StripSpreading, MatchesTheLiteralSpreadingOfEveryColumn)
 {
     const StripSpreadFn walk = fastStripSpreading();
@@ -163,8 +166,16 @@ TEST(StripSpreading, MatchesTheLiteralSpreadingOfEveryColumn)
                 }
                 const int width = columns + 3;
                 std::vector<uint16_t> luma(rows * width), values(rows * width, 12345), stripLuma(rows * columns);
+                std::uniform_int_distribution<int> within(-tolerance, tolerance);
                 for (int j = 0; j < columns; ++j) {
-                    const auto& [l, v] = lines[(j + rng()) % lines.size()];
+                    std::pair<std::vector<uint16_t>, std::vector<uint16_t>> varied{std::vector<uint16_t>(rows),
+                                                                                   std::vector<uint16_t>(rows)};
+                    for (int y = 0; y < rows; ++y) {
+                        const int level = 32768 + (j % 4 == 2 ? within(rng) : 0);
+                        varied.first[y] = uint16_t(level);
+                        varied.second[y] = uint16_t(std::clamp(level + within(rng), 0, 65535));
+                    }
+                    const auto& [l, v] = j % 2 == 0 ? varied : lines[rng() % lines.size()];
                     for (int y = 0; y < rows; ++y) {
                         luma[y * width + 1 + j] = stripLuma[y * columns + j] = l[y];
                         values[y * width + 1 + j] = v[y];
