@@ -42,7 +42,9 @@ int64_t totalWork(int width, int height, int radius)
     return spreading + 6 * static_cast<int64_t>(height) + 4 * static_cast<int64_t>(width);
 }
 
-// Memory of one worker, allocated before its first pass.
+// Memory of one worker, allocated before its first pass: the strips of
+// columns, and line memory as long as a column, only where a round spreads
+// the columns as lines.
 struct DetailScratch {
     std::vector<int32_t> trackers;     // one per diagonal line of the worker
     std::vector<uint16_t> stripValues; // kStripColumns columns of H values each
@@ -51,18 +53,19 @@ struct DetailScratch {
     SpreadScratch spread;
     StripScratch strips;               // for the walk of strips, where it runs
 
-    bool allocate(int width, int height, int trackerCount, int radius, bool walkStrips)
+    bool allocate(int width, int height, int trackerCount, int radius, bool columnLines, bool walkStrips)
     {
         const std::size_t strip = static_cast<std::size_t>(kStripColumns) * height;
+        const int longestLine = columnLines ? std::max(width, height) : width;
         const bool allocated = allocationSucceeds([&] {
             trackers.resize(trackerCount);
-            stripValues.resize(strip);
-            if (walkStrips)
+            if (columnLines)
+                stripValues.resize(strip);
+            if (columnLines && walkStrips)
                 stripLuma.resize(strip);
-            linePairs.resize(2 * static_cast<std::size_t>(std::max(width, height)));
+            linePairs.resize(2 * static_cast<std::size_t>(longestLine));
         });
-        return allocated && spread.reserve(std::max(width, height), radius + 1) &&
-               (!walkStrips || strips.reserve(height));
+        return allocated && spread.reserve(longestLine, radius + 1) && (!walkStrips || strips.reserve(height));
     }
 };
 
@@ -104,6 +107,13 @@ const uint16_t* stripLuminance(const DetailWorkItem& item, int x0)
     return item.planes.columnLuminance + static_cast<std::size_t>(x0) * item.height;
 }
 
+// Whether the vertical round of `reach` walks strips rather than spreading
+// the columns as lines.
+bool walksStrips(const DetailWorkItem& item, SpreadReach reach)
+{
+    return item.strips && stripSpreadingTakes(reach, item.params.tolerance);
+}
+
 // Vertical spreading over the columns of the worker, walked along the rows a
 // strip at a time.
 bool walkStrips(DetailWorkItem& item, DetailScratch& scratch, LineRun columns, SpreadReach reach, int units)
@@ -128,7 +138,7 @@ bool spreadColumns(DetailWorkItem& item, DetailScratch& scratch, SpreadReach rea
     const int w = item.width;
     const int h = item.height;
     const LineRun columns = columnShare(w, item.count, item.index);
-    if (item.strips && stripSpreadingTakes(reach, item.params.tolerance))
+    if (walksStrips(item, reach))
         return walkStrips(item, scratch, columns, reach, units);
     for (int x0 = columns.first; x0 < columns.end; x0 += kStripColumns) {
         const int n = std::min(kStripColumns, columns.end - x0);
@@ -218,8 +228,12 @@ bool detailWorker(DetailWorkItem& item)
     const int h = item.height;
     const int radius = item.params.radius;
     const LineRun diagonals = diagonalShare(w, h, item.count, item.index);
+    // The first round reaches furthest: unless it spreads the columns as
+    // lines, no round does.
+    SpreadReach columnReach{radius, radius + 1};
     DetailScratch scratch;
-    if (!scratch.allocate(w, h, diagonals.end - diagonals.first, radius, item.strips != nullptr))
+    if (!scratch.allocate(w, h, diagonals.end - diagonals.first, radius, !walksStrips(item, columnReach),
+                          item.strips != nullptr))
         return false;
 
     copyColumnLuminance(item);
@@ -236,7 +250,6 @@ bool detailWorker(DetailWorkItem& item)
 
     // Spreading average at the full radius, then refinement rounds at radii
     // shrinking by thirds (30: 10, 3, 1, 1) while the mask allows.
-    SpreadReach columnReach{radius, radius + 1};
     SpreadReach rowReach{radius + 1, radius + 1};
     int units = radius;
     for (int r = radius;;) {
