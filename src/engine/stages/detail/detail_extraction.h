@@ -32,7 +32,10 @@ struct DetailPlanes {
     uint16_t* detail;
     uint32_t* envelope;          // E while the tracking sums its directions
     uint16_t* values;            // E from then on: the value spread from each pixel
-    uint16_t* columnLuminance;   // the luminance by columns: column x at x * H
+    // The luminance of each worker's columns, copied once: column x at x * H
+    // where the columns are spread as lines; where strips are walked, the
+    // strip at x0, n columns wide, at x0 * H with rows of n pixels.
+    uint16_t* columnLuminance;
 
     bool complete() const { return luminance && detail && envelope && values && columnLuminance; }
 };

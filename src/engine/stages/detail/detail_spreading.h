@@ -85,9 +85,9 @@ LineSpreadFn fastLineSpreading();
 // the luminance, and the value spread from each pixel, which receives the
 // mean of the spreading.
 struct ColumnStrip {
-    const uint16_t* luma;  // the strip's pixel in the first row of each plane
-    std::size_t lumaStride;  // pixels from one row to the next
-    uint16_t* values;
+    const uint16_t* luma;      // the strip's first pixel in the first row
+    std::size_t lumaStride;    // pixels from one row to the next
+    uint16_t* values;          // the same for the values
     std::size_t valuesStride;
     int rows;
     int columns;  // 1..32
@@ -109,7 +109,9 @@ struct StripScratch {
 // reached its pixel: what spreadLine and the means of its pairs give each
 // column. Walked along the rows, 32 columns a vector, from a copy of the
 // strip's values whose rows follow one another, so that no column is
-// turned into a line. The luminance is best given that way too. Takes the reaches and tolerances stripSpreadingTakes allows.
+// turned into a line; the luminance is read in place, best with its rows
+// following one another too (lumaStride = columns). Only for the reaches
+// and tolerances stripSpreadingTakes allows.
 using StripSpreadFn = void (*)(const ColumnStrip& strip, SpreadReach reach, int tolerance, StripScratch& scratch);
 void spreadStripAvx512(const ColumnStrip& strip, SpreadReach reach, int tolerance, StripScratch& scratch);
 bool stripSpreadingTakes(SpreadReach reach, int tolerance);

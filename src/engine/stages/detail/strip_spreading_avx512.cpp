@@ -1,12 +1,12 @@
 // The spreading down a strip of 32 columns, walked along the rows with
-// AVX-512: one lane per column. The strip's values are first copied row
-// after row (64 bytes each), many rows at once, so that the walk reads
-// memory in order; the columns are never turned into lines. A receiving row steps
-// over the rows that send to it, as the walk along a line steps over the
-// pixels (short_spreading_avx512.cpp); but a spread's "went on" flags
-// belong to its sending row and are kept in a ring of masks, one per
-// sending row, rather than shifted from lane to lane, so the steps of one
-// receiving row do not wait for one another.
+// AVX-512: one lane per column. The strip's values are first copied, row
+// after row (64 bytes each), to scratch, which the walk reads in order while
+// the means replace the values in the plane; the columns are never turned
+// into lines. A receiving row steps over the rows that send to it, as the
+// walk along a line steps over the pixels (short_spreading_avx512.cpp);
+// but a spread's "went on" flags belong to its sending row and are kept in
+// a ring of masks, one per sending row, rather than shifted from lane to
+// lane, so the steps of one receiving row do not wait for one another.
 #include <algorithm>
 #include <cstddef>
 
@@ -71,7 +71,10 @@ QV_AVX512 __m512i packed(__m512i offsets, __m512i counts)
 {
     return _mm512_add_epi32(_mm512_slli_epi32(offsets, kCountBits), counts);
 }
-QV_AVX512 __m512i countsOf(__m512i packed) { return _mm512_and_si512(packed, _mm512_set1_epi32((1 << kCountBits) - 1)); }
+QV_AVX512 __m512i countsOf(__m512i packed)
+{
+    return _mm512_and_si512(packed, _mm512_set1_epi32((1 << kCountBits) - 1));
+}
 QV_AVX512 __m512i offsetsOf(__m512i packed) { return _mm512_srai_epi32(packed, kCountBits); }
 
 // The means of 16 pixels: (offsets + count * luma) / count.
