@@ -43,8 +43,8 @@ struct DetailPlanes {
 // The spreading kernels of a run: along lines, and, where there is one, the
 // walk of whole strips of columns for the reaches it takes on.
 struct DetailSpreading {
-    LineSpreadFn lines = nullptr;
-    StripSpreadFn strips = nullptr;
+    LineSpreadFn lines;
+    StripSpreadFn strips;
     DetailSpreading(LineSpreadFn lines, StripSpreadFn strips = nullptr) : lines(lines), strips(strips) {}
 };
 
