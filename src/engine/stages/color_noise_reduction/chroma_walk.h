@@ -73,6 +73,18 @@ struct ChromaRow {
     int rowsDown;                    // largest dy
 };
 
+// Where a vector twin's block of walks lies: lane 0's pixel in the offset
+// chroma plane and in the luma plane, its column and row, and the image's
+// size.
+struct ChromaBlock {
+    const uint16_t* chroma;
+    const uint16_t* luma;
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
 // The walk results (signed chroma) of both passes over the row's columns,
 // into results[pass][x]; where no neighbour can move a walk's chroma or be
 // refused, the centre's own chroma without walking. The AVX2 twin walks 16

@@ -120,19 +120,10 @@ struct LaneEntry {
     alignas(32) uint16_t resume[16];
 };
 
-struct Block {
-    const uint16_t* chroma;  // lane 0's pixel in the offset chroma plane
-    const uint16_t* luma;
-    int x;
-    int y;
-    int width;
-    int height;
-};
-
 // NearBorder: some lane's neighbours may fall left or right of the image;
 // NearEdge: some neighbours may fall above or below it.
 template <bool NearBorder, bool NearEdge>
-QV_AVX2 void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2], Sums (&sums)[2], __m256i l0,
+QV_AVX2 void walkBoth(const ChromaBlock& b, const Band (&bands)[2], Walk (&walks)[2], Sums (&sums)[2], __m256i l0,
                       int lumaTolerance, int flushEvery, std::span<const RayStep> steps, const LaneEntry* entries)
 {
     const __m256i lumaTol = _mm256_set1_epi16(static_cast<short>(lumaTolerance));
@@ -278,7 +269,7 @@ QV_AVX2 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params
             }
             entriesReady = true;
         }
-        const Block block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
+        const ChromaBlock block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
         const bool nearBorder = x0 < row.reach || x0 + 15 + row.reach >= row.width;
         const bool nearEdge = row.y < row.rowsUp || row.y + row.rowsDown >= row.height;
         auto walk = nearBorder ? (nearEdge ? walkBoth<true, true> : walkBoth<true, false>)

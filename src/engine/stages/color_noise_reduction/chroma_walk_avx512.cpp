@@ -99,20 +99,11 @@ QV_AVX512 int lowestLane(__m512i v)
     return _mm_cvtsi128_si32(_mm_minpos_epu16(quarter)) & 0xFFFF;
 }
 
-struct Block {
-    const uint16_t* chroma;  // lane 0's pixel in the offset chroma plane
-    const uint16_t* luma;
-    int x;
-    int y;
-    int width;
-    int height;
-};
-
 // NearBorder: some lane's neighbours may fall left or right of the image;
 // NearEdge: some neighbours may fall above or below it. `resumes` holds each
 // entry's resume index twice, as the two halves of 32 bits.
 template <bool NearBorder, bool NearEdge>
-QV_AVX512 void walkBoth(const Block& b, const Band (&bands)[2], Walk (&walks)[2], Sums (&sums)[2], __m512i l0,
+QV_AVX512 void walkBoth(const ChromaBlock& b, const Band (&bands)[2], Walk (&walks)[2], Sums (&sums)[2], __m512i l0,
                         int lumaTolerance, int flushEvery, std::span<const RayStep> steps, const uint32_t* resumes)
 {
     const __m512i lumaTol = _mm512_set1_epi16(static_cast<short>(lumaTolerance));
@@ -233,7 +224,7 @@ QV_AVX512 void chromaWalkRowAvx512(const ChromaRow& row, const ColorNRParams& pa
             continue;
         }
 
-        const Block block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
+        const ChromaBlock block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
         const bool nearBorder = x0 < row.reach || x0 + 31 + row.reach >= row.width;
         const bool nearEdge = row.y < row.rowsUp || row.y + row.rowsDown >= row.height;
         auto walk = nearBorder ? (nearEdge ? walkBoth<true, true> : walkBoth<true, false>)
