@@ -50,23 +50,22 @@ QV_AVX2 inline __m256d mulAdd(__m256d a, __m256d b, __m256d sum)
 // alike.
 QV_AVX2 inline __m256d expNonPositive(__m256d z)
 {
-    constexpr double kLn2High = 6.93147180369123816490e-01;  // low 21 bits zero: n * kLn2High is exact
-    constexpr double kLn2Low = 1.90821492927058770002e-10;
-    z = _mm256_max_pd(z, broadcast(-700.0));
+    using namespace exp_series;
+    z = _mm256_max_pd(z, broadcast(kLowestExponent));
     const __m256d n =
-        _mm256_round_pd(_mm256_mul_pd(z, broadcast(1.4426950408889634)), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+        _mm256_round_pd(_mm256_mul_pd(z, broadcast(kLog2E)), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     __m256d r = _mm256_sub_pd(z, _mm256_mul_pd(n, broadcast(kLn2High)));
     r = _mm256_sub_pd(r, _mm256_mul_pd(n, broadcast(kLn2Low)));
 
     const __m256d r2 = _mm256_mul_pd(r, r);
     const __m256d r4 = _mm256_mul_pd(r2, r2);
     const __m256d r8 = _mm256_mul_pd(r4, r4);
-    const __m256d terms0to3 =
-        mulAdd(mulAdd(broadcast(1.0 / 6), r, broadcast(1.0 / 2)), r2, mulAdd(broadcast(1.0), r, broadcast(1.0)));
-    const __m256d terms4to7 = mulAdd(mulAdd(broadcast(1.0 / 5040), r, broadcast(1.0 / 720)), r2,
-                                     mulAdd(broadcast(1.0 / 120), r, broadcast(1.0 / 24)));
-    const __m256d terms8to11 = mulAdd(mulAdd(broadcast(1.0 / 39916800), r, broadcast(1.0 / 3628800)), r2,
-                                      mulAdd(broadcast(1.0 / 362880), r, broadcast(1.0 / 40320)));
+    const __m256d terms0to3 = mulAdd(mulAdd(broadcast(kTerms[3]), r, broadcast(kTerms[2])), r2,
+                                     mulAdd(broadcast(kTerms[1]), r, broadcast(kTerms[0])));
+    const __m256d terms4to7 = mulAdd(mulAdd(broadcast(kTerms[7]), r, broadcast(kTerms[6])), r2,
+                                     mulAdd(broadcast(kTerms[5]), r, broadcast(kTerms[4])));
+    const __m256d terms8to11 = mulAdd(mulAdd(broadcast(kTerms[11]), r, broadcast(kTerms[10])), r2,
+                                      mulAdd(broadcast(kTerms[9]), r, broadcast(kTerms[8])));
     const __m256d series = mulAdd(terms8to11, r8, mulAdd(terms4to7, r4, terms0to3));
 
     const __m256i exponent = _mm256_add_epi64(_mm256_cvtepi32_epi64(_mm256_cvtpd_epi32(n)), _mm256_set1_epi64x(1023));

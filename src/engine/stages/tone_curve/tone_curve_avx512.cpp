@@ -21,10 +21,9 @@ QV_AVX512 inline __m512d mulAdd(__m512d a, __m512d b, __m512d sum)
 // e^z for z <= 0, step for step as the AVX2 twin's expNonPositive.
 QV_AVX512 inline __m512d expNonPositive(__m512d z)
 {
-    constexpr double kLn2High = 6.93147180369123816490e-01;
-    constexpr double kLn2Low = 1.90821492927058770002e-10;
-    z = _mm512_max_pd(z, broadcast(-700.0));
-    const __m512d n = _mm512_roundscale_pd(_mm512_mul_pd(z, broadcast(1.4426950408889634)),
+    using namespace exp_series;
+    z = _mm512_max_pd(z, broadcast(kLowestExponent));
+    const __m512d n = _mm512_roundscale_pd(_mm512_mul_pd(z, broadcast(kLog2E)),
                                            _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     __m512d r = _mm512_sub_pd(z, _mm512_mul_pd(n, broadcast(kLn2High)));
     r = _mm512_sub_pd(r, _mm512_mul_pd(n, broadcast(kLn2Low)));
@@ -32,12 +31,12 @@ QV_AVX512 inline __m512d expNonPositive(__m512d z)
     const __m512d r2 = _mm512_mul_pd(r, r);
     const __m512d r4 = _mm512_mul_pd(r2, r2);
     const __m512d r8 = _mm512_mul_pd(r4, r4);
-    const __m512d terms0to3 =
-        mulAdd(mulAdd(broadcast(1.0 / 6), r, broadcast(1.0 / 2)), r2, mulAdd(broadcast(1.0), r, broadcast(1.0)));
-    const __m512d terms4to7 = mulAdd(mulAdd(broadcast(1.0 / 5040), r, broadcast(1.0 / 720)), r2,
-                                     mulAdd(broadcast(1.0 / 120), r, broadcast(1.0 / 24)));
-    const __m512d terms8to11 = mulAdd(mulAdd(broadcast(1.0 / 39916800), r, broadcast(1.0 / 3628800)), r2,
-                                      mulAdd(broadcast(1.0 / 362880), r, broadcast(1.0 / 40320)));
+    const __m512d terms0to3 = mulAdd(mulAdd(broadcast(kTerms[3]), r, broadcast(kTerms[2])), r2,
+                                     mulAdd(broadcast(kTerms[1]), r, broadcast(kTerms[0])));
+    const __m512d terms4to7 = mulAdd(mulAdd(broadcast(kTerms[7]), r, broadcast(kTerms[6])), r2,
+                                     mulAdd(broadcast(kTerms[5]), r, broadcast(kTerms[4])));
+    const __m512d terms8to11 = mulAdd(mulAdd(broadcast(kTerms[11]), r, broadcast(kTerms[10])), r2,
+                                      mulAdd(broadcast(kTerms[9]), r, broadcast(kTerms[8])));
     const __m512d series = mulAdd(terms8to11, r8, mulAdd(terms4to7, r4, terms0to3));
 
     const __m512i exponent = _mm512_add_epi64(_mm512_cvtepi32_epi64(_mm512_cvtpd_epi32(n)), _mm512_set1_epi64(1023));

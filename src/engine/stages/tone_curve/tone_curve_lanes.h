@@ -34,6 +34,20 @@ inline void mapPixelsFrom(int x, const uint16_t* luma, const uint16_t* blurred, 
 const double* lumaLogs();
 inline constexpr double kMargin = 1e-4;
 
+// The constants of e^z for z <= 0 in the vector loops, the same in every
+// twin: z = n ln2 + r with ln2 in two parts (the high one's low 21 bits
+// zero, so that n * kLn2High is exact), e^r by its Taylor series to r^11,
+// and z no lower than kLowestExponent (e^-700 truncates to 0 alike).
+namespace exp_series {
+inline constexpr double kLn2High = 6.93147180369123816490e-01;
+inline constexpr double kLn2Low = 1.90821492927058770002e-10;
+inline constexpr double kLog2E = 1.4426950408889634;
+inline constexpr double kLowestExponent = -700.0;
+// 1 / k! for k = 0 .. 11.
+inline constexpr double kTerms[12] = {1.0,       1.0,         1.0 / 2,      1.0 / 6,       1.0 / 24,       1.0 / 120,
+                                      1.0 / 720, 1.0 / 5040, 1.0 / 40320, 1.0 / 362880, 1.0 / 3628800, 1.0 / 39916800};
+}  // namespace exp_series
+
 // The whole row, four (eight) positions at a time while they fit; give
 // exactly mapPixel's values.
 void mapToneCurveRowAvx2(const uint16_t* luma, const uint16_t* blurred, uint16_t* out, int width,
