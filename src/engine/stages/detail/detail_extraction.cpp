@@ -22,6 +22,8 @@ namespace {
 // row (a cache line's width of 16-bit values) at a time instead of one pixel
 // per line.
 constexpr int kStripColumns = 32;
+// The luminance is kept in the same strips for the strip walk.
+static_assert(kStripColumns == kStripWidth);
 
 // A pixel receives at most 2 * reach + 2 spread values of at most 65535;
 // their sum must fit the 32-bit accumulator.

@@ -530,7 +530,7 @@ LineSpreadFn fastLineSpreading()
 
 bool StripScratch::reserve(int rows)
 {
-    const std::size_t n = static_cast<std::size_t>(rows) * 32;
+    const std::size_t n = static_cast<std::size_t>(rows) * kStripWidth;
     return allocationSucceeds([&] {
         values.resize(n);
         received.resize(n);

@@ -81,7 +81,10 @@ void spreadLineAvx512(const SpreadLine& line, SpreadReach reach, int tolerance, 
 // The widest vector spreading that may run, else spreadLine; picked once per run.
 LineSpreadFn fastLineSpreading();
 
-// A strip of up to 32 neighbouring columns of two planes stored row by row:
+// The most columns a strip walk takes: one vector of 16-bit lanes.
+constexpr int kStripWidth = 32;
+
+// A strip of up to kStripWidth neighbouring columns of two planes stored row by row:
 // the luminance, and the value spread from each pixel, which receives the
 // mean of the spreading.
 struct ColumnStrip {
@@ -90,7 +93,7 @@ struct ColumnStrip {
     uint16_t* values;          // the same for the values
     std::size_t valuesStride;
     int rows;
-    int columns;  // 1..32
+    int columns;  // 1..kStripWidth
 };
 
 // Working memory of the strip walk, sized once per worker: the strip's
@@ -107,7 +110,7 @@ struct StripScratch {
 // Spreads the values of each column of a strip along it (`back`: upwards,
 // `forward`: downwards) and stores in place of every value the mean of what
 // reached its pixel: what spreadLine and the means of its pairs give each
-// column. Walked along the rows, 32 columns a vector, from a copy of the
+// column. Walked along the rows, one lane per column, from a copy of the
 // strip's values whose rows follow one another, so that no column is
 // turned into a line; the luminance is read in place, best with its rows
 // following one another too (lumaStride = columns). Only for the reaches

@@ -20,6 +20,7 @@ namespace {
 
 using spread_lanes::kLanes, spread_lanes::Lanes, spread_lanes::Meeting, spread_lanes::Received;
 
+static_assert(kStripWidth == kLanes);
 // Sending rows whose flags are kept: more than any reach walked, a power of two.
 constexpr int kRing = 128;
 static_assert(kRing > kShortReachAvx512);
