@@ -12,7 +12,9 @@
 
 #include "engine/kernels/simd.h"
 #include "engine/pipeline/allocation.h"
+#include "engine/stages/detail/long_spreading.h"
 #include "engine/stages/detail/short_spreading.h"
+#include "engine/stages/detail/spread_steps.h"
 
 namespace qv {
 
@@ -399,6 +401,7 @@ bool SpreadScratch::reserve(int length, int maxReach)
         fullRuns.resize(2 * (static_cast<std::size_t>(length) + 1));
         // Read up to a reach before the line and a reach and a vector of 32 past it.
         shortValues.resize(static_cast<std::size_t>(length) + 2 * kShortReachAvx512 + 32);
+        blockLine.resize(4 * blockLinePixels(length));
     });
 }
 
@@ -444,10 +447,6 @@ void findStops(const LineIndex<Loops>& index, const SpreadLine& line, int reach,
     }
 }
 
-// The step c of a run of `value`: a count of 1 and the value, one 64-bit
-// word.
-uint64_t countAndSum(uint32_t value) { return (uint64_t{1} << 32) + value; }
-
 // The runs of the spreads that meet no stop: the forward spread from x
 // covers x .. x + forward - 1 (cut at the line's end), the backward one
 // x - back .. x - 1 (cut at its start). Recorded as -c one past the
@@ -473,10 +472,8 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
 {
     const int n = line.length;
     const LineIndex<Loops> index(scratch, line.luma, n, std::max(reach.back, reach.forward));
-    // Each run of one value is recorded as two steps, +c at its start and -c
-    // one past its end, with c = 2^32 + value: the running total of the
-    // steps is then count * 2^32 + sum at every pixel, because no sum reaches
-    // 2^32. Indices -1 .. n+1 (a spread that meets no stop ends at -1 or n).
+    // Each run of one value is recorded as two steps (spread_steps.h),
+    // indices -1 .. n+1 (a spread that meets no stop ends at -1 or n).
     // The value of pixel x covers the pixels strictly between its two
     // stops; its forward run would start with +c at x and its backward run
     // end with -c there, so neither is written.
@@ -506,14 +503,7 @@ void spreadLineWith(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
         steps[stop] += before;
         steps[stop + 1] += contribution(x) - before;
     });
-    uint64_t total = 0;
-    for (int x = 0; x < n; ++x) {
-        total += steps[x];
-        steps[x] = 0;
-        pairs[2 * x] = static_cast<uint32_t>(total);
-        pairs[2 * x + 1] = static_cast<uint32_t>(total >> 32);
-    }
-    steps[-1] = steps[n] = steps[n + 1] = 0;
+    pairsFromSteps(steps, n, pairs);
 }
 
 }  // namespace

@@ -38,6 +38,9 @@ struct SpreadScratch {
     // The walk of short reaches: the spread values in 16 bits, with room to
     // read past both ends of the line.
     std::vector<uint16_t> shortValues;
+    // The block search of long reaches: the line laid out in four planes
+    // of whole blocks, once for each direction.
+    std::vector<uint16_t> blockLine;
 
     // Room for lines of up to `length` pixels and reaches up to `maxReach`;
     // false when the memory cannot be had.
@@ -71,7 +74,8 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // receiving pixels at a time, where the processor has AVX2 and the
 // tolerance is at most kShortTolerance (32767): cheaper there than
 // searching. With AVX-512, 32 pixels at a time and reaches up to
-// kShortReachAvx512 (112).
+// kShortReachAvx512 (47); longer reaches are searched for 32 spreads at
+// once, block by block (long_spreading.h).
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs);

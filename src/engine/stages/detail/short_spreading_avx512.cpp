@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/stages/detail/long_spreading.h"
 #include "engine/stages/detail/short_spreading.h"
 #include "engine/stages/detail/spread_lanes_avx512.h"
 
@@ -103,6 +104,8 @@ void spreadLineAvx512(const SpreadLine& line, SpreadReach reach, int tolerance, 
 {
     if (std::max(reach.back, reach.forward) <= kShortReachAvx512 && tolerance <= kShortTolerance)
         spreadShortLineAvx512(line, reach, tolerance, scratch, pairs);
+    else if (blockSearchTakes(reach))
+        spreadLongLineAvx512(line, reach, tolerance, scratch, pairs);
     else
         spreadLine(line, reach, tolerance, scratch, pairs);
 }

@@ -22,7 +22,7 @@ using spread_lanes::kLanes, spread_lanes::Lanes, spread_lanes::Meeting, spread_l
 
 static_assert(kStripWidth == kLanes);
 // Sending rows whose flags are kept: more than any reach walked, a power of two.
-constexpr int kRing = 128;
+constexpr int kRing = 64;
 static_assert(kRing > kShortReachAvx512);
 // A pixel receives at most 2 * reach + 2 values of at most 65535: the sums
 // stay below 2^24, where single-precision division truncated is exact

@@ -1,0 +1,301 @@
+// The block search of long_spreading.h: 32 spreads a vector, one 16-bit
+// lane each, their bands as lane-wise lower and upper bounds.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+#include "engine/kernels/simd_avx512.h"
+#include "engine/stages/detail/long_spreading.h"
+#include "engine/stages/detail/spread_steps.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kLanes = kSearchBlock;
+using Lanes = __mmask32;
+
+// The first n lanes, none for n <= 0.
+Lanes lanesBelow(int n) { return n <= 0 ? 0 : avx512::firstLanes(n); }
+
+QV_AVX512 inline __m512i splat(int v) { return _mm512_set1_epi16(static_cast<short>(v)); }
+
+QV_AVX512 inline __m512i laneIndex()
+{
+    return _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9,
+                            8, 7, 6, 5, 4, 3, 2, 1, 0);
+}
+
+// Lane j takes lane j + m, `fill` the last m lanes.
+QV_AVX512 inline __m512i fromAhead(__m512i v, int m, __m512i fill)
+{
+    return _mm512_mask_permutexvar_epi16(fill, lanesBelow(kLanes - m), _mm512_add_epi16(laneIndex(), splat(m)), v);
+}
+
+// Lane j takes lane j - m, `fill` the first m lanes.
+QV_AVX512 inline __m512i fromBehind(__m512i v, int m, __m512i fill)
+{
+    return _mm512_mask_permutexvar_epi16(fill, ~lanesBelow(m), _mm512_sub_epi16(laneIndex(), splat(m)), v);
+}
+
+// Lane j of the mask moved to lane 31 - j.
+QV_AVX512 inline Lanes reversedLanes(Lanes lanes)
+{
+    const __m512i reverse = _mm512_sub_epi16(splat(kLanes - 1), laneIndex());
+    return _mm512_movepi16_mask(_mm512_permutexvar_epi16(reverse, _mm512_movm_epi16(lanes)));
+}
+
+// One direction of a line as the search reads it, its pixels in the order
+// the spreads run, in whole blocks of 32.
+struct BlockLine {
+    uint16_t* luma;    // 0 past the line's end
+    uint16_t* values;  // 0 past the line's end
+    // Per block, the lowest and highest luminance from the block's start
+    // up to each pixel: the block's last pixel holds the block's extent.
+    uint16_t* headLow;
+    uint16_t* headHigh;
+    int length;
+};
+
+// `line` laid out in `planes` (4 blockLinePixels), reversed for the
+// spreads towards its start.
+QV_AVX512 BlockLine layOut(const SpreadLine& line, bool reversed, uint16_t* planes)
+{
+    const int n = line.length;
+    const std::size_t size = blockLinePixels(n);
+    const BlockLine out{planes, planes + size, planes + 2 * size, planes + 3 * size, n};
+    const __m512i lowest = splat(65535);
+    for (int x0 = 0; x0 < n; x0 += kLanes) {
+        const int count = std::min(kLanes, n - x0);
+        const Lanes real = lanesBelow(count);
+        const int from = reversed ? n - x0 - count : x0;
+        __m512i luma = _mm512_maskz_loadu_epi16(real, line.luma + from);
+        __m512i values = _mm512_maskz_loadu_epi16(real, line.values + from);
+        if (reversed) {
+            const __m512i backwards = _mm512_sub_epi16(splat(count - 1), laneIndex());
+            luma = _mm512_maskz_permutexvar_epi16(real, backwards, luma);
+            values = _mm512_maskz_permutexvar_epi16(real, backwards, values);
+        }
+        _mm512_storeu_si512(out.luma + x0, luma);
+        _mm512_storeu_si512(out.values + x0, values);
+        // Running extents in five doubling steps; past the end the lowest
+        // stays and the highest meets zeros.
+        __m512i low = _mm512_mask_mov_epi16(lowest, real, luma);
+        __m512i high = luma;
+        for (int m = 1; m < kLanes; m *= 2) {
+            low = _mm512_min_epu16(low, fromBehind(low, m, lowest));
+            high = _mm512_max_epu16(high, fromBehind(high, m, _mm512_setzero_si512()));
+        }
+        _mm512_storeu_si512(out.headLow + x0, low);
+        _mm512_storeu_si512(out.headHigh + x0, high);
+    }
+    return out;
+}
+
+// Records the spreads of one direction into the steps of the line
+// (spread_steps.h), given where they stop on the searched line, whose
+// positions run backwards for Dir = -1. As in detail_spreading.cpp, a
+// spread's step at its own pixel is left out: its two directions' steps
+// there cancel.
+template <int Dir>
+struct StepRecorder {
+    uint64_t* steps;
+    const uint16_t* values;  // the line's own, in its order
+    int length;
+
+    // `count` spreads stop at pixel `stop`; their values add up to `sum`,
+    // what the stop receives from them to `pulled`.
+    void stopped(int stop, uint64_t count, uint64_t sum, uint64_t pulled) const
+    {
+        if constexpr (Dir > 0) {
+            steps[stop] += pulled - sum;
+            steps[stop + 1] -= (count << 32) + pulled;
+        } else {
+            const int at = length - 1 - stop;
+            steps[at] += (count << 32) + pulled;
+            steps[at + 1] += sum - pulled;
+        }
+    }
+
+    // The spread of `value` runs up to `end` (exclusive) without a stop.
+    void ran(int end, uint16_t value) const
+    {
+        if constexpr (Dir > 0)
+            steps[end] -= countAndSum(value);
+        else
+            steps[length - end] += countAndSum(value);
+    }
+
+    // The spreads of the `lanes` of the block from x0 all run their whole
+    // reach, which ends inside the line: their steps lie side by side.
+    QV_AVX512 void ranBlock(int x0, int reach, Lanes lanes) const
+    {
+        // Forwards the spread from x0 + i ends at x0 + i + reach; backwards
+        // its step lies at length - x0 - 1 - reach - i, so the lanes come
+        // in reverse and their values straight from the line.
+        uint64_t* at = Dir > 0 ? steps + x0 + reach : steps + (length - x0 - reach - kLanes);
+        const uint16_t* from = Dir > 0 ? values + x0 : values + (length - x0 - kLanes);
+        const Lanes in = Dir > 0 ? lanes : reversedLanes(lanes);
+        const __m512i one = _mm512_set1_epi64(int64_t{1} << 32);
+        for (int q = 0; q < kLanes / 8; ++q) {
+            const __m512i c = _mm512_add_epi64(
+                _mm512_cvtepu16_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 8 * q))), one);
+            const __m512i held = _mm512_loadu_si512(at + 8 * q);
+            _mm512_mask_storeu_epi64(at + 8 * q, static_cast<__mmask8>(in >> (8 * q)),
+                                     Dir > 0 ? _mm512_sub_epi64(held, c) : _mm512_add_epi64(held, c));
+        }
+    }
+};
+
+// Running sums of the 32 lanes, widened to 32 bits.
+QV_AVX512 void runningSums(__m512i v, uint32_t* out)
+{
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i halves[2] = {avx512::widenLower(v), avx512::widenUpper(v)};
+    for (__m512i& h : halves) {
+        h = _mm512_add_epi32(h, _mm512_alignr_epi32(h, zero, 15));
+        h = _mm512_add_epi32(h, _mm512_alignr_epi32(h, zero, 14));
+        h = _mm512_add_epi32(h, _mm512_alignr_epi32(h, zero, 12));
+        h = _mm512_add_epi32(h, _mm512_alignr_epi32(h, zero, 8));
+    }
+    halves[1] = _mm512_add_epi32(halves[1], _mm512_permutexvar_epi32(_mm512_set1_epi32(15), halves[0]));
+    _mm512_storeu_si512(out, halves[0]);
+    _mm512_storeu_si512(out + 16, halves[1]);
+}
+
+// Where the spread of each pixel of the searched line stops: Dir = 1 the
+// spreads from x over x .. x + reach - 1, Dir = -1 (the line reversed)
+// those from x over x + 1 .. x + reach, each cut at the line's end. A
+// stop is the first pixel outside [value - T, value + T].
+template <int Dir>
+QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, const StepRecorder<Dir>& record)
+{
+    constexpr int kFirst = Dir > 0 ? 0 : 1;  // a spread's first pixel, from its own
+    const int n = line.length;
+    const StopPull pull(tolerance);
+    const __m512i lane = laneIndex();
+    const __m512i lowest = splat(65535);
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i t = splat(tolerance);
+    for (int x0 = 0; x0 < n; x0 += kLanes) {
+        const Lanes spreads = lanesBelow(n - x0);
+        const __m512i value = _mm512_loadu_si512(line.values + x0);
+        const __m512i low = _mm512_subs_epu16(value, t);
+        const __m512i high = _mm512_adds_epu16(value, t);
+        // Where each spread's reach ends (exclusive), from x0.
+        const __m512i end =
+            _mm512_min_epu16(_mm512_add_epi16(lane, splat(kFirst + reach)), splat(std::min(n - x0, 65535)));
+
+        // Within the spreads' own block: the extents of 2^l pixels from
+        // each pixel (past the line's end inside every band), and each
+        // spread lifted over as many of them as lie within its band, up to
+        // the block's end or its reach's.
+        const __m512i pixels = _mm512_loadu_si512(line.luma + x0);
+        __m512i runLow[5];
+        __m512i runHigh[5];
+        runLow[0] = _mm512_mask_mov_epi16(lowest, spreads, pixels);
+        runHigh[0] = _mm512_maskz_mov_epi16(spreads, pixels);
+        for (int l = 1; l < 5; ++l) {
+            runLow[l] = _mm512_min_epu16(runLow[l - 1], fromAhead(runLow[l - 1], 1 << (l - 1), lowest));
+            runHigh[l] = _mm512_max_epu16(runHigh[l - 1], fromAhead(runHigh[l - 1], 1 << (l - 1), zero));
+        }
+        const __m512i ownEnd = _mm512_min_epu16(end, splat(kLanes));
+        __m512i stop = _mm512_add_epi16(lane, splat(kFirst));  // from x0; at most ownEnd
+        for (int l : {4, 3, 2, 1, 0, 0}) {
+            const __m512i next = _mm512_add_epi16(stop, splat(1 << l));
+            Lanes inside = _mm512_cmple_epu16_mask(next, ownEnd);
+            inside = _mm512_mask_cmple_epu16_mask(inside, low, _mm512_permutexvar_epi16(stop, runLow[l]));
+            inside = _mm512_mask_cmpge_epu16_mask(inside, high, _mm512_permutexvar_epi16(stop, runHigh[l]));
+            stop = _mm512_mask_mov_epi16(stop, inside, next);
+        }
+        const Lanes clear = _mm512_cmpeq_epi16_mask(stop, ownEnd);
+        Lanes stopped = spreads & ~clear;
+        __m512i stopLuma = _mm512_permutexvar_epi16(stop, pixels);
+        Lanes going = spreads & clear & _mm512_cmpgt_epu16_mask(end, splat(kLanes));
+
+        // The following blocks, while any spread goes on: those whose band
+        // holds the block's extent go on unless their reach ends in it; the
+        // others stop in it, after as many pixels from its start as lie
+        // within the band, found by a binary search over the extents from
+        // the block's start (which only grow).
+        for (int b0 = x0 + kLanes; going; b0 += kLanes) {
+            const Lanes endsHere =
+                n <= b0 + kLanes ? ~Lanes{0} : lanesBelow(b0 + kLanes - x0 - kFirst - reach + 1);
+            const int last = b0 + kLanes - 1;
+            const Lanes inside = _mm512_mask_cmple_epu16_mask(going, low, splat(line.headLow[last])) &
+                                 _mm512_mask_cmpge_epu16_mask(going, high, splat(line.headHigh[last]));
+            const Lanes leave = going & ~inside;
+            stop = _mm512_mask_mov_epi16(stop, inside & endsHere, end);
+            going = inside & ~endsHere;
+            if (!leave)
+                continue;
+            const __m512i headLow = _mm512_loadu_si512(line.headLow + b0);
+            const __m512i headHigh = _mm512_loadu_si512(line.headHigh + b0);
+            __m512i within = zero;
+            for (int step = kLanes / 2; step > 0; step /= 2) {
+                const __m512i probe = _mm512_add_epi16(within, splat(step - 1));
+                Lanes more = _mm512_mask_cmple_epu16_mask(leave, low, _mm512_permutexvar_epi16(probe, headLow));
+                more = _mm512_mask_cmpge_epu16_mask(more, high, _mm512_permutexvar_epi16(probe, headHigh));
+                within = _mm512_mask_add_epi16(within, more, within, splat(step));
+            }
+            // A stop unless the reach ends first.
+            const __m512i at = _mm512_add_epi16(within, splat(b0 - x0));
+            const Lanes stopsHere = _mm512_mask_cmplt_epu16_mask(leave, at, end);
+            stop = _mm512_mask_mov_epi16(stop, leave, _mm512_mask_mov_epi16(end, stopsHere, at));
+            stopLuma = _mm512_mask_mov_epi16(stopLuma, stopsHere,
+                                             _mm512_permutexvar_epi16(within, _mm512_loadu_si512(line.luma + b0)));
+            stopped |= stopsHere;
+        }
+
+        alignas(64) uint16_t stops[kLanes];
+        _mm512_store_si512(stops, stop);
+        // The spreads that ran their whole reach; side by side when the last
+        // lane's reach ends inside the line.
+        Lanes ran = spreads & ~stopped;
+        if (ran && x0 + (kLanes - 1) + kFirst + reach <= n) {
+            record.ranBlock(x0, reach, ran);
+            ran = 0;
+        }
+        for (; ran; ran &= ran - 1) {
+            const int i = std::countr_zero(ran);
+            record.ran(x0 + stops[i], line.values[x0 + i]);
+        }
+        // The stopped spreads, neighbours that stop at one pixel together:
+        // running sums of their values and of what their stops receive
+        // (pulled 2/3 of the tolerance towards the value), differences
+        // taken at the last lane of each run.
+        const __m512i pulled = _mm512_mask_blend_epi16(_mm512_cmpgt_epu16_mask(stopLuma, value),
+                                                       _mm512_add_epi16(stopLuma, splat(pull.up)),
+                                                       _mm512_sub_epi16(stopLuma, splat(pull.down)));
+        const Lanes sameAsNext = _mm512_cmpeq_epi16_mask(stop, fromAhead(stop, 1, lowest)) & (stopped >> 1);
+        alignas(64) uint32_t valueSums[kLanes];
+        alignas(64) uint32_t pulledSums[kLanes];
+        runningSums(_mm512_maskz_mov_epi16(stopped, value), valueSums);
+        runningSums(_mm512_maskz_mov_epi16(stopped, pulled), pulledSums);
+        uint32_t valuesBefore = 0;
+        uint32_t pulledBefore = 0;
+        for (Lanes runEnds = stopped & ~sameAsNext; runEnds; runEnds &= runEnds - 1) {
+            const int e = std::countr_zero(runEnds);
+            const Lanes through = runEnds ^ (runEnds - 1);  // lanes 0 .. e
+            record.stopped(x0 + stops[e], static_cast<uint64_t>(std::popcount(stopped & through)),
+                           valueSums[e] - valuesBefore, pulledSums[e] - pulledBefore);
+            stopped &= ~through;
+            valuesBefore = valueSums[e];
+            pulledBefore = pulledSums[e];
+        }
+    }
+}
+
+}  // namespace
+
+QV_AVX512 void spreadLongLineAvx512(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
+                                    uint32_t* pairs)
+{
+    uint64_t* steps = scratch.steps.data() + 1;
+    uint16_t* planes = scratch.blockLine.data();
+    searchStops<1>(layOut(line, false, planes), reach.forward, tolerance, {steps, line.values, line.length});
+    searchStops<-1>(layOut(line, true, planes), reach.back, tolerance, {steps, line.values, line.length});
+    pairsFromSteps(steps, line.length, pairs);
+}
+
+}  // namespace qv
