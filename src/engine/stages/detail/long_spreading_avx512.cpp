@@ -286,6 +286,27 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
     }
 }
 
+// pairsFromSteps, eight pixels a vector: the running total within the
+// vector in three shifted additions, carried on by its last lane. A pair
+// (sum, count) is the total's two halves, low first.
+QV_AVX512 void pairsFromStepsAvx512(uint64_t* steps, int length, uint32_t* pairs)
+{
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i carried = zero;
+    for (int x = 0; x < length; x += 8) {
+        const __mmask8 pixels = static_cast<__mmask8>(avx512::firstLanes(length - x));
+        __m512i total = _mm512_maskz_loadu_epi64(pixels, steps + x);
+        total = _mm512_add_epi64(total, _mm512_alignr_epi64(total, zero, 7));
+        total = _mm512_add_epi64(total, _mm512_alignr_epi64(total, zero, 6));
+        total = _mm512_add_epi64(total, _mm512_alignr_epi64(total, zero, 4));
+        total = _mm512_add_epi64(total, carried);
+        carried = _mm512_permutexvar_epi64(_mm512_set1_epi64(7), total);
+        _mm512_mask_storeu_epi64(pairs + 2 * x, pixels, total);
+        _mm512_mask_storeu_epi64(steps + x, pixels, zero);
+    }
+    steps[-1] = steps[length] = steps[length + 1] = 0;
+}
+
 }  // namespace
 
 QV_AVX512 void spreadLongLineAvx512(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
@@ -295,7 +316,7 @@ QV_AVX512 void spreadLongLineAvx512(const SpreadLine& line, SpreadReach reach, i
     uint16_t* planes = scratch.blockLine.data();
     searchStops<1>(layOut(line, false, planes), reach.forward, tolerance, {steps, line.values, line.length});
     searchStops<-1>(layOut(line, true, planes), reach.back, tolerance, {steps, line.values, line.length});
-    pairsFromSteps(steps, line.length, pairs);
+    pairsFromStepsAvx512(steps, line.length, pairs);
 }
 
 }  // namespace qv
