@@ -38,8 +38,8 @@ struct SpreadScratch {
     // The walk of short reaches: the spread values in 16 bits, with room to
     // read past both ends of the line.
     std::vector<uint16_t> shortValues;
-    // The block search of long reaches: the line laid out in four planes
-    // of whole blocks, once for each direction.
+    // The block search of long reaches: the line laid out in planes of
+    // whole blocks, once for each direction.
     std::vector<uint16_t> blockLine;
 
     // Room for lines of up to `length` pixels and reaches up to `maxReach`;

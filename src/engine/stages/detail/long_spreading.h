@@ -14,8 +14,9 @@ namespace qv {
 // The blocks of 32 pixels the search cuts a line into.
 constexpr int kSearchBlock = 32;
 
-// Pixels of each of the four planes the block search lays a line out in:
+// The planes the block search lays a line out in, and the pixels of each:
 // whole blocks.
+constexpr int kBlockLinePlanes = 6;
 inline std::size_t blockLinePixels(int length)
 {
     return (static_cast<std::size_t>(length) + kSearchBlock - 1) / kSearchBlock * kSearchBlock;

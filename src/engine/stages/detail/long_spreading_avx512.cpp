@@ -54,16 +54,20 @@ struct BlockLine {
     // up to each pixel: the block's last pixel holds the block's extent.
     uint16_t* headLow;
     uint16_t* headHigh;
+    // And from each pixel to the block's end (or the line's).
+    uint16_t* tailLow;
+    uint16_t* tailHigh;
     int length;
 };
 
-// `line` laid out in `planes` (4 blockLinePixels), reversed for the
-// spreads towards its start.
+// `line` laid out in `planes` (kBlockLinePlanes of blockLinePixels),
+// reversed for the spreads towards its start.
 QV_AVX512 BlockLine layOut(const SpreadLine& line, bool reversed, uint16_t* planes)
 {
     const int n = line.length;
     const std::size_t size = blockLinePixels(n);
-    const BlockLine out{planes, planes + size, planes + 2 * size, planes + 3 * size, n};
+    const BlockLine out{planes,           planes + size,     planes + 2 * size, planes + 3 * size,
+                        planes + 4 * size, planes + 5 * size, n};
     const __m512i lowest = splat(65535);
     for (int x0 = 0; x0 < n; x0 += kLanes) {
         const int count = std::min(kLanes, n - x0);
@@ -78,16 +82,23 @@ QV_AVX512 BlockLine layOut(const SpreadLine& line, bool reversed, uint16_t* plan
         }
         _mm512_storeu_si512(out.luma + x0, luma);
         _mm512_storeu_si512(out.values + x0, values);
-        // Running extents in five doubling steps; past the end the lowest
-        // stays and the highest meets zeros.
-        __m512i low = _mm512_mask_mov_epi16(lowest, real, luma);
-        __m512i high = luma;
+        // Running extents both ways in five doubling steps; past the end
+        // the lowest stays and the highest meets zeros.
+        const __m512i zero = _mm512_setzero_si512();
+        __m512i headLow = _mm512_mask_mov_epi16(lowest, real, luma);
+        __m512i headHigh = luma;
+        __m512i tailLow = headLow;
+        __m512i tailHigh = luma;
         for (int m = 1; m < kLanes; m *= 2) {
-            low = _mm512_min_epu16(low, fromBehind(low, m, lowest));
-            high = _mm512_max_epu16(high, fromBehind(high, m, _mm512_setzero_si512()));
+            headLow = _mm512_min_epu16(headLow, fromBehind(headLow, m, lowest));
+            headHigh = _mm512_max_epu16(headHigh, fromBehind(headHigh, m, zero));
+            tailLow = _mm512_min_epu16(tailLow, fromAhead(tailLow, m, lowest));
+            tailHigh = _mm512_max_epu16(tailHigh, fromAhead(tailHigh, m, zero));
         }
-        _mm512_storeu_si512(out.headLow + x0, low);
-        _mm512_storeu_si512(out.headHigh + x0, high);
+        _mm512_storeu_si512(out.headLow + x0, headLow);
+        _mm512_storeu_si512(out.headHigh + x0, headHigh);
+        _mm512_storeu_si512(out.tailLow + x0, tailLow);
+        _mm512_storeu_si512(out.tailHigh + x0, tailHigh);
     }
     return out;
 }
@@ -163,6 +174,35 @@ QV_AVX512 void runningSums(__m512i v, uint32_t* out)
     _mm512_storeu_si512(out + 16, halves[1]);
 }
 
+// How far each spread goes from `start` within its own block (the 32
+// `pixels` from the block's start, `real` of them in the line): over as
+// many pixels as lie within its band [low, high], up to `ownEnd`. The
+// extents of 2^l pixels from each pixel (past the line's end inside every
+// band) lift each spread in five steps, 16 pixels down to 1, and one more
+// pixel to reach a whole block.
+QV_AVX512 __m512i liftWithinBlock(__m512i pixels, Lanes real, __m512i start, __m512i ownEnd, __m512i low, __m512i high)
+{
+    const __m512i lowest = splat(65535);
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i runLow[5];
+    __m512i runHigh[5];
+    runLow[0] = _mm512_mask_mov_epi16(lowest, real, pixels);
+    runHigh[0] = _mm512_maskz_mov_epi16(real, pixels);
+    for (int l = 1; l < 5; ++l) {
+        runLow[l] = _mm512_min_epu16(runLow[l - 1], fromAhead(runLow[l - 1], 1 << (l - 1), lowest));
+        runHigh[l] = _mm512_max_epu16(runHigh[l - 1], fromAhead(runHigh[l - 1], 1 << (l - 1), zero));
+    }
+    __m512i stop = start;
+    for (int l : {4, 3, 2, 1, 0, 0}) {
+        const __m512i next = _mm512_add_epi16(stop, splat(1 << l));
+        Lanes inside = _mm512_cmple_epu16_mask(next, ownEnd);
+        inside = _mm512_mask_cmple_epu16_mask(inside, low, _mm512_permutexvar_epi16(stop, runLow[l]));
+        inside = _mm512_mask_cmpge_epu16_mask(inside, high, _mm512_permutexvar_epi16(stop, runHigh[l]));
+        stop = _mm512_mask_mov_epi16(stop, inside, next);
+    }
+    return stop;
+}
+
 // Where the spread of each pixel of the searched line stops: Dir = 1 the
 // spreads from x over x .. x + reach - 1, Dir = -1 (the line reversed)
 // those from x over x + 1 .. x + reach, each cut at the line's end. A
@@ -186,28 +226,19 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         const __m512i end =
             _mm512_min_epu16(_mm512_add_epi16(lane, splat(kFirst + reach)), splat(std::min(n - x0, 65535)));
 
-        // Within the spreads' own block: the extents of 2^l pixels from
-        // each pixel (past the line's end inside every band), and each
-        // spread lifted over as many of them as lie within its band, up to
-        // the block's end or its reach's.
+        // Within the spreads' own block, up to its end or their reach's:
+        // mostly every spread passes all of it, as the extents from each
+        // spread's first pixel to the block's end tell; otherwise each is
+        // lifted over as many pixels as lie within its band.
         const __m512i pixels = _mm512_loadu_si512(line.luma + x0);
-        __m512i runLow[5];
-        __m512i runHigh[5];
-        runLow[0] = _mm512_mask_mov_epi16(lowest, spreads, pixels);
-        runHigh[0] = _mm512_maskz_mov_epi16(spreads, pixels);
-        for (int l = 1; l < 5; ++l) {
-            runLow[l] = _mm512_min_epu16(runLow[l - 1], fromAhead(runLow[l - 1], 1 << (l - 1), lowest));
-            runHigh[l] = _mm512_max_epu16(runHigh[l - 1], fromAhead(runHigh[l - 1], 1 << (l - 1), zero));
-        }
         const __m512i ownEnd = _mm512_min_epu16(end, splat(kLanes));
-        __m512i stop = _mm512_add_epi16(lane, splat(kFirst));  // from x0; at most ownEnd
-        for (int l : {4, 3, 2, 1, 0, 0}) {
-            const __m512i next = _mm512_add_epi16(stop, splat(1 << l));
-            Lanes inside = _mm512_cmple_epu16_mask(next, ownEnd);
-            inside = _mm512_mask_cmple_epu16_mask(inside, low, _mm512_permutexvar_epi16(stop, runLow[l]));
-            inside = _mm512_mask_cmpge_epu16_mask(inside, high, _mm512_permutexvar_epi16(stop, runHigh[l]));
-            stop = _mm512_mask_mov_epi16(stop, inside, next);
-        }
+        const Lanes inBlock = lanesBelow(kLanes - kFirst);
+        const Lanes passing =
+            _mm512_cmple_epu16_mask(low, _mm512_mask_loadu_epi16(lowest, inBlock, line.tailLow + x0 + kFirst)) &
+            _mm512_cmpge_epu16_mask(high, _mm512_maskz_loadu_epi16(inBlock, line.tailHigh + x0 + kFirst));
+        __m512i stop = (spreads & ~passing) == 0
+                           ? ownEnd
+                           : liftWithinBlock(pixels, spreads, _mm512_add_epi16(lane, splat(kFirst)), ownEnd, low, high);
         const Lanes clear = _mm512_cmpeq_epi16_mask(stop, ownEnd);
         Lanes stopped = spreads & ~clear;
         __m512i stopLuma = _mm512_permutexvar_epi16(stop, pixels);
