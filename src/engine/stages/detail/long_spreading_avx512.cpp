@@ -137,6 +137,20 @@ struct StepRecorder {
             steps[length - end] += countAndSum(value);
     }
 
+    // The spreads of the `lanes` of `values` all run up to the line's end
+    // without a stop: one step for all of them.
+    QV_AVX512 void ranToEnd(__m512i values, Lanes lanes) const
+    {
+        const __m512i taken = _mm512_maskz_mov_epi16(lanes, values);
+        const uint64_t sum = static_cast<uint32_t>(_mm512_reduce_add_epi32(avx512::widenLower(taken))) +
+                             static_cast<uint64_t>(static_cast<uint32_t>(_mm512_reduce_add_epi32(avx512::widenUpper(taken))));
+        const uint64_t all = (static_cast<uint64_t>(std::popcount(lanes)) << 32) + sum;
+        if constexpr (Dir > 0)
+            steps[length] -= all;
+        else
+            steps[0] += all;
+    }
+
     // The spreads of the `lanes` of the block from x0 all run their whole
     // reach, which ends inside the line: their steps lie side by side.
     QV_AVX512 void ranBlock(int x0, int reach, Lanes lanes) const
@@ -280,9 +294,15 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
 
         alignas(64) uint16_t stops[kLanes];
         _mm512_store_si512(stops, stop);
-        // The spreads that ran their whole reach; side by side when the last
-        // lane's reach ends inside the line.
+        // The spreads that ran their whole reach: those cut at the line's
+        // end together, the others side by side when the last lane's reach
+        // ends inside the line.
         Lanes ran = spreads & ~stopped;
+        const Lanes toEnd = ran & ~lanesBelow(n - x0 - kFirst - reach);
+        if (toEnd) {
+            record.ranToEnd(value, toEnd);
+            ran &= ~toEnd;
+        }
         if (ran && x0 + (kLanes - 1) + kFirst + reach <= n) {
             record.ranBlock(x0, reach, ran);
             ran = 0;
