@@ -121,16 +121,18 @@ private:
     int first_ = 0;  // the first column the scanners see
 };
 
-// Offsets the band's chroma, waits until every band has, then walks the
-// band strip by strip.
+bool offsetWorker(ColorNRItem& item)
+{
+    offsetBandChroma(*item.job, item);
+    return !item.stopped();
+}
+
+// Walks the band strip by strip, from the offset chroma of every band.
 bool fastWorker(ColorNRItem& item)
 {
     const ColorNRJob& job = *item.job;
     PlaneMemory results;
     if (!results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
-        return false;
-    offsetBandChroma(job, item);
-    if (!item.passDone())
         return false;
     int* const passResults[2] = {results.as<int>(), results.as<int>() + job.width};
 
@@ -204,10 +206,21 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
     if (!job.prepare(*params, method, width, height, [&] { buildTables(job); }))
         return false;
 
-    auto items = jobItems(splitBands(height, ctx.workerCount), job, ctx.valueScale);
     StageOptions options;
     options.totalWork = 4 * int64_t{height} * stripCount(width);
-    return runStage(ctx, abort, items, options, job.method == WalkMethod::Literal ? literalWorker : fastWorker);
+    if (job.method == WalkMethod::Literal) {
+        auto items = jobItems(splitBands(height, ctx.workerCount), job, ctx.valueScale);
+        return runStage(ctx, abort, items, options, literalWorker);
+    }
+    // The walks read the offset chroma of other bands: every band is
+    // offset first. The walks' cost follows the picture, so their bands
+    // are many and taken in turn.
+    auto offsets = jobItems(splitBands(height, ctx.workerCount), job, ctx.valueScale);
+    if (!runStage(ctx, abort, offsets, options, offsetWorker))
+        return false;
+    auto walks = jobItems(splitQueuedBands(height, ctx.workerCount), job, ctx.valueScale);
+    options.queued = true;
+    return runStage(ctx, abort, walks, options, fastWorker);
 }
 
 bool runColorNoiseReductionStage(ProcessingContext& ctx, PipelineState& state, const uint16_t* luma,
