@@ -54,7 +54,8 @@ void blendRow(const MergeRow& row, const uint8_t* weights) { blendPixels(row, we
 MergeRowLoops MergeRowLoops::pick()
 {
     return {pickKernel(scaleChromaRow, QV_AVX2_TWIN(scaleChromaRowAvx2)),
-            pickKernel(relightRow, QV_AVX2_TWIN(relightRowAvx2)), pickKernel(blendRow, QV_AVX2_TWIN(blendRowAvx2))};
+            pickKernel(relightRow, QV_AVX2_TWIN(relightRowAvx2), QV_AVX512_TWIN(relightRowAvx512)),
+            pickKernel(blendRow, QV_AVX2_TWIN(blendRowAvx2))};
 }
 
 }  // namespace qv

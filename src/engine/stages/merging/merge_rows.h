@@ -38,7 +38,8 @@ void relightPixels(const MergeRow& row, int begin, int end);
 void blendPixels(const MergeRow& row, const uint8_t* weights, int begin, int end);
 
 // Whole rows of each, picked once per run: the AVX2 ones (the same results
-// from the same operations, several pixels at a time) where they may run.
+// from the same operations, several pixels at a time) where they may run,
+// and AVX-512 for the artistic mode's.
 // The blend's weight table must have three readable bytes past its end.
 struct MergeRowLoops {
     void (*scaleChroma)(const MergeRow& row, bool halfway);
@@ -50,6 +51,7 @@ struct MergeRowLoops {
 
 void scaleChromaRowAvx2(const MergeRow& row, bool halfway);
 void relightRowAvx2(const MergeRow& row);
+void relightRowAvx512(const MergeRow& row);
 void blendRowAvx2(const MergeRow& row, const uint8_t* weights);
 
 }  // namespace qv

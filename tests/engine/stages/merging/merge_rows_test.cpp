@@ -44,12 +44,11 @@ struct RowData {
                              65536}; }
 };
 
-// Every row loop of the vector set gives the plain loop's values, at widths
-// with and without a short group at the end.
+// Every row loop of the vector sets (AVX2, AVX-512) gives the plain loop's
+// values, at widths with and without a short group at the end.
 TEST(MergeRows, VectorLoopsMatchThePlainOnes)
 {
-    const MergeRowLoops plain = test::pickedWith(false, MergeRowLoops::pick);
-    const MergeRowLoops vector = test::pickedWith(true, MergeRowLoops::pick);
+    const MergeRowLoops plain = test::pickedWith(SimdLevel::Plain, MergeRowLoops::pick);
     if (!avx2Enabled())
         GTEST_SKIP() << "no AVX2";
     // Weights 0..100 over the area values, padded as the blend needs.
@@ -57,19 +56,23 @@ TEST(MergeRows, VectorLoopsMatchThePlainOnes)
     for (int a = 0; a < 65536; ++a)
         weights[a] = static_cast<uint8_t>(a * 7 % 101);
 
-    for (int width : {1, 3, 4, 7, 8, 9, 15, 16, 17, 33, 200}) {
-        for (unsigned seed = 0; seed < 20; ++seed) {
-            auto expectSame = [&](auto run, const char* loop) {
-                RowData a(width, seed), b(width, seed);
-                run(plain, a.row());
-                run(vector, b.row());
-                ASSERT_EQ(a.chroma, b.chroma) << loop << " width " << width << " seed " << seed;
-                ASSERT_EQ(a.luma, b.luma) << loop << " width " << width << " seed " << seed;
-            };
-            expectSame([](const MergeRowLoops& l, const MergeRow& r) { l.scaleChroma(r, true); }, "natural");
-            expectSame([](const MergeRowLoops& l, const MergeRow& r) { l.scaleChroma(r, false); }, "vivid");
-            expectSame([](const MergeRowLoops& l, const MergeRow& r) { l.relight(r); }, "artistic");
-            expectSame([&](const MergeRowLoops& l, const MergeRow& r) { l.blend(r, weights.data()); }, "blend");
+    for (SimdLevel level : {SimdLevel::Avx2, SimdLevel::Avx512}) {
+        for (int width : {1, 3, 4, 7, 8, 9, 15, 16, 17, 33, 200}) {
+            const MergeRowLoops vector = test::pickedWith(level, MergeRowLoops::pick);
+            for (unsigned seed = 0; seed < 20; ++seed) {
+                auto expectSame = [&](auto run, const char* loop) {
+                    RowData a(width, seed), b(width, seed);
+                    run(plain, a.row());
+                    run(vector, b.row());
+                    ASSERT_EQ(a.chroma, b.chroma) << loop << " width " << width << " seed " << seed << " simd level "
+                                                  << static_cast<int>(level);
+                    ASSERT_EQ(a.luma, b.luma) << loop << " width " << width << " seed " << seed;
+                };
+                expectSame([](const MergeRowLoops& l, const MergeRow& r) { l.scaleChroma(r, true); }, "natural");
+                expectSame([](const MergeRowLoops& l, const MergeRow& r) { l.scaleChroma(r, false); }, "vivid");
+                expectSame([](const MergeRowLoops& l, const MergeRow& r) { l.relight(r); }, "artistic");
+                expectSame([&](const MergeRowLoops& l, const MergeRow& r) { l.blend(r, weights.data()); }, "blend");
+            }
         }
     }
 }
