@@ -470,6 +470,12 @@ TEST(DetailSpreading, FastMatchesLiteralAtLongReaches)
                     EXPECT_EQ(fast, literal) << "pattern " << pattern << " tolerance " << tolerance << " offset "
                                              << spreadOffset << " reach " << reach.back;
                     EXPECT_EQ(plain, literal);
+                    // And what each vector level picks: walks, the block search.
+                    for (SimdLevel level : test::kEverySimdLevel) {
+                        test::pickedWith(level, fastLineSpreading)(line, reach, tolerance, scratch, fast.data());
+                        EXPECT_EQ(fast, literal) << "pattern " << pattern << " tolerance " << tolerance
+                                                 << " reach " << reach.back << " simd level " << static_cast<int>(level);
+                    }
                 }
             }
         }
