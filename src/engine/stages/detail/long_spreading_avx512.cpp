@@ -295,15 +295,16 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         alignas(64) uint16_t stops[kLanes];
         _mm512_store_si512(stops, stop);
         // The spreads that ran their whole reach: those cut at the line's
-        // end together, the others side by side when the last lane's reach
-        // ends inside the line.
+        // end together, the others side by side when the block is whole
+        // (ranBlock reads its 32 values from the line) and the last lane's
+        // reach ends inside the line.
         Lanes ran = spreads & ~stopped;
         const Lanes toEnd = ran & ~lanesBelow(n - x0 - kFirst - reach);
         if (toEnd) {
             record.ranToEnd(value, toEnd);
             ran &= ~toEnd;
         }
-        if (ran && x0 + (kLanes - 1) + kFirst + reach <= n) {
+        if (ran && x0 + kLanes <= n && x0 + (kLanes - 1) + kFirst + reach <= n) {
             record.ranBlock(x0, reach, ran);
             ran = 0;
         }

@@ -62,9 +62,9 @@ TEST(BlockSearch, MatchesTheLiteralSpreading)
                     for (int i = 0; i < length; ++i)
                         values[i] = uint16_t(std::clamp(int(luma[i]) + int(rng() % (2 * wander + 1)) - wander, 0, 65535));
                     const SpreadLine line{luma.data(), values.data(), length};
-                    for (SpreadReach reach : {SpreadReach{0, 1}, SpreadReach{7, 60}, SpreadReach{32, 32},
-                                              SpreadReach{48, 49}, SpreadReach{181, 182}, SpreadReach{97, 64},
-                                              SpreadReach{400, 361}, SpreadReach{2000, 2000}}) {
+                    for (SpreadReach reach : {SpreadReach{0, 1}, SpreadReach{60, 0}, SpreadReach{7, 60},
+                                              SpreadReach{32, 32}, SpreadReach{48, 49}, SpreadReach{181, 182},
+                                              SpreadReach{97, 64}, SpreadReach{400, 361}, SpreadReach{2000, 2000}}) {
                         ASSERT_TRUE(blockSearchTakes(reach));
                         std::vector<uint32_t> literal(2 * length), searched(2 * length);
                         spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
