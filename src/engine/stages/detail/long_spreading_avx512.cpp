@@ -230,7 +230,9 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
     const __m512i lane = laneIndex();
     const __m512i lowest = splat(65535);
     const __m512i zero = _mm512_setzero_si512();
-    const __m512i t = splat(tolerance);
+    // Bands saturate at the ends of the range: a tolerance of 65535 takes
+    // in every luminance, as any larger one does.
+    const __m512i t = splat(std::min(tolerance, 65535));
     for (int x0 = 0; x0 < n; x0 += kLanes) {
         const Lanes spreads = lanesBelow(n - x0);
         const __m512i value = _mm512_loadu_si512(line.values + x0);

@@ -42,7 +42,7 @@ std::vector<uint16_t> lumaPattern(int pattern, int length, int tolerance, std::m
 
 // The block search against the literal walk: lines that end anywhere in a
 // block, reaches from none to longer than the line, either direction the
-// longer, tolerances from 1 to the whole range; the spread values on
+// longer, tolerances from 1 to past the whole range; the spread values on
 // the luminance or wandering around it, so that neighbouring bands differ.
 // One scratch serves every line, longest first, as a worker uses it.
 TEST(BlockSearch, MatchesTheLiteralSpreading)
@@ -54,7 +54,7 @@ TEST(BlockSearch, MatchesTheLiteralSpreading)
     SpreadScratch scratch;
     ASSERT_TRUE(scratch.reserve(lengths[0], 2000));
     for (int length : lengths)
-        for (int tolerance : {1, 4352, 32767, 65535})
+        for (int tolerance : {1, 4352, 32767, 65535, 65536})
             for (int pattern = 0; pattern < 8; ++pattern) {
                 const std::vector<uint16_t> luma = lumaPattern(pattern, length, tolerance, rng);
                 for (int wander : {0, tolerance / 2 + 1}) {
