@@ -141,9 +141,10 @@ struct StepRecorder {
     // without a stop: one step for all of them.
     QV_AVX512 void ranToEnd(__m512i values, Lanes lanes) const
     {
+        // At most 32 values of 16 bits: the sum fits in 32.
         const __m512i taken = _mm512_maskz_mov_epi16(lanes, values);
-        const uint64_t sum = static_cast<uint32_t>(_mm512_reduce_add_epi32(avx512::widenLower(taken))) +
-                             static_cast<uint64_t>(static_cast<uint32_t>(_mm512_reduce_add_epi32(avx512::widenUpper(taken))));
+        const uint64_t sum = static_cast<uint32_t>(
+            _mm512_reduce_add_epi32(_mm512_add_epi32(avx512::widenLower(taken), avx512::widenUpper(taken))));
         const uint64_t all = (static_cast<uint64_t>(std::popcount(lanes)) << 32) + sum;
         if constexpr (Dir > 0)
             steps[length] -= all;
