@@ -8,6 +8,9 @@
 
 #include "engine/kernels/simd.h"
 
+// The block search is built for x86-64 alone, with the other vector loops.
+#ifdef QV_X86_SIMD
+
 namespace qv {
 namespace {
 
@@ -79,3 +82,5 @@ TEST(BlockSearch, MatchesTheLiteralSpreading)
 
 }  // namespace
 }  // namespace qv
+
+#endif  // QV_X86_SIMD
