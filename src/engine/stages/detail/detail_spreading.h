@@ -74,8 +74,8 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // receiving pixels at a time, where the processor has AVX2 and the
 // tolerance is at most kShortTolerance (32767): cheaper there than
 // searching. With AVX-512, 32 pixels at a time and reaches up to
-// kShortReachAvx512 (47); longer reaches are searched for 32 spreads at
-// once, block by block (long_spreading.h).
+// kShortReachAvx512 (47); longer reaches, and larger tolerances, are
+// searched for 32 spreads at once, block by block (long_spreading.h).
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs);

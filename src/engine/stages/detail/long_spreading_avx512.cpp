@@ -141,9 +141,10 @@ struct StepRecorder {
     // without a stop: one step for all of them.
     QV_AVX512 void ranToEnd(__m512i values, Lanes lanes) const
     {
+        // At most 32 values of 16 bits: the sum fits in 32.
         const __m512i taken = _mm512_maskz_mov_epi16(lanes, values);
-        const uint64_t sum = static_cast<uint32_t>(_mm512_reduce_add_epi32(avx512::widenLower(taken))) +
-                             static_cast<uint64_t>(static_cast<uint32_t>(_mm512_reduce_add_epi32(avx512::widenUpper(taken))));
+        const uint64_t sum = static_cast<uint32_t>(
+            _mm512_reduce_add_epi32(_mm512_add_epi32(avx512::widenLower(taken), avx512::widenUpper(taken))));
         const uint64_t all = (static_cast<uint64_t>(std::popcount(lanes)) << 32) + sum;
         if constexpr (Dir > 0)
             steps[length] -= all;
@@ -230,7 +231,9 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
     const __m512i lane = laneIndex();
     const __m512i lowest = splat(65535);
     const __m512i zero = _mm512_setzero_si512();
-    const __m512i t = splat(tolerance);
+    // Bands saturate at the ends of the range: a tolerance of 65535 takes
+    // in every luminance, as any larger one does.
+    const __m512i t = splat(std::min(tolerance, 65535));
     for (int x0 = 0; x0 < n; x0 += kLanes) {
         const Lanes spreads = lanesBelow(n - x0);
         const __m512i value = _mm512_loadu_si512(line.values + x0);
@@ -295,15 +298,16 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         alignas(64) uint16_t stops[kLanes];
         _mm512_store_si512(stops, stop);
         // The spreads that ran their whole reach: those cut at the line's
-        // end together, the others side by side when the last lane's reach
-        // ends inside the line.
+        // end together, the others side by side when the block is whole
+        // (ranBlock reads its 32 values from the line) and the last lane's
+        // reach ends inside the line.
         Lanes ran = spreads & ~stopped;
         const Lanes toEnd = ran & ~lanesBelow(n - x0 - kFirst - reach);
         if (toEnd) {
             record.ranToEnd(value, toEnd);
             ran &= ~toEnd;
         }
-        if (ran && x0 + (kLanes - 1) + kFirst + reach <= n) {
+        if (ran && x0 + kLanes <= n && x0 + (kLanes - 1) + kFirst + reach <= n) {
             record.ranBlock(x0, reach, ran);
             ran = 0;
         }

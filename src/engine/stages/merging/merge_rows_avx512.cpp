@@ -79,8 +79,8 @@ QV_AVX512 void relightRowAvx512(const MergeRow& row)
         const Doubles r = div(toDoubles(pickWords(bgr, redAt)), white);
         const Doubles g = div(toDoubles(pickWords(bgr, greenAt)), white);
         const Doubles b = div(toDoubles(pickWords(bgr, pixel)), white);
-        const __m256i processed = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row.processed + x)));
-        const __m256i source = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row.source + x)));
+        const __m256i processed = avx2::widen8(row.processed + x);
+        const __m256i source = avx2::widen8(row.source + x);
 
         // To HSL; greys (hi = lo) keep hue and saturation 0.
         const Doubles hi = _mm512_max_pd(_mm512_max_pd(r, g), b);

@@ -8,6 +8,9 @@
 
 #include "engine/kernels/simd.h"
 
+// The block search is built for x86-64 alone, with the other vector loops.
+#ifdef QV_X86_SIMD
+
 namespace qv {
 namespace {
 
@@ -42,7 +45,7 @@ std::vector<uint16_t> lumaPattern(int pattern, int length, int tolerance, std::m
 
 // The block search against the literal walk: lines that end anywhere in a
 // block, reaches from none to longer than the line, either direction the
-// longer, tolerances from 1 to the whole range; the spread values on
+// longer, tolerances from 1 to past the whole range; the spread values on
 // the luminance or wandering around it, so that neighbouring bands differ.
 // One scratch serves every line, longest first, as a worker uses it.
 TEST(BlockSearch, MatchesTheLiteralSpreading)
@@ -54,7 +57,7 @@ TEST(BlockSearch, MatchesTheLiteralSpreading)
     SpreadScratch scratch;
     ASSERT_TRUE(scratch.reserve(lengths[0], 2000));
     for (int length : lengths)
-        for (int tolerance : {1, 4352, 32767, 65535})
+        for (int tolerance : {1, 4352, 32767, 65535, 65536})
             for (int pattern = 0; pattern < 8; ++pattern) {
                 const std::vector<uint16_t> luma = lumaPattern(pattern, length, tolerance, rng);
                 for (int wander : {0, tolerance / 2 + 1}) {
@@ -62,9 +65,9 @@ TEST(BlockSearch, MatchesTheLiteralSpreading)
                     for (int i = 0; i < length; ++i)
                         values[i] = uint16_t(std::clamp(int(luma[i]) + int(rng() % (2 * wander + 1)) - wander, 0, 65535));
                     const SpreadLine line{luma.data(), values.data(), length};
-                    for (SpreadReach reach : {SpreadReach{0, 1}, SpreadReach{7, 60}, SpreadReach{32, 32},
-                                              SpreadReach{48, 49}, SpreadReach{181, 182}, SpreadReach{97, 64},
-                                              SpreadReach{400, 361}, SpreadReach{2000, 2000}}) {
+                    for (SpreadReach reach : {SpreadReach{0, 1}, SpreadReach{60, 0}, SpreadReach{7, 60},
+                                              SpreadReach{32, 32}, SpreadReach{48, 49}, SpreadReach{181, 182},
+                                              SpreadReach{97, 64}, SpreadReach{400, 361}, SpreadReach{2000, 2000}}) {
                         ASSERT_TRUE(blockSearchTakes(reach));
                         std::vector<uint32_t> literal(2 * length), searched(2 * length);
                         spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
@@ -79,3 +82,5 @@ TEST(BlockSearch, MatchesTheLiteralSpreading)
 
 }  // namespace
 }  // namespace qv
+
+#endif  // QV_X86_SIMD
