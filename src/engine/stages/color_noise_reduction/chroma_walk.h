@@ -94,4 +94,11 @@ void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const
 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 void chromaWalkRowAvx512(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 
+// Both chroma components' rows at once (rows[c] and results[c][pass][x]),
+// their walks side by side so that each entry's luminance is tested once:
+// AVX-512 only.
+using ChromaWalkPairFn = void (*)(const ChromaRow (&rows)[2], const ColorNRParams& params,
+                                  int* const results[2][2]);
+void chromaWalkRowPairAvx512(const ChromaRow (&rows)[2], const ColorNRParams& params, int* const results[2][2]);
+
 }  // namespace qv

@@ -99,12 +99,23 @@ QV_AVX512 int lowestLane(__m512i v)
     return _mm_cvtsi128_si32(_mm_minpos_epu16(quarter)) & 0xFFFF;
 }
 
+// One chroma component's walks over a block of 32 pixels: its plane at the
+// block's first pixel, and each pass's band, walk and sums.
+struct ComponentWalks {
+    const uint16_t* chroma;
+    Band bands[2];
+    Walk walks[2];
+    Sums sums[2];
+};
+
+// The walks of C components (1 or 2) over one block, side by side: every
+// entry's luminance test and the loop around them are shared.
 // NearBorder: some lane's neighbours may fall left or right of the image;
 // NearEdge: some neighbours may fall above or below it. `resumes` holds each
 // entry's resume index twice, as the two halves of 32 bits.
-template <bool NearBorder, bool NearEdge>
-QV_AVX512 void walkBoth(const ChromaBlock& b, const Band (&bands)[2], Walk (&walks)[2], Sums (&sums)[2], __m512i l0,
-                        int lumaTolerance, int flushEvery, std::span<const RayStep> steps, const uint32_t* resumes)
+template <int C, bool NearBorder, bool NearEdge>
+QV_AVX512 void walkBlock(const ChromaBlock& b, ComponentWalks (&components)[C], __m512i l0, int lumaTolerance,
+                         int flushEvery, std::span<const RayStep> steps, const uint32_t* resumes)
 {
     const __m512i lumaTol = _mm512_set1_epi16(static_cast<short>(lumaTolerance));
     const __m512i lumaLo = _mm512_subs_epu16(l0, lumaTol);
@@ -115,8 +126,10 @@ QV_AVX512 void walkBoth(const ChromaBlock& b, const Band (&bands)[2], Walk (&wal
     const __m512i highestDx = _mm512_load_si512(highest);
 
     // Working copies, kept in registers.
-    Walk w0 = walks[0], w1 = walks[1];
-    const uint16_t* const chroma = b.chroma;
+    Walk w[C][2];
+    for (int c = 0; c < C; ++c)
+        for (int p = 0; p < 2; ++p)
+            w[c][p] = components[c].walks[p];
     const uint16_t* const luma = b.luma;
     const int n = static_cast<int>(steps.size());
     int sinceFlush = 0;
@@ -128,39 +141,131 @@ QV_AVX512 void walkBoth(const ChromaBlock& b, const Band (&bands)[2], Walk (&wal
         }
         // The lanes at entry k: next <= k.
         const __m512i index = _mm512_set1_epi16(static_cast<short>(k));
-        __mmask32 at0 = _mm512_cmple_epu16_mask(w0.next, index);
-        __mmask32 at1 = _mm512_cmple_epu16_mask(w1.next, index);
+        __mmask32 inside = ~__mmask32{0};
         if constexpr (NearBorder) {
             // Lanes whose neighbour lies left or right of the image pass it by.
             const __m512i dx = _mm512_set1_epi16(s.dx);
-            const __mmask32 inside = _mm512_mask_cmple_epi16_mask(_mm512_cmple_epi16_mask(lowestDx, dx), dx, highestDx);
-            at0 &= inside;
-            at1 &= inside;
+            inside = _mm512_mask_cmple_epi16_mask(_mm512_cmple_epi16_mask(lowestDx, dx), dx, highestDx);
         }
-        if (!(at0 | at1)) {
-            const int nearest = lowestLane(_mm512_min_epu16(w0.next, w1.next));
+        __mmask32 at[C][2];
+        __mmask32 any = 0;
+        for (int c = 0; c < C; ++c)
+            for (int p = 0; p < 2; ++p) {
+                at[c][p] = _mm512_mask_cmple_epu16_mask(inside, w[c][p].next, index);
+                any |= at[c][p];
+            }
+        if (!any) {
+            __m512i next = w[0][0].next;
+            for (int c = 0; c < C; ++c)
+                for (int p = 0; p < 2; ++p)
+                    next = _mm512_min_epu16(next, w[c][p].next);
+            const int nearest = lowestLane(next);
             if (nearest >= n)
                 break;
             k = std::max(k + 1, nearest);
             continue;
         }
-        const __m512i cv = load(chroma + s.offset);
         const __m512i lv = load(luma + s.offset);
         const __mmask32 lumaOk = _mm512_mask_cmple_epu16_mask(_mm512_cmple_epu16_mask(lumaLo, lv), lv, lumaHi);
         const __m512i resume = _mm512_set1_epi32(static_cast<int>(resumes[k]));
-        w0.step(bands[0], at0, cv, lumaOk, resume);
-        w1.step(bands[1], at1, cv, lumaOk, resume);
+        for (int c = 0; c < C; ++c) {
+            const __m512i cv = load(components[c].chroma + s.offset);
+            for (int p = 0; p < 2; ++p)
+                w[c][p].step(components[c].bands[p], at[c][p], cv, lumaOk, resume);
+        }
         if (++sinceFlush == flushEvery) {
-            sums[0].add(w0.pending);
-            sums[1].add(w1.pending);
+            for (int c = 0; c < C; ++c)
+                for (int p = 0; p < 2; ++p)
+                    components[c].sums[p].add(w[c][p].pending);
             sinceFlush = 0;
         }
         ++k;
     }
-    sums[0].add(w0.pending);
-    sums[1].add(w1.pending);
-    walks[0] = w0;
-    walks[1] = w1;
+    for (int c = 0; c < C; ++c)
+        for (int p = 0; p < 2; ++p) {
+            components[c].sums[p].add(w[c][p].pending);
+            components[c].walks[p] = w[c][p];
+        }
+}
+
+// The walks of both passes over the row's columns for C components
+// (rows[c], results[c][pass][x]), 32 pixels at a time.
+template <int C>
+QV_AVX512 void walkRows(const ChromaRow* rows, const ColorNRParams& params, int* const (*results)[2])
+{
+    const ChromaRow& row = rows[0];  // the components' rows differ only in their chroma
+    const __m512i lumaTol = _mm512_set1_epi16(static_cast<short>(params.lumaTolerance));
+    const std::size_t offset = static_cast<std::size_t>(row.y) * row.width;
+    const uint16_t* luma = row.luma + offset;
+    const int widest = std::max(params.passes[0].tolerance, params.passes[1].tolerance);
+    // A walk adds at most twice its tolerance per lane and step to the 16-bit pending sums.
+    const int flushEvery = avx2::flushInterval(2 * int64_t{widest});
+    uint32_t resumes[kRayListCapacity];
+    for (std::size_t k = 0; k < row.steps.size(); ++k)
+        resumes[k] = static_cast<uint32_t>(row.steps[k].resume) * 0x10001u;
+    const __m512i done = _mm512_set1_epi16(static_cast<short>(row.steps.size()));
+    const __m512i zero = _mm512_setzero_si512();
+
+    for (int x0 = row.xBegin; x0 < row.xEnd; x0 += 32) {
+        // A block short of 32 columns loads only its own lanes.
+        const __mmask32 inRow = avx512::firstLanes(row.xEnd - x0);
+        const int r = x0 - row.xBegin;  // the block's place in the range rows
+        const __m512i l0 = _mm512_maskz_loadu_epi16(inRow, luma + x0);
+        // As in the plain row: no neighbour can move the chroma or be refused.
+        const __mmask32 lumaUnsteady =
+            _mm512_cmpgt_epu16_mask(l0, _mm512_adds_epu16(_mm512_maskz_loadu_epi16(inRow, row.lumaMin + r), lumaTol)) |
+            _mm512_cmpgt_epu16_mask(_mm512_maskz_loadu_epi16(inRow, row.lumaMax + r), _mm512_adds_epu16(l0, lumaTol));
+
+        ComponentWalks components[C];
+        __m512i c0[C];
+        __mmask32 walking[C][2];
+        __mmask32 anyWalking = 0;
+        for (int c = 0; c < C; ++c) {
+            const uint16_t* chroma = rows[c].chroma + offset;
+            c0[c] = _mm512_maskz_loadu_epi16(inRow, chroma + x0);
+            const __m512i cMin = _mm512_maskz_loadu_epi16(inRow, rows[c].chromaMin + r);
+            const __m512i cMax = _mm512_maskz_loadu_epi16(inRow, rows[c].chromaMax + r);
+            components[c].chroma = chroma + x0;
+            for (int p = 0; p < 2; ++p) {
+                const __m512i slew = _mm512_set1_epi16(static_cast<short>(params.passes[p].slew));
+                const __m512i tolerance = _mm512_set1_epi16(static_cast<short>(params.passes[p].tolerance));
+                walking[c][p] = inRow & (lumaUnsteady | _mm512_cmpgt_epu16_mask(c0[c], _mm512_adds_epu16(cMin, slew)) |
+                                         _mm512_cmpgt_epu16_mask(cMax, _mm512_adds_epu16(c0[c], slew)));
+                anyWalking |= walking[c][p];
+                const __m512i low = _mm512_subs_epu16(c0[c], tolerance);
+                components[c].bands[p] = {low, _mm512_sub_epi16(_mm512_adds_epu16(c0[c], tolerance), low), slew};
+                components[c].walks[p] = {c0[c], _mm512_mask_blend_epi16(walking[c][p], done, _mm512_set1_epi16(1)),
+                                          zero, zero};
+                components[c].sums[p] = {zero, zero};
+            }
+        }
+        if (!anyWalking || !avx2::blockLoadsStayInside<32>(row, x0)) {
+            // Walked one by one, if at all.
+            for (int c = 0; c < C; ++c)
+                for (int p = 0; p < 2; ++p) {
+                    keepCentres(c0[c], inRow, results[c][p] + x0);
+                    for (__mmask32 lanes = walking[c][p]; lanes; lanes &= lanes - 1) {
+                        const int x = x0 + __builtin_ctz(lanes);
+                        results[c][p][x] = chromaWalk(row.sourceChroma, row.luma, row.width, row.height, x, row.y,
+                                                      rows[c].component, row.rays, params.passes[p],
+                                                      params.lumaTolerance);
+                    }
+                }
+            continue;
+        }
+
+        const ChromaBlock block{nullptr, luma + x0, x0, row.y, row.width, row.height};
+        const bool nearBorder = x0 < row.reach || x0 + 31 + row.reach >= row.width;
+        const bool nearEdge = row.y < row.rowsUp || row.y + row.rowsDown >= row.height;
+        auto walk = nearBorder ? (nearEdge ? walkBlock<C, true, true> : walkBlock<C, true, false>)
+                               : (nearEdge ? walkBlock<C, false, true> : walkBlock<C, false, false>);
+        walk(block, components, l0, params.lumaTolerance, flushEvery, row.steps, resumes);
+        // Lanes that did not walk took nothing: their mean is the centre.
+        for (int c = 0; c < C; ++c)
+            for (int p = 0; p < 2; ++p)
+                components[c].sums[p].results(c0[c], components[c].walks[p], components[c].bands[p], inRow,
+                                              results[c][p] + x0);
+    }
 }
 
 }  // namespace
@@ -172,68 +277,19 @@ QV_AVX512 void chromaWalkRowAvx512(const ChromaRow& row, const ColorNRParams& pa
         chromaWalkRow(row, params, results);
         return;
     }
-    const __m512i lumaTol = _mm512_set1_epi16(static_cast<short>(params.lumaTolerance));
-    const std::size_t offset = static_cast<std::size_t>(row.y) * row.width;
-    const uint16_t* chroma = row.chroma + offset;
-    const uint16_t* luma = row.luma + offset;
-    const int widest = std::max(params.passes[0].tolerance, params.passes[1].tolerance);
-    // A walk adds at most twice its tolerance per lane and step to the 16-bit pending sums.
-    const int flushEvery = avx2::flushInterval(2 * int64_t{widest});
-    uint32_t resumes[kRayListCapacity];
-    for (std::size_t k = 0; k < row.steps.size(); ++k)
-        resumes[k] = static_cast<uint32_t>(row.steps[k].resume) * 0x10001u;
+    int* const componentResults[1][2] = {{results[0], results[1]}};
+    walkRows<1>(&row, params, componentResults);
+}
 
-    for (int x0 = row.xBegin; x0 < row.xEnd; x0 += 32) {
-        // A block short of 32 columns loads only its own lanes.
-        const __mmask32 inRow = avx512::firstLanes(row.xEnd - x0);
-        const int r = x0 - row.xBegin;  // the block's place in the range rows
-        const __m512i c0 = _mm512_maskz_loadu_epi16(inRow, chroma + x0);
-        const __m512i l0 = _mm512_maskz_loadu_epi16(inRow, luma + x0);
-        const __m512i cMin = _mm512_maskz_loadu_epi16(inRow, row.chromaMin + r);
-        const __m512i cMax = _mm512_maskz_loadu_epi16(inRow, row.chromaMax + r);
-        // As in the plain row: no neighbour can move the chroma or be refused.
-        const __mmask32 lumaUnsteady =
-            _mm512_cmpgt_epu16_mask(l0, _mm512_adds_epu16(_mm512_maskz_loadu_epi16(inRow, row.lumaMin + r), lumaTol)) |
-            _mm512_cmpgt_epu16_mask(_mm512_maskz_loadu_epi16(inRow, row.lumaMax + r), _mm512_adds_epu16(l0, lumaTol));
-        const __m512i done = _mm512_set1_epi16(static_cast<short>(row.steps.size()));
-
-        Band bands[2];
-        Walk walks[2];
-        const __m512i zero = _mm512_setzero_si512();
-        Sums sums[2] = {{zero, zero}, {zero, zero}};
-        __mmask32 walking[2];
-        for (int p = 0; p < 2; ++p) {
-            const __m512i slew = _mm512_set1_epi16(static_cast<short>(params.passes[p].slew));
-            const __m512i tolerance = _mm512_set1_epi16(static_cast<short>(params.passes[p].tolerance));
-            walking[p] = inRow & (lumaUnsteady | _mm512_cmpgt_epu16_mask(c0, _mm512_adds_epu16(cMin, slew)) |
-                                  _mm512_cmpgt_epu16_mask(cMax, _mm512_adds_epu16(c0, slew)));
-            const __m512i low = _mm512_subs_epu16(c0, tolerance);
-            bands[p] = {low, _mm512_sub_epi16(_mm512_adds_epu16(c0, tolerance), low), slew};
-            walks[p] = {c0, _mm512_mask_blend_epi16(walking[p], done, _mm512_set1_epi16(1)), zero, zero};
-        }
-        if (!(walking[0] | walking[1]) || !avx2::blockLoadsStayInside<32>(row, x0)) {
-            // Walked one by one, if at all.
-            for (int p = 0; p < 2; ++p) {
-                keepCentres(c0, inRow, results[p] + x0);
-                for (__mmask32 w = walking[p]; w; w &= w - 1) {
-                    const int x = x0 + __builtin_ctz(w);
-                    results[p][x] = chromaWalk(row.sourceChroma, row.luma, row.width, row.height, x, row.y,
-                                               row.component, row.rays, params.passes[p], params.lumaTolerance);
-                }
-            }
-            continue;
-        }
-
-        const ChromaBlock block{chroma + x0, luma + x0, x0, row.y, row.width, row.height};
-        const bool nearBorder = x0 < row.reach || x0 + 31 + row.reach >= row.width;
-        const bool nearEdge = row.y < row.rowsUp || row.y + row.rowsDown >= row.height;
-        auto walk = nearBorder ? (nearEdge ? walkBoth<true, true> : walkBoth<true, false>)
-                               : (nearEdge ? walkBoth<false, true> : walkBoth<false, false>);
-        walk(block, bands, walks, sums, l0, params.lumaTolerance, flushEvery, row.steps, resumes);
-        // Lanes that did not walk took nothing: their mean is the centre.
-        for (int p = 0; p < 2; ++p)
-            sums[p].results(c0, walks[p], bands[p], inRow, results[p] + x0);
+QV_AVX512 void chromaWalkRowPairAvx512(const ChromaRow (&rows)[2], const ColorNRParams& params,
+                                       int* const results[2][2])
+{
+    if (rows[0].steps.size() > static_cast<std::size_t>(kRayListCapacity)) {
+        for (int c = 0; c < 2; ++c)
+            chromaWalkRow(rows[c], params, results[c]);
+        return;
     }
+    walkRows<2>(rows, params, results);
 }
 
 }  // namespace qv

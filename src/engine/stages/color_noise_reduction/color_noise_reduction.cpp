@@ -25,6 +25,7 @@ int stripCount(int width) { return (width + kStripWidth - 1) / kStripWidth; }
 // What every work item shares, read-only while the workers run.
 struct ColorNRJob : WalkJob<ColorNRParams> {
     ChromaWalkRowFn walkRow = nullptr;
+    ChromaWalkPairFn walkPair = nullptr;  // both components at once, where the processor allows
     const uint16_t* luma = nullptr;
     const int16_t* chroma = nullptr;
     int16_t* out = nullptr;
@@ -132,9 +133,10 @@ bool fastWorker(ColorNRItem& item)
 {
     const ColorNRJob& job = *item.job;
     PlaneMemory results;
-    if (!results.allocate(2 * static_cast<std::size_t>(job.width) * sizeof(int)))
+    if (!results.allocate(4 * static_cast<std::size_t>(job.width) * sizeof(int)))
         return false;
-    int* const passResults[2] = {results.as<int>(), results.as<int>() + job.width};
+    int* const walked = results.as<int>();
+    int* const passResults[2][2] = {{walked, walked + job.width}, {walked + 2 * job.width, walked + 3 * job.width}};
 
     for (int xBegin = 0; xBegin < job.width; xBegin += kStripWidth) {
         const int xEnd = std::min(job.width, xBegin + kStripWidth);
@@ -143,10 +145,15 @@ bool fastWorker(ColorNRItem& item)
             return false;
         for (int y = item.firstRow; y < item.endRow; ++y) {
             ranges.advance(job, y);
-            for (int c = 0; c < 2; ++c) {
-                job.walkRow(ranges.row(job, y, c), job.params, passResults);
-                denoiseComponent(job, y, c, xBegin, xEnd, [&](int x, int p) { return passResults[p][x]; });
+            const ChromaRow rows[2] = {ranges.row(job, y, 0), ranges.row(job, y, 1)};
+            if (job.walkPair) {
+                job.walkPair(rows, job.params, passResults);
+            } else {
+                for (int c = 0; c < 2; ++c)
+                    job.walkRow(rows[c], job.params, passResults[c]);
             }
+            for (int c = 0; c < 2; ++c)
+                denoiseComponent(job, y, c, xBegin, xEnd, [&](int x, int p) { return passResults[c][p][x]; });
             if (!item.tick(4))
                 return false;
         }
@@ -198,6 +205,7 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
 
     ColorNRJob job;
     job.walkRow = pickKernel(chromaWalkRow, QV_AVX2_TWIN(chromaWalkRowAvx2), QV_AVX512_TWIN(chromaWalkRowAvx512));
+    job.walkPair = pickKernel<ChromaWalkPairFn>(nullptr, nullptr, QV_AVX512_TWIN(chromaWalkRowPairAvx512));
     job.luma = luma;
     job.chroma = chroma;
     job.out = out;
