@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/kernels/simd.h"
+
 #ifdef QV_X86_SIMD
 #include <emmintrin.h>
 #endif
@@ -104,8 +106,18 @@ void vectorMeans(const uint32_t* pairs, uint16_t* out, int n)
 
 }  // namespace
 
-void meansOfPairs(const uint32_t* pairs, uint16_t* out, int n) { vectorMeans<false>(pairs, out, n); }
-void averageWithMeans(const uint32_t* pairs, uint16_t* values, int n) { vectorMeans<true>(pairs, values, n); }
+using PairMeansFn = void (*)(const uint32_t* pairs, uint16_t* out, int n);
+
+void meansOfPairs(const uint32_t* pairs, uint16_t* out, int n)
+{
+    pickKernel<PairMeansFn>(meansOfPairsSse2, nullptr, QV_AVX512_TWIN(meansOfPairsAvx512))(pairs, out, n);
+}
+void averageWithMeans(const uint32_t* pairs, uint16_t* values, int n)
+{
+    pickKernel<PairMeansFn>(averageWithMeansSse2, nullptr, QV_AVX512_TWIN(averageWithMeansAvx512))(pairs, values, n);
+}
+void meansOfPairsSse2(const uint32_t* pairs, uint16_t* out, int n) { vectorMeans<false>(pairs, out, n); }
+void averageWithMeansSse2(const uint32_t* pairs, uint16_t* values, int n) { vectorMeans<true>(pairs, values, n); }
 void meansOfPairsPlain(const uint32_t* pairs, uint16_t* out, int n) { plainMeans<false>(pairs, out, n); }
 void averageWithMeansPlain(const uint32_t* pairs, uint16_t* values, int n) { plainMeans<true>(pairs, values, n); }
 

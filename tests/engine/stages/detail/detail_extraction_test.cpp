@@ -499,33 +499,48 @@ TEST(PairMeans, VectorDivisionMatchesIntegerDivision)
         std::vector<uint16_t> start(n);
         for (uint16_t& v : start)
             v = uint16_t(rng());
-        std::vector<uint16_t> fast(n), plain(n);
-        meansOfPairs(pairs.data(), fast.data(), n);
-        meansOfPairsPlain(pairs.data(), plain.data(), n);
-        EXPECT_EQ(fast, plain) << n;
-        fast = plain = start;
-        averageWithMeans(pairs.data(), fast.data(), n);
-        averageWithMeansPlain(pairs.data(), plain.data(), n);
-        EXPECT_EQ(fast, plain) << n;
+        for (SimdLevel level : test::kEverySimdLevel) {
+            const test::SimdSwitch loops(level);
+            std::vector<uint16_t> fast(n), plain(n);
+            meansOfPairs(pairs.data(), fast.data(), n);
+            meansOfPairsPlain(pairs.data(), plain.data(), n);
+            EXPECT_EQ(fast, plain) << n;
+            fast = plain = start;
+            averageWithMeans(pairs.data(), fast.data(), n);
+            averageWithMeansPlain(pairs.data(), plain.data(), n);
+            EXPECT_EQ(fast, plain) << n << " simd level " << static_cast<int>(level);
+        }
     }
 }
 
-// A mean beyond 16 bits is stored as 65535 wherever it falls: in the vector
-// loop (the first eight) or in the plain loop after it (the last).
+// A mean beyond 16 bits is stored as 65535 wherever it falls: in a vector
+// loop (eight or sixteen at a time, in single or double precision) or in
+// the plain loop after it (the last ones): sixteen pairs with sums below
+// 2^24, then nine with larger ones among them.
 TEST(PairMeans, MeansBeyond16BitsAreLimited)
 {
-    const std::vector<uint32_t> pairs = {65536, 1, 70000,      1, 1u << 24, 1, INT32_MAX, 1, 65535, 1,
-                                         0,     1, UINT32_MAX, 2, 131071,   2, 70000,     1};
+    std::vector<uint32_t> pairs;
+    std::vector<uint16_t> limited, averaged;
+    for (int i = 0; i < 4; ++i) {
+        pairs.insert(pairs.end(), {65536, 1, 70000, 1, 131071, 2, (1u << 24) - 1, 1});
+        limited.insert(limited.end(), {65535, 65535, 65535, 65535});
+        averaged.insert(averaged.end(), {33268, 35500, 33267, 65535});
+    }
+    pairs.insert(pairs.end(), {65536, 1, 70000, 1, 1u << 24, 1, INT32_MAX, 1, 65535, 1, 0, 1, UINT32_MAX, 2, 131071,
+                               2, 70000, 1});
+    limited.insert(limited.end(), {65535, 65535, 65535, 65535, 65535, 0, 65535, 65535, 65535});
+    averaged.insert(averaged.end(), {33268, 35500, 65535, 65535, 33267, 500, 65535, 33267, 35500});
     const int n = static_cast<int>(pairs.size() / 2);
-    const std::vector<uint16_t> limited = {65535, 65535, 65535, 65535, 65535, 0, 65535, 65535, 65535};
-    for (bool vectors : {true, false}) {
-        std::vector<uint16_t> out(n);
-        (vectors ? meansOfPairs : meansOfPairsPlain)(pairs.data(), out.data(), n);
-        EXPECT_EQ(out, limited) << vectors;
-        out.assign(n, 1000);
-        (vectors ? averageWithMeans : averageWithMeansPlain)(pairs.data(), out.data(), n);
-        EXPECT_EQ(out, (std::vector<uint16_t>{33268, 35500, 65535, 65535, 33267, 500, 65535, 33267, 35500}))
-            << vectors;
+    for (SimdLevel level : test::kEverySimdLevel) {
+        const test::SimdSwitch loops(level);
+        for (bool vectors : {true, false}) {
+            std::vector<uint16_t> out(n);
+            (vectors ? meansOfPairs : meansOfPairsPlain)(pairs.data(), out.data(), n);
+            EXPECT_EQ(out, limited) << vectors << " simd level " << static_cast<int>(level);
+            out.assign(n, 1000);
+            (vectors ? averageWithMeans : averageWithMeansPlain)(pairs.data(), out.data(), n);
+            EXPECT_EQ(out, averaged) << vectors << " simd level " << static_cast<int>(level);
+        }
     }
 }
 
@@ -544,17 +559,21 @@ TEST(PairMeans, SinglePrecisionQuotientsAreExact)
                              kLimit, kLimit + 1, 65535 * count - 1})
             if (sum / count <= 65535)
                 pairs.insert(pairs.end(), {sum, count});
-    // The large counts below fill whole loops of eight pairs.
-    while (pairs.size() % 16 != 0)
+    // The large counts below fill whole loops of eight and of sixteen pairs.
+    while (pairs.size() % 32 != 0)
         pairs.insert(pairs.end(), {0, 1});
     for (uint32_t count : {kLimit - 1, kLimit, kLimit + 1, uint32_t{INT32_MAX}})
         for (uint32_t sum : {kLimit - 1, kLimit - 2, 1u, 0u})
             pairs.insert(pairs.end(), {sum, count});
     const int n = static_cast<int>(pairs.size() / 2);
-    std::vector<uint16_t> fast(n), plain(n);
-    meansOfPairs(pairs.data(), fast.data(), n);
+    std::vector<uint16_t> plain(n);
     meansOfPairsPlain(pairs.data(), plain.data(), n);
-    EXPECT_EQ(fast, plain);
+    for (SimdLevel level : test::kEverySimdLevel) {
+        const test::SimdSwitch loops(level);
+        std::vector<uint16_t> fast(n);
+        meansOfPairs(pairs.data(), fast.data(), n);
+        EXPECT_EQ(fast, plain) << "simd level " << static_cast<int>(level);
+    }
 }
 
 // Sets the abort flag after a number of spread lines, i.e. in the middle of
