@@ -88,15 +88,14 @@ struct ChromaBlock {
 // The walk results (signed chroma) of both passes over the row's columns,
 // into results[pass][x]; where no neighbour can move a walk's chroma or be
 // refused, the centre's own chroma without walking. The AVX2 twin walks 16
-// pixels at once, both passes side by side; the AVX-512 twin 32.
+// pixels at once, both passes side by side.
 using ChromaWalkRowFn = void (*)(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 void chromaWalkRow(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 void chromaWalkRowAvx2(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
-void chromaWalkRowAvx512(const ChromaRow& row, const ColorNRParams& params, int* const results[2]);
 
 // Both chroma components' rows at once (rows[c] and results[c][pass][x]),
-// their walks side by side so that each entry's luminance is tested once:
-// AVX-512 only.
+// 32 pixels at a time, all four walks side by side so that each entry's
+// luminance is tested once: AVX-512 only.
 using ChromaWalkPairFn = void (*)(const ChromaRow (&rows)[2], const ColorNRParams& params,
                                   int* const results[2][2]);
 void chromaWalkRowPairAvx512(const ChromaRow (&rows)[2], const ColorNRParams& params, int* const results[2][2]);

@@ -1,6 +1,7 @@
 // The colour noise reduction walks of a row, 32 pixels at once with AVX-512,
-// the two passes side by side: the scheme of the AVX2 twin
-// (chroma_walk_avx2.cpp), with the lanes at an entry held in mask registers.
+// both chroma components and both passes side by side: the scheme of the
+// AVX2 twin (chroma_walk_avx2.cpp), with the lanes at an entry held in mask
+// registers.
 // Every operation of a step leaves the other lanes alone through its mask,
 // so a step needs about half the instructions, over twice the lanes.
 // Neighbouring pixels mostly walk alike: a block of 32 visits only about a
@@ -108,13 +109,13 @@ struct ComponentWalks {
     Sums sums[2];
 };
 
-// The walks of C components (1 or 2) over one block, side by side: every
-// entry's luminance test and the loop around them are shared.
+// Both components' walks over one block, side by side: every entry's
+// luminance test and the loop around them are shared.
 // NearBorder: some lane's neighbours may fall left or right of the image;
 // NearEdge: some neighbours may fall above or below it. `resumes` holds each
 // entry's resume index twice, as the two halves of 32 bits.
-template <int C, bool NearBorder, bool NearEdge>
-QV_AVX512 void walkBlock(const ChromaBlock& b, ComponentWalks (&components)[C], __m512i l0, int lumaTolerance,
+template <bool NearBorder, bool NearEdge>
+QV_AVX512 void walkBlock(const ChromaBlock& b, ComponentWalks (&components)[2], __m512i l0, int lumaTolerance,
                          int flushEvery, std::span<const RayStep> steps, const uint32_t* resumes)
 {
     const __m512i lumaTol = _mm512_set1_epi16(static_cast<short>(lumaTolerance));
@@ -126,8 +127,8 @@ QV_AVX512 void walkBlock(const ChromaBlock& b, ComponentWalks (&components)[C], 
     const __m512i highestDx = _mm512_load_si512(highest);
 
     // Working copies, kept in registers.
-    Walk w[C][2];
-    for (int c = 0; c < C; ++c)
+    Walk w[2][2];
+    for (int c = 0; c < 2; ++c)
         for (int p = 0; p < 2; ++p)
             w[c][p] = components[c].walks[p];
     const uint16_t* const luma = b.luma;
@@ -147,16 +148,16 @@ QV_AVX512 void walkBlock(const ChromaBlock& b, ComponentWalks (&components)[C], 
             const __m512i dx = _mm512_set1_epi16(s.dx);
             inside = _mm512_mask_cmple_epi16_mask(_mm512_cmple_epi16_mask(lowestDx, dx), dx, highestDx);
         }
-        __mmask32 at[C][2];
+        __mmask32 at[2][2];
         __mmask32 any = 0;
-        for (int c = 0; c < C; ++c)
+        for (int c = 0; c < 2; ++c)
             for (int p = 0; p < 2; ++p) {
                 at[c][p] = _mm512_mask_cmple_epu16_mask(inside, w[c][p].next, index);
                 any |= at[c][p];
             }
         if (!any) {
             __m512i next = w[0][0].next;
-            for (int c = 0; c < C; ++c)
+            for (int c = 0; c < 2; ++c)
                 for (int p = 0; p < 2; ++p)
                     next = _mm512_min_epu16(next, w[c][p].next);
             const int nearest = lowestLane(next);
@@ -168,31 +169,37 @@ QV_AVX512 void walkBlock(const ChromaBlock& b, ComponentWalks (&components)[C], 
         const __m512i lv = load(luma + s.offset);
         const __mmask32 lumaOk = _mm512_mask_cmple_epu16_mask(_mm512_cmple_epu16_mask(lumaLo, lv), lv, lumaHi);
         const __m512i resume = _mm512_set1_epi32(static_cast<int>(resumes[k]));
-        for (int c = 0; c < C; ++c) {
+        for (int c = 0; c < 2; ++c) {
             const __m512i cv = load(components[c].chroma + s.offset);
             for (int p = 0; p < 2; ++p)
                 w[c][p].step(components[c].bands[p], at[c][p], cv, lumaOk, resume);
         }
         if (++sinceFlush == flushEvery) {
-            for (int c = 0; c < C; ++c)
+            for (int c = 0; c < 2; ++c)
                 for (int p = 0; p < 2; ++p)
                     components[c].sums[p].add(w[c][p].pending);
             sinceFlush = 0;
         }
         ++k;
     }
-    for (int c = 0; c < C; ++c)
+    for (int c = 0; c < 2; ++c)
         for (int p = 0; p < 2; ++p) {
             components[c].sums[p].add(w[c][p].pending);
             components[c].walks[p] = w[c][p];
         }
 }
 
-// The walks of both passes over the row's columns for C components
-// (rows[c], results[c][pass][x]), 32 pixels at a time.
-template <int C>
-QV_AVX512 void walkRows(const ChromaRow* rows, const ColorNRParams& params, int* const (*results)[2])
+}  // namespace
+
+QV_AVX512 void chromaWalkRowPairAvx512(const ChromaRow (&rows)[2], const ColorNRParams& params,
+                                       int* const results[2][2])
 {
+    // A list longer than any the stage builds is walked by the plain row.
+    if (rows[0].steps.size() > static_cast<std::size_t>(kRayListCapacity)) {
+        for (int c = 0; c < 2; ++c)
+            chromaWalkRow(rows[c], params, results[c]);
+        return;
+    }
     const ChromaRow& row = rows[0];  // the components' rows differ only in their chroma
     const __m512i lumaTol = _mm512_set1_epi16(static_cast<short>(params.lumaTolerance));
     const std::size_t offset = static_cast<std::size_t>(row.y) * row.width;
@@ -216,11 +223,11 @@ QV_AVX512 void walkRows(const ChromaRow* rows, const ColorNRParams& params, int*
             _mm512_cmpgt_epu16_mask(l0, _mm512_adds_epu16(_mm512_maskz_loadu_epi16(inRow, row.lumaMin + r), lumaTol)) |
             _mm512_cmpgt_epu16_mask(_mm512_maskz_loadu_epi16(inRow, row.lumaMax + r), _mm512_adds_epu16(l0, lumaTol));
 
-        ComponentWalks components[C];
-        __m512i c0[C];
-        __mmask32 walking[C][2];
+        ComponentWalks components[2];
+        __m512i c0[2];
+        __mmask32 walking[2][2];
         __mmask32 anyWalking = 0;
-        for (int c = 0; c < C; ++c) {
+        for (int c = 0; c < 2; ++c) {
             const uint16_t* chroma = rows[c].chroma + offset;
             c0[c] = _mm512_maskz_loadu_epi16(inRow, chroma + x0);
             const __m512i cMin = _mm512_maskz_loadu_epi16(inRow, rows[c].chromaMin + r);
@@ -241,7 +248,7 @@ QV_AVX512 void walkRows(const ChromaRow* rows, const ColorNRParams& params, int*
         }
         if (!anyWalking || !avx2::blockLoadsStayInside<32>(row, x0)) {
             // Walked one by one, if at all.
-            for (int c = 0; c < C; ++c)
+            for (int c = 0; c < 2; ++c)
                 for (int p = 0; p < 2; ++p) {
                     keepCentres(c0[c], inRow, results[c][p] + x0);
                     for (__mmask32 lanes = walking[c][p]; lanes; lanes &= lanes - 1) {
@@ -257,39 +264,15 @@ QV_AVX512 void walkRows(const ChromaRow* rows, const ColorNRParams& params, int*
         const ChromaBlock block{nullptr, luma + x0, x0, row.y, row.width, row.height};
         const bool nearBorder = x0 < row.reach || x0 + 31 + row.reach >= row.width;
         const bool nearEdge = row.y < row.rowsUp || row.y + row.rowsDown >= row.height;
-        auto walk = nearBorder ? (nearEdge ? walkBlock<C, true, true> : walkBlock<C, true, false>)
-                               : (nearEdge ? walkBlock<C, false, true> : walkBlock<C, false, false>);
+        auto walk = nearBorder ? (nearEdge ? walkBlock<true, true> : walkBlock<true, false>)
+                               : (nearEdge ? walkBlock<false, true> : walkBlock<false, false>);
         walk(block, components, l0, params.lumaTolerance, flushEvery, row.steps, resumes);
         // Lanes that did not walk took nothing: their mean is the centre.
-        for (int c = 0; c < C; ++c)
+        for (int c = 0; c < 2; ++c)
             for (int p = 0; p < 2; ++p)
                 components[c].sums[p].results(c0[c], components[c].walks[p], components[c].bands[p], inRow,
                                               results[c][p] + x0);
     }
-}
-
-}  // namespace
-
-QV_AVX512 void chromaWalkRowAvx512(const ChromaRow& row, const ColorNRParams& params, int* const results[2])
-{
-    // A list longer than any the stage builds is walked by the plain row.
-    if (row.steps.size() > static_cast<std::size_t>(kRayListCapacity)) {
-        chromaWalkRow(row, params, results);
-        return;
-    }
-    int* const componentResults[1][2] = {{results[0], results[1]}};
-    walkRows<1>(&row, params, componentResults);
-}
-
-QV_AVX512 void chromaWalkRowPairAvx512(const ChromaRow (&rows)[2], const ColorNRParams& params,
-                                       int* const results[2][2])
-{
-    if (rows[0].steps.size() > static_cast<std::size_t>(kRayListCapacity)) {
-        for (int c = 0; c < 2; ++c)
-            chromaWalkRow(rows[c], params, results[c]);
-        return;
-    }
-    walkRows<2>(rows, params, results);
 }
 
 }  // namespace qv

@@ -24,7 +24,7 @@ int stripCount(int width) { return (width + kStripWidth - 1) / kStripWidth; }
 
 // What every work item shares, read-only while the workers run.
 struct ColorNRJob : WalkJob<ColorNRParams> {
-    ChromaWalkRowFn walkRow = nullptr;
+    ChromaWalkRowFn walkRow = nullptr;    // one component, where walkPair cannot run
     ChromaWalkPairFn walkPair = nullptr;  // both components at once, where the processor allows
     const uint16_t* luma = nullptr;
     const int16_t* chroma = nullptr;
@@ -204,7 +204,7 @@ bool runColorNoiseReduction(ProcessingContext& ctx, const std::atomic<bool>& abo
         return false;
 
     ColorNRJob job;
-    job.walkRow = pickKernel(chromaWalkRow, QV_AVX2_TWIN(chromaWalkRowAvx2), QV_AVX512_TWIN(chromaWalkRowAvx512));
+    job.walkRow = pickKernel(chromaWalkRow, QV_AVX2_TWIN(chromaWalkRowAvx2));
     job.walkPair = pickKernel<ChromaWalkPairFn>(nullptr, nullptr, QV_AVX512_TWIN(chromaWalkRowPairAvx512));
     job.luma = luma;
     job.chroma = chroma;
