@@ -96,8 +96,16 @@ QV_AVX512 void spreadStripAvx512(const ColumnStrip& strip, SpreadReach reach, in
     uint16_t* const values = scratch.values.data();
     int32_t* const received = scratch.received.data();
     // Lanes past the strip's columns hold zeros and are never reached.
-    for (int y = 0; y < h; ++y)
-        _mm512_storeu_si512(values + kLanes * y, _mm512_maskz_loadu_epi16(columns, valuesRow(y)));
+    // In halves of 16 columns: a plane row's 64 bytes often straddle two
+    // cache lines, and a masked access that does is slow.
+    const __mmask16 lowerColumns = static_cast<__mmask16>(columns);
+    const __mmask16 upperColumns = static_cast<__mmask16>(columns >> 16);
+    for (int y = 0; y < h; ++y) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(values + kLanes * y),
+                            _mm256_maskz_loadu_epi16(lowerColumns, valuesRow(y)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(values + kLanes * y + 16),
+                            _mm256_maskz_loadu_epi16(upperColumns, valuesRow(y) + 16));
+    }
 
     const StopPull pull(tolerance);
     // Offsets within +-T add up in 16 signed bits for this many steps.
@@ -133,8 +141,8 @@ QV_AVX512 void spreadStripAvx512(const ColumnStrip& strip, SpreadReach reach, in
         const __m256i meansUpper = meansOf16(_mm512_add_epi32(from.sumsHigh, offsetsOf(upper)),
                                              _mm512_add_epi32(avx512::widenUpper(from.counts), countsOf(upper)),
                                              avx512::widenUpper(meeting.luma));
-        _mm512_mask_storeu_epi16(valuesRow(q), columns,
-                                 _mm512_inserti64x4(_mm512_castsi256_si512(meansLower), meansUpper, 1));
+        _mm256_mask_storeu_epi16(valuesRow(q), lowerColumns, meansLower);
+        _mm256_mask_storeu_epi16(valuesRow(q) + 16, upperColumns, meansUpper);
     }
 }
 
