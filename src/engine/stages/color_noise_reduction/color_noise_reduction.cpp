@@ -122,6 +122,7 @@ private:
     int first_ = 0;  // the first column the scanners see
 };
 
+// Offsets the band's chroma into the job's two planes.
 bool offsetWorker(ColorNRItem& item)
 {
     offsetBandChroma(*item.job, item);
