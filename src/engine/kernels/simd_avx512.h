@@ -21,8 +21,11 @@ namespace qv::avx512 {
 
 QV_AVX512 inline __m512i load(const uint16_t* p) { return _mm512_loadu_si512(p); }
 
-// The first `lanes` (0..32) lanes.
-inline __mmask32 firstLanes(int lanes) { return lanes >= 32 ? ~__mmask32{0} : (__mmask32{1} << lanes) - 1; }
+// The first `lanes` lanes: none for 0 or less, all for 32 or more.
+inline __mmask32 firstLanes(int lanes)
+{
+    return lanes >= 32 ? ~__mmask32{0} : lanes <= 0 ? 0 : (__mmask32{1} << lanes) - 1;
+}
 
 // The lower and upper 16 of 32 unsigned 16-bit lanes as 32-bit lanes.
 QV_AVX512 inline __m512i widenLower(__m512i v) { return _mm512_cvtepu16_epi32(_mm512_castsi512_si256(v)); }

@@ -125,9 +125,8 @@ bool walkStrips(DetailWorkItem& item, DetailScratch& scratch, LineRun columns, S
         const int n = std::min(kStripColumns, columns.end - x0);
         item.strips({stripLuminance(item, x0), static_cast<std::size_t>(n), item.planes.values + x0, w, item.height, n},
                     reach, item.params.tolerance, scratch.strips);
-        for (int j = 0; j < n; ++j)
-            if (!item.tick(units))
-                return false;
+        if (!item.tick(units * n))
+            return false;
     }
     return true;
 }

@@ -13,10 +13,8 @@ namespace qv {
 namespace {
 
 constexpr int kLanes = kSearchBlock;
+using avx512::firstLanes;
 using Lanes = __mmask32;
-
-// The first n lanes, none for n <= 0.
-Lanes lanesBelow(int n) { return n <= 0 ? 0 : avx512::firstLanes(n); }
 
 QV_AVX512 inline __m512i splat(int v) { return _mm512_set1_epi16(static_cast<short>(v)); }
 
@@ -29,13 +27,13 @@ QV_AVX512 inline __m512i laneIndex()
 // Lane j takes lane j + m, `fill` the last m lanes.
 QV_AVX512 inline __m512i fromAhead(__m512i v, int m, __m512i fill)
 {
-    return _mm512_mask_permutexvar_epi16(fill, lanesBelow(kLanes - m), _mm512_add_epi16(laneIndex(), splat(m)), v);
+    return _mm512_mask_permutexvar_epi16(fill, firstLanes(kLanes - m), _mm512_add_epi16(laneIndex(), splat(m)), v);
 }
 
 // Lane j takes lane j - m, `fill` the first m lanes.
 QV_AVX512 inline __m512i fromBehind(__m512i v, int m, __m512i fill)
 {
-    return _mm512_mask_permutexvar_epi16(fill, ~lanesBelow(m), _mm512_sub_epi16(laneIndex(), splat(m)), v);
+    return _mm512_mask_permutexvar_epi16(fill, ~firstLanes(m), _mm512_sub_epi16(laneIndex(), splat(m)), v);
 }
 
 // Lane j of the mask moved to lane 31 - j.
@@ -71,7 +69,7 @@ QV_AVX512 BlockLine layOut(const SpreadLine& line, bool reversed, uint16_t* plan
     const __m512i lowest = splat(65535);
     for (int x0 = 0; x0 < n; x0 += kLanes) {
         const int count = std::min(kLanes, n - x0);
-        const Lanes real = lanesBelow(count);
+        const Lanes real = firstLanes(count);
         const int from = reversed ? n - x0 - count : x0;
         __m512i luma = _mm512_maskz_loadu_epi16(real, line.luma + from);
         __m512i values = _mm512_maskz_loadu_epi16(real, line.values + from);
@@ -128,13 +126,14 @@ struct StepRecorder {
         }
     }
 
-    // The spread of `value` runs up to `end` (exclusive) without a stop.
-    void ran(int end, uint16_t value) const
+    // Spreads that run up to `end` (exclusive) without a stop, `runs` their
+    // count * 2^32 + the sum of their values.
+    void ran(int end, uint64_t runs) const
     {
         if constexpr (Dir > 0)
-            steps[end] -= countAndSum(value);
+            steps[end] -= runs;
         else
-            steps[length - end] += countAndSum(value);
+            steps[length - end] += runs;
     }
 
     // The spreads of the `lanes` of `values` all run up to the line's end
@@ -145,11 +144,7 @@ struct StepRecorder {
         const __m512i taken = _mm512_maskz_mov_epi16(lanes, values);
         const uint64_t sum = static_cast<uint32_t>(
             _mm512_reduce_add_epi32(_mm512_add_epi32(avx512::widenLower(taken), avx512::widenUpper(taken))));
-        const uint64_t all = (static_cast<uint64_t>(std::popcount(lanes)) << 32) + sum;
-        if constexpr (Dir > 0)
-            steps[length] -= all;
-        else
-            steps[0] += all;
+        ran(length, (static_cast<uint64_t>(std::popcount(lanes)) << 32) + sum);
     }
 
     // The spreads of the `lanes` of the block from x0 all run their whole
@@ -235,7 +230,7 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
     // in every luminance, as any larger one does.
     const __m512i t = splat(std::min(tolerance, 65535));
     for (int x0 = 0; x0 < n; x0 += kLanes) {
-        const Lanes spreads = lanesBelow(n - x0);
+        const Lanes spreads = firstLanes(n - x0);
         const __m512i value = _mm512_loadu_si512(line.values + x0);
         const __m512i low = _mm512_subs_epu16(value, t);
         const __m512i high = _mm512_adds_epu16(value, t);
@@ -249,7 +244,7 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         // lifted over as many pixels as lie within its band.
         const __m512i pixels = _mm512_loadu_si512(line.luma + x0);
         const __m512i ownEnd = _mm512_min_epu16(end, splat(kLanes));
-        const Lanes inBlock = lanesBelow(kLanes - kFirst);
+        const Lanes inBlock = firstLanes(kLanes - kFirst);
         const Lanes passing =
             _mm512_cmple_epu16_mask(low, _mm512_mask_loadu_epi16(lowest, inBlock, line.tailLow + x0 + kFirst)) &
             _mm512_cmpge_epu16_mask(high, _mm512_maskz_loadu_epi16(inBlock, line.tailHigh + x0 + kFirst));
@@ -268,7 +263,7 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         // the block's start (which only grow).
         for (int b0 = x0 + kLanes; going; b0 += kLanes) {
             const Lanes endsHere =
-                n <= b0 + kLanes ? ~Lanes{0} : lanesBelow(b0 + kLanes - x0 - kFirst - reach + 1);
+                n <= b0 + kLanes ? ~Lanes{0} : firstLanes(b0 + kLanes - x0 - kFirst - reach + 1);
             const int last = b0 + kLanes - 1;
             const Lanes inside = _mm512_mask_cmple_epu16_mask(going, low, splat(line.headLow[last])) &
                                  _mm512_mask_cmpge_epu16_mask(going, high, splat(line.headHigh[last]));
@@ -302,7 +297,7 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         // (ranBlock reads its 32 values from the line) and the last lane's
         // reach ends inside the line.
         Lanes ran = spreads & ~stopped;
-        const Lanes toEnd = ran & ~lanesBelow(n - x0 - kFirst - reach);
+        const Lanes toEnd = ran & ~firstLanes(n - x0 - kFirst - reach);
         if (toEnd) {
             record.ranToEnd(value, toEnd);
             ran &= ~toEnd;
@@ -313,7 +308,7 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         }
         for (; ran; ran &= ran - 1) {
             const int i = std::countr_zero(ran);
-            record.ran(x0 + stops[i], line.values[x0 + i]);
+            record.ran(x0 + stops[i], countAndSum(line.values[x0 + i]));
         }
         // The stopped spreads, neighbours that stop at one pixel together:
         // running sums of their values and of what their stops receive
@@ -349,7 +344,7 @@ QV_AVX512 void pairsFromStepsAvx512(uint64_t* steps, int length, uint32_t* pairs
     const __m512i zero = _mm512_setzero_si512();
     __m512i carried = zero;
     for (int x = 0; x < length; x += 8) {
-        const __mmask8 pixels = static_cast<__mmask8>(avx512::firstLanes(length - x));
+        const __mmask8 pixels = static_cast<__mmask8>(firstLanes(length - x));
         __m512i total = _mm512_maskz_loadu_epi64(pixels, steps + x);
         total = _mm512_add_epi64(total, _mm512_alignr_epi64(total, zero, 7));
         total = _mm512_add_epi64(total, _mm512_alignr_epi64(total, zero, 6));
