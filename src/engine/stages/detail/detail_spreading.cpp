@@ -401,7 +401,7 @@ bool SpreadScratch::reserve(int length, int maxReach)
         fullRuns.resize(2 * (static_cast<std::size_t>(length) + 1));
         // Read up to a reach before the line and a reach and a vector of 32 past it.
         shortValues.resize(static_cast<std::size_t>(length) + 2 * kShortReachAvx512 + 32);
-        blockLine.resize(kBlockLinePlanes * blockLinePixels(length));
+        blockLine.resize(kBlockLinePlanes * blockLinePixels(length) + kSearchBlock);
     });
 }
 

@@ -43,21 +43,6 @@ QV_AVX512 inline Lanes reversedLanes(Lanes lanes)
     return _mm512_movepi16_mask(_mm512_permutexvar_epi16(reverse, _mm512_movm_epi16(lanes)));
 }
 
-// One direction of a line as the search reads it, its pixels in the order
-// the spreads run, in whole blocks of 32.
-struct BlockLine {
-    uint16_t* luma;    // 0 past the line's end
-    uint16_t* values;  // 0 past the line's end
-    // Per block, the lowest and highest luminance from the block's start
-    // up to each pixel: the block's last pixel holds the block's extent.
-    uint16_t* headLow;
-    uint16_t* headHigh;
-    // And from each pixel to the block's end (or the line's).
-    uint16_t* tailLow;
-    uint16_t* tailHigh;
-    int length;
-};
-
 // `line` laid out in `planes` (kBlockLinePlanes of blockLinePixels),
 // reversed for the spreads towards its start.
 QV_AVX512 BlockLine layOut(const SpreadLine& line, bool reversed, uint16_t* planes)
@@ -101,72 +86,39 @@ QV_AVX512 BlockLine layOut(const SpreadLine& line, bool reversed, uint16_t* plan
     return out;
 }
 
-// Records the spreads of one direction into the steps of the line
-// (spread_steps.h), given where they stop on the searched line, whose
-// positions run backwards for Dir = -1. As in detail_spreading.cpp, a
-// spread's step at its own pixel is left out: its two directions' steps
-// there cancel.
+// The spreads of the `lanes` of `values` all run up to the line's end
+// without a stop: one step for all of them.
 template <int Dir>
-struct StepRecorder {
-    uint64_t* steps;
-    const uint16_t* values;  // the line's own, in its order
-    int length;
+QV_AVX512 void ranToEnd(const StepRecorder<Dir>& record, __m512i values, Lanes lanes)
+{
+    // At most 32 values of 16 bits: the sum fits in 32.
+    const __m512i taken = _mm512_maskz_mov_epi16(lanes, values);
+    const uint64_t sum = static_cast<uint32_t>(
+        _mm512_reduce_add_epi32(_mm512_add_epi32(avx512::widenLower(taken), avx512::widenUpper(taken))));
+    record.ran(record.length, (static_cast<uint64_t>(std::popcount(lanes)) << 32) + sum);
+}
 
-    // `count` spreads stop at pixel `stop`; their values add up to `sum`,
-    // what the stop receives from them to `pulled`.
-    void stopped(int stop, uint64_t count, uint64_t sum, uint64_t pulled) const
-    {
-        if constexpr (Dir > 0) {
-            steps[stop] += pulled - sum;
-            steps[stop + 1] -= (count << 32) + pulled;
-        } else {
-            const int at = length - 1 - stop;
-            steps[at] += (count << 32) + pulled;
-            steps[at + 1] += sum - pulled;
-        }
+// The spreads of the `lanes` of the block from x0 all run their whole
+// reach, which ends inside the line: their steps lie side by side.
+template <int Dir>
+QV_AVX512 void ranBlock(const StepRecorder<Dir>& record, int x0, int reach, Lanes lanes)
+{
+    // Forwards the spread from x0 + i ends at x0 + i + reach; backwards
+    // its step lies at length - x0 - 1 - reach - i, so the lanes come
+    // in reverse and their values straight from the line.
+    const int length = record.length;
+    uint64_t* at = Dir > 0 ? record.steps + x0 + reach : record.steps + (length - x0 - reach - kLanes);
+    const uint16_t* from = Dir > 0 ? record.values + x0 : record.values + (length - x0 - kLanes);
+    const Lanes in = Dir > 0 ? lanes : reversedLanes(lanes);
+    const __m512i one = _mm512_set1_epi64(int64_t{1} << 32);
+    for (int q = 0; q < kLanes / 8; ++q) {
+        const __m512i c = _mm512_add_epi64(
+            _mm512_cvtepu16_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 8 * q))), one);
+        const __m512i held = _mm512_loadu_si512(at + 8 * q);
+        _mm512_mask_storeu_epi64(at + 8 * q, static_cast<__mmask8>(in >> (8 * q)),
+                                 Dir > 0 ? _mm512_sub_epi64(held, c) : _mm512_add_epi64(held, c));
     }
-
-    // Spreads that run up to `end` (exclusive) without a stop, `runs` their
-    // count * 2^32 + the sum of their values.
-    void ran(int end, uint64_t runs) const
-    {
-        if constexpr (Dir > 0)
-            steps[end] -= runs;
-        else
-            steps[length - end] += runs;
-    }
-
-    // The spreads of the `lanes` of `values` all run up to the line's end
-    // without a stop: one step for all of them.
-    QV_AVX512 void ranToEnd(__m512i values, Lanes lanes) const
-    {
-        // At most 32 values of 16 bits: the sum fits in 32.
-        const __m512i taken = _mm512_maskz_mov_epi16(lanes, values);
-        const uint64_t sum = static_cast<uint32_t>(
-            _mm512_reduce_add_epi32(_mm512_add_epi32(avx512::widenLower(taken), avx512::widenUpper(taken))));
-        ran(length, (static_cast<uint64_t>(std::popcount(lanes)) << 32) + sum);
-    }
-
-    // The spreads of the `lanes` of the block from x0 all run their whole
-    // reach, which ends inside the line: their steps lie side by side.
-    QV_AVX512 void ranBlock(int x0, int reach, Lanes lanes) const
-    {
-        // Forwards the spread from x0 + i ends at x0 + i + reach; backwards
-        // its step lies at length - x0 - 1 - reach - i, so the lanes come
-        // in reverse and their values straight from the line.
-        uint64_t* at = Dir > 0 ? steps + x0 + reach : steps + (length - x0 - reach - kLanes);
-        const uint16_t* from = Dir > 0 ? values + x0 : values + (length - x0 - kLanes);
-        const Lanes in = Dir > 0 ? lanes : reversedLanes(lanes);
-        const __m512i one = _mm512_set1_epi64(int64_t{1} << 32);
-        for (int q = 0; q < kLanes / 8; ++q) {
-            const __m512i c = _mm512_add_epi64(
-                _mm512_cvtepu16_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 8 * q))), one);
-            const __m512i held = _mm512_loadu_si512(at + 8 * q);
-            _mm512_mask_storeu_epi64(at + 8 * q, static_cast<__mmask8>(in >> (8 * q)),
-                                     Dir > 0 ? _mm512_sub_epi64(held, c) : _mm512_add_epi64(held, c));
-        }
-    }
-};
+}
 
 // Running sums of the 32 lanes, widened to 32 bits.
 QV_AVX512 void runningSums(__m512i v, uint32_t* out)
@@ -299,11 +251,11 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         Lanes ran = spreads & ~stopped;
         const Lanes toEnd = ran & ~firstLanes(n - x0 - kFirst - reach);
         if (toEnd) {
-            record.ranToEnd(value, toEnd);
+            ranToEnd(record, value, toEnd);
             ran &= ~toEnd;
         }
         if (ran && x0 + kLanes <= n && x0 + (kLanes - 1) + kFirst + reach <= n) {
-            record.ranBlock(x0, reach, ran);
+            ranBlock(record, x0, reach, ran);
             ran = 0;
         }
         for (; ran; ran &= ran - 1) {

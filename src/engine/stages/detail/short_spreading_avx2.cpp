@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/kernels/simd_avx2.h"
+#include "engine/stages/detail/long_spreading.h"
 
 namespace qv {
 
@@ -239,6 +240,8 @@ void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, Sp
 {
     if (std::max(reach.back, reach.forward) <= kShortReach && tolerance <= kShortTolerance)
         spreadShortLineAvx2(line, reach, tolerance, scratch, pairs);
+    else if (blockSearchTakes(reach))
+        spreadLongLineAvx2(line, reach, tolerance, scratch, pairs);
     else
         spreadLine(line, reach, tolerance, scratch, pairs);
 }

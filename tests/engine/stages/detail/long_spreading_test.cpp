@@ -50,8 +50,13 @@ std::vector<uint16_t> lumaPattern(int pattern, int length, int tolerance, std::m
 // One scratch serves every line, longest first, as a worker uses it.
 TEST(BlockSearch, MatchesTheLiteralSpreading)
 {
-    if (!avx512Enabled())
-        GTEST_SKIP() << "the block search needs AVX-512";
+    std::vector<LineSpreadFn> searches;
+    if (avx2Enabled())
+        searches.push_back(spreadLongLineAvx2);
+    if (avx512Enabled())
+        searches.push_back(spreadLongLineAvx512);
+    if (searches.empty())
+        GTEST_SKIP() << "the block search needs AVX2";
     std::mt19937 rng(23);
     const int lengths[] = {1501, 1000, 257, 96, 65, 64, 63, 33, 32, 31, 2, 1};
     SpreadScratch scratch;
@@ -71,10 +76,13 @@ TEST(BlockSearch, MatchesTheLiteralSpreading)
                         ASSERT_TRUE(blockSearchTakes(reach));
                         std::vector<uint32_t> literal(2 * length), searched(2 * length);
                         spreadLineLiteral(line, reach, tolerance, scratch, literal.data());
-                        spreadLongLineAvx512(line, reach, tolerance, scratch, searched.data());
-                        ASSERT_EQ(searched, literal) << "length " << length << " tolerance " << tolerance
-                                                     << " pattern " << pattern << " wander " << wander << " reach "
-                                                     << reach.back << "/" << reach.forward;
+                        for (LineSpreadFn search : searches) {
+                            search(line, reach, tolerance, scratch, searched.data());
+                            ASSERT_EQ(searched, literal)
+                                << "length " << length << " tolerance " << tolerance << " pattern " << pattern
+                                << " wander " << wander << " reach " << reach.back << "/" << reach.forward
+                                << (search == spreadLongLineAvx2 ? " (AVX2)" : " (AVX-512)");
+                        }
                     }
                 }
             }
