@@ -529,12 +529,13 @@ bool StripScratch::reserve(int rows)
 
 bool stripSpreadingTakes(SpreadReach reach, int tolerance)
 {
-    return std::max(reach.back, reach.forward) <= kShortReachAvx512 && tolerance <= kShortTolerance;
+    const int longest = avx512Enabled() ? kShortReachAvx512 : kShortReach;
+    return std::max(reach.back, reach.forward) <= longest && tolerance <= kShortTolerance;
 }
 
 StripSpreadFn fastStripSpreading()
 {
-    return pickKernel<StripSpreadFn>(nullptr, nullptr, QV_AVX512_TWIN(spreadStripAvx512));
+    return pickKernel<StripSpreadFn>(nullptr, QV_AVX2_TWIN(spreadStripAvx2), QV_AVX512_TWIN(spreadStripAvx512));
 }
 
 void spreadLinePlain(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,

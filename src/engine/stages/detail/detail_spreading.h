@@ -120,11 +120,14 @@ struct StripScratch {
 // following one another too (lumaStride = columns). Only for the reaches
 // and tolerances stripSpreadingTakes allows.
 using StripSpreadFn = void (*)(const ColumnStrip& strip, SpreadReach reach, int tolerance, StripScratch& scratch);
+void spreadStripAvx2(const ColumnStrip& strip, SpreadReach reach, int tolerance, StripScratch& scratch);
 void spreadStripAvx512(const ColumnStrip& strip, SpreadReach reach, int tolerance, StripScratch& scratch);
+// Whether the strip walk that fastStripSpreading picks takes on a reach
+// and tolerance: those the walk along a line of the same vector width does.
 bool stripSpreadingTakes(SpreadReach reach, int tolerance);
 
-// The strip walk where the processor has AVX-512; nothing elsewhere (the
-// columns are then copied into lines and spread as lines).
+// The strip walk where the processor has AVX2 or AVX-512; nothing elsewhere
+// (the columns are then copied into lines and spread as lines).
 StripSpreadFn fastStripSpreading();
 
 // The search without vector instructions; gives the same bits.

@@ -390,6 +390,28 @@ QV_AVX2 void searchStops(const BlockLine& line, int reach, int tolerance, const 
     }
 }
 
+// pairsFromSteps, four pixels a vector: the running total within each
+// half in one shifted addition, the lower half's carried into the upper,
+// the whole carried on by the last lane. A pair (sum, count) is the
+// total's two halves, low first.
+QV_AVX2 void pairsFromStepsAvx2(uint64_t* steps, int length, uint32_t* pairs)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i carried = zero;
+    int x = 0;
+    for (; x + 4 <= length; x += 4) {
+        __m256i* at = reinterpret_cast<__m256i*>(steps + x);
+        __m256i total = _mm256_loadu_si256(at);
+        total = _mm256_add_epi64(total, _mm256_slli_si256(total, 8));
+        total = _mm256_add_epi64(total, _mm256_blend_epi32(zero, _mm256_permute4x64_epi64(total, 0x55), 0xF0));
+        total = _mm256_add_epi64(total, carried);
+        carried = _mm256_permute4x64_epi64(total, 0xFF);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pairs + 2 * x), total);
+        _mm256_storeu_si256(at, zero);
+    }
+    pairsFromSteps(steps, length, pairs, x, static_cast<uint64_t>(_mm256_extract_epi64(carried, 0)));
+}
+
 }  // namespace
 
 QV_AVX2 void spreadLongLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
@@ -399,7 +421,7 @@ QV_AVX2 void spreadLongLineAvx2(const SpreadLine& line, SpreadReach reach, int t
     uint16_t* planes = scratch.blockLine.data();
     searchStops<1>(layOut(line, false, planes), reach.forward, tolerance, {steps, line.values, line.length});
     searchStops<-1>(layOut(line, true, planes), reach.back, tolerance, {steps, line.values, line.length});
-    pairsFromSteps(steps, line.length, pairs);
+    pairsFromStepsAvx2(steps, line.length, pairs);
 }
 
 }  // namespace qv

@@ -16,11 +16,11 @@ inline uint64_t countAndSum(uint32_t value) { return (uint64_t{1} << 32) + value
 
 // The (sum, count) pair of each of the `length` pixels from the running
 // total of `steps` (indices -1 .. length + 1 in use), which are cleared
-// for the next line.
-inline void pairsFromSteps(uint64_t* steps, int length, uint32_t* pairs)
+// for the next line. Vector loops do the pixels before `from` themselves
+// and hand on their total there.
+inline void pairsFromSteps(uint64_t* steps, int length, uint32_t* pairs, int from = 0, uint64_t total = 0)
 {
-    uint64_t total = 0;
-    for (int x = 0; x < length; ++x) {
+    for (int x = from; x < length; ++x) {
         total += steps[x];
         steps[x] = 0;
         pairs[2 * x] = static_cast<uint32_t>(total);
