@@ -43,6 +43,16 @@ QV_AVX2 inline __m128i narrow8(__m256i v)
     return _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
 }
 
+// Each lane's index, 0..15.
+QV_AVX2 inline __m256i laneIndex() { return _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15); }
+
+// The first `lanes` of the 16 lanes, as all-ones lanes: none for 0 or
+// less, all for 16 or more.
+QV_AVX2 inline __m256i firstLanes(int lanes)
+{
+    return _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(std::clamp(lanes, 0, 16))), laneIndex());
+}
+
 // Lanes where a > b.
 QV_AVX2 inline __m256i greater(__m256i a, __m256i b)
 {

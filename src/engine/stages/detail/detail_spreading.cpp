@@ -401,6 +401,9 @@ bool SpreadScratch::reserve(int length, int maxReach)
         fullRuns.resize(2 * (static_cast<std::size_t>(length) + 1));
         // Read up to a reach before the line and a reach and a vector of 32 past it.
         shortValues.resize(static_cast<std::size_t>(length) + 2 * kShortReachAvx512 + 32);
+        // The AVX2 search reads a block's tail extents from its second
+        // pixel on, a vector that ends one pixel past the block: past the
+        // last plane for the line's last block.
         blockLine.resize(kBlockLinePlanes * blockLinePixels(length) + kSearchBlock);
     });
 }

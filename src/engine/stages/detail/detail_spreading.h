@@ -74,8 +74,9 @@ using LineSpreadFn = void (*)(const SpreadLine&, SpreadReach, int tolerance, Spr
 // receiving pixels at a time, where the processor has AVX2 and the
 // tolerance is at most kShortTolerance (32767): cheaper there than
 // searching. With AVX-512, 32 pixels at a time and reaches up to
-// kShortReachAvx512 (47); longer reaches, and larger tolerances, are
-// searched for 32 spreads at once, block by block (long_spreading.h).
+// kShortReachAvx512 (47). Longer reaches, and larger tolerances, are
+// searched block by block for 16 spreads at once with AVX2 and 32 with
+// AVX-512 (long_spreading.h).
 void spreadLine(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch, uint32_t* pairs);
 void spreadLineAvx2(const SpreadLine& line, SpreadReach reach, int tolerance, SpreadScratch& scratch,
                     uint32_t* pairs);
@@ -85,7 +86,8 @@ void spreadLineAvx512(const SpreadLine& line, SpreadReach reach, int tolerance, 
 // The widest vector spreading that may run, else spreadLine; picked once per run.
 LineSpreadFn fastLineSpreading();
 
-// The most columns a strip walk takes: one vector of 16-bit lanes.
+// The most columns a strip walk takes: one AVX-512 vector of 16-bit lanes,
+// two AVX2 ones.
 constexpr int kStripWidth = 32;
 
 // A strip of up to kStripWidth neighbouring columns of two planes stored row by row:

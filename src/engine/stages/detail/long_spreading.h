@@ -8,7 +8,6 @@
 #include <cstdint>
 
 #include "engine/stages/detail/detail_spreading.h"
-#include "engine/stages/detail/spread_steps.h"
 
 namespace qv {
 
@@ -17,7 +16,7 @@ namespace qv {
 constexpr int kSearchBlock = 32;
 
 // The planes the block search lays a line out in, and the pixels of each:
-// whole blocks, with room for a vector read one pixel past the last.
+// whole blocks.
 constexpr int kBlockLinePlanes = 6;
 inline std::size_t blockLinePixels(int length)
 {

@@ -17,19 +17,13 @@ namespace {
 
 constexpr int kLanes = 16;
 using avx2::atMost;
+using avx2::firstLanes;
 using avx2::greater;
+using avx2::laneIndex;
 using avx2::load;
 using avx2::store;
 
 QV_AVX2 inline __m256i splat(int v) { return _mm256_set1_epi16(static_cast<short>(v)); }
-
-QV_AVX2 inline __m256i laneIndex() { return _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15); }
-
-// The first `lanes` lanes: none for 0 or less, all for 16 or more.
-QV_AVX2 inline __m256i firstLanes(int lanes)
-{
-    return _mm256_cmpgt_epi16(splat(std::clamp(lanes, 0, kLanes)), laneIndex());
-}
 
 inline unsigned firstLaneBits(int lanes) { return lanes >= kLanes ? 0xFFFFu : lanes <= 0 ? 0u : (1u << lanes) - 1; }
 
@@ -114,8 +108,8 @@ QV_AVX2 inline __m256i holds(__m256i low, __m256i high, __m256i lowest, __m256i 
     return _mm256_and_si256(atMost(low, lowest), atMost(highest, high));
 }
 
-// The 16 pixels of a line from `from` on (`count` of them, the rest 0),
-// reversed for the spreads towards its start.
+// The 16 pixels of a line from x0 on (`count` of them, the rest 0), or
+// with the line reversed for the spreads towards its start.
 QV_AVX2 __m256i blockOf(const uint16_t* line, int n, int x0, int count, bool backwards)
 {
     if (count == kLanes)

@@ -134,12 +134,8 @@ QV_AVX2 void spreadShortLineAvx2(const SpreadLine& line, SpreadReach reach, int 
         const uint16_t* from = values + kLanes * k;
         Received received;
         const int followed = n - 1 - kLanes * k;  // pixels of the vector with a pixel after them
-        const __m256i reaching = followed >= kLanes
-                                     ? all
-                                     : _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(followed)),
-                                                          _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
-                                                                            12, 13, 14, 15));
-        walkVector<-1>(meeting, from, 1, reach.back, interval, reaching, minusDown, up, carried, received);
+        walkVector<-1>(meeting, from, 1, reach.back, interval, avx2::firstLanes(followed), minusDown, up, carried,
+                       received);
         vectors.write<true>(k, received, meeting.luma, pairs);
     }
 }

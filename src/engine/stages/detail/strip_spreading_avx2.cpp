@@ -47,8 +47,7 @@ struct StripRow {
     __m256i half[kHalves];
 };
 
-// Row y of a plane of which the strip takes `columns` (1..32) from `row`,
-// zeros past them.
+// The `columns` (1..32) of a strip's row from `row` on, zeros past them.
 QV_AVX2 StripRow loadRow(const uint16_t* row, int columns)
 {
     if (columns == kStripWidth)
@@ -137,9 +136,7 @@ QV_AVX2 void spreadStripAvx2(const ColumnStrip& strip, SpreadReach reach, int to
     const Band band{_mm256_set1_epi16(static_cast<short>(tolerance)),
                     _mm256_set1_epi16(static_cast<short>(-pull.down)), _mm256_set1_epi16(static_cast<short>(pull.up)),
                     avx2::flushInterval(2 * int64_t{tolerance})};
-    const __m256i lane = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const StripRow inStrip{{_mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(columns)), lane),
-                            _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<short>(columns - kLanes)), lane)}};
+    const StripRow inStrip{{avx2::firstLanes(columns), avx2::firstLanes(columns - kLanes)}};
     StripRow flags[kRing];
 
     // Downwards: the spread from row s meets row s + d at step d, d from 0;
