@@ -43,6 +43,17 @@ std::vector<uint16_t> lumaPattern(int pattern, int length, int tolerance, std::m
     return luma;
 }
 
+// The block searches this processor runs, widest last.
+std::vector<LineSpreadFn> blockSearches()
+{
+    std::vector<LineSpreadFn> searches;
+    if (avx2Enabled())
+        searches.push_back(spreadLongLineAvx2);
+    if (avx512Enabled())
+        searches.push_back(spreadLongLineAvx512);
+    return searches;
+}
+
 // The block search against the literal walk: lines that end anywhere in a
 // block, reaches from none to longer than the line, either direction the
 // longer, tolerances from 1 to past the whole range; the spread values on
@@ -50,11 +61,7 @@ std::vector<uint16_t> lumaPattern(int pattern, int length, int tolerance, std::m
 // One scratch serves every line, longest first, as a worker uses it.
 TEST(BlockSearch, MatchesTheLiteralSpreading)
 {
-    std::vector<LineSpreadFn> searches;
-    if (avx2Enabled())
-        searches.push_back(spreadLongLineAvx2);
-    if (avx512Enabled())
-        searches.push_back(spreadLongLineAvx512);
+    const std::vector<LineSpreadFn> searches = blockSearches();
     if (searches.empty())
         GTEST_SKIP() << "the block search needs AVX2";
     std::mt19937 rng(23);
@@ -86,6 +93,27 @@ TEST(BlockSearch, MatchesTheLiteralSpreading)
                     }
                 }
             }
+}
+
+// Positions are kept in 16 bits from each block's start: the first blocks
+// of a line longer than 2^16 pixels must not see its end where those bits
+// wrap around.
+TEST(BlockSearch, LinesLongerThanSixteenBitPositions)
+{
+    std::mt19937 rng(7);
+    const int length = 65536 + kSearchBlock;
+    SpreadScratch scratch;
+    ASSERT_TRUE(scratch.reserve(length, 100));
+    for (int pattern : {4, 5}) {
+        const std::vector<uint16_t> luma = lumaPattern(pattern, length, 4352, rng);
+        const SpreadLine line{luma.data(), luma.data(), length};
+        std::vector<uint32_t> literal(2 * length), searched(2 * length);
+        spreadLineLiteral(line, {100, 100}, 4352, scratch, literal.data());
+        for (LineSpreadFn search : blockSearches()) {
+            search(line, {100, 100}, 4352, scratch, searched.data());
+            ASSERT_EQ(searched, literal) << "pattern " << pattern;
+        }
+    }
 }
 
 }  // namespace

@@ -165,6 +165,7 @@ TEST(StripSpreading, MatchesTheLiteralSpreadingOfEveryColumn)
     // lacks runs the narrower walk again).
     for (SimdLevel widest : {SimdLevel::Avx2, SimdLevel::Avx512}) {
         const test::SimdSwitch simd(widest);
+        const StripSpreadFn walk = fastStripSpreading();
         for (int rows : {130, 113, 64, 17, 2, 1})
             for (int tolerance : {1, 8192, kShortTolerance})
                 for (int columns : {32, 19, 1}) {
@@ -210,8 +211,9 @@ TEST(StripSpreading, MatchesTheLiteralSpreadingOfEveryColumn)
                         }
                         for (bool stripMajor : {true, false}) {
                             std::vector<uint16_t> walked = values;
-                            fastStripSpreading()({stripMajor ? stripLuma.data() : luma.data() + 1, std::size_t(stripMajor ? columns : width),
-                                  walked.data() + 1, std::size_t(width), rows, columns},
+                            walk({stripMajor ? stripLuma.data() : luma.data() + 1,
+                                  std::size_t(stripMajor ? columns : width), walked.data() + 1, std::size_t(width),
+                                  rows, columns},
                                  reach, tolerance, scratch);
                             ASSERT_EQ(walked, expected) << rows << " rows, " << columns << " columns, tolerance "
                                                         << tolerance << ", reach " << reach.back << "/" << reach.forward
