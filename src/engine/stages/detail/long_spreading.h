@@ -4,6 +4,7 @@
 // stops of 16 or 32 neighbouring spreads are found at once, block by block.
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -60,6 +61,27 @@ struct StepRecorder {
             const int at = length - 1 - stop;
             steps[at] += (count << 32) + pulled;
             steps[at + 1] += sum - pulled;
+        }
+    }
+
+    // The spreads of the `stopped` lanes of the block from x0 (bit i: lane
+    // i), lane i stopping at x0 + stops[i]: neighbours that stop at one
+    // pixel are recorded together, a run ending at each lane of `runEnds`.
+    // `valueSums` and `pulledSums` are running sums over the lanes of the
+    // stopped spreads' values and of what their stops receive.
+    void stoppedRuns(int x0, const uint16_t* stops, uint32_t stopped, uint32_t runEnds, const uint32_t* valueSums,
+                     const uint32_t* pulledSums) const
+    {
+        uint32_t valuesBefore = 0;
+        uint32_t pulledBefore = 0;
+        for (; runEnds; runEnds &= runEnds - 1) {
+            const int e = std::countr_zero(runEnds);
+            const uint32_t through = runEnds ^ (runEnds - 1);  // lanes 0 .. e
+            this->stopped(x0 + stops[e], static_cast<uint64_t>(std::popcount(stopped & through)),
+                          valueSums[e] - valuesBefore, pulledSums[e] - pulledBefore);
+            stopped &= ~through;
+            valuesBefore = valueSums[e];
+            pulledBefore = pulledSums[e];
         }
     }
 

@@ -359,7 +359,7 @@ QV_AVX2 void searchStops(const BlockLine& line, int reach, int tolerance, const 
         // running sums of their values and of what their stops receive
         // (pulled 2/3 of the tolerance towards the value), differences
         // taken at the last lane of each run.
-        unsigned stoppedBits = bitsOf(stopped);
+        const unsigned stoppedBits = bitsOf(stopped);
         if (!stoppedBits)
             continue;
         const __m256i pulled = select(greater(stopLuma, value), _mm256_sub_epi16(stopLuma, splat(pull.down)),
@@ -370,17 +370,7 @@ QV_AVX2 void searchStops(const BlockLine& line, int reach, int tolerance, const 
         alignas(32) uint32_t pulledSums[kLanes];
         runningSums(_mm256_and_si256(stopped, value), valueSums);
         runningSums(_mm256_and_si256(stopped, pulled), pulledSums);
-        uint32_t valuesBefore = 0;
-        uint32_t pulledBefore = 0;
-        for (unsigned runEnds = stoppedBits & ~sameAsNext; runEnds; runEnds &= runEnds - 1) {
-            const int e = std::countr_zero(runEnds);
-            const unsigned through = runEnds ^ (runEnds - 1);  // lanes 0 .. e
-            record.stopped(x0 + stops[e], static_cast<uint64_t>(std::popcount(stoppedBits & through)),
-                           valueSums[e] - valuesBefore, pulledSums[e] - pulledBefore);
-            stoppedBits &= ~through;
-            valuesBefore = valueSums[e];
-            pulledBefore = pulledSums[e];
-        }
+        record.stoppedRuns(x0, stops, stoppedBits, stoppedBits & ~sameAsNext, valueSums, pulledSums);
     }
 }
 

@@ -274,17 +274,7 @@ QV_AVX512 void searchStops(const BlockLine& line, int reach, int tolerance, cons
         alignas(64) uint32_t pulledSums[kLanes];
         runningSums(_mm512_maskz_mov_epi16(stopped, value), valueSums);
         runningSums(_mm512_maskz_mov_epi16(stopped, pulled), pulledSums);
-        uint32_t valuesBefore = 0;
-        uint32_t pulledBefore = 0;
-        for (Lanes runEnds = stopped & ~sameAsNext; runEnds; runEnds &= runEnds - 1) {
-            const int e = std::countr_zero(runEnds);
-            const Lanes through = runEnds ^ (runEnds - 1);  // lanes 0 .. e
-            record.stopped(x0 + stops[e], static_cast<uint64_t>(std::popcount(stopped & through)),
-                           valueSums[e] - valuesBefore, pulledSums[e] - pulledBefore);
-            stopped &= ~through;
-            valuesBefore = valueSums[e];
-            pulledBefore = pulledSums[e];
-        }
+        record.stoppedRuns(x0, stops, stopped, stopped & ~sameAsNext, valueSums, pulledSums);
     }
 }
 
