@@ -199,7 +199,7 @@ TEST(WorkerWait, TheWindowsShortcutsAndMenusAreHeldBackDuringAWait)
     QTimer::singleShot(0, [&] {
         pressedDuringWait = session.workerRunning();
         QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
-        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5));
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5), window.mapToGlobal(QPoint(5, 5)));
         QCoreApplication::sendEvent(&window, &menu);
     });
     waitForWorkerThread(&window, session);
