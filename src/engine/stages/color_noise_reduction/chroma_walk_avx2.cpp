@@ -4,9 +4,9 @@
 // at that index take part, and when none is, the loop jumps to the nearest
 // next index. Chroma stays offset by 32768 throughout: the unsigned
 // saturating operations then clamp exactly where the signed ones would.
-// Lanes away from the entry are masked into neutral operands (a clamp to
-// 0..65535, a maximum with 0) rather than blended back, which costs fewer
-// operations per entry.
+// Lanes away from the entry keep their chroma by one blend after the slew's
+// clamp, and are masked into neutral operands elsewhere (a maximum with 0),
+// which costs the fewest operations per entry.
 #include <algorithm>
 
 #include "engine/kernels/simd_avx2.h"
@@ -47,9 +47,9 @@ struct Walk {
     // a refused one moves the lane on to `resume`, past this entry.
     QV_AVX2 void step(const Band& band, __m256i away, __m256i cv, __m256i lumaOk, __m256i resume)
     {
-        const __m256i lo = _mm256_andnot_si256(away, _mm256_subs_epu16(cv, band.slew));
-        const __m256i hi = _mm256_or_si256(away, _mm256_adds_epu16(cv, band.slew));
-        t = _mm256_min_epu16(_mm256_max_epu16(t, lo), hi);
+        const __m256i slewed =
+            _mm256_min_epu16(_mm256_max_epu16(t, _mm256_subs_epu16(cv, band.slew)), _mm256_adds_epu16(cv, band.slew));
+        t = _mm256_blendv_epi8(slewed, t, away);
         // Above the band's low end by at most its width (below it wraps round to more).
         const __m256i above = _mm256_sub_epi16(t, band.low);
         const __m256i ok = _mm256_and_si256(atMost(above, band.width), lumaOk);
