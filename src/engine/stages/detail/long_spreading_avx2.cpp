@@ -120,24 +120,34 @@ QV_AVX2 __m256i blockOf(const uint16_t* line, int n, int x0, int count, bool bac
     return _mm256_load_si256(reinterpret_cast<const __m256i*>(part));
 }
 
+// Each lane's extent [low, high] merged with the one M lanes back (Behind)
+// or ahead: where there is none, with the empty extent.
+template <int M>
+QV_AVX2 inline void mergeBehind(__m256i& low, __m256i& high)
+{
+    low = _mm256_min_epu16(low, fromBehind<M>(low, splat(65535)));
+    high = _mm256_max_epu16(high, fromBehind<M>(high, _mm256_setzero_si256()));
+}
+template <int M>
+QV_AVX2 inline void mergeAhead(__m256i& low, __m256i& high)
+{
+    low = _mm256_min_epu16(low, fromAhead<M>(low, splat(65535)));
+    high = _mm256_max_epu16(high, fromAhead<M>(high, _mm256_setzero_si256()));
+}
+
 // The luminance extents within one block, from its start up to each pixel
-// (head) and from each pixel to its end (tail).
+// (head) and from each pixel to its end (tail), one doubling step: each
+// takes in the one M pixels back (heads) or ahead (tails).
 struct RunningExtents {
     __m256i headLow, headHigh, tailLow, tailHigh;
-};
 
-// One doubling step of the running extents: each takes in the one M pixels
-// back (heads) or ahead (tails).
-template <int M>
-QV_AVX2 inline void extend(RunningExtents& r)
-{
-    const __m256i lowest = splat(65535);
-    const __m256i zero = _mm256_setzero_si256();
-    r.headLow = _mm256_min_epu16(r.headLow, fromBehind<M>(r.headLow, lowest));
-    r.headHigh = _mm256_max_epu16(r.headHigh, fromBehind<M>(r.headHigh, zero));
-    r.tailLow = _mm256_min_epu16(r.tailLow, fromAhead<M>(r.tailLow, lowest));
-    r.tailHigh = _mm256_max_epu16(r.tailHigh, fromAhead<M>(r.tailHigh, zero));
-}
+    template <int M>
+    QV_AVX2 void extend()
+    {
+        mergeBehind<M>(headLow, headHigh);
+        mergeAhead<M>(tailLow, tailHigh);
+    }
+};
 
 // `line` laid out in `planes` (kBlockLinePlanes of blockLinePixels),
 // reversed for the spreads towards its start; the extents run over
@@ -157,10 +167,10 @@ QV_AVX2 BlockLine layOut(const SpreadLine& line, bool backwards, uint16_t* plane
         // the lowest stays and the highest meets zeros.
         const __m256i low = select(firstLanes(count), luma, splat(65535));
         RunningExtents r{low, luma, low, luma};
-        extend<1>(r);
-        extend<2>(r);
-        extend<4>(r);
-        extend<8>(r);
+        r.extend<1>();
+        r.extend<2>();
+        r.extend<4>();
+        r.extend<8>();
         store(out.headLow + x0, r.headLow);
         store(out.headHigh + x0, r.headHigh);
         store(out.tailLow + x0, r.tailLow);
@@ -213,14 +223,6 @@ QV_AVX2 void runningSums(__m256i v, uint32_t* out)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), halves[1]);
 }
 
-// The extents of 2^L pixels from each pixel, from those of 2^(L-1).
-template <int L>
-QV_AVX2 inline void doubleRuns(__m256i& low, __m256i& high)
-{
-    low = _mm256_min_epu16(low, fromAhead<1 << (L - 1)>(low, splat(65535)));
-    high = _mm256_max_epu16(high, fromAhead<1 << (L - 1)>(high, _mm256_setzero_si256()));
-}
-
 // How far each spread goes from `start` within its own block (the 16
 // `pixels` from the block's start, `real` of them in the line): over as
 // many pixels as lie within its band [low, high], up to `ownEnd`. The
@@ -235,13 +237,13 @@ QV_AVX2 __m256i liftWithinBlock(__m256i pixels, __m256i real, __m256i start, __m
     Table highs[4];
     lows[0] = tableOf(runLow);
     highs[0] = tableOf(runHigh);
-    doubleRuns<1>(runLow, runHigh);
+    mergeAhead<1>(runLow, runHigh);
     lows[1] = tableOf(runLow);
     highs[1] = tableOf(runHigh);
-    doubleRuns<2>(runLow, runHigh);
+    mergeAhead<2>(runLow, runHigh);
     lows[2] = tableOf(runLow);
     highs[2] = tableOf(runHigh);
-    doubleRuns<3>(runLow, runHigh);
+    mergeAhead<4>(runLow, runHigh);
     lows[3] = tableOf(runLow);
     highs[3] = tableOf(runHigh);
     __m256i stop = start;

@@ -30,6 +30,24 @@ constexpr int kShortReachAvx512 = 47;
 // values from the luminance, at most the tolerance each, in 16 signed bits.
 constexpr int kShortTolerance = 32767;
 
+// The walks of strips of columns (strip_spreading_*.cpp) keep the flags of
+// the sending rows in a ring of kStripRing, more than any reach walked and a
+// power of two, and what a pixel received from above as offset *
+// 2^kStripCountBits + count.
+constexpr int kStripRing = 64;
+constexpr int kStripCountBits = 7;
+// Whether a strip walk stays exact up to `reach`: the ring holds every
+// sending row that still reaches; a pixel's sum of at most 2 * reach + 2
+// values of at most 65535 stays below 2^24, where single-precision division
+// truncated is exact (see pair_means.cpp); at most a reach of counts, and
+// offsets of at most a reach times the tolerance, fit the packing.
+constexpr bool stripWalkExactUpTo(int reach)
+{
+    return kStripRing > reach && (2 * reach + 2) * int64_t{65535} < (int64_t{1} << 24) &&
+           reach < (1 << kStripCountBits) &&
+           int64_t{reach} * kShortTolerance < (int64_t{1} << (31 - kStripCountBits));
+}
+
 // spreadLine's result for reaches of at most kShortReach (kShortReachAvx512)
 // and tolerances of at most kShortTolerance, computed by walking the spreads
 // step by step: 16 (32) neighbouring pixels at a time receive what every

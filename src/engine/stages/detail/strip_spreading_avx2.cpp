@@ -21,18 +21,7 @@ using spread_lanes_avx2::kLanes, spread_lanes_avx2::Meeting, spread_lanes_avx2::
 
 constexpr int kHalves = kStripWidth / kLanes;
 static_assert(kHalves * kLanes == kStripWidth);
-// Sending rows whose flags are kept: more than any reach walked, a power of two.
-constexpr int kRing = 64;
-static_assert(kRing > kShortReach);
-// A pixel receives at most 2 * reach + 2 values of at most 65535: the sums
-// stay below 2^24, where single-precision division truncated is exact
-// (see pair_means.cpp).
-static_assert((2 * kShortReach + 2) * int64_t{65535} < (int64_t{1} << 24));
-// What a pixel receives from above is kept as offset * 2^7 + count: at most
-// a reach of counts, and offsets of at most a reach times the tolerance.
-constexpr int kCountBits = 7;
-static_assert(kShortReach < (1 << kCountBits));
-static_assert(int64_t{kShortReach} * kShortTolerance < (int64_t{1} << (31 - kCountBits)));
+static_assert(stripWalkExactUpTo(kShortReach));
 
 // The tolerance's constants for the meeting of spreads and pixels.
 struct Band {
@@ -80,7 +69,7 @@ QV_AVX2 inline void walkRow(const uint16_t* values, const Band& band, const Meet
     for (int d = first; d <= last;) {
         for (const int flushAt = std::min(last + 1, d + band.interval); d < flushAt; ++d) {
             const int sender = q - Dir * d;
-            StripRow& going = flags[sender & (kRing - 1)];
+            StripRow& going = flags[sender & (kStripRing - 1)];
             for (int h = 0; h < kHalves; ++h) {
                 __m256i inside;
                 const __m256i value = avx2::load(values + kStripWidth * sender + kLanes * h);
@@ -96,13 +85,13 @@ QV_AVX2 inline void walkRow(const uint16_t* values, const Band& band, const Meet
 // What 8 pixels received from above, packed; and unpacked into counts and offsets.
 QV_AVX2 __m256i packed(__m256i offsets, __m256i counts)
 {
-    return _mm256_add_epi32(_mm256_slli_epi32(offsets, kCountBits), counts);
+    return _mm256_add_epi32(_mm256_slli_epi32(offsets, kStripCountBits), counts);
 }
 QV_AVX2 __m256i countsOf(__m256i packed)
 {
-    return _mm256_and_si256(packed, _mm256_set1_epi32((1 << kCountBits) - 1));
+    return _mm256_and_si256(packed, _mm256_set1_epi32((1 << kStripCountBits) - 1));
 }
-QV_AVX2 __m256i offsetsOf(__m256i packed) { return _mm256_srai_epi32(packed, kCountBits); }
+QV_AVX2 __m256i offsetsOf(__m256i packed) { return _mm256_srai_epi32(packed, kStripCountBits); }
 
 QV_AVX2 __m256i lower8(__m256i v) { return _mm256_cvtepu16_epi32(_mm256_castsi256_si128(v)); }
 QV_AVX2 __m256i upper8(__m256i v) { return _mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1)); }
@@ -137,7 +126,7 @@ QV_AVX2 void spreadStripAvx2(const ColumnStrip& strip, SpreadReach reach, int to
                     _mm256_set1_epi16(static_cast<short>(-pull.down)), _mm256_set1_epi16(static_cast<short>(pull.up)),
                     avx2::flushInterval(2 * int64_t{tolerance})};
     const StripRow inStrip{{avx2::firstLanes(columns), avx2::firstLanes(columns - kLanes)}};
-    StripRow flags[kRing];
+    StripRow flags[kStripRing];
 
     // Downwards: the spread from row s meets row s + d at step d, d from 0;
     // every pixel's own spread reaches it at step 0.
@@ -145,7 +134,7 @@ QV_AVX2 void spreadStripAvx2(const ColumnStrip& strip, SpreadReach reach, int to
         const StripRow luma = loadRow(lumaRow(q), columns);
         const Meeting meeting[kHalves] = {Meeting(luma.half[0], band.tolerance), Meeting(luma.half[1], band.tolerance)};
         Received from[kHalves];
-        flags[q & (kRing - 1)] = inStrip;
+        flags[q & (kStripRing - 1)] = inStrip;
         walkRow<1>(values, band, meeting, q, 0, std::min(reach.forward - 1, q), flags, from);
         int32_t* row = received + kStripWidth * q;
         for (int k = 0; k < kHalves; ++k) {
@@ -163,7 +152,7 @@ QV_AVX2 void spreadStripAvx2(const ColumnStrip& strip, SpreadReach reach, int to
         const Meeting meeting[kHalves] = {Meeting(luma.half[0], band.tolerance), Meeting(luma.half[1], band.tolerance)};
         Received from[kHalves];
         if (q + 1 < h)
-            flags[(q + 1) & (kRing - 1)] = inStrip;
+            flags[(q + 1) & (kStripRing - 1)] = inStrip;
         walkRow<-1>(values, band, meeting, q, 1, std::min(reach.back, h - 1 - q), flags, from);
         const int32_t* row = received + kStripWidth * q;
         StripRow means;

@@ -21,18 +21,7 @@ namespace {
 using spread_lanes::kLanes, spread_lanes::Lanes, spread_lanes::Meeting, spread_lanes::Received;
 
 static_assert(kStripWidth == kLanes);
-// Sending rows whose flags are kept: more than any reach walked, a power of two.
-constexpr int kRing = 64;
-static_assert(kRing > kShortReachAvx512);
-// A pixel receives at most 2 * reach + 2 values of at most 65535: the sums
-// stay below 2^24, where single-precision division truncated is exact
-// (see pair_means.cpp).
-static_assert((2 * kShortReachAvx512 + 2) * int64_t{65535} < (int64_t{1} << 24));
-// What a pixel receives from above is kept as offset * 2^7 + count: at most
-// a reach of counts, and offsets of at most a reach times the tolerance.
-constexpr int kCountBits = 7;
-static_assert(kShortReachAvx512 < (1 << kCountBits));
-static_assert(int64_t{kShortReachAvx512} * kShortTolerance < (int64_t{1} << (31 - kCountBits)));
+static_assert(stripWalkExactUpTo(kShortReachAvx512));
 
 // The tolerance's constants for the meeting of spreads and pixels.
 struct Band {
@@ -52,7 +41,7 @@ QV_AVX512 inline void walkRow(const uint16_t* values, const Band& band, const Me
     for (int d = first; d <= last;) {
         for (const int flushAt = std::min(last + 1, d + band.interval); d < flushAt; ++d) {
             const int sender = q - Dir * d;
-            uint32_t& going = flags[sender & (kRing - 1)];
+            uint32_t& going = flags[sender & (kStripRing - 1)];
             Lanes inside;
             received.add(meeting.received(avx512::load(values + kLanes * sender), band.minusDown, band.up, inside),
                          _cvtu32_mask32(going));
@@ -70,13 +59,13 @@ QV_AVX512 __m512i lumaRow(const ColumnStrip& strip, Lanes columns, int y)
 // What 16 pixels received from above, packed; and unpacked into counts and offsets.
 QV_AVX512 __m512i packed(__m512i offsets, __m512i counts)
 {
-    return _mm512_add_epi32(_mm512_slli_epi32(offsets, kCountBits), counts);
+    return _mm512_add_epi32(_mm512_slli_epi32(offsets, kStripCountBits), counts);
 }
 QV_AVX512 __m512i countsOf(__m512i packed)
 {
-    return _mm512_and_si512(packed, _mm512_set1_epi32((1 << kCountBits) - 1));
+    return _mm512_and_si512(packed, _mm512_set1_epi32((1 << kStripCountBits) - 1));
 }
-QV_AVX512 __m512i offsetsOf(__m512i packed) { return _mm512_srai_epi32(packed, kCountBits); }
+QV_AVX512 __m512i offsetsOf(__m512i packed) { return _mm512_srai_epi32(packed, kStripCountBits); }
 
 // The means of 16 pixels: (offsets + count * luma) / count.
 QV_AVX512 __m256i meansOf16(__m512i offsets, __m512i counts, __m512i luma)
@@ -112,14 +101,14 @@ QV_AVX512 void spreadStripAvx512(const ColumnStrip& strip, SpreadReach reach, in
     const Band band{_mm512_set1_epi16(static_cast<short>(tolerance)),
                     _mm512_set1_epi16(static_cast<short>(-pull.down)), _mm512_set1_epi16(static_cast<short>(pull.up)),
                     avx2::flushInterval(2 * int64_t{tolerance})};
-    uint32_t flags[kRing];
+    uint32_t flags[kStripRing];
 
     // Downwards: the spread from row s meets row s + d at step d, d from 0;
     // every pixel's own spread reaches it at step 0.
     for (int q = 0; q < h; ++q) {
         const Meeting meeting(lumaRow(strip, columns, q), band.tolerance);
         Received from;
-        flags[q & (kRing - 1)] = columns;
+        flags[q & (kStripRing - 1)] = columns;
         walkRow<1>(values, band, meeting, q, 0, std::min(reach.forward - 1, q), flags, from);
         _mm512_storeu_si512(received + kLanes * q, packed(from.sumsLow, avx512::widenLower(from.counts)));
         _mm512_storeu_si512(received + kLanes * q + 16, packed(from.sumsHigh, avx512::widenUpper(from.counts)));
@@ -131,7 +120,7 @@ QV_AVX512 void spreadStripAvx512(const ColumnStrip& strip, SpreadReach reach, in
         const Meeting meeting(lumaRow(strip, columns, q), band.tolerance);
         Received from;
         if (q + 1 < h)
-            flags[(q + 1) & (kRing - 1)] = columns;
+            flags[(q + 1) & (kStripRing - 1)] = columns;
         walkRow<-1>(values, band, meeting, q, 1, std::min(reach.back, h - 1 - q), flags, from);
         const __m512i lower = _mm512_loadu_si512(received + kLanes * q);
         const __m512i upper = _mm512_loadu_si512(received + kLanes * q + 16);
